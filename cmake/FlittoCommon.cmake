@@ -1,0 +1,28 @@
+# Compile settings every Flitto target shares: one INTERFACE target that the
+# libraries, the executable, the tests and the tools all link.
+add_library(flitto_common INTERFACE)
+target_compile_features(flitto_common INTERFACE cxx_std_20)
+set(CMAKE_CXX_EXTENSIONS OFF)
+
+target_compile_options(flitto_common INTERFACE -Wall -Wextra)
+if(FLITTO_WERROR)
+  target_compile_options(flitto_common INTERFACE -Werror)
+endif()
+
+# Qt's safety macros: no implicit string conversions from 8-bit data (paths
+# are bytes and must never be turned into text by accident), no
+# deprecated API, and no keyword macros that clash with other headers.
+target_compile_definitions(flitto_common INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_CAST_TO_ASCII
+  QT_NO_CAST_FROM_BYTEARRAY
+  QT_NO_URL_CAST_FROM_STRING
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  QT_NO_FOREACH
+  QT_DISABLE_DEPRECATED_BEFORE=0x060400)
+
+if(FLITTO_SANITIZE)
+  target_compile_options(flitto_common INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(flitto_common INTERFACE -fsanitize=address,undefined)
+endif()

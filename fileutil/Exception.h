@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <exception>
+
+// Base of every error Flitto raises on purpose: it carries the text the
+// event loop shows in its error report.
+class Exception : public std::exception
+{
+public:
+    explicit Exception(const QString &message);
+
+    const QString &message() const noexcept { return m_message; }
+    const char *what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_message;
+    QByteArray m_utf8; // what() must hand out storage that lives as long as the exception
+};
+
+// The silent abort: leaves a handler without any report.
+class EAbort : public Exception
+{
+public:
+    EAbort() : Exception(QString()) {}
+};
+
+// A path in an error message: paths are bytes, the message is text.
+QString PathText(const QByteArray &path);

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Flitto
+# need, when any of them is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
+  fonts-liberation
+  xvfb xauth xdotool imagemagick openbox x11-utils
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null; then
+    sudo=(sudo)
+  else
+    echo "These Debian packages are missing and this user cannot install them: ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QApplication>
+
+// The application object: its event loop turns every error that leaves a
+// handler into the standard error report and then goes on running.
+class FlittoApplication : public QApplication
+{
+    Q_OBJECT
+
+public:
+    FlittoApplication(int &argc, char **argv);
+
+    bool notify(QObject *receiver, QEvent *event) override;
+};
+
+// The text of the standard error report: the message, with a full stop
+// appended when it is not empty and its last character sorts after ".".
+QString ErrorReportText(const QString &message);
+// Shows the standard error report for a message (titled with the
+// application title, error icon, OK).
+void ShowErrorReport(const QString &message);

@@ -1,0 +1,7 @@
+#include "TfrmMain.h"
+
+TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent)
+{
+    setWindowTitle(QStringLiteral("Flitto"));
+    setFixedSize(574, 335);
+}
