@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+#include <QPointF>
+
+// Small helpers the picture drawings share.
+
+// A transparent canvas for an icon.
+QImage TransparentCanvas(int width, int height);
+
+// The colour a of the way from a to b.
+QColor Mix(const QColor &a, const QColor &b, qreal t);
+
+// A straight gradient between two points and two colours.
+QBrush Linear(QPointF from, QPointF to, const QColor &a, const QColor &b);
+
+// A round-capped stroke along the points, then a narrower lighter stroke
+// shifted towards the light (upper left), so a limb or tube looks round.
+void RoundStroke(QPainter &p, const QList<QPointF> &points, qreal width, const QColor &colour,
+                 int highlight = 125);
+
+// The greyed form of an icon that a disabled button shows: the same shape,
+// no colour, lighter, so it reads as "not available" next to the normal one.
+QImage DisabledForm(const QImage &icon);

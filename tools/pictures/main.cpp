@@ -1,0 +1,73 @@
+// Draws every picture of the wizard's main window into a folder, normally
+// resources/wizard/ of the source tree. The drawn files are committed; after
+// changing a drawing, regenerate them with
+//     cmake --build build --target flitto_regenerate_pictures
+// and look at them before committing.
+
+#include "Icons.h"
+#include "ProgressiveJpeg.h"
+#include "SidePicture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSaveFile>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        std::fprintf(stderr, "Cannot write %s: %s\n", qPrintable(path),
+                     qPrintable(file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+bool WritePng(const QString &path, const QImage &image)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
+        std::fprintf(stderr, "Cannot write %s: %s\n", qPrintable(path),
+                     qPrintable(file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() != 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT-FOLDER\n", argv[0]);
+        return 2;
+    }
+    const QDir folder(arguments[1]);
+    if (!folder.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "Cannot create %s\n", qPrintable(arguments[1]));
+        return 1;
+    }
+
+    bool ok = WriteFile(folder.filePath(QStringLiteral("side.jpg")),
+                        EncodeProgressiveJpeg(DrawSidePicture(), 90));
+    const struct
+    {
+        const char *name;
+        QImage (*draw)();
+    } icons[] = {
+        {"warning.png", DrawWarning},   {"bulb.png", DrawBulb},
+        {"pageicon.png", DrawPageIcon}, {"about.png", DrawAbout},
+        {"previous.png", DrawPrevious}, {"next.png", DrawNext},
+        {"cancel.png", DrawCancel},     {"exit.png", DrawExit},
+    };
+    for (const auto &icon : icons)
+        ok = WritePng(folder.filePath(QLatin1String(icon.name)), icon.draw()) && ok;
+    return ok ? 0 : 1;
+}
