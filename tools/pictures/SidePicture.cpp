@@ -60,6 +60,28 @@ void DrawBackground(QPainter &p)
     p.drawLine(QPointF(78.5, 41), QPointF(78.5, 49));
     p.drawLine(QPointF(57.5, 99), QPointF(57.5, 107));
 
+    // Hanging lamp above the worker, lit.
+    QRadialGradient glow(QPointF(128, 27), 34);
+    glow.setColorAt(0, QColor(255, 244, 200, 170));
+    glow.setColorAt(1, QColor(255, 244, 200, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(glow);
+    p.drawEllipse(QPointF(128, 27), 34, 34);
+    p.fillRect(QRectF(127.3, 0, 1.4, 14), QColor(0x40, 0x44, 0x4a));
+    QPainterPath shade;
+    shade.moveTo(124, 13);
+    shade.lineTo(132, 13);
+    shade.cubicTo(134, 18, 141, 20, 142, 25);
+    shade.lineTo(114, 25);
+    shade.cubicTo(115, 20, 122, 18, 124, 13);
+    shade.closeSubpath();
+    p.setPen(QPen(QColor(0x24, 0x40, 0x36), 0.8));
+    p.setBrush(Linear({114, 0}, {142, 0}, QColor(0x5f, 0x90, 0x7c), QColor(0x2c, 0x50, 0x42)));
+    p.drawPath(shade);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xff, 0xfa, 0xe0));
+    p.drawEllipse(QRectF(122, 23, 12, 5));
+
     // Floor: polished concrete, darker towards the viewer, with seams.
     p.fillRect(QRectF(0, kFloorY, 163, 305 - kFloorY),
                Linear({0, kFloorY}, {0, 305}, QColor(0xb9, 0xab, 0x98), QColor(0x8a, 0x7c, 0x6b)));
