@@ -1,0 +1,201 @@
+#include "SafeFile.h"
+
+#include "FileUtil.h"
+
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace SafeFile {
+
+namespace {
+
+// Closes a descriptor and, until kept, removes the half-written
+// replacement: every way out of Replace() but success leaves no stray file.
+// With an empty path it only closes.
+class PendingFile
+{
+public:
+    PendingFile(int fd, QByteArray path) : m_fd(fd), m_path(std::move(path)) {}
+    PendingFile(const PendingFile &) = delete;
+    PendingFile &operator=(const PendingFile &) = delete;
+    ~PendingFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_path.isEmpty())
+            ::unlink(m_path.constData());
+    }
+
+    int fd() const { return m_fd; }
+    const QByteArray &path() const { return m_path; }
+    bool Close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+    void Keep() { m_path.clear(); }
+
+private:
+    int m_fd;
+    QByteArray m_path;
+};
+
+bool WriteAll(int fd, const QByteArray &data)
+{
+    const char *p = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, p, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += written;
+        left -= written;
+    }
+    return true;
+}
+
+// A name for the replacement that cannot collide with a settings file and
+// stays within NAME_MAX however long the original name is.
+QByteArray TemporaryName(const QByteArray &folder, const QByteArray &name)
+{
+    const quint64 salt = QRandomGenerator::global()->generate64();
+    return folder + '.' + name.left(200) + ".flitto-" + QByteArray::number(salt, 16);
+}
+
+void SyncFolder(const QByteArray &folder)
+{
+    // Makes the rename itself durable. Some file systems refuse fsync on a
+    // folder; the replacement is complete either way, so errors are ignored.
+    const int fd =
+        ::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
+ReadStatus ReadAll(const QByteArray &path, QByteArray *contents)
+{
+    contents->clear();
+    if (path.isEmpty())
+        return ReadStatus::Failed;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::Failed;
+    const PendingFile closer(fd, QByteArray());
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > MaxFileSize)
+        return ReadStatus::Failed;
+
+    QByteArray data;
+    data.reserve(qsizetype(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return ReadStatus::Failed;
+        }
+        if (got == 0)
+            break;
+        data.append(buffer, got);
+        if (data.size() > MaxFileSize)
+            return ReadStatus::Failed;
+    }
+    *contents = data;
+    return ReadStatus::Read;
+}
+
+QByteArray FinalTarget(const QByteArray &path)
+{
+    QByteArray current = path;
+    // The kernel gives up after 40 links; so does this.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(current.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        QByteArray link(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length = ::readlink(current.constData(), link.data(), size_t(link.size()));
+        if (length <= 0 || length >= link.size())
+            return QByteArray();
+        link.truncate(length);
+        current = link.startsWith('/') ? link : FileUtil::FolderOfPath(current) + link;
+    }
+    return QByteArray();
+}
+
+bool Replace(const QByteArray &path, const QByteArray &contents)
+{
+    if (path.isEmpty())
+        return false;
+    const QByteArray target = FinalTarget(path);
+    if (target.isEmpty())
+        return false;
+
+    struct stat st;
+    const bool exists = ::lstat(target.constData(), &st) == 0;
+    if (exists) {
+        if (!S_ISREG(st.st_mode))
+            return false;
+        // The read-only attribute of the settings file is the owner's write
+        // bit. It is honoured even for root, who could write anyway: a user
+        // who protected the file must not find it rewritten.
+        if (!(st.st_mode & S_IWUSR) || ::access(target.constData(), W_OK) != 0)
+            return false;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+
+    const QByteArray folder = FileUtil::FolderOfPath(target);
+    const QByteArray name = FileUtil::NameOfPath(target);
+    int fd = -1;
+    QByteArray temporary;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = TemporaryName(folder, name);
+        // A new file gets the ordinary mode after the umask; an existing
+        // file's mode is copied below, once the owner is set.
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                    exists ? 0600 : 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+    PendingFile pending(fd, temporary);
+
+    if (exists) {
+        // Owner first: changing the owner clears set-id bits that the mode
+        // then restores. Only root may give a file away; a group change may
+        // still work for the file's owner. The write goes on either way.
+        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
+            if (::fchown(fd, st.st_uid, st.st_gid) != 0 &&
+                ::fchown(fd, uid_t(-1), st.st_gid) != 0) {
+                // The file now belongs to whoever runs the program.
+            }
+        }
+        if (::fchmod(fd, st.st_mode & 07777) != 0)
+            return false;
+    }
+    if (!WriteAll(fd, contents) || ::fsync(fd) != 0 || !pending.Close())
+        return false;
+    if (::rename(temporary.constData(), target.constData()) != 0)
+        return false;
+    pending.Keep();
+    SyncFolder(folder);
+    return true;
+}
+
+} // namespace SafeFile
