@@ -34,11 +34,12 @@ constexpr Definition FlittoVersion{
 
 static_assert(EncodedSize(FlittoVersion) <= std::size_t(MaxSize), "the reader would refuse it");
 
-constexpr auto Encoded = [] {
+constexpr std::array<unsigned char, EncodedSize(FlittoVersion)> EncodeFlittoVersion()
+{
     std::array<unsigned char, EncodedSize(FlittoVersion)> bytes{};
     Encode(FlittoVersion, bytes.data());
     return bytes;
-}();
+}
 
 constexpr bool SameText(const char *a, const char *b)
 {
@@ -54,7 +55,9 @@ static_assert(SameText(SectionName, ".flitto.version"), "the reader looks for th
 
 // "used" and "retain": nothing in the program refers to this constant, it is
 // read back from the file, so neither the compiler nor the linker may drop
-// it. An explicit section also keeps the sanitizer from padding it.
+// it. Initialised straight from the encoder, so that no second copy lands in
+// the program's other constants; an explicit section also keeps the
+// sanitizer from padding it.
 [[gnu::used, gnu::retain,
-  gnu::section(".flitto.version")]] static const std::array<unsigned char, Encoded.size()>
-    flittoVersionResource = Encoded;
+  gnu::section(".flitto.version")]] static constexpr auto flittoVersionResource =
+    EncodeFlittoVersion();
