@@ -14,8 +14,12 @@
 static void InitAboutResources()
 {
     // The pictures live in a static library; without this call the linker
-    // would drop their registration.
-    Q_INIT_RESOURCE(wizard);
+    // would drop their registration. Once is enough for every box.
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(wizard);
+        return true;
+    }();
+    Q_UNUSED(registered);
 }
 
 namespace {
