@@ -8,6 +8,7 @@
 
 namespace {
 
+// The string table's keys, in the list's order.
 constexpr const char *Keys[TRzVersionInfo::ValueCount] = {
     "CompanyName",     "FileDescription",  "FileVersion", "InternalName",   "LegalCopyright",
     "LegalTrademarks", "OriginalFilename", "ProductName", "ProductVersion", "Comments",
@@ -43,11 +44,6 @@ QByteArray HexWord(std::uint16_t value)
 }
 
 } // namespace
-
-QLatin1StringView TRzVersionInfo::Key(int index)
-{
-    return index >= 0 && index < ValueCount ? QLatin1StringView(Keys[index]) : QLatin1StringView();
-}
 
 TRzVersionInfo::TRzVersionInfo(QObject *parent) : QObject(parent)
 {

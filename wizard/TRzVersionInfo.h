@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QLatin1StringView>
 #include <QObject>
 #include <QStringList>
 
@@ -31,8 +30,6 @@ public:
         Comments,
     };
 
-    // The string table key of an index (0 to 9).
-    static QLatin1StringView Key(int index);
     // Every string's value when the file has no version information.
     static QString NotAvailableText() { return QStringLiteral("Value Not Available"); }
 
