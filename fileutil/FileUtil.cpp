@@ -1,16 +1,255 @@
 #include "FileUtil.h"
 
+#include "CopyIo.h"
+#include "EStreamError.h"
+#include "TProgressList.h"
+
 #include <QByteArrayList>
+#include <QMetaProperty>
+#include <QObject>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QVariant>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <dirent.h>
-#include <limits.h>
+#include <fcntl.h>
 #include <memory>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace FileUtil {
+
+namespace {
+
+// The kernel's time stamp (seconds and nanoseconds), named through the
+// field of struct stat that holds one.
+using FileTime = decltype(std::declval<struct stat>().st_mtim);
+
+// Owns one open file descriptor.
+class FileHandle
+{
+public:
+    explicit FileHandle(int fd = -1) noexcept : m_fd(fd) {}
+    FileHandle(FileHandle &&other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    FileHandle(const FileHandle &) = delete;
+    FileHandle &operator=(const FileHandle &) = delete;
+    FileHandle &operator=(FileHandle &&) = delete;
+    ~FileHandle()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    int Get() const noexcept { return m_fd; }
+
+    // Closes now and tells whether that succeeded: a file system may report
+    // a deferred write failure only here.
+    bool Close() noexcept
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0 || errno == EINTR; // on Linux the descriptor is gone either way
+    }
+
+private:
+    int m_fd;
+};
+
+// Deletes the named file when the scope ends, unless told to keep it.
+class RemoveUnlessKept
+{
+public:
+    explicit RemoveUnlessKept(const QByteArray &path) : m_path(path) {}
+    RemoveUnlessKept(const RemoveUnlessKept &) = delete;
+    RemoveUnlessKept &operator=(const RemoveUnlessKept &) = delete;
+    ~RemoveUnlessKept()
+    {
+        if (!m_kept)
+            ::unlink(m_path.constData());
+    }
+
+    void Keep() { m_kept = true; }
+
+private:
+    QByteArray m_path;
+    bool m_kept = false;
+};
+
+// Sets a progress control's position back to 0 when the copy ends, however
+// it ends.
+class ProgressReset
+{
+public:
+    explicit ProgressReset(QObject *control) : m_control(control) {}
+    ProgressReset(const ProgressReset &) = delete;
+    ProgressReset &operator=(const ProgressReset &) = delete;
+    ~ProgressReset()
+    {
+        if (!m_control)
+            return;
+        try {
+            SetProgressProperty(m_control, TProgressProperty::Position, 0);
+        } catch (...) {
+            // A control that throws from its setter must not turn the end of
+            // a copy, or the unwinding of a failed one, into a crash.
+        }
+    }
+
+private:
+    QPointer<QObject> m_control;
+};
+
+// Progress values are 32-bit: a file above 2 GiB is shown in coarser steps
+// instead of with a wrapped-around maximum.
+class ProgressScale
+{
+public:
+    explicit ProgressScale(qint64 size) : m_size(qMax<qint64>(size, 0))
+    {
+        while ((m_size >> m_shift) > INT_MAX)
+            ++m_shift;
+    }
+
+    int Of(qint64 bytes) const { return int(qBound<qint64>(0, bytes, m_size) >> m_shift); }
+
+private:
+    qint64 m_size;
+    int m_shift = 0;
+};
+
+ssize_t SystemRead(int fd, void *buffer, size_t count)
+{
+    return ::read(fd, buffer, count);
+}
+
+ssize_t SystemWrite(int fd, const void *buffer, size_t count)
+{
+    return ::write(fd, buffer, count);
+}
+
+int OpenRetrying(const QByteArray &path, int flags, mode_t mode = 0)
+{
+    int fd;
+    do
+        fd = ::open(path.constData(), flags, mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Opens a regular file for reading. Other kinds of entry are refused
+// without being opened: opening a FIFO blocks until a writer comes, and
+// opening a device can act on the device.
+FileHandle OpenSource(const QByteArray &source, struct stat &info)
+{
+    if (source.isEmpty())
+        throw EFOpenError(source, ENOENT);
+    if (::stat(source.constData(), &info) != 0)
+        throw EFOpenError(source, errno);
+    if (!S_ISREG(info.st_mode))
+        throw EFOpenError(source, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+
+    // O_NONBLOCK keeps the open from hanging should the entry have been
+    // swapped for a FIFO since the look above; O_NOATIME keeps the source's
+    // access time as it was, where the kernel allows it (own files only).
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int fd = OpenRetrying(source, flags | O_NOATIME);
+    if (fd < 0)
+        fd = OpenRetrying(source, flags);
+    if (fd < 0)
+        throw EFOpenError(source, errno);
+    FileHandle handle(fd);
+
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0)
+        throw EFOpenError(source, errno);
+    if (!S_ISREG(opened.st_mode) || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino)
+        throw EFOpenError(source, EAGAIN);
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status >= 0)
+        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    info = opened;
+    return handle;
+}
+
+// Refuses a destination that must not be replaced: the source itself under
+// any spelling (another path, a hard link, a symlink, a bind mount: all end
+// at the same inode), a folder, or a read-only file unless allowed. A
+// symlink or hard link to any other file is fine: the link is replaced and
+// the file it leads to is left alone.
+void RefuseUnsafeTarget(const QByteArray &target, const struct stat &source, bool overwriteReadOnly)
+{
+    struct stat entry;
+    if (target.isEmpty() || ::lstat(target.constData(), &entry) != 0)
+        return; // nothing there yet, or unreachable: creating the copy will tell
+    struct stat resolved;
+    if (::stat(target.constData(), &resolved) != 0)
+        return; // a dangling symlink: replaced like any other entry
+    if (resolved.st_dev == source.st_dev && resolved.st_ino == source.st_ino)
+        throw EFCreateError(target, EEXIST);
+    if (S_ISDIR(resolved.st_mode))
+        throw EFCreateError(target, EISDIR);
+    if (!overwriteReadOnly && !(resolved.st_mode & S_IWUSR))
+        throw EFCreateError(target, EACCES);
+}
+
+// Creates the file that receives the copy, under a fresh hidden name in the
+// destination's folder so that it can be renamed over the destination.
+FileHandle CreateTemporary(const QByteArray &target, mode_t mode, QByteArray &name)
+{
+    const QByteArray folder = FolderOfPath(target);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = folder + QByteArrayLiteral(".flitto-") +
+               QByteArray::number(QRandomGenerator::global()->generate64(), 36) +
+               QByteArrayLiteral(".part");
+        const int fd = OpenRetrying(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+        if (fd >= 0)
+            return FileHandle(fd);
+        if (errno != EEXIST)
+            throw EFCreateError(target, errno);
+    }
+    throw EFCreateError(target, EEXIST);
+}
+
+ssize_t ReadChunk(int fd, char *buffer)
+{
+    ssize_t count;
+    do
+        count = CurrentCopyIo().Read(fd, buffer, CopyBufferSize);
+    while (count < 0 && errno == EINTR);
+    return count;
+}
+
+// A write may take fewer bytes than offered (a signal, a file size limit,
+// a nearly full disk): go on with the rest until all is written or the
+// system reports why it cannot.
+void WriteAll(int fd, const char *data, size_t count)
+{
+    while (count > 0) {
+        const ssize_t written = CurrentCopyIo().Write(fd, data, count);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EWriteError(errno);
+        }
+        if (written == 0 || size_t(written) > count)
+            throw EWriteError(ENOSPC); // no progress: never spin on it
+        data += written;
+        count -= size_t(written);
+    }
+}
+
+} // namespace
+
+CopyIo &CurrentCopyIo()
+{
+    static CopyIo io{&SystemRead, &SystemWrite};
+    return io;
+}
 
 QByteArray WithTrailingSeparator(const QByteArray &path)
 {
@@ -80,6 +319,153 @@ bool HasAttributes(const QByteArray &path, unsigned bits)
 {
     const int attributes = FileAttributes(path);
     return attributes >= 0 && (unsigned(attributes) & bits) == bits;
+}
+
+QByteArray AppendFolderSeparator(const QByteArray &folder)
+{
+    if (folder.isEmpty() || folder.endsWith(Separator))
+        return folder;
+    return folder + Separator;
+}
+
+qint64 QueryFileSize(const QByteArray &path)
+{
+    struct stat st;
+    if (path.isEmpty() || ::stat(path.constData(), &st) != 0 || S_ISDIR(st.st_mode))
+        return -1;
+    return qint64(st.st_size);
+}
+
+void CreateFolderPath(const QByteArray &folder)
+{
+    if (folder.isEmpty())
+        return;
+    QByteArray path = folder;
+    if (path.endsWith(Separator))
+        path.chop(1);
+    // The root is its own parent ("" after the "/" is cut), which ends the
+    // recursion; so does a path ending in "//", whose rest is its own parent.
+    if (IsExistingFolder(path) || FolderOfPath(path) == path)
+        return;
+    CreateFolderPath(FolderOfPath(path));
+    ::mkdir(path.constData(), 0777);
+}
+
+void CopyFileWithOptions(const QByteArray &source, const QByteArray &destination,
+                         bool overwriteReadOnly, bool shellDialog, QObject *progress)
+{
+    // There is no desktop-neutral shell copy service to hand the work to;
+    // the same copy runs in process, and a failure keeps its message.
+    Q_UNUSED(shellDialog);
+
+    const QByteArray target = HasAttributes(destination, faDirectory)
+                                  ? AppendFolderSeparator(destination) + NameOfPath(source)
+                                  : destination;
+
+    const auto buffer = std::make_unique<char[]>(CopyBufferSize);
+    const ProgressReset progressReset(progress);
+
+    struct stat info;
+    FileHandle input = OpenSource(source, info);
+
+    const ProgressScale scale(info.st_size);
+    if (progress) {
+        SetProgressProperty(progress, TProgressProperty::Maximum, scale.Of(info.st_size));
+        SetProgressProperty(progress, TProgressProperty::Minimum, 0);
+        SetProgressProperty(progress, TProgressProperty::Position, 0);
+    }
+
+    CreateFolderPath(FolderOfPath(target));
+    RefuseUnsafeTarget(target, info, overwriteReadOnly);
+
+    // The copy does not keep the source's read-only state (a second run must
+    // be able to replace it), but it keeps who else may read the data: a
+    // private mail file stays private. The umask applies on top.
+    const mode_t mode = (info.st_mode & 0777) | S_IRUSR | S_IWUSR;
+    QByteArray temporaryName;
+    FileHandle output = CreateTemporary(target, mode, temporaryName);
+    RemoveUnlessKept removePartial(temporaryName);
+
+    // Read until the end of the file, not until the first short read: a
+    // short read before the end (a signal, some network file systems) must
+    // not cut the copy short.
+    qint64 total = 0;
+    for (;;) {
+        const ssize_t count = ReadChunk(input.Get(), buffer.get());
+        if (count < 0)
+            throw EReadError(errno);
+        if (count == 0)
+            break;
+        total += count;
+        WriteAll(output.Get(), buffer.get(), size_t(count));
+        if (progress)
+            SetProgressProperty(progress, TProgressProperty::Position, scale.Of(total));
+    }
+
+    // The last-write time to the nanosecond, any date; the access time is
+    // the copy's own. A failure here leaves correct data with a new time.
+    const FileTime times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+    ::futimens(output.Get(), times);
+
+    if (!output.Close())
+        throw EWriteError(errno);
+    if (::rename(temporaryName.constData(), target.constData()) != 0)
+        throw EFCreateError(target, errno);
+    removePartial.Keep();
+}
+
+void CopyFileTo(const QByteArray &source, const QByteArray &destination, QObject *progress)
+{
+    CopyFileWithOptions(source, destination, false, false, progress);
+}
+
+bool FlushFolder(const QByteArray &folder)
+{
+    if (folder.isEmpty())
+        return false;
+    const FileHandle handle(OpenRetrying(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return handle.Get() >= 0 && ::syncfs(handle.Get()) == 0;
+}
+
+bool SetProgressProperty(QObject *control, TProgressProperty which, int value)
+{
+    if (!control)
+        return false;
+    const QMetaObject *meta = control->metaObject();
+    const TProgressList::Entry *entry = TProgressList::Instance().Find(meta);
+    if (!entry)
+        return false;
+    const QByteArray &name = which == TProgressProperty::Maximum   ? entry->MaximumProperty
+                             : which == TProgressProperty::Minimum ? entry->MinimumProperty
+                                                                   : entry->PositionProperty;
+    const int index = meta->indexOfProperty(name.constData());
+    if (index < 0)
+        return false;
+    const QMetaProperty property = meta->property(index);
+    if (!property.isWritable() || property.isEnumType())
+        return false;
+    switch (property.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Char:
+        return property.write(control, QVariant(value));
+    case QMetaType::Double:
+    case QMetaType::Float:
+        // The value is whole; a floating-point property stores it exactly.
+        return property.write(control, QVariant(double(value)));
+    case QMetaType::QVariant:
+        return property.write(control, QVariant(value)); // stored as the variant itself
+    default:
+        return false;
+    }
 }
 
 QByteArray ResolveNameIgnoringCase(const QByteArray &folder, const QByteArray &name)
