@@ -12,6 +12,14 @@ class TRzProgressBar : public QWidget
     Q_PROPERTY(int Percent READ Percent WRITE SetPercent)
 
 public:
+    // Interim: the frame and colour settings are accepted and ignored.
+    enum TFrameStyleEx { fsNone, fsFlat };
+    void SetBarColor(QColor) {}
+    void SetBorderColor(QColor) {}
+    void SetBorderInner(TFrameStyleEx) {}
+    void SetBorderOuter(TFrameStyleEx) {}
+    void SetBorderWidth(int) {}
+    void SetInteriorOffset(int) {}
     explicit TRzProgressBar(QWidget *parent = nullptr);
 
     int TotalParts() const { return m_totalParts; }

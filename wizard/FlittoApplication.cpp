@@ -3,6 +3,7 @@
 #include "Exception.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 FlittoApplication::FlittoApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
@@ -13,8 +14,15 @@ bool FlittoApplication::notify(QObject *receiver, QEvent *event)
 {
     // An exception must not cross Qt's event dispatch: catch it here, at the
     // outermost handler frame, report it, and let the loop go on.
+    bool result = false;
+    ReportErrors([&] { result = QApplication::notify(receiver, event); });
+    return result;
+}
+
+void ReportErrors(const std::function<void()> &handler)
+{
     try {
-        return QApplication::notify(receiver, event);
+        handler();
     } catch (const EAbort &) {
     } catch (const Exception &error) {
         ShowErrorReport(error.message());
@@ -23,7 +31,6 @@ bool FlittoApplication::notify(QObject *receiver, QEvent *event)
     } catch (const std::exception &error) {
         ShowErrorReport(QString::fromLocal8Bit(error.what()));
     }
-    return false;
 }
 
 QString ErrorReportText(const QString &message)
@@ -35,7 +42,11 @@ QString ErrorReportText(const QString &message)
 
 void ShowErrorReport(const QString &message)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Flitto"), ErrorReportText(message),
-                    QMessageBox::Ok, QApplication::activeWindow());
+    // No parent: like the wizard's own boxes, the report is centred on the
+    // screen, and it must show even when the main window is already closed.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Flitto"), ErrorReportText(message));
+    QPushButton *ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
     box.exec();
 }

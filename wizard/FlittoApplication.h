@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include <functional>
+
 // The application object: its event loop turns every error that leaves a
 // handler into the standard error report and then goes on running.
 class FlittoApplication : public QApplication
@@ -20,3 +22,10 @@ QString ErrorReportText(const QString &message);
 // Shows the standard error report for a message (titled with the
 // application title, error icon, OK).
 void ShowErrorReport(const QString &message);
+
+// Runs one event handler the way the event loop runs it: an error that
+// leaves the handler is shown in the standard error report (the silent
+// abort shows nothing), and the program goes on. Handlers connected to
+// signals run through this, so no exception ever unwinds through Qt's own
+// signal and event code.
+void ReportErrors(const std::function<void()> &handler);

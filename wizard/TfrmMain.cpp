@@ -1,7 +1,817 @@
 #include "TfrmMain.h"
 
-TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent)
+#include "EStreamError.h"
+#include "Exception.h"
+#include "FileUtil.h"
+#include "FlittoApplication.h"
+#include "JpegImage.h"
+#include "TDezaZudi.h"
+#include "TRTFLabel.h"
+#include "TRzButtonEdit.h"
+#include "TRzProgressBar.h"
+#include "TRzRegIniFile.h"
+#include "TRzSelectFolderDialog.h"
+#include "TfrmAbout.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QIcon>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <memory>
+#include <sys/stat.h>
+
+// Outside any namespace: the macro declares the registration function in
+// the scope it is used in.
+static void InitResources()
 {
+    Q_INIT_RESOURCE(wizard);
+}
+
+namespace {
+
+// The application-wide hour-glass for the life of one copy run. Restored on
+// every way out, a failed run included, so an error box never leaves the
+// user looking at a busy pointer over an idle window.
+class WaitCursor
+{
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+// The button bar: white, with a one-pixel line along its top edge.
+class ButtonBar : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::white);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawLine(0, 0, width() - 1, 0);
+    }
+};
+
+// A white panel with a flat, rounded one-pixel border.
+class RoundedPanel : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.setBrush(Qt::white);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+    }
+};
+
+const QString SansSerif = QStringLiteral("MS Sans Serif");
+const QString Arial = QStringLiteral("Arial");
+
+QFont WindowFont()
+{
+    QFont font(SansSerif);
+    font.setPointSize(8);
+    return font;
+}
+
+QByteArray Document(const QString &name)
+{
+    QFile file(QStringLiteral(":/wizard/documents/") + name + QStringLiteral(".rtf"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+QPixmap Picture(const QString &name)
+{
+    return QPixmap(QStringLiteral(":/wizard/") + name);
+}
+
+// A button picture with its disabled form: the file holds both, side by
+// side, normal on the left.
+QIcon TwoStateIcon(const QString &name)
+{
+    const QPixmap both = Picture(name);
+    const int half = both.width() / 2;
+    QIcon icon;
+    icon.addPixmap(both.copy(0, 0, half, both.height()), QIcon::Normal);
+    icon.addPixmap(both.copy(half, 0, half, both.height()), QIcon::Disabled);
+    return icon;
+}
+
+// The design's faces are not installed on Linux; Liberation Sans has the
+// same metrics as the face it stands in for.
+void InstallFontSubstitutes()
+{
+    QFont::insertSubstitution(SansSerif, QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(Arial, QStringLiteral("Liberation Sans"));
+}
+
+int ShowBox(QMessageBox::Icon icon, const QString &title, const QString &text,
+            const QStringList &buttons, int defaultIndex, int escapeIndex)
+{
+    // No parent: the box is centred on the screen, not over the window.
+    QMessageBox box(icon, title, text, QMessageBox::NoButton);
+    QList<QPushButton *> added;
+    for (const QString &caption : buttons)
+        added << box.addButton(caption, QMessageBox::AcceptRole);
+    box.setDefaultButton(added.value(defaultIndex));
+    box.setEscapeButton(added.value(escapeIndex));
+    box.exec();
+    return added.indexOf(qobject_cast<QPushButton *>(box.clickedButton()));
+}
+
+void ErrorBox(const QString &text)
+{
+    ShowBox(QMessageBox::Critical, QStringLiteral("Error"), text, {QStringLiteral("OK")}, 0, 0);
+}
+
+} // namespace
+
+QByteArray PathOfText(const QString &text)
+{
+    return QFile::encodeName(text);
+}
+
+TfrmMain::TfrmMain(const QByteArray &installFolder, QWidget *parent)
+    : QWidget(parent), m_installFolder(FileUtil::WithTrailingSeparator(installFolder))
+{
+    InitResources();
+    InstallFontSubstitutes();
+
+    setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Flitto"));
+    // Single fixed border with system menu and minimise, but no maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setFixedSize(574, 335);
+    setFont(WindowFont());
+    setAutoFillBackground(true);
+    QPalette windowPalette = palette();
+    windowPalette.setColor(QPalette::Window, windowPalette.color(QPalette::Button));
+    setPalette(windowPalette);
+
+    RzPanel1 = new QWidget(this);
+    RzPanel1->setObjectName(QStringLiteral("RzPanel1"));
+    RzPanel1->setGeometry(0, 0, 153, 294);
+    Image2 = new QLabel(RzPanel1);
+    Image2->setObjectName(QStringLiteral("Image2"));
+    Image2->setGeometry(0, 0, 153, 294);
+    Image2->setScaledContents(true);
+    QFile side(QStringLiteral(":/wizard/side.jpg"));
+    if (side.open(QIODevice::ReadOnly))
+        Image2->setPixmap(QPixmap::fromImage(LoadJpegImage(side.readAll())));
+
+    CreateButtonBar();
+    CreatePages();
+
+    IniSettings = new TRzRegIniFile(this);
+    IniSettings->setObjectName(QStringLiteral("IniSettings"));
+    dlgSelectDir = new TRzSelectFolderDialog(this);
+    dlgSelectDir->setObjectName(QStringLiteral("dlgSelectDir"));
+    CS = new TCSObject(this);
+    CS->setObjectName(QStringLiteral("CS"));
+    CS->SetHexNumPrefix(QByteArrayLiteral("$"));
+    CS->SetQuoteChar('\'');
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::CreateButtonBar()
+{
+    RzPanel2 = new ButtonBar(this);
+    RzPanel2->setObjectName(QStringLiteral("RzPanel2"));
+    RzPanel2->setGeometry(0, 294, 574, 41);
+
+    struct Spec
+    {
+        QPushButton **button;
+        const char *name;
+        const char *caption;
+        int left;
+        bool enabled;
+        QIcon icon;
+        void (TfrmMain::*handler)();
+    };
+    const Spec buttons[] = {
+        {&btnAbout, "btnAbout", "&About", 8, true, QIcon(Picture(QStringLiteral("about.png"))),
+         &TfrmMain::btnAboutClick},
+        {&btnPrevious, "btnPrevious", "&Previous", 229, false,
+         QIcon(Picture(QStringLiteral("previous.png"))), &TfrmMain::btnPreviousClick},
+        {&btnNext, "btnNext", "&Next", 317, true, QIcon(Picture(QStringLiteral("next.png"))),
+         &TfrmMain::btnNextClick},
+        {&btnCancel, "btnCancel", "Cancel", 405, true, TwoStateIcon(QStringLiteral("cancel.png")),
+         &TfrmMain::btnCancelClick},
+        {&btnExit, "btnExit", "Exit", 493, false, TwoStateIcon(QStringLiteral("exit.png")),
+         &TfrmMain::btnExitClick},
+    };
+    QWidget *previous = nullptr;
+    for (const Spec &spec : buttons) {
+        auto *button = new QPushButton(QString::fromLatin1(spec.caption), RzPanel2);
+        button->setObjectName(QString::fromLatin1(spec.name));
+        button->setGeometry(spec.left, 8, 75, 25);
+        button->setIcon(spec.icon);
+        button->setIconSize(QSize(16, 16));
+        button->setEnabled(spec.enabled);
+        button->setAutoDefault(false);
+        button->setAttribute(Qt::WA_Hover);
+        const auto handler = spec.handler;
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { ReportErrors([this, handler] { (this->*handler)(); }); });
+        if (previous)
+            setTabOrder(previous, button);
+        previous = button;
+        *spec.button = button;
+    }
+}
+
+QWidget *TfrmMain::AddPage(const QString &objectName, const QString &caption,
+                           const QString &heading, const QString &headingName, bool withIcon)
+{
+    auto *page = new QWidget;
+    page->setObjectName(objectName);
+    page->setAutoFillBackground(true);
+    QPalette white = page->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    page->setPalette(white);
+
+    if (withIcon) {
+        auto *icon = new QLabel(page);
+        icon->setObjectName(objectName + QStringLiteral("Icon"));
+        icon->setPixmap(Picture(QStringLiteral("pageicon.png")));
+        icon->setGeometry(16, 8, 11, 14);
+    }
+    auto *label = new QLabel(heading, page);
+    label->setObjectName(headingName);
+    QFont font(Arial);
+    font.setPointSize(10);
+    font.setBold(true);
+    label->setFont(font);
+    label->move(withIcon ? QPoint(32, 7) : QPoint(16, 7));
+    label->adjustSize();
+
+    pagScreens->addTab(page, caption);
+    return page;
+}
+
+TRTFLabel *TfrmMain::AddRichText(QWidget *page, const QString &name, const QRect &geometry)
+{
+    auto *label = new TRTFLabel(page);
+    label->setObjectName(name);
+    label->setGeometry(geometry);
+    label->SetWordWrap(false);
+    label->SetRichText(Document(name));
+    return label;
+}
+
+QLabel *TfrmMain::AddLabel(QWidget *page, const QString &name, const QString &text,
+                           const QPoint &at)
+{
+    auto *label = new QLabel(text, page);
+    label->setObjectName(name);
+    label->move(at);
+    label->adjustSize();
+    return label;
+}
+
+TRzButtonEdit *TfrmMain::AddFolderEdit(QWidget *page, const QString &name, const QRect &geometry)
+{
+    auto *edit = new TRzButtonEdit(page);
+    edit->setObjectName(name);
+    edit->setGeometry(geometry);
+    edit->SetFrameVisible(true);
+    edit->SetFlatButtons(true);
+    return edit;
+}
+
+void TfrmMain::CreatePages()
+{
+    pagScreens = new QTabWidget(this);
+    pagScreens->setObjectName(QStringLiteral("pagScreens"));
+    pagScreens->setGeometry(153, 0, 421, 294);
+    pagScreens->setTabPosition(QTabWidget::South);
+    pagScreens->setDocumentMode(true);
+    pagScreens->setFocusPolicy(Qt::NoFocus);
+    pagScreens->tabBar()->setFocusPolicy(Qt::NoFocus);
+
+    tabWelcome = AddPage(QStringLiteral("tabWelcome"), QStringLiteral("Welcome"),
+                         QStringLiteral("Welcome to the Quillbox Database Move Wizard"),
+                         QStringLiteral("RzLabel4"), false);
+    AddRichText(tabWelcome, QStringLiteral("RTFLabel1"), QRect(16, 32, 393, 73));
+    pnlNoIni = new QWidget(tabWelcome);
+    pnlNoIni->setObjectName(QStringLiteral("pnlNoIni"));
+    pnlNoIni->setGeometry(8, 128, 409, 57);
+    pnlNoIni->setAutoFillBackground(true);
+    auto *image3 = new QLabel(pnlNoIni);
+    image3->setObjectName(QStringLiteral("Image3"));
+    image3->setGeometry(8, 5, 28, 28);
+    image3->setPixmap(Picture(QStringLiteral("warning.png")));
+    lblNoIni = new QLabel(
+        QStringLiteral("Unable to continue.  The QUILLBOX.INI file could not be detected in the "
+                       "directory the wizard is installed in!  This utility MUST be installed in "
+                       "the same directory as Quillbox."),
+        pnlNoIni);
+    lblNoIni->setObjectName(QStringLiteral("lblNoIni"));
+    lblNoIni->setGeometry(48, 3, 353, 46);
+    lblNoIni->setWordWrap(true);
+    lblNoIni->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette red = lblNoIni->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    lblNoIni->setPalette(red);
+
+    tabConnection = AddPage(QStringLiteral("tabConnection"), QStringLiteral("Connection"),
+                            QStringLiteral("Connection Mode"), QStringLiteral("RzLabel11"), true);
+    AddRichText(tabConnection, QStringLiteral("RTFLabel9"), QRect(16, 32, 393, 33));
+    AddLabel(tabConnection, QStringLiteral("RzLabel12"), QStringLiteral("Connection Mode:"),
+             QPoint(32, 75));
+    comConnectionMode = new QComboBox(tabConnection);
+    comConnectionMode->setObjectName(QStringLiteral("comConnectionMode"));
+    comConnectionMode->setGeometry(152, 72, 257, 21);
+    comConnectionMode->addItem(QStringLiteral("Local Mode (Quillbox connects directly)"));
+    comConnectionMode->addItem(QStringLiteral("Remote Mode (Quillbox connects via server)"));
+    comConnectionMode->setCurrentIndex(-1);
+    AddRichText(tabConnection, QStringLiteral("RTFLabel10"), QRect(16, 104, 393, 57));
+
+    tabLocalSource = AddPage(QStringLiteral("tabLocalSource"), QStringLiteral("Local Source"),
+                             QStringLiteral("Current Location of Quillbox Database"),
+                             QStringLiteral("RzLabel2"), true);
+    AddRichText(tabLocalSource, QStringLiteral("RTFLabel2"), QRect(16, 32, 393, 33));
+    AddLabel(tabLocalSource, QStringLiteral("RzLabel1"), QStringLiteral("Current Data Directory:"),
+             QPoint(32, 67));
+    edtCurrentDir =
+        AddFolderEdit(tabLocalSource, QStringLiteral("edtCurrentDir"), QRect(152, 64, 257, 21));
+    connect(edtCurrentDir, &TRzButtonEdit::OnButtonClick, this,
+            [this] { ReportErrors([this] { edtCurrentDirButtonClick(); }); });
+    AddRichText(tabLocalSource, QStringLiteral("RTFLabel4"), QRect(16, 96, 393, 57));
+
+    tabRemoteSource = AddPage(QStringLiteral("tabRemoteSource"), QStringLiteral("Remote Source"),
+                              QStringLiteral("Current Location of Quillbox Database"),
+                              QStringLiteral("RzLabel3"), true);
+    AddRichText(tabRemoteSource, QStringLiteral("RTFLabel3"), QRect(16, 32, 393, 33));
+    AddLabel(tabRemoteSource, QStringLiteral("RzLabel13"),
+             QStringLiteral("Current Data Directory:"), QPoint(32, 75));
+    edtRemoteDir =
+        AddFolderEdit(tabRemoteSource, QStringLiteral("edtRemoteDir"), QRect(152, 72, 257, 21));
+    connect(edtRemoteDir, &TRzButtonEdit::OnButtonClick, this,
+            [this] { ReportErrors([this] { edtCurrentDirButtonClick(); }); });
+    AddRichText(tabRemoteSource, QStringLiteral("RTFLabel11"), QRect(16, 104, 393, 57));
+
+    tabTarget = AddPage(QStringLiteral("tabTarget"), QStringLiteral("Target"),
+                        QStringLiteral("New Location of Quillbox Database"),
+                        QStringLiteral("RzLabel5"), true);
+    AddRichText(tabTarget, QStringLiteral("RTFLabel5"), QRect(16, 32, 393, 33));
+    AddLabel(tabTarget, QStringLiteral("RzLabel6"), QStringLiteral("New Data Directory:"),
+             QPoint(32, 75));
+    edtNewDir = AddFolderEdit(tabTarget, QStringLiteral("edtNewDir"), QRect(136, 72, 273, 21));
+    connect(edtNewDir, &TRzButtonEdit::OnButtonClick, this,
+            [this] { ReportErrors([this] { edtNewDirButtonClick(); }); });
+    AddRichText(tabTarget, QStringLiteral("RTFLabel6"), QRect(16, 104, 393, 17));
+    auto *rzPanel3 = new RoundedPanel(tabTarget);
+    rzPanel3->setObjectName(QStringLiteral("RzPanel3"));
+    rzPanel3->setGeometry(48, 152, 321, 57);
+    auto *image9 = new QLabel(rzPanel3);
+    image9->setObjectName(QStringLiteral("Image9"));
+    image9->setGeometry(8, 13, 28, 28);
+    image9->setPixmap(Picture(QStringLiteral("bulb.png")));
+    AddRichText(rzPanel3, QStringLiteral("RTFLabel12"), QRect(43, 11, 265, 33));
+
+    tabReady = AddPage(QStringLiteral("tabReady"), QStringLiteral("Ready"),
+                       QStringLiteral("Ready to Move the Quillbox Database"),
+                       QStringLiteral("RzLabel7"), true);
+    AddRichText(tabReady, QStringLiteral("RTFLabel7"), QRect(16, 32, 393, 33));
+    AddLabel(tabReady, QStringLiteral("RzLabel9"), QStringLiteral("Copy from:"), QPoint(32, 72));
+    AddLabel(tabReady, QStringLiteral("RzLabel10"), QStringLiteral("Copy to:"), QPoint(32, 96));
+    QPalette blue = palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    blue.setColor(QPalette::Window, Qt::white);
+    lblCopyFrom = AddLabel(tabReady, QStringLiteral("lblCopyFrom"), QString(), QPoint(96, 72));
+    lblCopyFrom->setPalette(blue);
+    lblCopyTo = AddLabel(tabReady, QStringLiteral("lblCopyTo"), QString(), QPoint(96, 96));
+    lblCopyTo->setPalette(blue);
+    lblCopyTo->setAutoFillBackground(true);
+    AddRichText(tabReady, QStringLiteral("RTFLabel13"), QRect(16, 128, 97, 17));
+
+    tabMove =
+        AddPage(QStringLiteral("tabMove"), QStringLiteral("Move"),
+                QStringLiteral("Moving the Quillbox Database"), QStringLiteral("RzLabel14"), true);
+    lblStatus = new QLabel(QStringLiteral("Ready."), tabMove);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setGeometry(16, 48, 385, 13);
+    barProgress = new TRzProgressBar(tabMove);
+    barProgress->setObjectName(QStringLiteral("barProgress"));
+    barProgress->setGeometry(16, 73, 385, barProgress->height());
+    barProgress->SetBarColor(Qt::blue);
+    barProgress->SetBorderColor(Qt::white);
+    barProgress->SetBorderInner(TRzProgressBar::fsFlat);
+    barProgress->SetBorderOuter(TRzProgressBar::fsNone);
+    barProgress->SetBorderWidth(1);
+    barProgress->SetInteriorOffset(0);
+    QFont barFont = WindowFont();
+    barProgress->setFont(barFont);
+    lblContinue = AddRichText(tabMove, QStringLiteral("lblContinue"), QRect(16, 112, 145, 17));
+    lblContinue->hide();
+
+    tabServerUpdate =
+        AddPage(QStringLiteral("tabServerUpdate"), QStringLiteral("Server Update"),
+                QStringLiteral("Update the Quillbox Server"), QStringLiteral("RzLabel8"), true);
+    AddRichText(tabServerUpdate, QStringLiteral("RTFLabel8"), QRect(16, 32, 393, 33));
+
+    tabCompleted = AddPage(QStringLiteral("tabCompleted"), QStringLiteral("Completed"),
+                           QStringLiteral("Completed"), QStringLiteral("RzLabel15"), true);
+    AddRichText(tabCompleted, QStringLiteral("RTFLabel14"), QRect(16, 32, 385, 57));
+
+    pagScreens->setCurrentWidget(tabWelcome);
+}
+
+bool TfrmMain::event(QEvent *event)
+{
+    // The window system reports every return of the focus as an activation;
+    // the wizard only reacts to the first one, so that closing a message box
+    // or switching applications never falls back to the Welcome page.
+    if (event->type() == QEvent::WindowActivate && !m_activated) {
+        m_activated = true;
+        const bool handled = QWidget::event(event);
+        ReportErrors([this] { FormActivate(); });
+        return handled;
+    }
+    return QWidget::event(event);
+}
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    if (!m_centred) {
+        m_centred = true;
+        if (const QScreen *screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QWidget::showEvent(event);
+}
+
+void TfrmMain::FormActivate()
+{
+    for (int index = 0; index < pagScreens->count(); ++index)
+        pagScreens->setTabVisible(index, false);
+    pagScreens->tabBar()->hide();
+    ShowWelcomePage();
+}
+
+QByteArray TfrmMain::SettingsFileName() const
+{
+    return FileUtil::ResolveNameIgnoringCase(m_installFolder, QByteArrayLiteral("Quillbox.ini"));
+}
+
+void TfrmMain::ShowPage(QWidget *page, bool previous, bool next)
+{
+    pagScreens->setCurrentWidget(page);
+    btnPrevious->setEnabled(previous);
+    btnNext->setEnabled(next);
+}
+
+void TfrmMain::ShowWelcomePage()
+{
+    pagScreens->setCurrentWidget(tabWelcome);
+    btnPrevious->setEnabled(false);
+    const bool present = FileUtil::IsExistingFile(SettingsFileName());
+    pnlNoIni->setVisible(!present);
+    btnNext->setEnabled(present);
+}
+
+void TfrmMain::ShowConnectionPage()
+{
+    ShowPage(tabConnection, true, true);
+    LoadSettings();
+}
+
+void TfrmMain::ShowLocalSourcePage()
+{
+    ShowPage(tabLocalSource, true, true);
+}
+
+void TfrmMain::ShowRemoteSourcePage()
+{
+    ShowPage(tabRemoteSource, true, true);
+}
+
+void TfrmMain::ShowTargetPage()
+{
+    ShowPage(tabTarget, true, true);
+}
+
+void TfrmMain::ShowReadyPage()
+{
+    ShowPage(tabReady, true, true);
+    lblCopyFrom->setText(SourceEdit() ? SourceEdit()->text() : QString());
+    lblCopyFrom->adjustSize();
+    lblCopyTo->setText(edtNewDir->text());
+    lblCopyTo->adjustSize();
+}
+
+void TfrmMain::ShowMovePage()
+{
+    ShowPage(tabMove, true, false);
+    btnExit->setEnabled(false);
+    CopyDatabaseFiles();
+}
+
+void TfrmMain::ShowServerUpdatePage()
+{
+    ShowPage(tabServerUpdate, true, true);
+    btnExit->setEnabled(false);
+}
+
+void TfrmMain::ShowCompletedPage()
+{
+    ShowPage(tabCompleted, true, false);
+    btnExit->setEnabled(true);
+    if (ConnectionModeIndex() == 0)
+        SaveLocalSettings();
+    else
+        SaveRemoteSettings();
+}
+
+int TfrmMain::ConnectionModeIndex() const
+{
+    return comConnectionMode->currentIndex();
+}
+
+TRzButtonEdit *TfrmMain::SourceEdit() const
+{
+    switch (ConnectionModeIndex()) {
+    case 0:
+        return edtCurrentDir;
+    case 1:
+        return edtRemoteDir;
+    default:
+        return nullptr;
+    }
+}
+
+bool TfrmMain::CheckSourceAndGoOn(TRzButtonEdit *edit)
+{
+    if (edit->text().isEmpty()) {
+        ErrorBox(QStringLiteral("You have not specified the current location of the database!"));
+        return false;
+    }
+    if (!HasDatabaseFiles(PathOfText(edit->text()))) {
+        ErrorBox(QStringLiteral("There are no database files in the location you specified!"));
+        return false;
+    }
+    return true;
+}
+
+void TfrmMain::btnNextClick()
+{
+    QWidget *page = pagScreens->currentWidget();
+    const int mode = ConnectionModeIndex();
+    if (page == tabWelcome) {
+        ShowConnectionPage();
+    } else if (page == tabConnection) {
+        if (mode == 0)
+            ShowLocalSourcePage();
+        else if (mode == 1)
+            ShowRemoteSourcePage();
+    } else if (page == tabLocalSource) {
+        if (CheckSourceAndGoOn(edtCurrentDir))
+            ShowTargetPage();
+    } else if (page == tabRemoteSource) {
+        if (CheckSourceAndGoOn(edtRemoteDir))
+            ShowTargetPage();
+    } else if (page == tabTarget) {
+        if (edtNewDir->text().isEmpty())
+            ErrorBox(QStringLiteral("You have not specified where to move the database to!"));
+        else
+            ShowReadyPage();
+    } else if (page == tabReady) {
+        ShowMovePage();
+    } else if (page == tabMove) {
+        if (mode == 0)
+            ShowCompletedPage();
+        else if (mode == 1)
+            ShowServerUpdatePage();
+    } else if (page == tabServerUpdate) {
+        ShowCompletedPage();
+    }
+}
+
+void TfrmMain::btnPreviousClick()
+{
+    QWidget *page = pagScreens->currentWidget();
+    const int mode = ConnectionModeIndex();
+    if (page == tabConnection) {
+        ShowWelcomePage();
+    } else if (page == tabLocalSource || page == tabRemoteSource) {
+        ShowConnectionPage();
+    } else if (page == tabTarget) {
+        if (mode == 0)
+            ShowLocalSourcePage();
+        else if (mode == 1)
+            ShowRemoteSourcePage();
+    } else if (page == tabReady) {
+        ShowTargetPage();
+    } else if (page == tabMove) {
+        ShowReadyPage();
+    } else if (page == tabServerUpdate) {
+        ShowMovePage();
+    } else if (page == tabCompleted) {
+        if (mode == 0)
+            ShowMovePage();
+        else if (mode == 1)
+            ShowServerUpdatePage();
+    }
+}
+
+void TfrmMain::btnCancelClick()
+{
+    const int answer = ShowBox(QMessageBox::Question, QStringLiteral("Confirm"),
+                               QStringLiteral("Are you sure you want to cancel?"),
+                               {QStringLiteral("&Yes"), QStringLiteral("&No")}, 0, 1);
+    if (answer == 0)
+        close();
+}
+
+void TfrmMain::btnExitClick()
+{
+    close();
+}
+
+void TfrmMain::btnAboutClick()
+{
+    TfrmAbout frmAbout(this);
+    frmAbout.exec();
+}
+
+bool TfrmMain::BrowseForFolder(TRzButtonEdit *edit, const QString &startFolder)
+{
+    dlgSelectDir->SetSelectedPath(startFolder);
+    if (!dlgSelectDir->Execute())
+        return false;
+    edit->setText(dlgSelectDir->SelectedPath());
+    return true;
+}
+
+void TfrmMain::edtCurrentDirButtonClick()
+{
+    auto *edit = qobject_cast<TRzButtonEdit *>(sender());
+    if (!edit)
+        edit = pagScreens->currentWidget() == tabRemoteSource ? edtRemoteDir : edtCurrentDir;
+    const QString start =
+        edit->text().isEmpty() ? QFile::decodeName(m_installFolder) : edit->text();
+    BrowseForFolder(edit, start);
+}
+
+void TfrmMain::edtNewDirButtonClick()
+{
+    const QString start = edtNewDir->text().isEmpty() ? edtCurrentDir->text() : edtNewDir->text();
+    BrowseForFolder(edtNewDir, start);
+}
+
+void TfrmMain::LoadSettings()
+{
+    IniSettings->SetPath(SettingsFileName());
+    DataDirectory = IniSettings->ReadString(QByteArrayLiteral("Settings"),
+                                            QByteArrayLiteral("DataDirectory"), QByteArray());
+    ConnectionMode = IniSettings->ReadInteger(QByteArrayLiteral("Settings"),
+                                              QByteArrayLiteral("ConnectionMode"), 0);
+    ServerIP = IniSettings->ReadString(QByteArrayLiteral("Server"), QByteArrayLiteral("ServerIP"),
+                                       QByteArray());
+    AdminPort = IniSettings->ReadInteger(QByteArrayLiteral("Server"),
+                                         QByteArrayLiteral("AdminPort"), 12006);
+    if (edtCurrentDir->text().isEmpty())
+        edtCurrentDir->setText(QFile::decodeName(DataDirectory));
+    if (comConnectionMode->currentIndex() < 0 && ConnectionMode >= 0 &&
+        ConnectionMode < comConnectionMode->count())
+        comConnectionMode->setCurrentIndex(ConnectionMode);
+}
+
+void TfrmMain::SaveLocalSettings()
+{
+    IniSettings->SetPath(SettingsFileName());
+    IniSettings->WriteString(QByteArrayLiteral("Settings"), QByteArrayLiteral("DataDirectory"),
+                             PathOfText(edtNewDir->text()));
+}
+
+void TfrmMain::SaveRemoteSettings() {}
+
+bool TfrmMain::HasDatabaseFiles(const QByteArray &folder)
+{
+    return FileUtil::IsExistingFile(FileUtil::WithTrailingSeparator(folder) +
+                                    QByteArrayLiteral("Messages.dat"));
+}
+
+QList<QByteArray> TfrmMain::ListDatabaseFiles(const QByteArray &sourcePrefix)
+{
+    // A folder that cannot be read must fail the move: an empty list would
+    // end in "Copy completed." and a settings file pointing at an empty
+    // folder, with the user's mail left behind.
+    const auto unreadable = [&sourcePrefix](int error) {
+        return Exception(QStringLiteral("Cannot read the folder %1 (%2)")
+                             .arg(PathText(sourcePrefix), QString::fromLocal8Bit(strerror(error))));
+    };
+    QList<QByteArray> files;
+    std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(sourcePrefix.constData()), &::closedir);
+    if (!dir)
+        throw unreadable(errno);
+    bool first = true;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir.get());
+        if (!entry) {
+            if (errno != 0)
+                throw unreadable(errno);
+            break;
+        }
+        if (!first)
+            QCoreApplication::processEvents();
+        first = false;
+        const QByteArray name(entry->d_name);
+        // Folders are not database files, and neither are FIFOs, sockets or
+        // devices: opening a FIFO for reading would block forever. A link is
+        // judged by what it points to; a dangling one stays in the list, so
+        // the copy reports it instead of silently leaving it behind.
+        struct stat st;
+        const QByteArray path = sourcePrefix + name;
+        if (::stat(path.constData(), &st) == 0) {
+            if (!S_ISREG(st.st_mode))
+                continue;
+        } else if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            continue;
+        }
+        files.append(name);
+    }
+    return files;
+}
+
+void TfrmMain::CopyDatabaseFiles()
+{
+    repaint();
+    WaitCursor hourGlass;
+
+    const QByteArray sourcePrefix = FileUtil::WithTrailingSeparator(
+        SourceEdit() ? PathOfText(SourceEdit()->text()) : QByteArray());
+    const QByteArray target = PathOfText(edtNewDir->text());
+
+    // Copying every file onto one name would keep only the last one: a
+    // target that is an existing file is refused before anything is copied.
+    if (FileUtil::IsExistingFile(target))
+        throw Exception(
+            QStringLiteral("The new location %1 is a file, not a folder").arg(PathText(target)));
+    if (!FileUtil::IsExistingFolder(target))
+        FileUtil::CreateFolderPath(target);
+    // A folder that could not be made must stop the move here, even when
+    // there is no file to copy: "Copy completed." would otherwise lead to a
+    // settings file that points at a folder that does not exist.
+    if (!FileUtil::IsExistingFolder(target))
+        throw EFCreateError(target);
+
+    CS->SendNamedValue(QByteArrayLiteral("SourceDir"), sourcePrefix);
+    CS->SendNamedValue(QByteArrayLiteral("TargetDir"), target);
+
+    QList<QByteArray> files = ListDatabaseFiles(sourcePrefix);
+    CS->SendNamedList(QByteArrayLiteral("FileList"), files);
+
+    barProgress->SetTotalParts(int(files.size()));
+    barProgress->SetPartsComplete(0);
+    for (const QByteArray &name : std::as_const(files)) {
+        lblStatus->setText(QStringLiteral("Copying ") + PathText(name) + QStringLiteral("..."));
+        lblStatus->repaint();
+        FileUtil::CopyFileTo(sourcePrefix + name, target, nullptr);
+        barProgress->AddCompletedPart();
+        QCoreApplication::processEvents();
+    }
+    files.clear();
+    // The copies must be on the disk before "Copy completed." invites the
+    // user to point Quillbox at them and, one day, delete the old folder.
+    if (!FileUtil::FlushFolder(target))
+        throw EWriteError(errno);
+
+    lblStatus->setText(QStringLiteral("Copy completed."));
+    lblStatus->repaint();
+    lblContinue->show();
+    btnNext->setEnabled(true);
 }

@@ -1,12 +1,130 @@
 #pragma once
 
+#include <QByteArray>
 #include <QWidget>
 
-// The wizard's main window.
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class TCSObject;
+class TRTFLabel;
+class TRzButtonEdit;
+class TRzProgressBar;
+class TRzRegIniFile;
+class TRzSelectFolderDialog;
+
+// The wizard's one window: the side picture, the nine pages and the button
+// bar, with the page flow that walks them and the work each page starts.
 class TfrmMain : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit TfrmMain(QWidget *parent = nullptr);
+    // installFolder is the Quillbox folder the program runs in, ending in
+    // "/"; the program passes its own folder, tests a staged one.
+    explicit TfrmMain(const QByteArray &installFolder, QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // The settings file: the install folder's "Quillbox.ini", in whatever
+    // case the file is stored.
+    QByteArray SettingsFileName() const;
+
+    // Page operations: each makes its page current, sets the buttons, then
+    // starts the page's work.
+    void ShowWelcomePage();
+    void ShowConnectionPage();
+    void ShowLocalSourcePage();
+    void ShowRemoteSourcePage();
+    void ShowTargetPage();
+    void ShowReadyPage();
+    void ShowMovePage();
+    void ShowServerUpdatePage();
+    void ShowCompletedPage();
+
+    void LoadSettings();
+    void SaveLocalSettings();
+    void SaveRemoteSettings();
+
+    static bool HasDatabaseFiles(const QByteArray &folder);
+    void CopyDatabaseFiles();
+
+    // Values read from the settings file by the last LoadSettings.
+    QByteArray DataDirectory;
+    qint32 ConnectionMode = 0;
+    QByteArray ServerIP;
+    qint32 AdminPort = 0;
+
+    // The window's controls, named as the pages refer to them.
+    QWidget *RzPanel1 = nullptr;
+    QLabel *Image2 = nullptr;
+    QWidget *RzPanel2 = nullptr;
+    QPushButton *btnAbout = nullptr;
+    QPushButton *btnPrevious = nullptr;
+    QPushButton *btnNext = nullptr;
+    QPushButton *btnCancel = nullptr;
+    QPushButton *btnExit = nullptr;
+    QTabWidget *pagScreens = nullptr;
+    QWidget *tabWelcome = nullptr;
+    QWidget *tabConnection = nullptr;
+    QWidget *tabLocalSource = nullptr;
+    QWidget *tabRemoteSource = nullptr;
+    QWidget *tabTarget = nullptr;
+    QWidget *tabReady = nullptr;
+    QWidget *tabMove = nullptr;
+    QWidget *tabServerUpdate = nullptr;
+    QWidget *tabCompleted = nullptr;
+    QWidget *pnlNoIni = nullptr;
+    QLabel *lblNoIni = nullptr;
+    QComboBox *comConnectionMode = nullptr;
+    TRzButtonEdit *edtCurrentDir = nullptr;
+    TRzButtonEdit *edtRemoteDir = nullptr;
+    TRzButtonEdit *edtNewDir = nullptr;
+    QLabel *lblCopyFrom = nullptr;
+    QLabel *lblCopyTo = nullptr;
+    QLabel *lblStatus = nullptr;
+    TRzProgressBar *barProgress = nullptr;
+    TRTFLabel *lblContinue = nullptr;
+    TRzRegIniFile *IniSettings = nullptr;
+    TRzSelectFolderDialog *dlgSelectDir = nullptr;
+    TCSObject *CS = nullptr;
+
+public Q_SLOTS:
+    void FormActivate();
+    void btnNextClick();
+    void btnPreviousClick();
+    void btnCancelClick();
+    void btnExitClick();
+    void btnAboutClick();
+    void edtCurrentDirButtonClick();
+    void edtNewDirButtonClick();
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void CreateButtonBar();
+    void CreatePages();
+    QWidget *AddPage(const QString &objectName, const QString &caption, const QString &heading,
+                     const QString &headingName, bool withIcon);
+    TRTFLabel *AddRichText(QWidget *page, const QString &name, const QRect &geometry);
+    QLabel *AddLabel(QWidget *page, const QString &name, const QString &text, const QPoint &at);
+    TRzButtonEdit *AddFolderEdit(QWidget *page, const QString &name, const QRect &geometry);
+    void ShowPage(QWidget *page, bool previous, bool next);
+    int ConnectionModeIndex() const;
+    TRzButtonEdit *SourceEdit() const;
+    bool CheckSourceAndGoOn(TRzButtonEdit *edit);
+    // The copy's file list: every entry directly in the folder that is a
+    // regular file or a link to one, in the order the listing returns them.
+    QList<QByteArray> ListDatabaseFiles(const QByteArray &sourcePrefix);
+    bool BrowseForFolder(TRzButtonEdit *edit, const QString &startFolder);
+
+    QByteArray m_installFolder;
+    bool m_activated = false;
+    bool m_centred = false;
 };
+
+// The text of a folder edit as a path: bytes in the locale's file-name
+// encoding.
+QByteArray PathOfText(const QString &text);

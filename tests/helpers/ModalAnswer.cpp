@@ -1,10 +1,10 @@
 #include "ModalAnswer.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -35,12 +35,19 @@ void Record(QMessageBox *box, SeenBox &seen)
 
 // Polls for the modal box instead of assuming when it opens: the box may be
 // shown from deep inside a handler that is still running.
-void WhenBoxShows(const std::function<void(QMessageBox *)> &act)
+void WhenBoxShows(const std::shared_ptr<SeenBox> &seen,
+                  const std::function<void(QMessageBox *)> &act)
 {
     auto timer = std::make_shared<QElapsedTimer>();
     timer->start();
     auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, timer, poll]() {
+    std::weak_ptr<SeenBox> watched = seen;
+    *poll = [act, timer, poll, watched]() {
+        const auto alive = watched.lock();
+        if (!alive || alive->cancelled) {
+            poll->operator=(nullptr);
+            return;
+        }
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (box && box->isVisible()) {
             act(box);
@@ -61,7 +68,7 @@ void WhenBoxShows(const std::function<void(QMessageBox *)> &act)
 std::shared_ptr<SeenBox> AnswerNextBox(const QString &buttonText)
 {
     auto seen = std::make_shared<SeenBox>();
-    WhenBoxShows([seen, buttonText](QMessageBox *box) {
+    WhenBoxShows(seen, [seen, buttonText](QMessageBox *box) {
         Record(box, *seen);
         for (QAbstractButton *button : box->buttons()) {
             if (button->text() == buttonText) {
@@ -77,7 +84,7 @@ std::shared_ptr<SeenBox> AnswerNextBox(const QString &buttonText)
 std::shared_ptr<SeenBox> AnswerNextBoxWithKey(Qt::Key key)
 {
     auto seen = std::make_shared<SeenBox>();
-    WhenBoxShows([seen, key](QMessageBox *box) {
+    WhenBoxShows(seen, [seen, key](QMessageBox *box) {
         Record(box, *seen);
         QTest::keyClick(box, key);
     });
@@ -87,7 +94,7 @@ std::shared_ptr<SeenBox> AnswerNextBoxWithKey(Qt::Key key)
 std::shared_ptr<SeenBox> CloseNextBox()
 {
     auto seen = std::make_shared<SeenBox>();
-    WhenBoxShows([seen](QMessageBox *box) {
+    WhenBoxShows(seen, [seen](QMessageBox *box) {
         Record(box, *seen);
         box->close();
     });

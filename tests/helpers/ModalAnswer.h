@@ -16,6 +16,8 @@ struct SeenBox
     QStringList buttons;   // button texts in their visual order
     QString defaultButton; // text of the button Enter presses
     QString escapeButton;  // text of the button Escape presses
+    // Set by a test that expected no box: the watcher stops looking.
+    bool cancelled = false;
 };
 
 // Arms a watcher that waits for the next modal message box, records it and

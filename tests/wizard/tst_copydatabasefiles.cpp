@@ -1,0 +1,474 @@
+// The Move page: what the copy writes, what it leaves alone, and how it
+// fails. The user's source folder is checked byte for byte, name for name
+// and time for time after every run.
+
+#include "FileUtil.h"
+#include "ModalAnswer.h"
+#include "StagedInstall.h"
+#include "TRTFLabel.h"
+#include "TRzButtonEdit.h"
+#include "TRzProgressBar.h"
+#include "TfrmMain.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+struct EntryState
+{
+    mode_t mode;
+    off_t size;
+    timespec mtime;
+    QByteArray contents; // regular files only
+    QByteArray link;     // symlinks only
+    bool operator==(const EntryState &other) const
+    {
+        return mode == other.mode && size == other.size && mtime.tv_sec == other.mtime.tv_sec &&
+               mtime.tv_nsec == other.mtime.tv_nsec && contents == other.contents &&
+               link == other.link;
+    }
+};
+
+// Everything the user could notice about a folder: its own mode and times,
+// and every entry's name, mode, size, time, bytes and link text.
+std::map<QByteArray, EntryState> Snapshot(const QByteArray &folder)
+{
+    std::map<QByteArray, EntryState> state;
+    struct stat st;
+    if (::lstat(folder.constData(), &st) == 0)
+        state["."] = {st.st_mode, 0, st.st_mtim, {}, {}};
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return state;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray path = folder + name;
+        if (::lstat(path.constData(), &st) != 0)
+            continue;
+        EntryState entryState{st.st_mode, st.st_size, st.st_mtim, {}, {}};
+        if (S_ISREG(st.st_mode))
+            entryState.contents = StagedInstall::readFile(path);
+        if (S_ISLNK(st.st_mode)) {
+            char target[4096];
+            const ssize_t length = ::readlink(path.constData(), target, sizeof target);
+            entryState.link = QByteArray(target, int(qMax<ssize_t>(length, 0)));
+        }
+        state[name] = entryState;
+    }
+    ::closedir(dir);
+    return state;
+}
+
+QList<QByteArray> Names(const QByteArray &folder)
+{
+    QList<QByteArray> names;
+    for (const auto &[name, state] : Snapshot(folder))
+        if (name != ".")
+            names << name;
+    return names;
+}
+
+// A file-size limit: writes beyond it fail as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        ::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old;
+    sighandler_t m_oldHandler;
+};
+
+} // namespace
+
+class tst_CopyDatabaseFiles : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<StagedInstall> m_install;
+    std::unique_ptr<TfrmMain> m_window;
+    QStringList m_statusAtSteps;
+
+    QByteArray source() const { return m_install->dataFolder(); }
+    QByteArray target() const { return m_install->root() + "New"; }
+    QWidget *page() const { return m_window->pagScreens->currentWidget(); }
+    void click(QPushButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    // Walks to the Ready page with the given source and target texts.
+    void toReadyPage(const QByteArray &sourceText, const QByteArray &targetText, int mode = 0)
+    {
+        m_install->writeSettings("[Settings]\nConnectionMode=" + QByteArray::number(mode) +
+                                 "\nDataDirectory=" + sourceText + "\n");
+        m_window = std::make_unique<TfrmMain>(m_install->programFolder());
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        click(m_window->btnNext);
+        click(m_window->btnNext);
+        if (mode == 1)
+            m_window->edtRemoteDir->setText(QFile::decodeName(sourceText));
+        click(m_window->btnNext);
+        QCOMPARE(page(), m_window->tabTarget);
+        m_window->edtNewDir->setText(QFile::decodeName(targetText));
+        click(m_window->btnNext);
+        QCOMPARE(page(), m_window->tabReady);
+        connect(m_window->barProgress, &TRzProgressBar::OnChange, this,
+                [this] { m_statusAtSteps << m_window->lblStatus->text(); });
+    }
+    // Next on the Ready page, answering the error report if one comes.
+    std::shared_ptr<SeenBox> runCopy()
+    {
+        auto box = AnswerNextBox(QStringLiteral("OK"));
+        click(m_window->btnNext);
+        box->cancelled = true;
+        return box;
+    }
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void copiesTopLevelFilesOnly();
+    void copiesUnusualNamesByteForByte();
+    void skipsSpecialFilesWithoutBlocking();
+    void emptyFolderCompletes();
+    void secondRunReplacesFiles();
+    void targetSpellings_data();
+    void targetSpellings();
+    void targetInsideSourceIsNotEntered();
+    void copyOntoSourceFails_data();
+    void copyOntoSourceFails();
+    void targetThatIsAFileIsRefused();
+    void targetThatCannotBeCreatedIsRefused();
+    void diskFullStopsTheMove();
+    void danglingLinkIsReported();
+    void previousAndNestedRunDuringCopy();
+    void confirmedCancelEndsAfterCopy();
+};
+
+void tst_CopyDatabaseFiles::init()
+{
+    m_install = std::make_unique<StagedInstall>();
+    QVERIFY(m_install->isValid());
+    m_install->writeFile(source() + "Messages.dat", QByteArray(20000, 'm'));
+    m_install->writeFile(source() + "Folders.dat", "folders");
+    m_install->writeFile(source() + ".hidden", "hidden");
+    m_install->writeFile(source() + "README", "no dot in the name");
+    m_install->writeFile(source() + "Locked.dat", "read-only");
+    QVERIFY(::chmod((source() + "Locked.dat").constData(), 0444) == 0);
+    QVERIFY(::mkdir((source() + "Archive").constData(), 0755) == 0);
+    m_install->writeFile(source() + "Archive/old.dat", "old");
+    // An old time stamp, before 1980, to be carried over exactly.
+    const timespec times[2] = {{100, 0}, {315532799, 123456789}};
+    QVERIFY(::utimensat(AT_FDCWD, (source() + "Folders.dat").constData(), times, 0) == 0);
+    m_statusAtSteps.clear();
+}
+
+void tst_CopyDatabaseFiles::cleanup()
+{
+    m_window.reset();
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    m_install.reset();
+    QVERIFY(OnlyTheseWindowsOpen({}));
+}
+
+void tst_CopyDatabaseFiles::copiesTopLevelFilesOnly()
+{
+    const auto before = Snapshot(source());
+    toReadyPage(source().chopped(1), target());
+    const auto box = runCopy();
+    QVERIFY2(!box->seen, qPrintable(box->text));
+
+    QCOMPARE(page(), m_window->tabMove);
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Copy completed."));
+    QVERIFY(m_window->lblContinue->isVisible());
+    QVERIFY(m_window->btnNext->isEnabled());
+    QVERIFY(!m_window->btnExit->isEnabled());
+    QCOMPARE(m_window->barProgress->TotalParts(), 5);
+    QCOMPARE(m_window->barProgress->PartsComplete(), 5);
+    QCOMPARE(m_window->barProgress->Percent(), 100);
+    // One step per file, each shown while its file was copied.
+    QCOMPARE(m_statusAtSteps.size(), 5);
+    QVERIFY(m_statusAtSteps.contains(QStringLiteral("Copying Messages.dat...")));
+    for (const QString &status : std::as_const(m_statusAtSteps))
+        QVERIFY2(status.startsWith(QStringLiteral("Copying ")) && status.endsWith(u"..."),
+                 qPrintable(status));
+
+    QCOMPARE(Names(FileUtil::WithTrailingSeparator(target())),
+             (QList<QByteArray>{".hidden", "Folders.dat", "Locked.dat", "Messages.dat", "README"}));
+    for (const QByteArray name : {"Messages.dat", ".hidden", "README", "Locked.dat"})
+        QCOMPARE(StagedInstall::readFile(target() + "/" + name),
+                 StagedInstall::readFile(source() + name));
+    struct stat st;
+    QVERIFY(::stat((target() + "/Folders.dat").constData(), &st) == 0);
+    QCOMPARE(st.st_mtim.tv_sec, time_t(315532799));
+    QCOMPARE(st.st_mtim.tv_nsec, 123456789L);
+    QVERIFY(Snapshot(source()) == before);
+}
+
+void tst_CopyDatabaseFiles::copiesUnusualNamesByteForByte()
+{
+    const QList<QByteArray> names = {"caf\xe9.dat", "with blank.dat", "line\nbreak",
+                                     "-leading-dash", "*?[x]"};
+    for (const QByteArray &name : names)
+        m_install->writeFile(source() + name, "contents of " + name);
+    const auto before = Snapshot(source());
+    toReadyPage(source(), target());
+    const auto box = runCopy();
+    QVERIFY2(!box->seen, qPrintable(box->text));
+    for (const QByteArray &name : names)
+        QCOMPARE(StagedInstall::readFile(target() + "/" + name), "contents of " + name);
+    QVERIFY(Snapshot(source()) == before);
+}
+
+void tst_CopyDatabaseFiles::skipsSpecialFilesWithoutBlocking()
+{
+    QVERIFY(::mkfifo((source() + "pipe").constData(), 0644) == 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = source() + "sock";
+    if (socketPath.size() < qsizetype(sizeof address.sun_path)) {
+        qstrcpy(address.sun_path, socketPath.constData());
+        QVERIFY(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+    }
+    QVERIFY(::symlink("Messages.dat", (source() + "Link.dat").constData()) == 0);
+    QVERIFY(::symlink("Archive", (source() + "FolderLink").constData()) == 0);
+    const auto before = Snapshot(source());
+
+    toReadyPage(source(), target());
+    const auto box = runCopy();
+    ::close(sock);
+    QVERIFY2(!box->seen, qPrintable(box->text));
+    const QList<QByteArray> copied = Names(FileUtil::WithTrailingSeparator(target()));
+    QVERIFY(!copied.contains("pipe"));
+    QVERIFY(!copied.contains("sock"));
+    QVERIFY(!copied.contains("FolderLink"));
+    // A link to a file is copied as the file's contents, as a file.
+    struct stat st;
+    QVERIFY(::lstat((target() + "/Link.dat").constData(), &st) == 0);
+    QVERIFY(S_ISREG(st.st_mode));
+    QCOMPARE(StagedInstall::readFile(target() + "/Link.dat"), QByteArray(20000, 'm'));
+    QVERIFY(Snapshot(source()) == before);
+}
+
+void tst_CopyDatabaseFiles::emptyFolderCompletes()
+{
+    // Only a marker check passes for this folder, then the files go away:
+    // the copy finds only a subfolder.
+    toReadyPage(source(), target());
+    for (const QByteArray name : {"Messages.dat", "Folders.dat", ".hidden", "README", "Locked.dat"})
+        QVERIFY(::unlink((source() + name).constData()) == 0);
+    const auto box = runCopy();
+    QVERIFY(!box->seen);
+    QCOMPARE(m_window->barProgress->TotalParts(), 0);
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Copy completed."));
+    QVERIFY(m_window->btnNext->isEnabled());
+    QVERIFY(FileUtil::IsExistingFolder(target()));
+    QVERIFY(Names(FileUtil::WithTrailingSeparator(target())).isEmpty());
+}
+
+void tst_CopyDatabaseFiles::secondRunReplacesFiles()
+{
+    toReadyPage(source(), target());
+    runCopy();
+    m_install->writeFile(source() + "Messages.dat", "second");
+    click(m_window->btnPrevious);
+    QCOMPARE(page(), m_window->tabReady);
+    QVERIFY(!runCopy()->seen);
+    QCOMPARE(StagedInstall::readFile(target() + "/Messages.dat"), QByteArray("second"));
+    QCOMPARE(m_window->barProgress->PartsComplete(), 5);
+}
+
+void tst_CopyDatabaseFiles::targetSpellings_data()
+{
+    QTest::addColumn<QByteArray>("targetText");
+    QTest::addColumn<QByteArray>("created");
+
+    QTest::newRow("plain") << QByteArray("New") << QByteArray("New");
+    QTest::newRow("trailing slash") << QByteArray("New/") << QByteArray("New");
+    QTest::newRow("missing parents") << QByteArray("a/b/c") << QByteArray("a/b/c");
+    QTest::newRow("dot dot") << QByteArray("Data/../New") << QByteArray("New");
+}
+
+void tst_CopyDatabaseFiles::targetSpellings()
+{
+    QFETCH(QByteArray, targetText);
+    QFETCH(QByteArray, created);
+    toReadyPage(source(), m_install->root() + targetText);
+    const auto box = runCopy();
+    QVERIFY2(!box->seen, qPrintable(box->text));
+    QCOMPARE(StagedInstall::readFile(m_install->root() + created + "/Messages.dat"),
+             QByteArray(20000, 'm'));
+}
+
+void tst_CopyDatabaseFiles::targetInsideSourceIsNotEntered()
+{
+    toReadyPage(source(), source() + "Inside");
+    const auto box = runCopy();
+    QVERIFY2(!box->seen, qPrintable(box->text));
+    QCOMPARE(m_window->barProgress->TotalParts(), 5);
+    QVERIFY(!FileUtil::IsExistingFolder(source() + "Inside/Inside"));
+    QVERIFY(!FileUtil::IsExistingFile(source() + "Inside/Archive"));
+}
+
+void tst_CopyDatabaseFiles::copyOntoSourceFails_data()
+{
+    QTest::addColumn<QByteArray>("targetText"); // below the staging root
+    QTest::newRow("same text") << QByteArray("Data");
+    QTest::newRow("trailing slash") << QByteArray("Data/");
+    QTest::newRow("dot dot") << QByteArray("Quillbox/../Data");
+    QTest::newRow("symlink") << QByteArray("LinkToData");
+}
+
+void tst_CopyDatabaseFiles::copyOntoSourceFails()
+{
+    QFETCH(QByteArray, targetText);
+    QVERIFY(::symlink("Data", (m_install->root() + "LinkToData").constData()) == 0);
+    const auto before = Snapshot(source());
+    const QByteArray settingsBefore =
+        "[Settings]\nConnectionMode=0\nDataDirectory=" + source().chopped(1) + "\n";
+    toReadyPage(source().chopped(1), m_install->root() + targetText);
+
+    const auto box = runCopy();
+    QVERIFY(box->seen);
+    QCOMPARE(box->title, QStringLiteral("Flitto"));
+    QVERIFY2(box->text.startsWith(QStringLiteral("Cannot create file ")), qPrintable(box->text));
+    QCOMPARE(page(), m_window->tabMove);
+    QVERIFY(!m_window->btnNext->isEnabled());
+    QVERIFY(!m_window->lblContinue->isVisible());
+    QVERIFY(Snapshot(source()) == before);
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settingsBefore);
+}
+
+void tst_CopyDatabaseFiles::targetThatIsAFileIsRefused()
+{
+    m_install->writeFile(m_install->root() + "Taken", "someone's file");
+    toReadyPage(source(), m_install->root() + "Taken");
+    const auto box = runCopy();
+    QVERIFY(box->seen);
+    QCOMPARE(box->text, QStringLiteral("The new location ") +
+                            QFile::decodeName(m_install->root() + "Taken") +
+                            QStringLiteral(" is a file, not a folder."));
+    QCOMPARE(StagedInstall::readFile(m_install->root() + "Taken"), QByteArray("someone's file"));
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Ready."));
+    QVERIFY(!m_window->btnNext->isEnabled());
+}
+
+void tst_CopyDatabaseFiles::targetThatCannotBeCreatedIsRefused()
+{
+    // A parent that is a file: the folder can never be made, even by root.
+    m_install->writeFile(m_install->root() + "Plain", "file");
+    toReadyPage(source(), m_install->root() + "Plain/New");
+    const auto box = runCopy();
+    QVERIFY(box->seen);
+    QCOMPARE(box->text, QStringLiteral("Cannot create file ") +
+                            QFile::decodeName(m_install->root() + "Plain/New") + QLatin1Char('.'));
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Ready."));
+    QVERIFY(!m_window->btnNext->isEnabled());
+}
+
+void tst_CopyDatabaseFiles::diskFullStopsTheMove()
+{
+    m_install->writeFile(source() + "Messages.dat", QByteArray(300000, 'm'));
+    const QByteArray settingsBefore;
+    toReadyPage(source(), target());
+    const QByteArray settings = StagedInstall::readFile(m_install->settingsFile());
+    std::shared_ptr<SeenBox> box;
+    {
+        FileSizeLimit limit(100000);
+        box = runCopy();
+    }
+    QVERIFY(box->seen);
+    QCOMPARE(box->text, QStringLiteral("Stream write error."));
+    QCOMPARE(page(), m_window->tabMove);
+    QVERIFY(!m_window->btnNext->isEnabled());
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settings);
+    // Nothing half-written stands under the database's name.
+    QVERIFY(StagedInstall::readFile(target() + "/Messages.dat").isEmpty());
+}
+
+void tst_CopyDatabaseFiles::danglingLinkIsReported()
+{
+    QVERIFY(::symlink("gone.dat", (source() + "Dangling.dat").constData()) == 0);
+    toReadyPage(source(), target());
+    const auto box = runCopy();
+    QVERIFY(box->seen);
+    QCOMPARE(box->text, QStringLiteral("Cannot open file ") +
+                            QFile::decodeName(source() + "Dangling.dat") + QLatin1Char('.'));
+    QVERIFY(!m_window->btnNext->isEnabled());
+}
+
+void tst_CopyDatabaseFiles::previousAndNestedRunDuringCopy()
+{
+    toReadyPage(source(), target());
+    bool pressed = false;
+    connect(m_window->barProgress, &TRzProgressBar::OnChange, this, [this, &pressed] {
+        if (pressed || m_window->barProgress->PartsComplete() != 1)
+            return;
+        pressed = true;
+        // The user goes back while the copy runs, then starts it again.
+        click(m_window->btnPrevious);
+        QCOMPARE(page(), m_window->tabReady);
+        click(m_window->btnNext);
+    });
+    const auto box = runCopy();
+    QVERIFY2(!box->seen, qPrintable(box->text));
+    QVERIFY(pressed);
+    QVERIFY(m_window->btnNext->isEnabled());
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Copy completed."));
+    for (const QByteArray name : {"Messages.dat", "Folders.dat", ".hidden", "README"})
+        QCOMPARE(StagedInstall::readFile(target() + "/" + name),
+                 StagedInstall::readFile(source() + name));
+}
+
+void tst_CopyDatabaseFiles::confirmedCancelEndsAfterCopy()
+{
+    toReadyPage(source(), target());
+    std::shared_ptr<SeenBox> confirm;
+    connect(m_window->barProgress, &TRzProgressBar::OnChange, this, [this, &confirm] {
+        if (confirm)
+            return;
+        confirm = AnswerNextBox(QStringLiteral("&Yes"));
+        click(m_window->btnCancel);
+    });
+    runCopy();
+    QVERIFY(confirm && confirm->seen);
+    QCOMPARE(confirm->title, QStringLiteral("Confirm"));
+    // The window is closed, and still every file was copied.
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(Names(FileUtil::WithTrailingSeparator(target())).size(), 5);
+    QCOMPARE(StagedInstall::readFile(target() + "/Messages.dat"), QByteArray(20000, 'm'));
+}
+
+QTEST_MAIN(tst_CopyDatabaseFiles)
+#include "tst_copydatabasefiles.moc"

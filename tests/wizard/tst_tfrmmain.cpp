@@ -1,0 +1,591 @@
+// The wizard window driven as a user drives it: buttons pressed with the
+// mouse, message boxes answered by their buttons or keys.
+
+#include "FileUtil.h"
+#include "ModalAnswer.h"
+#include "StagedInstall.h"
+#include "TRTFLabel.h"
+#include "TRzButtonEdit.h"
+#include "TfrmMain.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const QByteArray StandardSettings = "; Quillbox settings\r\n"
+                                    "[Settings]\r\n"
+                                    "DataDirectory=%DATA%\r\n"
+                                    "ConnectionMode=%MODE%\r\n"
+                                    "\r\n"
+                                    "[Server]\r\n"
+                                    "ServerIP=10.1.2.3\r\n"
+                                    "AdminPort=0x10\r\n";
+} // namespace
+
+class tst_TfrmMain : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<StagedInstall> m_install;
+    std::unique_ptr<TfrmMain> m_window;
+
+    QByteArray settings(int mode) const
+    {
+        QByteArray text = StandardSettings;
+        text.replace("%DATA%", m_install->dataFolder().chopped(1));
+        text.replace("%MODE%", QByteArray::number(mode));
+        return text;
+    }
+    void start()
+    {
+        m_window = std::make_unique<TfrmMain>(m_install->programFolder());
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+    void click(QPushButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    QWidget *page() const { return m_window->pagScreens->currentWidget(); }
+    QString buttons() const
+    {
+        // Previous, Next, Exit as "PNE" with lower case for disabled.
+        QString state;
+        state += m_window->btnPrevious->isEnabled() ? u'P' : u'p';
+        state += m_window->btnNext->isEnabled() ? u'N' : u'n';
+        state += m_window->btnExit->isEnabled() ? u'E' : u'e';
+        return state;
+    }
+    // Walks from Welcome to the page of the given name in the given mode.
+    void walkTo(const QString &pageName, int mode);
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void welcomePageTestsForSettingsFile_data();
+    void welcomePageTestsForSettingsFile();
+    void welcomeRepeatsTestWhenGoingBack();
+    void tabsAreHiddenAfterActivation();
+    void startStateOfControls();
+
+    void localWalkWritesNewFolder();
+    void remoteWalkLeavesSettingsUnchanged();
+
+    void nextChecks_data();
+    void nextChecks();
+    void nextOnConnectionWithoutModeDoesNothing();
+
+    void previousTable_data();
+    void previousTable();
+    void previousToOtherSourcePageKeepsEdits();
+
+    void cancelConfirmation_data();
+    void cancelConfirmation();
+    void exitAndCloseBoxEndAtOnce();
+
+    void settingsSeeding_data();
+    void settingsSeeding();
+    void userEntriesSurviveReload();
+    void settingsWriteFailureIsReported_data();
+    void settingsWriteFailureIsReported();
+};
+
+void tst_TfrmMain::init()
+{
+    m_install = std::make_unique<StagedInstall>();
+    QVERIFY(m_install->isValid());
+    m_install->writeFile(m_install->dataFolder() + "Messages.dat", "mail");
+}
+
+void tst_TfrmMain::cleanup()
+{
+    m_window.reset();
+    m_install.reset();
+    QVERIFY(OnlyTheseWindowsOpen({}));
+}
+
+void tst_TfrmMain::walkTo(const QString &pageName, int mode)
+{
+    m_install->writeSettings(settings(mode));
+    start();
+    const QStringList path =
+        mode == 0 ? QStringList{"tabWelcome", "tabConnection", "tabLocalSource", "tabTarget",
+                                "tabReady",   "tabMove",       "tabCompleted"}
+                  : QStringList{"tabWelcome", "tabConnection", "tabRemoteSource", "tabTarget",
+                                "tabReady",   "tabMove",       "tabServerUpdate", "tabCompleted"};
+    for (const QString &step : path) {
+        if (page()->objectName() == pageName)
+            return;
+        if (page() == m_window->tabRemoteSource && m_window->edtRemoteDir->text().isEmpty())
+            m_window->edtRemoteDir->setText(QFile::decodeName(m_install->dataFolder()));
+        if (page() == m_window->tabTarget && m_window->edtNewDir->text().isEmpty())
+            m_window->edtNewDir->setText(QFile::decodeName(m_install->root() + "New"));
+        QCOMPARE(page()->objectName(), step);
+        click(m_window->btnNext);
+    }
+    QCOMPARE(page()->objectName(), pageName);
+}
+
+void tst_TfrmMain::welcomePageTestsForSettingsFile_data()
+{
+    QTest::addColumn<QByteArray>("fileName");
+    QTest::addColumn<bool>("asFolder");
+    QTest::addColumn<bool>("found");
+
+    QTest::newRow("as written") << QByteArray("Quillbox.ini") << false << true;
+    QTest::newRow("upper case") << QByteArray("QUILLBOX.INI") << false << true;
+    QTest::newRow("lower case") << QByteArray("quillbox.ini") << false << true;
+    QTest::newRow("missing") << QByteArray() << false << false;
+    QTest::newRow("other name") << QByteArray("Quillbox.ini.bak") << false << false;
+    QTest::newRow("folder of that name") << QByteArray("QUILLBOX.INI") << true << false;
+}
+
+void tst_TfrmMain::welcomePageTestsForSettingsFile()
+{
+    QFETCH(QByteArray, fileName);
+    QFETCH(bool, asFolder);
+    QFETCH(bool, found);
+
+    if (asFolder)
+        QVERIFY(::mkdir((m_install->programFolder() + fileName).constData(), 0755) == 0);
+    else if (!fileName.isEmpty())
+        m_install->writeSettings(settings(0), fileName);
+    start();
+
+    QCOMPARE(page(), m_window->tabWelcome);
+    QCOMPARE(m_window->btnNext->isEnabled(), found);
+    QCOMPARE(m_window->pnlNoIni->isVisible(), !found);
+    QCOMPARE(buttons(), found ? QStringLiteral("pNe") : QStringLiteral("pne"));
+    QVERIFY(m_window->btnCancel->isEnabled());
+    QVERIFY(m_window->btnAbout->isEnabled());
+}
+
+void tst_TfrmMain::welcomeRepeatsTestWhenGoingBack()
+{
+    m_install->writeSettings(settings(0), "QUILLBOX.INI");
+    start();
+    click(m_window->btnNext);
+    QCOMPARE(page(), m_window->tabConnection);
+    // Loading reached the same file under its stored name.
+    QCOMPARE(m_window->edtCurrentDir->text(),
+             QFile::decodeName(m_install->dataFolder().chopped(1)));
+
+    QVERIFY(::unlink((m_install->programFolder() + "QUILLBOX.INI").constData()) == 0);
+    click(m_window->btnPrevious);
+    QCOMPARE(page(), m_window->tabWelcome);
+    QVERIFY(!m_window->btnNext->isEnabled());
+    QVERIFY(m_window->pnlNoIni->isVisible());
+}
+
+void tst_TfrmMain::tabsAreHiddenAfterActivation()
+{
+    m_install->writeSettings(settings(0));
+    start();
+    QVERIFY(!m_window->pagScreens->tabBar()->isVisible());
+    for (int index = 0; index < m_window->pagScreens->count(); ++index)
+        QVERIFY(!m_window->pagScreens->isTabVisible(index));
+    // Every page is still reachable by the buttons, and a second activation
+    // (a box closed, another program in front) does not fall back.
+    click(m_window->btnNext);
+    QCOMPARE(page(), m_window->tabConnection);
+    m_window->activateWindow();
+    QApplication::setActiveWindow(nullptr);
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QCOMPARE(page(), m_window->tabConnection);
+}
+
+void tst_TfrmMain::startStateOfControls()
+{
+    m_install->writeSettings(settings(0));
+    m_window = std::make_unique<TfrmMain>(m_install->programFolder());
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Flitto"));
+    QCOMPARE(m_window->size(), QSize(574, 335));
+    QCOMPARE(m_window->pagScreens->count(), 9);
+    const QStringList captions = {"Welcome",       "Connection",    "Local Source",
+                                  "Remote Source", "Target",        "Ready",
+                                  "Move",          "Server Update", "Completed"};
+    for (int index = 0; index < captions.size(); ++index)
+        QCOMPARE(m_window->pagScreens->tabText(index), captions.at(index));
+    QCOMPARE(m_window->comConnectionMode->currentIndex(), -1);
+    QCOMPARE(m_window->comConnectionMode->itemText(0),
+             QStringLiteral("Local Mode (Quillbox connects directly)"));
+    QCOMPARE(m_window->comConnectionMode->itemText(1),
+             QStringLiteral("Remote Mode (Quillbox connects via server)"));
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Ready."));
+    QVERIFY(!m_window->lblContinue->isVisibleTo(m_window->tabMove));
+    QCOMPARE(buttons(), QStringLiteral("pNe"));
+
+    // Tab order follows the button bar from left to right.
+    QList<QPushButton *> order = {m_window->btnAbout, m_window->btnPrevious, m_window->btnNext,
+                                  m_window->btnCancel, m_window->btnExit};
+    for (int index = 0; index + 1 < order.size(); ++index)
+        QCOMPARE(order.at(index)->nextInFocusChain(), order.at(index + 1));
+}
+
+void tst_TfrmMain::localWalkWritesNewFolder()
+{
+    walkTo(QStringLiteral("tabReady"), 0);
+    QCOMPARE(buttons(), QStringLiteral("PNe"));
+    QCOMPARE(m_window->lblCopyFrom->text(), QFile::decodeName(m_install->dataFolder().chopped(1)));
+    QCOMPARE(m_window->lblCopyTo->text(), QFile::decodeName(m_install->root() + "New"));
+
+    click(m_window->btnNext);
+    QCOMPARE(page(), m_window->tabMove);
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Copy completed."));
+    QVERIFY(m_window->lblContinue->isVisible());
+    QCOMPARE(buttons(), QStringLiteral("PNe"));
+    QCOMPARE(StagedInstall::readFile(m_install->root() + "New/Messages.dat"), QByteArray("mail"));
+
+    click(m_window->btnNext);
+    QCOMPARE(page(), m_window->tabCompleted);
+    QCOMPARE(buttons(), QStringLiteral("PnE"));
+    QByteArray expected = settings(0);
+    expected.replace(m_install->dataFolder().chopped(1), m_install->root() + "New");
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), expected);
+
+    click(m_window->btnExit);
+    QVERIFY(!m_window->isVisible());
+}
+
+void tst_TfrmMain::remoteWalkLeavesSettingsUnchanged()
+{
+    walkTo(QStringLiteral("tabRemoteSource"), 1);
+    QCOMPARE(m_window->comConnectionMode->currentIndex(), 1);
+    QVERIFY(m_window->edtRemoteDir->text().isEmpty());
+    m_window->edtRemoteDir->setText(QFile::decodeName(m_install->dataFolder()));
+    click(m_window->btnNext);
+    m_window->edtNewDir->setText(QFile::decodeName(m_install->root() + "Remote/New/"));
+    click(m_window->btnNext);
+    QCOMPARE(page(), m_window->tabReady);
+    // "Copy from:" shows the folder typed on the Remote Source page.
+    QCOMPARE(m_window->lblCopyFrom->text(), QFile::decodeName(m_install->dataFolder()));
+
+    click(m_window->btnNext);
+    QCOMPARE(page(), m_window->tabMove);
+    QCOMPARE(StagedInstall::readFile(m_install->root() + "Remote/New/Messages.dat"),
+             QByteArray("mail"));
+    click(m_window->btnNext);
+    QCOMPARE(page(), m_window->tabServerUpdate);
+    QCOMPARE(buttons(), QStringLiteral("PNe"));
+    click(m_window->btnNext);
+    QCOMPARE(page(), m_window->tabCompleted);
+    QCOMPARE(buttons(), QStringLiteral("PnE"));
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settings(1));
+}
+
+void tst_TfrmMain::nextChecks_data()
+{
+    QTest::addColumn<QString>("pageName");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("text"); // "%DATA%" stands for the data folder
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("nextPage");
+
+    const QString noLocation =
+        QStringLiteral("You have not specified the current location of the database!");
+    const QString noFiles =
+        QStringLiteral("There are no database files in the location you specified!");
+    const QString noTarget =
+        QStringLiteral("You have not specified where to move the database to!");
+    for (int mode : {0, 1}) {
+        const QString source = mode == 0 ? "tabLocalSource" : "tabRemoteSource";
+        const QByteArray tag = mode == 0 ? "local " : "remote ";
+        QTest::newRow((tag + "empty").constData()) << source << mode << "" << noLocation << source;
+        QTest::newRow((tag + "blanks").constData()) << source << mode << "   " << noFiles << source;
+        QTest::newRow((tag + "no marker").constData())
+            << source << mode << "%ROOT%" << noFiles << source;
+        QTest::newRow((tag + "missing folder").constData())
+            << source << mode << "%ROOT%nowhere" << noFiles << source;
+        QTest::newRow((tag + "database").constData()) << source << mode << "%DATA%"
+                                                      << ""
+                                                      << "tabTarget";
+        QTest::newRow((tag + "database with slash").constData()) << source << mode << "%DATA%/"
+                                                                 << ""
+                                                                 << "tabTarget";
+    }
+    QTest::newRow("target empty") << "tabTarget" << 0 << "" << noTarget << "tabTarget";
+    QTest::newRow("target blanks") << "tabTarget" << 0 << " "
+                                   << ""
+                                   << "tabReady";
+    QTest::newRow("target missing folder") << "tabTarget" << 1 << "%ROOT%a/b/c"
+                                           << ""
+                                           << "tabReady";
+}
+
+void tst_TfrmMain::nextChecks()
+{
+    QFETCH(QString, pageName);
+    QFETCH(int, mode);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    QFETCH(QString, nextPage);
+
+    walkTo(pageName, mode);
+    text.replace(QStringLiteral("%DATA%"), QFile::decodeName(m_install->dataFolder().chopped(1)));
+    text.replace(QStringLiteral("%ROOT%"), QFile::decodeName(m_install->root()));
+    auto *edit = page()->findChild<TRzButtonEdit *>();
+    QVERIFY(edit);
+    edit->setText(text);
+    const QString before = buttons();
+
+    std::shared_ptr<SeenBox> box;
+    if (!message.isEmpty())
+        box = AnswerNextBox(QStringLiteral("OK"));
+    click(m_window->btnNext);
+
+    QCOMPARE(page()->objectName(), nextPage);
+    if (box) {
+        QVERIFY(box->seen);
+        QCOMPARE(box->title, QStringLiteral("Error"));
+        QCOMPARE(box->icon, QMessageBox::Critical);
+        QCOMPARE(box->text, message);
+        QCOMPARE(box->buttons, QStringList{QStringLiteral("OK")});
+        QCOMPARE(box->defaultButton, QStringLiteral("OK"));
+        QCOMPARE(box->escapeButton, QStringLiteral("OK"));
+        QCOMPARE(buttons(), before);
+        QCOMPARE(edit->text(), text);
+    }
+}
+
+void tst_TfrmMain::nextOnConnectionWithoutModeDoesNothing()
+{
+    m_install->writeSettings(settings(2));
+    start();
+    click(m_window->btnNext);
+    QCOMPARE(page(), m_window->tabConnection);
+    QCOMPARE(m_window->comConnectionMode->currentIndex(), -1);
+    click(m_window->btnNext);
+    QCOMPARE(page(), m_window->tabConnection);
+    QVERIFY(OnlyTheseWindowsOpen({m_window.get()}));
+
+    m_window->comConnectionMode->setCurrentIndex(1);
+    click(m_window->btnNext);
+    QCOMPARE(page(), m_window->tabRemoteSource);
+}
+
+void tst_TfrmMain::previousTable_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("buttonsAfter");
+
+    QTest::newRow("connection") << "tabConnection" << 0 << "tabWelcome"
+                                << "pNe";
+    QTest::newRow("local source") << "tabLocalSource" << 0 << "tabConnection"
+                                  << "PNe";
+    QTest::newRow("remote source") << "tabRemoteSource" << 1 << "tabConnection"
+                                   << "PNe";
+    QTest::newRow("target local") << "tabTarget" << 0 << "tabLocalSource"
+                                  << "PNe";
+    QTest::newRow("target remote") << "tabTarget" << 1 << "tabRemoteSource"
+                                   << "PNe";
+    QTest::newRow("ready") << "tabReady" << 0 << "tabTarget"
+                           << "PNe";
+    QTest::newRow("move") << "tabMove" << 0 << "tabReady"
+                          << "PNe";
+    QTest::newRow("server update") << "tabServerUpdate" << 1 << "tabMove"
+                                   << "PNe";
+    QTest::newRow("completed local") << "tabCompleted" << 0 << "tabMove"
+                                     << "PNe";
+    QTest::newRow("completed remote") << "tabCompleted" << 1 << "tabServerUpdate"
+                                      << "PNe";
+}
+
+void tst_TfrmMain::previousTable()
+{
+    QFETCH(QString, from);
+    QFETCH(int, mode);
+    QFETCH(QString, to);
+    QFETCH(QString, buttonsAfter);
+
+    walkTo(from, mode);
+    // Going back to the Move page copies everything again: make that visible.
+    m_install->writeFile(m_install->dataFolder() + "Messages.dat", "newer mail");
+    click(m_window->btnPrevious);
+    QCOMPARE(page()->objectName(), to);
+    QCOMPARE(buttons(), buttonsAfter);
+    if (to == QStringLiteral("tabMove")) {
+        QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Copy completed."));
+        QCOMPARE(StagedInstall::readFile(m_install->root() + "New/Messages.dat"),
+                 QByteArray("newer mail"));
+    }
+}
+
+void tst_TfrmMain::previousToOtherSourcePageKeepsEdits()
+{
+    walkTo(QStringLiteral("tabTarget"), 0);
+    const QString local = m_window->edtCurrentDir->text();
+    click(m_window->btnPrevious);
+    click(m_window->btnPrevious);
+    QCOMPARE(page(), m_window->tabConnection);
+    m_window->comConnectionMode->setCurrentIndex(1);
+    click(m_window->btnNext);
+    QCOMPARE(page(), m_window->tabRemoteSource);
+    m_window->edtRemoteDir->setText(QFile::decodeName(m_install->dataFolder()));
+    click(m_window->btnNext);
+    click(m_window->btnPrevious);
+    QCOMPARE(page(), m_window->tabRemoteSource);
+    QCOMPARE(m_window->edtRemoteDir->text(), QFile::decodeName(m_install->dataFolder()));
+    QCOMPARE(m_window->edtCurrentDir->text(), local);
+}
+
+void tst_TfrmMain::cancelConfirmation_data()
+{
+    QTest::addColumn<QString>("answer"); // a button text, or "Escape", "Enter", "close"
+    QTest::addColumn<bool>("ends");
+
+    QTest::newRow("yes") << "&Yes" << true;
+    QTest::newRow("no") << "&No" << false;
+    QTest::newRow("escape") << "Escape" << false;
+    QTest::newRow("enter") << "Enter" << true;
+    QTest::newRow("close box") << "close" << false;
+}
+
+void tst_TfrmMain::cancelConfirmation()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, ends);
+
+    walkTo(QStringLiteral("tabTarget"), 0);
+    const QString before = buttons();
+    std::shared_ptr<SeenBox> box;
+    if (answer == QStringLiteral("Escape"))
+        box = AnswerNextBoxWithKey(Qt::Key_Escape);
+    else if (answer == QStringLiteral("Enter"))
+        box = AnswerNextBoxWithKey(Qt::Key_Return);
+    else if (answer == QStringLiteral("close"))
+        box = CloseNextBox();
+    else
+        box = AnswerNextBox(answer);
+    click(m_window->btnCancel);
+
+    QVERIFY(box->seen);
+    QCOMPARE(box->title, QStringLiteral("Confirm"));
+    QCOMPARE(box->icon, QMessageBox::Question);
+    QCOMPARE(box->text, QStringLiteral("Are you sure you want to cancel?"));
+    QCOMPARE(box->buttons, (QStringList{QStringLiteral("&Yes"), QStringLiteral("&No")}));
+    QCOMPARE(box->defaultButton, QStringLiteral("&Yes"));
+    QCOMPARE(box->escapeButton, QStringLiteral("&No"));
+    QCOMPARE(m_window->isVisible(), !ends);
+    if (!ends) {
+        QCOMPARE(page(), m_window->tabTarget);
+        QCOMPARE(buttons(), before);
+    }
+}
+
+void tst_TfrmMain::exitAndCloseBoxEndAtOnce()
+{
+    walkTo(QStringLiteral("tabConnection"), 0);
+    // The close box asks nothing, on any page.
+    m_window->close();
+    QVERIFY(!m_window->isVisible());
+    QVERIFY(OnlyTheseWindowsOpen({}));
+}
+
+void tst_TfrmMain::settingsSeeding_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QByteArray>("serverIP");
+    QTest::addColumn<int>("adminPort");
+
+    QTest::newRow("remote with folder")
+        << QByteArray("[Settings]\nConnectionMode=1\nDataDirectory=/srv/Data\n") << 1 << "/srv/Data"
+        << QByteArray() << 12006;
+    QTest::newRow("mode 2 selects nothing")
+        << QByteArray("[Settings]\nConnectionMode=2\n") << -1 << "" << QByteArray() << 12006;
+    QTest::newRow("mode missing") << QByteArray("[Settings]\nDataDirectory=x\n") << 0 << "x"
+                                  << QByteArray() << 12006;
+    QTest::newRow("mode empty") << QByteArray("[Settings]\nConnectionMode=\n") << 0 << ""
+                                << QByteArray() << 12006;
+    QTest::newRow("mode not a number")
+        << QByteArray("[settings]\nconnectionmode=remote\n") << 0 << "" << QByteArray() << 12006;
+    QTest::newRow("hex mode") << QByteArray("[SETTINGS]\nCONNECTIONMODE=0x1\n") << 1 << ""
+                              << QByteArray() << 12006;
+    QTest::newRow("server values")
+        << QByteArray("[Server]\n ServerIP = 10.0.0.9 \nAdminPort=0x10\n") << 0 << ""
+        << QByteArray("10.0.0.9") << 16;
+    QTest::newRow("empty file") << QByteArray() << 0 << "" << QByteArray() << 12006;
+}
+
+void tst_TfrmMain::settingsSeeding()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(int, mode);
+    QFETCH(QString, edit);
+    QFETCH(QByteArray, serverIP);
+    QFETCH(int, adminPort);
+
+    m_install->writeSettings(contents);
+    start();
+    click(m_window->btnNext);
+    QCOMPARE(page(), m_window->tabConnection);
+    QCOMPARE(m_window->comConnectionMode->currentIndex(), mode);
+    QCOMPARE(m_window->edtCurrentDir->text(), edit);
+    QCOMPARE(m_window->ServerIP, serverIP);
+    QCOMPARE(m_window->AdminPort, adminPort);
+}
+
+void tst_TfrmMain::userEntriesSurviveReload()
+{
+    walkTo(QStringLiteral("tabLocalSource"), 0);
+    m_window->edtCurrentDir->setText(QStringLiteral("/typed/by/user"));
+    m_install->writeSettings("[Settings]\nDataDirectory=/changed\nConnectionMode=1\n");
+    click(m_window->btnPrevious);
+    QCOMPARE(page(), m_window->tabConnection);
+    QCOMPARE(m_window->edtCurrentDir->text(), QStringLiteral("/typed/by/user"));
+    QCOMPARE(m_window->comConnectionMode->currentIndex(), 0);
+    QCOMPARE(m_window->DataDirectory, QByteArray("/changed"));
+
+    // A cleared edit is filled again from the file.
+    click(m_window->btnNext);
+    m_window->edtCurrentDir->clear();
+    click(m_window->btnPrevious);
+    QCOMPARE(m_window->edtCurrentDir->text(), QStringLiteral("/changed"));
+}
+
+void tst_TfrmMain::settingsWriteFailureIsReported_data()
+{
+    QTest::addColumn<bool>("folderInTheWay");
+    QTest::newRow("read-only file") << false;
+    QTest::newRow("folder in the way") << true;
+}
+
+void tst_TfrmMain::settingsWriteFailureIsReported()
+{
+    QFETCH(bool, folderInTheWay);
+    walkTo(QStringLiteral("tabMove"), 0);
+    QByteArray before;
+    if (folderInTheWay) {
+        QVERIFY(::unlink(m_install->settingsFile().constData()) == 0);
+        QVERIFY(::mkdir(m_install->settingsFile().constData(), 0755) == 0);
+    } else {
+        before = StagedInstall::readFile(m_install->settingsFile());
+        QVERIFY(::chmod(m_install->settingsFile().constData(), 0444) == 0);
+    }
+
+    auto box = AnswerNextBox(QStringLiteral("OK"));
+    click(m_window->btnNext);
+    QVERIFY(box->seen);
+    QCOMPARE(box->title, QStringLiteral("Flitto"));
+    QCOMPARE(box->icon, QMessageBox::Critical);
+    QCOMPARE(box->text, QStringLiteral("Unable to write to ") +
+                            QFile::decodeName(m_install->settingsFile()) + QLatin1Char('.'));
+    QCOMPARE(page(), m_window->tabCompleted);
+    QCOMPARE(buttons(), QStringLiteral("PnE"));
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), before);
+    QCOMPARE(FileUtil::IsExistingFolder(m_install->settingsFile()), folderInTheWay);
+}
+
+QTEST_MAIN(tst_TfrmMain)
+#include "tst_tfrmmain.moc"
