@@ -1,15 +1,31 @@
 #pragma once
 
-#include <QWidget>
+#include "TRzCustomProgressBar.h"
 
-// Interim stand-in for the segmented progress bar: counts parts and shows
-// the percentage, until the bar with its own painting lands.
-class TRzProgressBar : public QWidget
+// The segmented progress bar as windows use it: TRzCustomProgressBar with
+// its properties published and its change event.
+class TRzProgressBar : public TRzCustomProgressBar
 {
     Q_OBJECT
     Q_PROPERTY(int TotalParts READ TotalParts WRITE SetTotalParts)
     Q_PROPERTY(int PartsComplete READ PartsComplete WRITE SetPartsComplete)
     Q_PROPERTY(int Percent READ Percent WRITE SetPercent)
+    Q_PROPERTY(bool ShowPercent READ ShowPercent WRITE SetShowPercent)
+    Q_PROPERTY(Rz::TBarStyle BarStyle READ BarStyle WRITE SetBarStyle)
+    Q_PROPERTY(Rz::TOrientation Orientation READ Orientation WRITE SetOrientation)
+    Q_PROPERTY(int NumSegments READ NumSegments WRITE SetNumSegments)
+    Q_PROPERTY(Rz::TColor BarColor READ BarColor WRITE SetBarColor)
+    Q_PROPERTY(Rz::TColor BackColor READ BackColor WRITE SetBackColor)
+    Q_PROPERTY(Rz::TColor BorderColor READ BorderColor WRITE SetBorderColor)
+    Q_PROPERTY(Rz::TFrameStyleEx BorderOuter READ BorderOuter WRITE SetBorderOuter)
+    Q_PROPERTY(Rz::TFrameStyleEx BorderInner READ BorderInner WRITE SetBorderInner)
+    Q_PROPERTY(int BorderWidth READ BorderWidth WRITE SetBorderWidth)
+    Q_PROPERTY(int BevelWidth READ BevelWidth WRITE SetBevelWidth)
+    Q_PROPERTY(Rz::TColor FlatColor READ FlatColor WRITE SetFlatColor)
+    Q_PROPERTY(int FlatColorAdjustment READ FlatColorAdjustment WRITE SetFlatColorAdjustment)
+    Q_PROPERTY(int InteriorOffset READ InteriorOffset WRITE SetInteriorOffset)
+    Q_PROPERTY(bool ThemeAware READ ThemeAware WRITE SetThemeAware)
+    Q_PROPERTY(TRzFrameController *FrameController READ FrameController WRITE SetFrameController)
 
 public:
     // Interim: the frame and colour settings are accepted and ignored.
@@ -22,23 +38,10 @@ public:
     void SetInteriorOffset(int) {}
     explicit TRzProgressBar(QWidget *parent = nullptr);
 
-    int TotalParts() const { return m_totalParts; }
-    void SetTotalParts(int value);
-    int PartsComplete() const { return m_partsComplete; }
-    void SetPartsComplete(int value);
-    int Percent() const { return m_percent; }
-    void SetPercent(int value);
-    void AddCompletedParts(int count) { SetPartsComplete(m_partsComplete + count); }
-    void AddCompletedPart() { AddCompletedParts(1); }
-
 Q_SIGNALS:
+    // Percent changed to percent; raised before the bar redraws.
     void OnChange(TRzProgressBar *sender, int percent);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    int m_totalParts = 0;
-    int m_partsComplete = 0;
-    int m_percent = 0;
+    void Change(int percent) override;
 };

@@ -42,6 +42,8 @@ private Q_SLOTS:
 
     void resolveNameIgnoringCase_data();
     void resolveNameIgnoringCase();
+    void flushFolder_data();
+    void flushFolder();
 
 private:
     // Builds the entry named kind at path inside the scratch folder.
@@ -337,6 +339,26 @@ void tst_FileUtil::resolveNameIgnoringCase()
             QVERIFY(WriteFile(m_root + name, "x"));
     }
     QCOMPARE(ResolveNameIgnoringCase(m_root, "Quillbox.ini"), m_root + expected);
+}
+
+void tst_FileUtil::flushFolder_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<bool>("flushed");
+    QTest::newRow("folder") << QByteArray("folder") << true;
+    QTest::newRow("symlink to folder") << QByteArray("link:sub") << true;
+    QTest::newRow("file") << QByteArray("file") << false;
+    QTest::newRow("missing") << QByteArray() << false;
+}
+
+void tst_FileUtil::flushFolder()
+{
+    QFETCH(QByteArray, kind);
+    QFETCH(bool, flushed);
+    Make("folder", "sub");
+    if (!kind.isEmpty())
+        Make(kind, "x");
+    QCOMPARE(FlushFolder(m_root + "x"), flushed);
 }
 
 QTEST_GUILESS_MAIN(tst_FileUtil)

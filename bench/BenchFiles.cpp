@@ -1,0 +1,67 @@
+#include "BenchFiles.h"
+
+#include "FileUtil.h"
+
+#include <QRandomGenerator>
+
+#include <fcntl.h>
+#include <ftw.h>
+#include <unistd.h>
+#include <vector>
+
+namespace BenchFiles {
+
+bool MakeFile(const QByteArray &path, qint64 size, quint32 seed)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    QRandomGenerator random(seed);
+    std::vector<quint32> chunk(size_t(1) << 18); // 1 MiB
+    bool ok = true;
+    for (qint64 done = 0; ok && done < size;) {
+        random.fillRange(chunk.data(), qsizetype(chunk.size()));
+        const qint64 want = qMin<qint64>(size - done, qint64(chunk.size() * sizeof(quint32)));
+        const char *data = reinterpret_cast<const char *>(chunk.data());
+        for (qint64 written = 0; written < want;) {
+            const ssize_t n = ::write(fd, data + written, size_t(want - written));
+            if (n <= 0) {
+                ok = false;
+                break;
+            }
+            written += n;
+        }
+        done += want;
+    }
+    return ::close(fd) == 0 && ok;
+}
+
+bool MakeFileSet(const QByteArray &folder, int count, qint64 size)
+{
+    FileUtil::CreateFolderPath(folder);
+    if (!FileUtil::IsExistingFolder(folder))
+        return false;
+    const QByteArray prefix = FileUtil::WithTrailingSeparator(folder);
+    for (int i = 0; i < count; ++i) {
+        const QByteArray name = QByteArray::number(i).rightJustified(5, '0');
+        if (!MakeFile(prefix + "file" + name + ".dat", size, quint32(i + 1)))
+            return false;
+    }
+    return true;
+}
+
+void RemoveTree(const QByteArray &folder)
+{
+    ::nftw(
+        folder.constData(),
+        [](const char *path, const struct stat *, int kind, struct FTW *) {
+            if (kind == FTW_DP)
+                ::rmdir(path);
+            else
+                ::unlink(path);
+            return 0;
+        },
+        64, FTW_DEPTH | FTW_PHYS);
+}
+
+} // namespace BenchFiles

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QPalette>
+
+// Types and colour helpers shared by the Rz controls: frame styles, bar
+// styles, orientation, and colours that may name a system colour.
+namespace Rz {
+Q_NAMESPACE
+
+enum TFrameStyleEx
+{
+    fsNone,
+    fsFlat,
+    fsGroove,
+    fsBump,
+    fsLowered,
+    fsButtonDown,
+    fsRaised,
+    fsButtonUp,
+    fsStatus,
+    fsPopup,
+    fsFlatBold,
+    fsFlatRounded,
+};
+Q_ENUM_NS(TFrameStyleEx)
+
+enum TBarStyle
+{
+    bsTraditional,
+    bsLED
+};
+Q_ENUM_NS(TBarStyle)
+
+enum TOrientation
+{
+    orHorizontal,
+    orVertical
+};
+Q_ENUM_NS(TOrientation)
+
+// A colour: either a plain red-green-blue value or a named system colour,
+// which is looked up in the control's palette each time it is drawn, so a
+// change of the desktop's colour scheme shows at the next paint.
+class TColor
+{
+public:
+    constexpr TColor() = default; // black
+    TColor(const QColor &color) : m_rgb(color.rgb()) {}
+    TColor(Qt::GlobalColor color) : TColor(QColor(color)) {}
+
+    static constexpr TColor Rgb(int red, int green, int blue)
+    {
+        TColor color;
+        color.m_rgb = 0xff000000u | (unsigned(red & 0xff) << 16) | (unsigned(green & 0xff) << 8) |
+                      unsigned(blue & 0xff);
+        return color;
+    }
+    static constexpr TColor System(QPalette::ColorRole role)
+    {
+        TColor color;
+        color.m_role = int(role);
+        return color;
+    }
+
+    bool IsSystem() const { return m_role >= 0; }
+    // The colour to draw with; system colours come from the active group.
+    QColor Resolve(const QPalette &palette) const
+    {
+        return IsSystem() ? palette.color(QPalette::Active, QPalette::ColorRole(m_role))
+                          : QColor::fromRgb(m_rgb);
+    }
+
+    friend bool operator==(const TColor &, const TColor &) = default;
+
+private:
+    int m_role = -1;
+    QRgb m_rgb = 0xff000000u;
+};
+
+// The system colours map onto the palette roles that play the same part in
+// drawing three-dimensional edges.
+inline constexpr TColor clHighlight = TColor::System(QPalette::Highlight);
+inline constexpr TColor clBtnFace = TColor::System(QPalette::Button);
+inline constexpr TColor clBtnText = TColor::System(QPalette::ButtonText);
+inline constexpr TColor clBtnShadow = TColor::System(QPalette::Dark);
+inline constexpr TColor clBtnHighlight = TColor::System(QPalette::Light);
+inline constexpr TColor cl3DLight = TColor::System(QPalette::Midlight);
+inline constexpr TColor cl3DDkShadow = TColor::System(QPalette::Shadow);
+inline constexpr TColor clWindow = TColor::System(QPalette::Base);
+inline constexpr TColor clWindowText = TColor::System(QPalette::Text);
+inline constexpr TColor clWhite = TColor::Rgb(255, 255, 255);
+inline constexpr TColor clBlack = TColor::Rgb(0, 0, 0);
+inline constexpr TColor clBlue = TColor::Rgb(0, 0, 255);
+inline constexpr TColor clYellow = TColor::Rgb(255, 255, 0);
+
+// The colour made lighter (amount > 0) or darker (amount < 0) by that many
+// luminance steps, on the hue-saturation-luminance scale of 0 to 240. The
+// luminance may rise to 255, beyond the scale; the channels it then gives
+// are limited to 255.
+QColor AdjustColorLuminance(const QColor &color, int amount);
+
+} // namespace Rz
+
+Q_DECLARE_METATYPE(Rz::TColor)
