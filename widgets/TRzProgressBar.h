@@ -28,14 +28,6 @@ class TRzProgressBar : public TRzCustomProgressBar
     Q_PROPERTY(TRzFrameController *FrameController READ FrameController WRITE SetFrameController)
 
 public:
-    // Interim: the frame and colour settings are accepted and ignored.
-    enum TFrameStyleEx { fsNone, fsFlat };
-    void SetBarColor(QColor) {}
-    void SetBorderColor(QColor) {}
-    void SetBorderInner(TFrameStyleEx) {}
-    void SetBorderOuter(TFrameStyleEx) {}
-    void SetBorderWidth(int) {}
-    void SetInteriorOffset(int) {}
     explicit TRzProgressBar(QWidget *parent = nullptr);
 
 Q_SIGNALS:

@@ -423,10 +423,10 @@ void TfrmMain::CreatePages()
     barProgress = new TRzProgressBar(tabMove);
     barProgress->setObjectName(QStringLiteral("barProgress"));
     barProgress->setGeometry(16, 73, 385, barProgress->height());
-    barProgress->SetBarColor(Qt::blue);
-    barProgress->SetBorderColor(Qt::white);
-    barProgress->SetBorderInner(TRzProgressBar::fsFlat);
-    barProgress->SetBorderOuter(TRzProgressBar::fsNone);
+    barProgress->SetBarColor(Rz::clBlue);
+    barProgress->SetBorderColor(Rz::clWhite);
+    barProgress->SetBorderInner(Rz::fsFlat);
+    barProgress->SetBorderOuter(Rz::fsNone);
     barProgress->SetBorderWidth(1);
     barProgress->SetInteriorOffset(0);
     QFont barFont = WindowFont();
