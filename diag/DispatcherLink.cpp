@@ -216,7 +216,7 @@ qint32 TDezaZudi::DeliverMessage(qint32 Kind, const QByteArray &Text, const QByt
     fields.ComputerName = m_computerName;
     fields.AppName = m_appName;
     fields.Category = m_category;
-    fields.CategoryColor = m_categoryColor;
+    fields.CategoryColor = static_cast<qint32>(m_categoryColor);
     fields.TypeName = TypeName;
     fields.Text = Text;
     fields.Details = Details;

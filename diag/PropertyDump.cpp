@@ -75,6 +75,8 @@ enum class Kind
 {
     Skip,
     Integer,
+    ColorNumber,
+    CursorNumber,
     Unsigned,
     Boolean,
     Enumeration,
@@ -97,6 +99,11 @@ Kind KindOf(const QMetaProperty &property)
     const QMetaType type = property.metaType();
     if (!type.isValid() || IsEventHandlerType(type))
         return Kind::Skip;
+    // Colours and cursors are integers with a type of their own.
+    if (type == QMetaType::fromType<TColor>())
+        return Kind::ColorNumber;
+    if (type == QMetaType::fromType<TCursor>())
+        return Kind::CursorNumber;
     if (property.isFlagType())
         return Kind::Set;
     if (property.isEnumType() || (type.flags() & QMetaType::IsEnumeration))
@@ -176,29 +183,36 @@ bool LessIgnoringAsciiCase(const QMetaProperty &a, const QMetaProperty &b)
 
 QByteArray ColorToIdent(TColor color)
 {
-    if (const char *name = IdentOf(std::begin(ColorIdents), std::end(ColorIdents), color))
+    const auto value = static_cast<qint32>(color);
+    if (const char *name = IdentOf(std::begin(ColorIdents), std::end(ColorIdents), value))
         return name;
     return '$' +
-           QByteArray::number(static_cast<quint32>(color), 16).toUpper().rightJustified(8, '0');
+           QByteArray::number(static_cast<quint32>(value), 16).toUpper().rightJustified(8, '0');
 }
 
 TColor ColorValue(const QColor &color)
 {
     if (!color.isValid())
-        return 0x1FFFFFFF;
-    return static_cast<TColor>((color.blue() << 16) | (color.green() << 8) | color.red());
+        return TColor(0x1FFFFFFF);
+    return TColor((color.blue() << 16) | (color.green() << 8) | color.red());
 }
 
 QByteArray CursorToIdent(TCursor cursor)
 {
-    if (const char *name = IdentOf(std::begin(CursorIdents), std::end(CursorIdents), cursor))
+    const auto value = static_cast<qint32>(cursor);
+    if (const char *name = IdentOf(std::begin(CursorIdents), std::end(CursorIdents), value))
         return name;
-    return QByteArray::number(cursor);
+    return QByteArray::number(value);
 }
 
 TCursor CursorValue(const QCursor &cursor)
 {
-    switch (cursor.shape()) {
+    return TCursor(CursorNumber(cursor.shape()));
+}
+
+qint32 CursorNumber(Qt::CursorShape shape)
+{
+    switch (shape) {
     case Qt::ArrowCursor:
         return -2;
     case Qt::UpArrowCursor:
@@ -240,7 +254,7 @@ TCursor CursorValue(const QCursor &cursor)
     default:
         // Shapes without a standard identifier count as the program's own
         // cursors, which are positive numbers: the shape's number.
-        return static_cast<TCursor>(cursor.shape());
+        return static_cast<qint32>(shape);
     }
 }
 
@@ -305,18 +319,18 @@ void TDezaZudi::ListPropertiesAt(TCSObjectRef Object, int Level, QByteArrayList 
         const QVariant value = Object.IsComponent ? property.read(Object.Component())
                                                   : property.readOnGadget(Object.Object);
         const QByteArray name = property.name();
-        const QByteArray typeName = property.typeName();
         QByteArray text;
         switch (kind) {
         case Kind::Skip:
             break;
         case Kind::Integer:
-            if (typeName == "TColor")
-                text = ColorToIdent(value.toInt());
-            else if (typeName == "TCursor")
-                text = CursorToIdent(value.toInt());
-            else
-                text = QByteArray::number(value.toLongLong());
+            text = QByteArray::number(value.toLongLong());
+            break;
+        case Kind::ColorNumber:
+            text = ColorToIdent(TColor(static_cast<qint32>(IntegralValue(value))));
+            break;
+        case Kind::CursorNumber:
+            text = CursorToIdent(TCursor(static_cast<qint32>(IntegralValue(value))));
             break;
         case Kind::Unsigned:
             text = QByteArray::number(value.toULongLong());

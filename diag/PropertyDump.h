@@ -19,6 +19,7 @@ TColor ColorValue(const QColor &color);
 QByteArray CursorToIdent(TCursor cursor);
 // A Qt cursor as a cursor identifier number (the table is in docs).
 TCursor CursorValue(const QCursor &cursor);
+qint32 CursorNumber(Qt::CursorShape shape);
 
 // Properties of these types are event handlers, which a dump never lists.
 // TCSSendMsgEvent is one from the start.

@@ -14,12 +14,18 @@
 class TCSObjectManager;
 
 // A colour as the window definitions store it: 0x00BBGGRR for a plain
-// colour, 0xFF0000nn for the system colour with index nn.
-using TColor = qint32;
+// colour, 0xFF0000nn for the system colour with index nn. A type of its own
+// (not an alias of int), so that the property dump can tell a colour
+// property from a number: Qt keeps no alias names at run time.
+enum class TColor : qint32
+{
+};
 // A cursor identifier; the standard cursors are 0 and negative numbers.
-using TCursor = qint32;
+enum class TCursor : qint32
+{
+};
 
-inline constexpr TColor clWindow = static_cast<TColor>(0xFF000005);
+inline constexpr TColor clWindow = TColor(static_cast<qint32>(0xFF000005));
 
 // The message kinds this client produces; any other number passes through
 // the operations that take a kind. Kinds 40 to 99 are the link's own.
@@ -55,7 +61,7 @@ struct TDezaZudiMsgData
     QByteArray AppName;      // at most 40 characters
     QByteArray TypeName;     // at most 40 characters
     QByteArray Category;     // at most 40 characters
-    TColor CategoryColor = 0;
+    TColor CategoryColor = TColor(0);
     qint32 Time = 0;
     qint32 Date = 0;
 };

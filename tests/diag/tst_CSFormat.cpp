@@ -39,15 +39,14 @@ private slots:
         row("unsigned of a negative 32-bit", "%u", {-1}, "4294967295");
         row("hexadecimal", "%x %X %8.4X", {255, 255, answer}, "ff FF     002A");
         row("negative hexadecimal keeps its width", "%X", {-2}, "FFFFFFFE");
-        row("floating point", "%.2f %e %g", {3.14159, 1500.0, 0.5},
-            "3.14 1.500000e+03 0.5");
+        row("floating point", "%.2f %e %g", {3.14159, 1500.0, 0.5}, "3.14 1.500000e+03 0.5");
         row("negative floating point padded", "[%08.2f]", {-3.5}, "[-0003.50]");
         row("character code", "%c%c", {65, 'b'}, "Ab");
         row("pointer is 16 hexadecimal digits", "%p",
             {reinterpret_cast<const void *>(quintptr(0xBEEF))}, "000000000000BEEF");
         row("extra arguments ignored", "%d", {1, 2}, "1");
-        row("assertion text", "Assertion Failed: %s\rFile: %s\rLine: %d",
-            {"x > 0", "main.cpp", 12}, "Assertion Failed: x > 0\rFile: main.cpp\rLine: 12");
+        row("assertion text", "Assertion Failed: %s\rFile: %s\rLine: %d", {"x > 0", "main.cpp", 12},
+            "Assertion Failed: x > 0\rFile: main.cpp\rLine: 12");
     }
 
     void formats()

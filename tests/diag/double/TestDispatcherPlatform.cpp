@@ -1,9 +1,6 @@
 #include "TestDispatcherPlatform.h"
 
-TestDispatcherPlatform::TestDispatcherPlatform()
-    : Now(QDate(2026, 12, 8), QTime(18, 4, 5, 123))
-{
-}
+TestDispatcherPlatform::TestDispatcherPlatform() : Now(QDate(2026, 12, 8), QTime(18, 4, 5, 123)) {}
 
 int TestDispatcherPlatform::Count(const QByteArray &call) const
 {
