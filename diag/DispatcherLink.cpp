@@ -27,9 +27,6 @@ constexpr qint64 DayNumberOrigin = 1721425;
 
 } // namespace
 
-const QByteArray TDezaZudi::DispatcherKey = "\\Software\\Ravav\\DezaZudi\\2.0";
-const QByteArray TDezaZudi::ThreadWindowTitle = "DezaZudi Dispatcher";
-
 TCSTimeStamp TDezaZudi::QueryTimeStamp()
 {
     const QDateTime now = m_platform->LocalTime();

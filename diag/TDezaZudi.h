@@ -206,10 +206,12 @@ public:
     virtual void MarkExitFmt(const QByteArray &Name, const QByteArray &Format, const TCSArgs &Args);
 
     // The registry key that holds the dispatcher's command.
-    static const QByteArray DispatcherKey;
+    // Plain characters, not QByteArray objects: a client may still send
+    // (its unregistration) while the program's static objects are torn down.
+    static constexpr char DispatcherKey[] = "\\Software\\Ravav\\DezaZudi\\2.0";
     // The title the thread-window search compares, whatever DispatcherTitle
     // a derived client gives.
-    static const QByteArray ThreadWindowTitle;
+    static constexpr char ThreadWindowTitle[] = "DezaZudi Dispatcher";
 
 protected:
     // Sends a text without a list; does not look at Enabled.
