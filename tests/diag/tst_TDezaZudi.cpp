@@ -3,6 +3,7 @@
 #include "TDezaZudi.h"
 #include "TestDispatcherPlatform.h"
 
+#include <QHash>
 #include <QMetaProperty>
 #include <QRegularExpression>
 #include <QTest>
@@ -14,122 +15,6 @@ class TPlainThing
 {
     Q_GADGET
 };
-
-namespace {
-
-enum Operation
-{
-    opNamedValue,
-    opNamedValueDoubleQuote,
-    opNamedValueOfKind,
-    opNamedList,
-    opNamedListEmpty,
-    opNamedListLongName,
-    opListOfKind,
-    opText,
-    opTextNegativeKind,
-    opErrorText,
-    opFormatted,
-    opFormattedMismatch,
-    opErrorFormatted,
-    opMarkEntry,
-    opMarkEntryOfComponent,
-    opMarkEntryOfNothing,
-    opMarkEntryOfPlain,
-    opMarkEntryFmt,
-    opMarkExit,
-    opMarkExitOfComponent,
-    opMarkExitFmt,
-    opObjectNil,
-    opObjectWithoutRtti,
-    opLastException,
-};
-
-void Run(TDezaZudi &client, int operation)
-{
-    static const TPlainThing plain;
-    switch (operation) {
-    case opNamedValue:
-        client.SendNamedValue("TargetDir", "/srv/new data/");
-        break;
-    case opNamedValueDoubleQuote:
-        client.SetQuoteChar('"');
-        client.SendNamedValue("TargetDir", "/a\"b/");
-        break;
-    case opNamedValueOfKind:
-        client.SendNamedValueOfKind(77, "N", "V");
-        break;
-    case opNamedList:
-        client.SendNamedList("FileList", {"Messages.dat", "Folders.dat"});
-        break;
-    case opNamedListEmpty:
-        client.SendNamedList("FileList", {});
-        break;
-    case opNamedListLongName:
-        client.SendNamedList(QByteArray(300, 'n'), {"x"});
-        break;
-    case opListOfKind:
-        client.SendListOfKind(7, "L", {"x"}, "QByteArrayList");
-        break;
-    case opText:
-        client.SendText(123, "hello\r\n");
-        break;
-    case opTextNegativeKind:
-        client.SendText(-5, "minus");
-        break;
-    case opErrorText:
-        client.SendErrorText("bad");
-        break;
-    case opFormatted:
-        client.SendFormatted(3, "%d files in %s", {5, "/data"});
-        break;
-    case opFormattedMismatch:
-        client.SendFormatted(3, "%d files", {"five"});
-        break;
-    case opErrorFormatted:
-        client.SendErrorFormatted("%s failed", {"copy"});
-        break;
-    case opMarkEntry:
-        client.MarkEntry("Step");
-        break;
-    case opMarkEntryOfComponent:
-        client.MarkEntryOf(&client, "FormActivate");
-        break;
-    case opMarkEntryOfNothing:
-        client.MarkEntryOf(nullptr, "Step");
-        break;
-    case opMarkEntryOfPlain:
-        client.MarkEntryOf(TCSObjectRef::Of(plain), "Step");
-        break;
-    case opMarkEntryFmt:
-        client.MarkEntryFmt("Copy", "%d of %d", {1, 2});
-        break;
-    case opMarkExit:
-        client.MarkExit("Step");
-        break;
-    case opMarkExitOfComponent:
-        client.MarkExitOf(&client, "FormActivate");
-        break;
-    case opMarkExitFmt:
-        client.MarkExitFmt("Copy", "%s", {"done"});
-        break;
-    case opObjectNil:
-        client.SendObject("Obj", static_cast<const QObject *>(nullptr));
-        break;
-    case opObjectWithoutRtti:
-        client.SendObject("Obj", TCSObjectRef(&plain, nullptr));
-        break;
-    case opLastException:
-        try {
-            throw std::runtime_error("disk full");
-        } catch (...) {
-            client.SendLastException();
-        }
-        break;
-    }
-}
-
-} // namespace
 
 class tst_TDezaZudi : public QObject
 {
@@ -153,6 +38,18 @@ class tst_TDezaZudi : public QObject
         return fields.value_or(missing);
     }
 
+private:
+    using TOperation = std::function<void(TDezaZudi &)>;
+    // The operation of each row, by its tag: functions are not QVariant values.
+    QHash<QByteArray, TOperation> m_operations;
+
+    void op(const char *tag, TOperation run, int kind, const QByteArray &text,
+            const QByteArray &details = {}, const QByteArray &typeName = {})
+    {
+        m_operations.insert(tag, std::move(run));
+        QTest::newRow(tag) << kind << text << details << typeName;
+    }
+
 private slots:
     void init()
     {
@@ -163,91 +60,120 @@ private slots:
 
     void sendOperations_data()
     {
-        QTest::addColumn<int>("operation");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QByteArray>("text"); // a regular expression when it starts with "^"
         QTest::addColumn<QByteArray>("details");
         QTest::addColumn<QByteArray>("typeName");
+        static const TPlainThing plain;
+        const QByteArray exception =
+            "^Exception %1 in module tst_TDezaZudi at [0-9A-F]{8}\\.\\r\\n";
 
-        QTest::newRow("named value")
-            << int(opNamedValue) << 0 << QByteArray("TargetDir = '/srv/new data/'") << QByteArray()
-            << QByteArray();
-        QTest::newRow("named value, double quote inserted as is")
-            << int(opNamedValueDoubleQuote) << 0 << QByteArray("TargetDir = \"/a\"b/\"")
-            << QByteArray() << QByteArray();
-        QTest::newRow("named value of a kind")
-            << int(opNamedValueOfKind) << 77 << QByteArray("N = 'V'") << QByteArray()
-            << QByteArray();
-        QTest::newRow("named list")
-            << int(opNamedList) << 6 << QByteArray("FileList")
-            << QByteArray("Messages.dat\r\nFolders.dat\r\n") << QByteArray("TStringList");
-        QTest::newRow("empty list, empty details")
-            << int(opNamedListEmpty) << 6 << QByteArray("FileList") << QByteArray()
-            << QByteArray("TStringList");
-        QTest::newRow("list name cut to 255")
-            << int(opNamedListLongName) << 6 << QByteArray(255, 'n') << QByteArray("x\r\n")
-            << QByteArray("TStringList");
-        QTest::newRow("list of a kind") << int(opListOfKind) << 7 << QByteArray("L")
-                                        << QByteArray("x\r\n") << QByteArray("QByteArrayList");
-        QTest::newRow("text loses its final CR LF")
-            << int(opText) << 123 << QByteArray("hello") << QByteArray() << QByteArray();
-        QTest::newRow("any kind passes")
-            << int(opTextNegativeKind) << -5 << QByteArray("minus") << QByteArray() << QByteArray();
-        QTest::newRow("error text")
-            << int(opErrorText) << 2 << QByteArray("bad") << QByteArray() << QByteArray();
-        QTest::newRow("formatted") << int(opFormatted) << 3 << QByteArray("5 files in /data")
-                                   << QByteArray() << QByteArray();
-        QTest::newRow("format mismatch sends the exception as kind 2")
-            << int(opFormattedMismatch) << 2
-            << QByteArray("^Exception EConvertError in module tst_TDezaZudi at [0-9A-F]{8}\\.\\r\\n"
-                          "Format directive \"%d\" does not fit its argument\\.$")
-            << QByteArray() << QByteArray();
-        QTest::newRow("error formatted") << int(opErrorFormatted) << 2 << QByteArray("copy failed")
-                                         << QByteArray() << QByteArray();
-        QTest::newRow("entry mark")
-            << int(opMarkEntry) << 9 << QByteArray("Step") << QByteArray() << QByteArray();
-        QTest::newRow("entry mark of a component")
-            << int(opMarkEntryOfComponent) << 9 << QByteArray("TCSObject( CS ).FormActivate")
-            << QByteArray() << QByteArray();
-        QTest::newRow("entry mark of nothing")
-            << int(opMarkEntryOfNothing) << 9 << QByteArray("Step") << QByteArray() << QByteArray();
-        QTest::newRow("entry mark of a plain object")
-            << int(opMarkEntryOfPlain) << 9 << QByteArray("TPlainThing.Step") << QByteArray()
-            << QByteArray();
-        QTest::newRow("formatted entry mark")
-            << int(opMarkEntryFmt) << 9 << QByteArray("Copy - 1 of 2") << QByteArray()
-            << QByteArray();
-        QTest::newRow("exit mark")
-            << int(opMarkExit) << 10 << QByteArray("Step") << QByteArray() << QByteArray();
-        QTest::newRow("exit mark of a component")
-            << int(opMarkExitOfComponent) << 10 << QByteArray("TCSObject( CS ).FormActivate")
-            << QByteArray() << QByteArray();
-        QTest::newRow("formatted exit mark")
-            << int(opMarkExitFmt) << 10 << QByteArray("Copy - done") << QByteArray()
-            << QByteArray();
-        QTest::newRow("object dump of nothing")
-            << int(opObjectNil) << 2 << QByteArray("Obj: Call to SendObject with nil object")
-            << QByteArray() << QByteArray();
-        QTest::newRow("object dump without property information")
-            << int(opObjectWithoutRtti) << 2 << QByteArray("Obj: Object has no RTTI")
-            << QByteArray() << QByteArray();
-        QTest::newRow("last exception")
-            << int(opLastException) << 2
-            << QByteArray("^Exception std::runtime_error in module tst_TDezaZudi at "
-                          "[0-9A-F]{8}\\.\\r\\ndisk full\\.$")
-            << QByteArray() << QByteArray();
+        op(
+            "named value", [](TDezaZudi &c) { c.SendNamedValue("TargetDir", "/srv/new data/"); }, 0,
+            "TargetDir = '/srv/new data/'");
+        op(
+            "named value, double quote inserted as is",
+            [](TDezaZudi &c) {
+                c.SetQuoteChar('"');
+                c.SendNamedValue("TargetDir", "/a\"b/");
+            },
+            0, "TargetDir = \"/a\"b/\"");
+        op(
+            "named value of a kind", [](TDezaZudi &c) { c.SendNamedValueOfKind(77, "N", "V"); }, 77,
+            "N = 'V'");
+        op(
+            "named list",
+            [](TDezaZudi &c) {
+                c.SendNamedList("FileList", {"Messages.dat", "Folders.dat"});
+            },
+            6, "FileList", "Messages.dat\r\nFolders.dat\r\n", "TStringList");
+        op(
+            "empty list, empty details", [](TDezaZudi &c) { c.SendNamedList("FileList", {}); }, 6,
+            "FileList", "", "TStringList");
+        op(
+            "list name cut to 255",
+            [](TDezaZudi &c) { c.SendNamedList(QByteArray(300, 'n'), {"x"}); }, 6,
+            QByteArray(255, 'n'), "x\r\n", "TStringList");
+        op(
+            "list of a kind",
+            [](TDezaZudi &c) { c.SendListOfKind(7, "L", {"x"}, "QByteArrayList"); }, 7, "L",
+            "x\r\n", "QByteArrayList");
+        op(
+            "text loses its final CR LF", [](TDezaZudi &c) { c.SendText(123, "hello\r\n"); }, 123,
+            "hello");
+        op(
+            "any kind passes", [](TDezaZudi &c) { c.SendText(-5, "minus"); }, -5, "minus");
+        op(
+            "error text", [](TDezaZudi &c) { c.SendErrorText("bad"); }, 2, "bad");
+        op(
+            "formatted",
+            [](TDezaZudi &c) {
+                c.SendFormatted(3, "%d files in %s", {5, "/data"});
+            },
+            3, "5 files in /data");
+        op(
+            "format mismatch sends the exception as kind 2",
+            [](TDezaZudi &c) { c.SendFormatted(3, "%d files", {"five"}); }, 2,
+            QByteArray(exception).replace("%1", "EConvertError") +
+                "Format directive \"%d\" does not fit its argument\\.$");
+        op(
+            "error formatted", [](TDezaZudi &c) { c.SendErrorFormatted("%s failed", {"copy"}); }, 2,
+            "copy failed");
+        op(
+            "entry mark", [](TDezaZudi &c) { c.MarkEntry("Step"); }, 9, "Step");
+        op(
+            "entry mark of a component", [](TDezaZudi &c) { c.MarkEntryOf(&c, "FormActivate"); }, 9,
+            "TCSObject( CS ).FormActivate");
+        op(
+            "entry mark of nothing", [](TDezaZudi &c) { c.MarkEntryOf(nullptr, "Step"); }, 9,
+            "Step");
+        op(
+            "entry mark of a plain object",
+            [](TDezaZudi &c) { c.MarkEntryOf(TCSObjectRef::Of(plain), "Step"); }, 9,
+            "TPlainThing.Step");
+        op(
+            "formatted entry mark",
+            [](TDezaZudi &c) {
+                c.MarkEntryFmt("Copy", "%d of %d", {1, 2});
+            },
+            9, "Copy - 1 of 2");
+        op(
+            "exit mark", [](TDezaZudi &c) { c.MarkExit("Step"); }, 10, "Step");
+        op(
+            "exit mark of a component", [](TDezaZudi &c) { c.MarkExitOf(&c, "FormActivate"); }, 10,
+            "TCSObject( CS ).FormActivate");
+        op(
+            "formatted exit mark", [](TDezaZudi &c) { c.MarkExitFmt("Copy", "%s", {"done"}); }, 10,
+            "Copy - done");
+        op(
+            "object dump of nothing",
+            [](TDezaZudi &c) { c.SendObject("Obj", static_cast<const QObject *>(nullptr)); }, 2,
+            "Obj: Call to SendObject with nil object");
+        op(
+            "object dump without property information",
+            [](TDezaZudi &c) { c.SendObject("Obj", TCSObjectRef(&plain, nullptr)); }, 2,
+            "Obj: Object has no RTTI");
+        op(
+            "last exception",
+            [](TDezaZudi &c) {
+                try {
+                    throw std::runtime_error("disk full");
+                } catch (...) {
+                    c.SendLastException();
+                }
+            },
+            2, QByteArray(exception).replace("%1", "std::runtime_error") + "disk full\\.$");
     }
 
     void sendOperations()
     {
-        QFETCH(int, operation);
         QFETCH(int, kind);
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, details);
         QFETCH(QByteArray, typeName);
 
         auto client = NewClient();
-        Run(*client, operation);
+        m_operations.value(QTest::currentDataTag())(*client);
         // The registration, then the message.
         QCOMPARE(m_platform->Kinds(), (QList<qint32>{41, kind}));
         const TMessagePacketFields sent = Record(1);
@@ -263,22 +189,16 @@ private slots:
         QVERIFY(client->Enabled());
     }
 
-    void disabledClientDoesNothing_data()
-    {
-        QTest::addColumn<int>("operation");
-        for (int operation = opNamedValue; operation <= opLastException; ++operation)
-            QTest::addRow("operation %d", operation) << operation;
-    }
+    void disabledClientDoesNothing_data() { sendOperations_data(); }
 
     void disabledClientDoesNothing()
     {
-        QFETCH(int, operation);
         auto client = NewClient();
         bool hookCalled = false;
         client->SetOnSendMsg(
             [&](TDezaZudi *, const TDezaZudiMsgData &, bool &) { hookCalled = true; });
         client->SetEnabled(false);
-        Run(*client, operation);
+        m_operations.value(QTest::currentDataTag())(*client);
         client.reset();
         // No lookup, no settings read, no start, no record, no hook.
         QCOMPARE(m_platform->Calls, QByteArrayList());
