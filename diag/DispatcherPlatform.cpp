@@ -1,0 +1,3 @@
+#include "DispatcherPlatform.h"
+
+DispatcherPlatform::~DispatcherPlatform() = default;

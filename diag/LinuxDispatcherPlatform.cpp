@@ -1,0 +1,322 @@
+#include "LinuxDispatcherPlatform.h"
+
+#include "DispatcherWindows.h"
+#include "IniValue.h"
+
+#include <QDeadlineTimer>
+#include <QMutexLocker>
+#include <QThread>
+#include <QUuid>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+using namespace DispatcherWindows;
+
+namespace {
+
+// A socket connected to a window's socket file; invalid when the file is
+// gone or nobody listens on it. A non-blocking probe never waits for a
+// dispatcher whose backlog is full: it exists, so it counts as there.
+TFd ConnectTo(const QByteArray &path, bool probe)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= static_cast<qsizetype>(sizeof address.sun_path))
+        return TFd();
+    std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+    TFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (probe ? SOCK_NONBLOCK : 0), 0));
+    if (!socket.valid())
+        return TFd();
+    int result;
+    do {
+        result =
+            ::connect(socket.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    } while (result != 0 && errno == EINTR && !probe);
+    if (result != 0 && !(probe && (errno == EAGAIN || errno == EINPROGRESS)))
+        return TFd();
+    return socket;
+}
+
+struct DirCloser
+{
+    void operator()(DIR *dir) const { ::closedir(dir); }
+};
+
+} // namespace
+
+LinuxDispatcherPlatform::LinuxDispatcherPlatform(TLinuxPlatformSettings settings)
+    : m_settings(std::move(settings))
+{}
+
+QByteArray LinuxDispatcherPlatform::WindowDirectory() const
+{
+    return m_settings.WindowDirectory.isEmpty() ? DefaultWindowDirectory()
+                                                : m_settings.WindowDirectory;
+}
+
+TWindowHandle LinuxDispatcherPlatform::HandleOf(quint64 inode, quint32 processId)
+{
+    const TWindowHandle handle = inode ^ (static_cast<quint64>(processId) << 32);
+    return handle != 0 ? handle : 1;
+}
+
+QList<LinuxDispatcherPlatform::TEntry> LinuxDispatcherPlatform::Windows(int directory) const
+{
+    QList<TEntry> entries;
+    const int listing = ::fcntl(directory, F_DUPFD_CLOEXEC, 0);
+    if (listing < 0)
+        return entries;
+    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(listing));
+    if (!dir) {
+        ::close(listing);
+        return entries;
+    }
+    while (const dirent *entry = ::readdir(dir.get())) {
+        const QByteArray name(entry->d_name);
+        const std::optional<TSocketName> parts = ParseSocketFileName(name);
+        struct stat st;
+        if (!parts || ::fstatat(directory, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISSOCK(st.st_mode))
+            continue;
+        entries.append({name, HandleOf(st.st_ino, parts->ProcessId), parts->ProcessId,
+                        parts->ClassName, parts->Title});
+    }
+    // Directory order is arbitrary; name order makes "the first window"
+    // the same on every lookup.
+    std::sort(entries.begin(), entries.end(),
+              [](const TEntry &a, const TEntry &b) { return a.Name < b.Name; });
+    return entries;
+}
+
+TWindowHandle LinuxDispatcherPlatform::FindWindow(const QByteArray &ClassName,
+                                                  const QByteArray &Title)
+{
+    ReapStartedChildren();
+    const TFd directory = OpenTrustedDirectory(WindowDirectory());
+    if (!directory.valid())
+        return 0;
+    for (const TEntry &entry : Windows(directory.get())) {
+        if (entry.ClassName != ClassName || entry.Title != Title)
+            continue;
+        // A socket file whose dispatcher died is stale: skip it.
+        if (!ConnectTo(EntryPath(directory, entry.Name), true).valid())
+            continue;
+        QMutexLocker locker(&m_lock);
+        m_names.insert(entry.Handle, entry.Name);
+        return entry.Handle;
+    }
+    return 0;
+}
+
+QList<TThreadWindow> LinuxDispatcherPlatform::ThreadWindows(quint32 ThreadId)
+{
+    QList<TThreadWindow> windows;
+    const TFd directory = OpenTrustedDirectory(WindowDirectory());
+    if (!directory.valid())
+        return windows;
+    for (const TEntry &entry : Windows(directory.get())) {
+        if (entry.ProcessId != ThreadId)
+            continue;
+        QMutexLocker locker(&m_lock);
+        m_names.insert(entry.Handle, entry.Name);
+        windows.append({entry.Handle, false, entry.Title});
+    }
+    return windows;
+}
+
+qint64 LinuxDispatcherPlatform::SendCopyData(TWindowHandle Window, qint32 Kind,
+                                             const QByteArray &Record)
+{
+    if (Window == 0)
+        return 0;
+    const TFd directory = OpenTrustedDirectory(WindowDirectory());
+    if (!directory.valid())
+        return 0;
+    QByteArray name;
+    {
+        QMutexLocker locker(&m_lock);
+        name = m_names.value(Window);
+    }
+    if (name.isEmpty()) {
+        for (const TEntry &entry : Windows(directory.get())) {
+            if (entry.Handle == Window)
+                name = entry.Name;
+        }
+        if (name.isEmpty())
+            return 0;
+    }
+    const TFd socket = ConnectTo(EntryPath(directory, name), false);
+    if (!socket.valid())
+        return 0;
+    // The socket file may have been replaced since the lookup: a message
+    // for one window must not reach another.
+    struct stat st;
+    if (::fstatat(directory.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        HandleOf(st.st_ino, ParseSocketFileName(name)->ProcessId) != Window)
+        return 0;
+    const QByteArray header = EncodeHeader(Kind, static_cast<quint32>(Record.size()));
+    char answer[AnswerSize];
+    if (!SendAll(socket.get(), header.constData(), header.size()) ||
+        !SendAll(socket.get(), Record.constData(), Record.size()) ||
+        !ReceiveAll(socket.get(), answer, AnswerSize))
+        return 0;
+    return qFromLittleEndian<qint64>(answer);
+}
+
+std::optional<TStartedProcess> LinuxDispatcherPlatform::CreateProcess(const QByteArray &Command)
+{
+    ReapStartedChildren();
+    // The command line is split at blanks, with no shell and no quoting.
+    QByteArrayList words;
+    for (const QByteArray &word : QByteArray(Command).replace('\t', ' ').split(' ')) {
+        if (!word.isEmpty())
+            words.append(word);
+    }
+    if (words.isEmpty())
+        return std::nullopt;
+    std::vector<char *> argv;
+    for (QByteArray &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    posix_spawnattr_t attributes;
+    if (::posix_spawnattr_init(&attributes) != 0)
+        return std::nullopt;
+    // The dispatcher is a program of its own: its own session, so that the
+    // terminal or desktop session of the wizard does not take it along, and
+    // the default signal handling whatever the wizard changed.
+    sigset_t none;
+    sigset_t all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    ::posix_spawnattr_setsigmask(&attributes, &none);
+    ::posix_spawnattr_setsigdefault(&attributes, &all);
+    ::posix_spawnattr_setflags(&attributes,
+                               POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    const int error = ::posix_spawnp(&pid, argv[0], nullptr, &attributes, argv.data(), environ);
+    ::posix_spawnattr_destroy(&attributes);
+    if (error != 0)
+        return std::nullopt;
+    {
+        QMutexLocker locker(&m_lock);
+        m_children.append(static_cast<quint32>(pid));
+    }
+    // The main thread of a Linux process has the process's own id.
+    return TStartedProcess{static_cast<quint32>(pid), static_cast<quint32>(pid)};
+}
+
+void LinuxDispatcherPlatform::WaitForInputIdle(const TStartedProcess &Process)
+{
+    // Ready means: its window socket is there (the dispatcher puts it in
+    // place only once it listens). A program that ends, or that takes
+    // longer than the bound, is waited for no more.
+    QDeadlineTimer deadline(m_settings.LaunchWaitMs);
+    for (;;) {
+        {
+            const TFd directory = OpenTrustedDirectory(WindowDirectory());
+            if (directory.valid()) {
+                const QList<TEntry> entries = Windows(directory.get());
+                if (std::any_of(entries.begin(), entries.end(), [&](const TEntry &entry) {
+                        return entry.ProcessId == Process.ProcessId;
+                    }))
+                    return;
+            }
+        }
+        int status = 0;
+        const pid_t pid = static_cast<pid_t>(Process.ProcessId);
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
+            QMutexLocker locker(&m_lock);
+            m_children.removeOne(Process.ProcessId);
+            return;
+        }
+        if (deadline.hasExpired())
+            return;
+        QThread::msleep(5);
+    }
+}
+
+void LinuxDispatcherPlatform::CloseHandles(const TStartedProcess &)
+{
+    // A process id holds no resource; the started program is reaped when it
+    // ends (ReapStartedChildren), so it never lingers as a zombie.
+}
+
+void LinuxDispatcherPlatform::ReapStartedChildren()
+{
+    QMutexLocker locker(&m_lock);
+    for (qsizetype i = m_children.size() - 1; i >= 0; --i) {
+        int status = 0;
+        const pid_t result = ::waitpid(static_cast<pid_t>(m_children.at(i)), &status, WNOHANG);
+        if (result != 0)
+            m_children.removeAt(i);
+    }
+}
+
+std::optional<QByteArray> LinuxDispatcherPlatform::ReadMachineValue(const QByteArray &Key,
+                                                                    const QByteArray &ValueName)
+{
+    const QByteArray section = Key.mid(Key.lastIndexOf('\\') + 1);
+    return ReadIniValue(m_settings.SettingsFile, section, ValueName);
+}
+
+QByteArray LinuxDispatcherPlatform::NewGuid()
+{
+    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper().toLatin1();
+}
+
+std::optional<QByteArray> LinuxDispatcherPlatform::ComputerName()
+{
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return std::nullopt;
+    return QByteArray(name);
+}
+
+QByteArray LinuxDispatcherPlatform::ProgramFile()
+{
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0 || length >= static_cast<ssize_t>(sizeof path))
+        return QByteArray();
+    return QByteArray(path, length);
+}
+
+quint32 LinuxDispatcherPlatform::ProcessId()
+{
+    return static_cast<quint32>(::getpid());
+}
+
+quint32 LinuxDispatcherPlatform::ThreadId()
+{
+    return static_cast<quint32>(::gettid());
+}
+
+qint32 LinuxDispatcherPlatform::TimeZoneBias()
+{
+    // After tzset(), "timezone" holds the standard time's offset in seconds
+    // west of Greenwich: the bias, without daylight saving.
+    ::tzset();
+    return static_cast<qint32>(::timezone / 60);
+}
+
+QDateTime LinuxDispatcherPlatform::LocalTime()
+{
+    return QDateTime::currentDateTime();
+}

@@ -1,0 +1,535 @@
+#include "DispatcherWindows.h"
+#include "IniValue.h"
+#include "LinuxDispatcherPlatform.h"
+#include "TCSObjectManager.h"
+#include "TDezaZudi.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimeZone>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using namespace DispatcherWindows;
+
+namespace {
+
+// The Linux platform, counting the programs it starts.
+class TCountingPlatform : public LinuxDispatcherPlatform
+{
+public:
+    using LinuxDispatcherPlatform::LinuxDispatcherPlatform;
+    int Starts = 0;
+    std::optional<TStartedProcess> CreateProcess(const QByteArray &Command) override
+    {
+        ++Starts;
+        return LinuxDispatcherPlatform::CreateProcess(Command);
+    }
+};
+
+QByteArray Local(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+} // namespace
+
+// End to end on real sockets, against the reference dispatcher, in a
+// private window directory and with a private settings file: whatever is
+// installed on the machine plays no part.
+class tst_LinuxDispatcherPlatform : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QByteArray m_windows;  // the window directory
+    QByteArray m_settings; // the settings file
+    QByteArray m_output;   // what the dispatchers print
+    std::shared_ptr<TCountingPlatform> m_platform;
+    std::unique_ptr<QProcess> m_dispatcher;
+    QByteArray m_path;
+
+    QByteArray DispatcherCommand() const
+    {
+        return QByteArray(DISPATCHER_PROGRAM) + " --window-dir " + m_windows + " --output " +
+               m_output + " --idle-exit 120";
+    }
+
+    void UsePlatform(TLinuxPlatformSettings settings)
+    {
+        m_platform = std::make_shared<TCountingPlatform>(std::move(settings));
+        ObjectManager()->SetPlatform(m_platform);
+    }
+
+    TLinuxPlatformSettings Settings(int waitMs = 10000) const
+    {
+        TLinuxPlatformSettings settings;
+        settings.SettingsFile = m_settings;
+        settings.WindowDirectory = m_windows;
+        settings.LaunchWaitMs = waitMs;
+        return settings;
+    }
+
+    void WriteSettings(const QByteArray &contents)
+    {
+        QFile file(QFile::decodeName(m_settings));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+
+    // The window sockets of the directory, by pid.
+    QList<quint32> WindowPids() const
+    {
+        QList<quint32> pids;
+        const QStringList names = QDir(QFile::decodeName(m_windows)).entryList(QDir::System);
+        for (const QString &name : names) {
+            if (const auto parts = ParseSocketFileName(QFile::encodeName(name)))
+                pids.append(parts->ProcessId);
+        }
+        return pids;
+    }
+
+    bool StartDispatcher()
+    {
+        m_dispatcher = std::make_unique<QProcess>();
+        m_dispatcher->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_dispatcher->start(QStringLiteral(DISPATCHER_PROGRAM),
+                            {QStringLiteral("--window-dir"), QFile::decodeName(m_windows),
+                             QStringLiteral("--output"), QFile::decodeName(m_output)});
+        if (!m_dispatcher->waitForStarted())
+            return false;
+        const auto pid = static_cast<quint32>(m_dispatcher->processId());
+        QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired()) {
+            if (WindowPids().contains(pid))
+                return true;
+            QThread::msleep(5);
+        }
+        return false;
+    }
+
+    void StopDispatcher()
+    {
+        if (!m_dispatcher)
+            return;
+        m_dispatcher->terminate();
+        QVERIFY(m_dispatcher->waitForFinished(10000));
+        m_dispatcher.reset();
+    }
+
+    // Each printed record as its tab-separated fields.
+    QList<QByteArrayList> Lines() const
+    {
+        QList<QByteArrayList> lines;
+        QFile file(QFile::decodeName(m_output));
+        if (!file.open(QIODevice::ReadOnly))
+            return lines;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            if (!line.isEmpty())
+                lines.append(line.split('\t'));
+        }
+        return lines;
+    }
+
+    QList<int> Kinds() const
+    {
+        QList<int> kinds;
+        for (const QByteArrayList &line : Lines())
+            kinds.append(line.value(0).toInt());
+        return kinds;
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_windows = Local(m_dir->filePath(QStringLiteral("w")));
+        m_settings = Local(m_dir->filePath(QStringLiteral("DezaZudi.conf")));
+        m_output = Local(m_dir->filePath(QStringLiteral("records.txt")));
+        m_path = qgetenv("PATH");
+        // No program of the default command's name may come from the machine.
+        QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("bin"))));
+        qputenv("PATH", Local(m_dir->filePath(QStringLiteral("bin"))));
+        UsePlatform(Settings());
+    }
+
+    void cleanup()
+    {
+        StopDispatcher();
+        // Dispatchers the client started are ended by their pid.
+        for (quint32 pid : WindowPids())
+            ::kill(static_cast<pid_t>(pid), SIGTERM);
+        QFile pids(m_dir->filePath(QStringLiteral("pids")));
+        if (pids.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &pid : pids.readAll().split('\n')) {
+                if (pid.toInt() > 0)
+                    ::kill(pid.toInt(), SIGTERM);
+            }
+        }
+        qputenv("PATH", m_path);
+        TLinuxPlatformSettings nowhere;
+        nowhere.SettingsFile = "/nonexistent/DezaZudi.conf";
+        nowhere.WindowDirectory = "/nonexistent/windows";
+        nowhere.LaunchWaitMs = 0;
+        ObjectManager()->SetPlatform(std::make_shared<LinuxDispatcherPlatform>(nowhere));
+    }
+
+    void dispatcherRunning()
+    {
+        QVERIFY(StartDispatcher());
+        auto client = std::make_unique<TCSObject>(nullptr);
+        client->SendNamedValue("SourceDir", "/data/\xFF old/");
+        client->SendNamedList("FileList", {"Messages.dat", "Folders.dat"});
+        client.reset();
+
+        const QList<QByteArrayList> lines = Lines();
+        QCOMPARE(Kinds(), (QList<int>{41, 0, 6, 42}));
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        const QByteArray id = lines.at(0).value(2);
+        QVERIFY(
+            QRegularExpression(QStringLiteral("^\\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\}$"))
+                .match(QString::fromLatin1(id))
+                .hasMatch());
+        for (const QByteArrayList &line : lines) {
+            QCOMPARE(line.size(), 9);
+            QCOMPARE(line.at(2), id);
+        }
+        QCOMPARE(lines.at(0).at(3), QByteArray()); // the first registration: no names
+        QCOMPARE(lines.at(0).at(7), QByteArray("Viewer"));
+        QCOMPARE(lines.at(1).at(3), QByteArray(host).left(15));
+        QCOMPARE(lines.at(1).at(4), QByteArray("tst_LinuxDispatcherPlatform"));
+        QCOMPARE(lines.at(1).at(7), QByteArray("SourceDir = '/data/\xFF old/'"));
+        QCOMPARE(lines.at(2).at(6), QByteArray("TStringList"));
+        QCOMPARE(lines.at(2).at(7), QByteArray("FileList"));
+        QCOMPARE(lines.at(2).at(8), QByteArray("Messages.dat\\r\\nFolders.dat\\r\\n"));
+        QCOMPARE(m_platform->Starts, 0);
+    }
+
+    void startedFromTheSettingsCommand()
+    {
+        WriteSettings("[2.0]\nDispatcherPath = " + DispatcherCommand() + "\n");
+        auto client = std::make_unique<TCSObject>(nullptr);
+        client->SendNamedValue("TargetDir", "/srv/new/");
+        QVERIFY(client->Enabled());
+        QCOMPARE(m_platform->Starts, 1);
+        QCOMPARE(Kinds(), (QList<int>{41, 0}));
+        QCOMPARE(WindowPids().size(), 1);
+        client->SendNamedValue("TargetDir", "/srv/new/");
+        QCOMPARE(m_platform->Starts, 1);
+        QCOMPARE(Kinds(), (QList<int>{41, 0, 0}));
+    }
+
+    void startedFromTheDefaultCommandOnPath()
+    {
+        const QString script = m_dir->filePath(QStringLiteral("bin/RAVivavovova.exe"));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\nexec " + DispatcherCommand() + "\n");
+        file.close();
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+        auto client = std::make_unique<TCSObject>(nullptr);
+        client->SendText(0, "hello");
+        QVERIFY(client->Enabled());
+        QCOMPARE(m_platform->Starts, 1);
+        QCOMPARE(Kinds(), (QList<int>{41, 0}));
+    }
+
+    void dispatcherRestarted()
+    {
+        QVERIFY(StartDispatcher());
+        auto client = std::make_unique<TCSObject>(nullptr);
+        client->SendText(0, "before");
+        StopDispatcher();
+        QVERIFY(StartDispatcher());
+        client->SendText(0, "after");
+        const QList<QByteArrayList> lines = Lines();
+        QCOMPARE(Kinds(), (QList<int>{41, 0, 41, 0}));
+        // Registered again under the same connection.
+        QCOMPARE(lines.at(2).at(2), lines.at(0).at(2));
+        QCOMPARE(lines.at(3).at(7), QByteArray("after"));
+        QCOMPARE(m_platform->Starts, 0);
+    }
+
+    void notInstalled()
+    {
+        auto client = std::make_unique<TCSObject>(nullptr);
+        client->SendNamedValue("SourceDir", "/data/");
+        QVERIFY(!client->Enabled());
+        QCOMPARE(m_platform->Starts, 2);
+        client->SendNamedValue("TargetDir", "/srv/");
+        client->SendNamedList("FileList", {"a"});
+        QCOMPARE(m_platform->Starts, 2);
+        QVERIFY(Lines().isEmpty());
+    }
+
+    void dispatcherThatNeverOpensItsWindow()
+    {
+        // It records its pid and waits: the client must not wait with it.
+        const QString script = m_dir->filePath(QStringLiteral("hang.sh"));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\necho $$ >> " + Local(m_dir->filePath(QStringLiteral("pids"))) +
+                   "\nexec sleep 60\n");
+        file.close();
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        WriteSettings("[2.0]\nDispatcherPath=" + Local(script) + "\n");
+        UsePlatform(Settings(200));
+
+        auto client = std::make_unique<TCSObject>(nullptr);
+        client->SendText(0, "x");
+        QVERIFY(!client->Enabled());
+        QCOMPARE(m_platform->Starts, 2);
+    }
+
+    void untrustedWindowDirectory_data()
+    {
+        QTest::addColumn<QByteArray>("problem");
+        QTest::newRow("owned by someone else") << QByteArray("owner");
+        QTest::newRow("writable by others") << QByteArray("others");
+        QTest::newRow("writable by the group") << QByteArray("group");
+        QTest::newRow("a symlink to a good directory") << QByteArray("symlink");
+        QTest::newRow("a socket file, not a directory") << QByteArray("file");
+    }
+
+    void untrustedWindowDirectory()
+    {
+        QFETCH(QByteArray, problem);
+        QVERIFY(StartDispatcher());
+        QByteArray directory = m_windows;
+        if (problem == "owner") {
+            if (::geteuid() != 0)
+                QSKIP("only root can give a directory to another user");
+            QCOMPARE(::chown(m_windows.constData(), 65534, 65534), 0);
+        } else if (problem == "others") {
+            QCOMPARE(::chmod(m_windows.constData(), 0703), 0);
+        } else if (problem == "group") {
+            QCOMPARE(::chmod(m_windows.constData(), 0730), 0);
+        } else if (problem == "symlink") {
+            directory = Local(m_dir->filePath(QStringLiteral("link")));
+            QCOMPARE(::symlink(m_windows.constData(), directory.constData()), 0);
+        } else {
+            directory = m_windows + '/' +
+                        QFile::encodeName(
+                            QDir(QFile::decodeName(m_windows)).entryList(QDir::System).value(0));
+        }
+        WriteSettings("[2.0]\nDispatcherPath=/nonexistent/dispatcher\n");
+        TLinuxPlatformSettings settings = Settings();
+        settings.WindowDirectory = directory;
+        UsePlatform(settings);
+
+        QCOMPARE(m_platform->FindWindow("TFrmDispatcher", "DezaZudi Dispatcher"), TWindowHandle(0));
+        auto client = std::make_unique<TCSObject>(nullptr);
+        client->SendNamedValue("SourceDir", "/private/folder/");
+        QVERIFY(!client->Enabled());
+        QVERIFY(Lines().isEmpty());
+        ::chown(m_windows.constData(), ::geteuid(), ::getegid());
+        ::chmod(m_windows.constData(), 0700);
+    }
+
+    void staleSocketsAreSkipped()
+    {
+        QVERIFY(StartDispatcher());
+        // A socket file nobody listens on, sorting before the live one.
+        const QByteArray stale = m_windows + "/TFrmDispatcher#1#DezaZudi Dispatcher";
+        {
+            TFd socket(::socket(AF_UNIX, SOCK_STREAM, 0));
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::memcpy(address.sun_path, stale.constData(), static_cast<size_t>(stale.size()));
+            QCOMPARE(
+                ::bind(socket.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address),
+                0);
+        }
+        const TWindowHandle window =
+            m_platform->FindWindow("TFrmDispatcher", "DezaZudi Dispatcher");
+        QVERIFY(window != 0);
+        struct stat st;
+        QCOMPARE(::stat(stale.constData(), &st), 0);
+        QVERIFY(window != LinuxDispatcherPlatform::HandleOf(st.st_ino, 1));
+        auto client = std::make_unique<TCSObject>(nullptr);
+        client->SendText(0, "x");
+        QCOMPARE(Kinds(), (QList<int>{41, 0}));
+    }
+
+    void windowSearches_data()
+    {
+        QTest::addColumn<QByteArray>("className");
+        QTest::addColumn<QByteArray>("title");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("class and title")
+            << QByteArray("TFrmDispatcher") << QByteArray("DezaZudi Dispatcher") << true;
+        QTest::newRow("title in other case")
+            << QByteArray("TFrmDispatcher") << QByteArray("dezazudi dispatcher") << false;
+        QTest::newRow("other class")
+            << QByteArray("TFrmViewer") << QByteArray("DezaZudi Dispatcher") << false;
+        QTest::newRow("part of the title")
+            << QByteArray("TFrmDispatcher") << QByteArray("DezaZudi") << false;
+    }
+
+    void windowSearches()
+    {
+        QFETCH(QByteArray, className);
+        QFETCH(QByteArray, title);
+        QFETCH(bool, found);
+        QVERIFY(StartDispatcher());
+        QCOMPARE(m_platform->FindWindow(className, title) != 0, found);
+        const auto pid = static_cast<quint32>(m_dispatcher->processId());
+        const QList<TThreadWindow> windows = m_platform->ThreadWindows(pid);
+        QCOMPARE(windows.size(), 1);
+        QCOMPARE(windows.at(0).Title, QByteArray("DezaZudi Dispatcher"));
+        QVERIFY(!windows.at(0).HasParent);
+        QVERIFY(m_platform->ThreadWindows(pid + 1).isEmpty());
+    }
+
+    void copyDataExchange_data()
+    {
+        QTest::addColumn<bool>("validWindow");
+        QTest::addColumn<bool>("validRecord");
+        QTest::addColumn<qint64>("answer");
+        QTest::newRow("a record") << true << true << qint64(1);
+        QTest::newRow("bytes that are no record") << true << false << qint64(0);
+        QTest::newRow("no such window") << false << true << qint64(0);
+    }
+
+    void copyDataExchange()
+    {
+        QFETCH(bool, validWindow);
+        QFETCH(bool, validRecord);
+        QFETCH(qint64, answer);
+        QVERIFY(StartDispatcher());
+        TWindowHandle window = m_platform->FindWindow("TFrmDispatcher", "DezaZudi Dispatcher");
+        if (!validWindow)
+            window ^= 0x5555;
+        const QByteArray record = validRecord ? QByteArray(220, '\0') : QByteArray("junk");
+        QCOMPARE(m_platform->SendCopyData(window, 0, record), answer);
+        QCOMPARE(Lines().size(), answer ? 1 : 0);
+    }
+
+    void socketFileNames_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QByteArray>("className");
+        QTest::addColumn<uint>("pid");
+        QTest::addColumn<QByteArray>("title");
+        QTest::newRow("dispatcher")
+            << QByteArray("TFrmDispatcher#4711#DezaZudi Dispatcher") << true
+            << QByteArray("TFrmDispatcher") << 4711u << QByteArray("DezaZudi Dispatcher");
+        QTest::newRow("title holding #")
+            << QByteArray("C#1#a#b") << true << QByteArray("C") << 1u << QByteArray("a#b");
+        QTest::newRow("empty title")
+            << QByteArray("C#2#") << true << QByteArray("C") << 2u << QByteArray();
+        QTest::newRow("no pid") << QByteArray("C##t") << false << QByteArray() << 0u
+                                << QByteArray();
+        QTest::newRow("signed pid")
+            << QByteArray("C#+3#t") << false << QByteArray() << 0u << QByteArray();
+        QTest::newRow("pid 0") << QByteArray("C#0#t") << false << QByteArray() << 0u
+                               << QByteArray();
+        QTest::newRow("one #") << QByteArray("C#3") << false << QByteArray() << 0u << QByteArray();
+        QTest::newRow("hidden binding name")
+            << QByteArray(".binding-12") << false << QByteArray() << 0u << QByteArray();
+    }
+
+    void socketFileNames()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, valid);
+        QFETCH(QByteArray, className);
+        QFETCH(uint, pid);
+        QFETCH(QByteArray, title);
+        const auto parts = ParseSocketFileName(name);
+        QCOMPARE(bool(parts), valid);
+        if (!valid)
+            return;
+        QCOMPARE(parts->ClassName, className);
+        QCOMPARE(parts->ProcessId, pid);
+        QCOMPARE(parts->Title, title);
+        QCOMPARE(SocketFileName(className, pid, title), name);
+    }
+
+    void copyDataHeader()
+    {
+        const QByteArray header = EncodeHeader(-2, 300);
+        QCOMPARE(header.toHex(), QByteArray("4a0000002c010000"
+                                            "0000000000000000"
+                                            "feffffffffffffff"));
+        const TCopyDataHeader decoded = DecodeHeader(header.constData());
+        QCOMPARE(decoded.Message, 0x4Au);
+        QCOMPARE(decoded.Size, 300u);
+        QCOMPARE(decoded.DataWord, qint64(-2));
+    }
+
+    void iniValues_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QByteArray>("value"); // null: missing
+        QTest::newRow("plain") << QByteArray("[2.0]\nDispatcherPath=/opt/d\n")
+                               << QByteArray("/opt/d");
+        QTest::newRow("cases and blanks")
+            << QByteArray("[ 2.0 ]\r\n  dispatcherpath  =  /opt/d x  \r\n")
+            << QByteArray("/opt/d x");
+        QTest::newRow("quoted") << QByteArray("[2.0]\nDispatcherPath=\"/opt/d\"\n")
+                                << QByteArray("/opt/d");
+        QTest::newRow("empty value") << QByteArray("[2.0]\nDispatcherPath=\n") << QByteArray("");
+        QTest::newRow("first of two")
+            << QByteArray("[2.0]\nDispatcherPath=a\nDispatcherPath=b\n") << QByteArray("a");
+        QTest::newRow("other section")
+            << QByteArray("[1.0]\nDispatcherPath=a\n[2.0]\nOther=b\n") << QByteArray();
+        QTest::newRow("comment") << QByteArray("[2.0]\n;DispatcherPath=a\n") << QByteArray();
+        QTest::newRow("no section") << QByteArray("DispatcherPath=a\n") << QByteArray();
+        QTest::newRow("empty file") << QByteArray() << QByteArray();
+    }
+
+    void iniValues()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(QByteArray, value);
+        const auto found = IniValue(contents, "2.0", "DispatcherPath");
+        QCOMPARE(found.has_value(), !value.isNull());
+        if (found)
+            QCOMPARE(*found, value);
+        WriteSettings(contents);
+        const auto read =
+            m_platform->ReadMachineValue("\\Software\\Ravav\\DezaZudi\\2.0", "DispatcherPath");
+        QCOMPARE(read.has_value(), !value.isNull());
+    }
+
+    void missingSettingsFileIsNoValue()
+    {
+        QVERIFY(
+            !m_platform->ReadMachineValue("\\Software\\Ravav\\DezaZudi\\2.0", "DispatcherPath"));
+    }
+
+    void machineFacts()
+    {
+        const QByteArray guid = m_platform->NewGuid();
+        QVERIFY(
+            QRegularExpression(QStringLiteral("^\\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\}$"))
+                .match(QString::fromLatin1(guid))
+                .hasMatch());
+        QVERIFY(guid != m_platform->NewGuid());
+        const QDateTime now = QDateTime::currentDateTime();
+        QCOMPARE(m_platform->TimeZoneBias(),
+                 -QTimeZone::systemTimeZone().standardTimeOffset(now) / 60);
+        QVERIFY(m_platform->ProgramFile().endsWith("/tst_LinuxDispatcherPlatform"));
+        QCOMPARE(m_platform->ProcessId(), quint32(::getpid()));
+        const QByteArray uid = QByteArray::number(::geteuid());
+        QVERIFY(DefaultWindowDirectory() == "/run/user/" + uid + "/dezazudi" ||
+                DefaultWindowDirectory() == "/tmp/dezazudi-" + uid);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_LinuxDispatcherPlatform)
+#include "tst_LinuxDispatcherPlatform.moc"

@@ -1,0 +1,189 @@
+// dezazudi-dispatcher: a reference dispatcher for Flitto's diagnostics. It
+// opens the dispatcher window (a socket in the user's window directory),
+// answers every record with 1 and prints each one on one line:
+// kind, date and time, connection id, computer, program, category, type
+// name, text and details, separated by tabs, with control bytes escaped.
+#include "DispatcherWindows.h"
+#include "MessagePacket.h"
+
+#include <QDate>
+#include <QTime>
+#include <QtEndian>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using namespace DispatcherWindows;
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void Stop(int)
+{
+    g_stop = 1;
+}
+
+// The largest record taken: far beyond any real message, small enough that
+// a broken client cannot make the dispatcher allocate without bound.
+constexpr quint32 MaxRecordSize = 64 * 1024 * 1024;
+
+QByteArray Escaped(const QByteArray &text)
+{
+    QByteArray out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (byte < 0x20 || byte == 0x7F)
+            out += "\\x" + QByteArray::number(byte, 16).rightJustified(2, '0');
+        else
+            out += c; // other bytes as they came: a file name need not be UTF-8
+    }
+    return out;
+}
+
+QByteArray Line(const TMessagePacketFields &f)
+{
+    const QDate date = QDate::fromJulianDay(f.Date + 1721425);
+    const QTime time = QTime::fromMSecsSinceStartOfDay(f.Time);
+    const QByteArray when = (date.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ') +
+                             time.toString(QStringLiteral("hh:mm:ss.zzz")))
+                                .toLatin1();
+    return QByteArray::number(f.Kind) + '\t' + when + '\t' + Escaped(f.ConnectionId) + '\t' +
+           Escaped(f.ComputerName) + '\t' + Escaped(f.AppName) + '\t' + Escaped(f.Category) + '\t' +
+           Escaped(f.TypeName) + '\t' + Escaped(f.Text) + '\t' + Escaped(f.Details) + '\n';
+}
+
+// One exchange: header, record, answer. A connection that closes at once
+// is a lookup that only checked the window is alive.
+void Serve(int connection, std::FILE *out)
+{
+    // A client that stops in the middle of a record must not stop the
+    // dispatcher for everyone else.
+    timeval limit{5, 0};
+    ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    char headerBytes[HeaderSize];
+    if (!ReceiveAll(connection, headerBytes, HeaderSize))
+        return;
+    const TCopyDataHeader header = DecodeHeader(headerBytes);
+    qint64 answer = 0;
+    if (header.Message == CopyDataMessage && header.Size <= MaxRecordSize) {
+        QByteArray record(header.Size, '\0');
+        if (!ReceiveAll(connection, record.data(), record.size()))
+            return;
+        if (const std::optional<TMessagePacketFields> fields = MessagePacket::Parse(record)) {
+            const QByteArray line = Line(*fields);
+            std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), out);
+            std::fflush(out);
+            answer = 1;
+        }
+    }
+    char answerBytes[AnswerSize];
+    qToLittleEndian<qint64>(answer, answerBytes);
+    SendAll(connection, answerBytes, AnswerSize);
+}
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: dezazudi-dispatcher [--window-dir DIR] [--output FILE] "
+                         "[--idle-exit SECONDS]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QByteArray directoryPath = DefaultWindowDirectory();
+    const char *outputPath = nullptr;
+    int idleExitSeconds = 0;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray option = argv[i];
+        if (i + 1 >= argc)
+            return Usage();
+        if (option == "--window-dir")
+            directoryPath = argv[++i];
+        else if (option == "--output")
+            outputPath = argv[++i];
+        else if (option == "--idle-exit")
+            idleExitSeconds = std::atoi(argv[++i]);
+        else
+            return Usage();
+    }
+    std::FILE *out = stdout;
+    if (outputPath && !(out = std::fopen(outputPath, "a"))) {
+        std::fprintf(stderr, "dezazudi-dispatcher: cannot open %s: %s\n", outputPath,
+                     std::strerror(errno));
+        return 1;
+    }
+
+    QByteArray reason;
+    const TFd directory = CreateTrustedDirectory(directoryPath, &reason);
+    if (!directory.valid()) {
+        std::fprintf(stderr, "dezazudi-dispatcher: %s\n", reason.constData());
+        return 1;
+    }
+
+    struct sigaction action
+    {};
+    action.sa_handler = Stop;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+
+    // The socket is bound under a hidden name and renamed into place once it
+    // listens: a client that sees the window can always connect to it.
+    const quint32 pid = static_cast<quint32>(::getpid());
+    const QByteArray hidden = ".binding-" + QByteArray::number(pid);
+    const QByteArray name = SocketFileName("TFrmDispatcher", pid, "DezaZudi Dispatcher");
+    const QByteArray bindPath = EntryPath(directory, hidden);
+    TFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, bindPath.constData(), static_cast<size_t>(bindPath.size()));
+    ::unlinkat(directory.get(), hidden.constData(), 0);
+    if (!listener.valid() ||
+        ::bind(listener.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+        ::listen(listener.get(), 64) != 0 ||
+        ::renameat(directory.get(), hidden.constData(), directory.get(), name.constData()) != 0) {
+        std::fprintf(stderr, "dezazudi-dispatcher: cannot open its window in %s: %s\n",
+                     directoryPath.constData(), std::strerror(errno));
+        ::unlinkat(directory.get(), hidden.constData(), 0);
+        return 1;
+    }
+    std::fprintf(stderr, "dezazudi-dispatcher: listening as %s/%s\n", directoryPath.constData(),
+                 name.constData());
+
+    time_t lastActivity = std::time(nullptr);
+    while (!g_stop) {
+        pollfd waiting{listener.get(), POLLIN, 0};
+        const int ready = ::poll(&waiting, 1, 200);
+        if (ready > 0) {
+            TFd connection(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (connection.valid())
+                Serve(connection.get(), out);
+            lastActivity = std::time(nullptr);
+        } else if (idleExitSeconds > 0 && std::time(nullptr) - lastActivity >= idleExitSeconds) {
+            break;
+        }
+    }
+    ::unlinkat(directory.get(), name.constData(), 0);
+    if (out != stdout)
+        std::fclose(out);
+    return 0;
+}
