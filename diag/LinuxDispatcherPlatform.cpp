@@ -33,7 +33,7 @@ namespace {
 // A socket connected to a window's socket file; invalid when the file is
 // gone or nobody listens on it. A non-blocking probe never waits for a
 // dispatcher whose backlog is full: it exists, so it counts as there.
-TFd ConnectTo(const QByteArray &path, bool probe)
+TFd ConnectTo(const QByteArray &path, bool probe, int timeoutMs = 0)
 {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -43,6 +43,13 @@ TFd ConnectTo(const QByteArray &path, bool probe)
     TFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (probe ? SOCK_NONBLOCK : 0), 0));
     if (!socket.valid())
         return TFd();
+    if (timeoutMs > 0) {
+        // Bounds a connect to a full backlog as well as every send and
+        // receive on the connection.
+        const timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+        ::setsockopt(socket.get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+        ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    }
     int result;
     do {
         result =
@@ -161,7 +168,7 @@ qint64 LinuxDispatcherPlatform::SendCopyData(TWindowHandle Window, qint32 Kind,
         if (name.isEmpty())
             return 0;
     }
-    const TFd socket = ConnectTo(EntryPath(directory, name), false);
+    const TFd socket = ConnectTo(EntryPath(directory, name), false, m_settings.ExchangeTimeoutMs);
     if (!socket.valid())
         return 0;
     // The socket file may have been replaced since the lookup: a message

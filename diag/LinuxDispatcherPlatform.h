@@ -16,6 +16,10 @@ struct TLinuxPlatformSettings
     QByteArray WindowDirectory;
     // How long a started dispatcher may take to open its window.
     int LaunchWaitMs = 10000;
+    // How long one exchange (connect, send, answer) may take. A dispatcher
+    // that takes a message and never answers must not hang the sender: past
+    // this the exchange counts as broken, and the client switches itself off.
+    int ExchangeTimeoutMs = 5000;
 };
 
 // The dispatcher link's platform on Linux: windows are sockets in the

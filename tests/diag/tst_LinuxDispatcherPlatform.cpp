@@ -9,11 +9,13 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
 #include <QTimeZone>
 
 #include <csignal>
+#include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -281,7 +283,7 @@ private slots:
         QFile file(script);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("#!/bin/sh\necho $$ >> " + Local(m_dir->filePath(QStringLiteral("pids"))) +
-                   "\nexec sleep 60\n");
+                   "\nexec /bin/sleep 60\n");
         file.close();
         QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         WriteSettings("[2.0]\nDispatcherPath=" + Local(script) + "\n");
@@ -415,6 +417,39 @@ private slots:
         const QByteArray record = validRecord ? QByteArray(220, '\0') : QByteArray("junk");
         QCOMPARE(m_platform->SendCopyData(window, 0, record), answer);
         QCOMPARE(Lines().size(), answer ? 1 : 0);
+    }
+
+    void silentDispatcherDoesNotHangTheSender()
+    {
+        // A window that takes the connection and the record but never
+        // answers: the exchange ends at its bound and counts as refused.
+        const QByteArray name = SocketFileName("TFrmDispatcher", quint32(::getpid()),
+                                               "DezaZudi Dispatcher");
+        const QByteArray path = m_windows + '/' + name;
+        ::mkdir(m_windows.constData(), 0700);
+        const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QVERIFY(listener >= 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        QVERIFY(path.size() < qsizetype(sizeof address.sun_path));
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+        QVERIFY(::listen(listener, 8) == 0);
+
+        TLinuxPlatformSettings settings = Settings();
+        settings.ExchangeTimeoutMs = 200;
+        UsePlatform(settings);
+        const TWindowHandle window =
+            m_platform->FindWindow("TFrmDispatcher", "DezaZudi Dispatcher");
+        QVERIFY(window != 0);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(m_platform->SendCopyData(window, 0, QByteArray(220, '\0')), qint64(0));
+        ::close(listener);
+        // cleanup() ends the programs named by the window sockets: this one
+        // names the test itself.
+        ::unlink(path.constData());
+        QVERIFY2(timer.elapsed() < 5000, "the exchange was not bounded");
     }
 
     void socketFileNames_data()

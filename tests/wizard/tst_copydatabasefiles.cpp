@@ -3,6 +3,9 @@
 // and time for time after every run.
 
 #include "FileUtil.h"
+#include "MessagePacket.h"
+#include "TCSObjectManager.h"
+#include "TestDispatcherPlatform.h"
 #include "ModalAnswer.h"
 #include "StagedInstall.h"
 #include "TRTFLabel.h"
@@ -118,6 +121,21 @@ private:
     std::unique_ptr<StagedInstall> m_install;
     std::unique_ptr<TfrmMain> m_window;
     QStringList m_statusAtSteps;
+    // A running dispatcher that takes every record, in place of the desktop.
+    std::shared_ptr<TestDispatcherPlatform> m_dispatcher;
+
+    // The plain and list messages the dispatcher received, as kind, text,
+    // details and type name (registrations and other control records left out).
+    QList<TMessagePacketFields> Messages() const
+    {
+        QList<TMessagePacketFields> messages;
+        for (const auto &record : m_dispatcher->Records) {
+            const auto fields = MessagePacket::Parse(record.Bytes);
+            if (fields && (fields->Kind == 0 || fields->Kind == 6))
+                messages << *fields;
+        }
+        return messages;
+    }
 
     QByteArray source() const { return m_install->dataFolder(); }
     QByteArray target() const { return m_install->root() + "New"; }
@@ -158,6 +176,7 @@ private Q_SLOTS:
     void cleanup();
 
     void copiesTopLevelFilesOnly();
+    void diagnosticsNameFoldersAndFiles();
     void copiesUnusualNamesByteForByte();
     void skipsSpecialFilesWithoutBlocking();
     void emptyFolderCompletes();
@@ -177,6 +196,9 @@ private Q_SLOTS:
 
 void tst_CopyDatabaseFiles::init()
 {
+    m_dispatcher = std::make_shared<TestDispatcherPlatform>();
+    m_dispatcher->RunningWindow = 0x1234;
+    ObjectManager()->SetPlatform(m_dispatcher);
     m_install = std::make_unique<StagedInstall>();
     QVERIFY(m_install->isValid());
     m_install->writeFile(source() + "Messages.dat", QByteArray(20000, 'm'));
@@ -233,6 +255,32 @@ void tst_CopyDatabaseFiles::copiesTopLevelFilesOnly()
     QCOMPARE(st.st_mtim.tv_sec, time_t(315532799));
     QCOMPARE(st.st_mtim.tv_nsec, 123456789L);
     QVERIFY(Snapshot(source()) == before);
+}
+
+void tst_CopyDatabaseFiles::diagnosticsNameFoldersAndFiles()
+{
+    m_install->writeFile(source() + "caf\xe9.dat", "latin-1 name");
+    toReadyPage(source().chopped(1), target());
+    QVERIFY(!runCopy()->seen);
+
+    const QList<TMessagePacketFields> messages = Messages();
+    QCOMPARE(messages.size(), 3);
+    QCOMPARE(messages.at(0).Kind, 0);
+    QCOMPARE(messages.at(0).Text, "SourceDir = '" + source() + "'");
+    QCOMPARE(messages.at(1).Text, "TargetDir = '" + target() + "'");
+    QCOMPARE(messages.at(2).Kind, 6);
+    QCOMPARE(messages.at(2).Text, QByteArray("FileList"));
+    QCOMPARE(messages.at(2).TypeName, QByteArray("TStringList"));
+    // Every copied name, byte for byte, each on a line of its own.
+    QByteArrayList listed = messages.at(2).Details.split('\n');
+    QCOMPARE(listed.takeLast(), QByteArray());
+    for (QByteArray &line : listed) {
+        QVERIFY(line.endsWith('\r'));
+        line.chop(1);
+    }
+    std::sort(listed.begin(), listed.end());
+    QCOMPARE(listed, (QByteArrayList{".hidden", "Folders.dat", "Locked.dat", "Messages.dat",
+                                     "README", "caf\xe9.dat"}));
 }
 
 void tst_CopyDatabaseFiles::copiesUnusualNamesByteForByte()

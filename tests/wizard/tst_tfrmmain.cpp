@@ -4,6 +4,8 @@
 #include "FileUtil.h"
 #include "ModalAnswer.h"
 #include "StagedInstall.h"
+#include "TCSObjectManager.h"
+#include "TestDispatcherPlatform.h"
 #include "TRTFLabel.h"
 #include "TRzButtonEdit.h"
 #include "TfrmMain.h"
@@ -99,6 +101,9 @@ private Q_SLOTS:
 
 void tst_TfrmMain::init()
 {
+    // No dispatcher: the client switches itself off, as on most desktops,
+    // without looking at this machine's own dispatcher settings.
+    ObjectManager()->SetPlatform(std::make_shared<TestDispatcherPlatform>());
     m_install = std::make_unique<StagedInstall>();
     QVERIFY(m_install->isValid());
     m_install->writeFile(m_install->dataFolder() + "Messages.dat", "mail");
