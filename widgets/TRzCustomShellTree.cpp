@@ -500,6 +500,12 @@ void TRzCustomShellTree::SelectLocation(const TRzShellAbsId &item)
     }
     setCurrentItem(node);
     scrollToItem(node);
+    // Scroll bars that appear once the new rows are laid out can cover the
+    // row again; look once more when the layout is done.
+    QTimer::singleShot(0, this, [this]() {
+        if (TRzShellTreeNode *selected = SelectedNode())
+            scrollToItem(selected);
+    });
 }
 
 void TRzCustomShellTree::OnCurrentItemChanged(QTreeWidgetItem *current)

@@ -136,6 +136,7 @@ void TRzSelectFolderForm::ApplyOptions(unsigned options)
     const bool flat = createIcon && deleteIcon;
     m_btnNewFolder->setAutoRaise(flat);
     m_btnDeleteFolder->setAutoRaise(flat);
+    PlaceToolButtons();
     FormResize();
 }
 
@@ -204,6 +205,15 @@ void TRzSelectFolderForm::ApplyHotTrack(bool hotTrack, const QColor &highlight,
     m_cancelBtn->setStyleSheet(sheet);
 }
 
+void TRzSelectFolderForm::PlaceToolButtons()
+{
+    // The designed widths, or more where the font and picture need it.
+    m_btnNewFolder->setGeometry(Margin, ToolTop, std::max(101, m_btnNewFolder->sizeHint().width()),
+                                ToolHeight);
+    m_btnDeleteFolder->setGeometry(m_btnNewFolder->geometry().right() + 1 + Margin, ToolTop,
+                                   std::max(68, m_btnDeleteFolder->sizeHint().width()), ToolHeight);
+}
+
 void TRzSelectFolderForm::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
@@ -227,6 +237,7 @@ void TRzSelectFolderForm::showEvent(QShowEvent *event)
     m_btnDeleteFolder->setText(QStringLiteral("Delete"));
     if (windowTitle().isEmpty())
         setWindowTitle(QStringLiteral("Browse for Folder"));
+    PlaceToolButtons();
     m_shellTree->setFocus();
     Q_EMIT Shown();
 }

@@ -66,6 +66,7 @@ private:
     void ShellTreeChange(TRzShellTreeNode *node);
     void ShowPath(const QString &path);
     void FormResize();
+    void PlaceToolButtons();
 
     TRzShellTree *m_shellTree;
     QToolButton *m_btnNewFolder;
