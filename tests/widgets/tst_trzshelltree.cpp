@@ -7,11 +7,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QFile>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 using Tree = TRzCustomShellTree;
 
@@ -54,6 +57,9 @@ private Q_SLOTS:
     void contextMenuDelete_data();
     void contextMenuDelete();
     void thousandsOfFolders();
+    void dynamicRefresh();
+    void droppedFolderIsSelected_data();
+    void droppedFolderIsSelected();
 
 private:
     std::shared_ptr<ShellNamespaceDouble> MakeDouble();
@@ -616,6 +622,54 @@ void TestTRzShellTree::thousandsOfFolders()
     tree->RefreshTree();
     QCOMPARE(tree->NodePath(tree->SelectedNode()), TempPath());
     QCOMPARE(ChildLabels(tree->SelectedNode()), QStringList());
+}
+
+void TestTRzShellTree::dynamicRefresh()
+{
+    m_temp = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_temp->isValid());
+    MakeFolders({QStringLiteral("watched")});
+    auto tree = MakeTree(TRzShellNamespace::FileSystem(), Tree::stoDynamicRefresh);
+    QVERIFY(tree);
+    tree->SetSelectedItem(FsId(TempPath() + "/watched"));
+    tree->FillTree();
+    TRzShellTreeNode *top = FindNode(tree.get(), FsId(TempPath()));
+    QVERIFY(QDir(m_temp->path()).mkdir(QStringLiteral("appeared")));
+    QTRY_COMPARE(ChildLabels(top),
+                 (QStringList{QStringLiteral("appeared"), QStringLiteral("watched")}));
+    QCOMPARE(tree->NodePath(tree->SelectedNode()), TempPath() + "/watched");
+}
+
+void TestTRzShellTree::droppedFolderIsSelected_data()
+{
+    QTest::addColumn<Options>("options");
+    QTest::addColumn<bool>("selected");
+    QTest::newRow("drops accepted") << Options(Tree::stoOleDrop) << true;
+    QTest::newRow("drops not accepted") << Options() << false;
+}
+
+void TestTRzShellTree::droppedFolderIsSelected()
+{
+    QFETCH(Options, options);
+    QFETCH(bool, selected);
+    m_temp = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_temp->isValid());
+    MakeFolders({QStringLiteral("dropped/here")});
+    auto tree = MakeTree(TRzShellNamespace::FileSystem(), options);
+    QVERIFY(tree);
+    tree->FillTree();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(m_temp->filePath(QStringLiteral("dropped/here")))});
+    const QPoint where = tree->viewport()->rect().center();
+    QDragEnterEvent enter(where, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(tree->viewport(), &enter);
+    QCOMPARE(enter.isAccepted(), selected);
+    QDropEvent drop(QPointF(where), Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(tree->viewport(), &drop);
+    QCOMPARE(tree->NodePath(tree->SelectedNode()),
+             selected ? TempPath() + "/dropped/here" : QByteArray("/"));
+    // Nothing was copied or moved.
+    QVERIFY(QFileInfo(m_temp->filePath(QStringLiteral("dropped/here"))).isDir());
 }
 
 QTEST_MAIN(TestTRzShellTree)
