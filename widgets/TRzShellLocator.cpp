@@ -16,10 +16,10 @@ void TRzShellLocator::SetNamespace(std::shared_ptr<TRzShellNamespace> shellNames
 
 bool TRzShellLocator::Equals(const TRzShellLocator &other) const
 {
-    if (m_special.has_value() != other.m_special.has_value())
+    if (m_known.has_value() != other.m_known.has_value())
         return false;
-    if (m_special)
-        return *m_special == *other.m_special;
+    if (m_known)
+        return *m_known == *other.m_known;
     if (!m_item || !other.m_item)
         return !m_item && !other.m_item;
     return m_namespace->CompareIds(*m_item, *other.m_item) == 0;
@@ -29,12 +29,12 @@ void TRzShellLocator::Assign(const TRzShellLocator &other)
 {
     if (&other == this || Equals(other))
         return;
-    Store(other.m_item, other.m_special);
+    Store(other.m_item, other.m_known);
 }
 
 bool TRzShellLocator::IsNone() const
 {
-    return !m_item && !m_special;
+    return !m_item && !m_known;
 }
 
 void TRzShellLocator::SetIdList(const TRzShellAbsId &item)
@@ -42,7 +42,7 @@ void TRzShellLocator::SetIdList(const TRzShellAbsId &item)
     std::optional<TRzShellAbsId> value;
     if (!item.isEmpty())
         value = item;
-    const bool same = !m_special && (m_item.has_value() == value.has_value()) &&
+    const bool same = !m_known && (m_item.has_value() == value.has_value()) &&
                       (!value || m_namespace->CompareIds(*m_item, *value) == 0);
     if (same)
         return;
@@ -55,9 +55,9 @@ void TRzShellLocator::SetPath(const QByteArray &path)
     SetIdList(item.value_or(TRzShellAbsId()));
 }
 
-void TRzShellLocator::SetSpecialFolder(TRzSpecialFolder folder)
+void TRzShellLocator::SetKnownFolder(TRzKnownFolder folder)
 {
-    if (m_special && *m_special == folder)
+    if (m_known && *m_known == folder)
         return;
     Store(std::nullopt, folder);
 }
@@ -71,23 +71,23 @@ void TRzShellLocator::Clear()
 
 TRzShellAbsId TRzShellLocator::IdList() const
 {
-    if (!m_special)
+    if (!m_known)
         return m_item.value_or(TRzShellAbsId());
     if (!m_resolved) {
         QString path;
-        switch (*m_special) {
-        case TRzSpecialFolder::Root:
+        switch (*m_known) {
+        case TRzKnownFolder::Root:
             break;
-        case TRzSpecialFolder::Home:
+        case TRzKnownFolder::Home:
             path = QDir::homePath();
             break;
-        case TRzSpecialFolder::Desktop:
+        case TRzKnownFolder::Desktop:
             path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
             break;
-        case TRzSpecialFolder::Documents:
+        case TRzKnownFolder::Documents:
             path = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
             break;
-        case TRzSpecialFolder::Temp:
+        case TRzKnownFolder::Temp:
             path = QDir::tempPath();
             break;
         }
@@ -104,11 +104,10 @@ QByteArray TRzShellLocator::Path() const
     return m_namespace->ItemPath(IdList());
 }
 
-void TRzShellLocator::Store(std::optional<TRzShellAbsId> item,
-                            std::optional<TRzSpecialFolder> special)
+void TRzShellLocator::Store(std::optional<TRzShellAbsId> item, std::optional<TRzKnownFolder> known)
 {
     m_item = std::move(item);
-    m_special = special;
+    m_known = known;
     m_resolved.reset();
     Changed();
 }

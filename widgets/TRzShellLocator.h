@@ -6,9 +6,9 @@
 #include <memory>
 #include <optional>
 
-// Special folders a locator can name instead of an identifier; each is
+// Well-known folders a locator can name instead of an identifier; each is
 // resolved through the namespace when first asked for.
-enum class TRzSpecialFolder
+enum class TRzKnownFolder
 {
     Root = 0, // the namespace root
     Home,
@@ -18,7 +18,7 @@ enum class TRzSpecialFolder
 };
 
 // Names one item of the shell namespace: by absolute identifier (or none,
-// which stands for the namespace root) or by special folder. Its owner hears
+// which stands for the namespace root) or by well-known folder. Its owner hears
 // of every change through OnChange.
 class TRzShellLocator
 {
@@ -34,18 +34,18 @@ public:
     void Assign(const TRzShellLocator &other);
     bool Equals(const TRzShellLocator &other) const;
 
-    // True when the locator holds no identifier (and no special folder).
+    // True when the locator holds no identifier (and no well-known folder).
     bool IsNone() const;
-    bool IsSpecialFolder() const { return m_special.has_value(); }
+    bool IsKnownFolder() const { return m_known.has_value(); }
 
     // The root's empty identifier is kept as none.
     void SetIdList(const TRzShellAbsId &item);
     // An unknown path stores none.
     void SetPath(const QByteArray &path);
-    void SetSpecialFolder(TRzSpecialFolder folder);
+    void SetKnownFolder(TRzKnownFolder folder);
     void Clear();
 
-    // The identifier; empty for none. A special folder is resolved here once.
+    // The identifier; empty for none. A well-known folder is resolved here once.
     TRzShellAbsId IdList() const;
     // The item's file-system path; none gives the namespace root's.
     QByteArray Path() const;
@@ -53,11 +53,11 @@ public:
     std::function<void()> OnChange;
 
 private:
-    void Store(std::optional<TRzShellAbsId> item, std::optional<TRzSpecialFolder> special);
+    void Store(std::optional<TRzShellAbsId> item, std::optional<TRzKnownFolder> known);
     void Changed();
 
     std::shared_ptr<TRzShellNamespace> m_namespace;
     std::optional<TRzShellAbsId> m_item;
-    std::optional<TRzSpecialFolder> m_special;
-    mutable std::optional<TRzShellAbsId> m_resolved; // of the special folder
+    std::optional<TRzKnownFolder> m_known;
+    mutable std::optional<TRzShellAbsId> m_resolved; // of the well-known folder
 };

@@ -14,7 +14,7 @@ private Q_SLOTS:
     void setPath();
     void equality_data();
     void equality();
-    void specialFolder();
+    void knownFolder();
 };
 
 void TestTRzShellLocator::setPath_data()
@@ -86,14 +86,14 @@ void TestTRzShellLocator::equality()
     QVERIFY(first.Equals(second));
 }
 
-void TestTRzShellLocator::specialFolder()
+void TestTRzShellLocator::knownFolder()
 {
     TRzShellLocator locator;
-    locator.SetSpecialFolder(TRzSpecialFolder::Home);
-    QVERIFY(locator.IsSpecialFolder());
+    locator.SetKnownFolder(TRzKnownFolder::Home);
+    QVERIFY(locator.IsKnownFolder());
     QCOMPARE(locator.Path(), QFile::encodeName(QDir::homePath()));
     TRzShellLocator root;
-    root.SetSpecialFolder(TRzSpecialFolder::Root);
+    root.SetKnownFolder(TRzKnownFolder::Root);
     QCOMPARE(root.Path(), QByteArray("/"));
     QVERIFY(!root.Equals(locator));
 }
