@@ -1,0 +1,3 @@
+#include "TRzShellTree.h"
+
+TRzShellTree::TRzShellTree(QWidget *parent) : TRzCustomShellTree(parent) {}
