@@ -320,7 +320,11 @@ void TfrmMain::CreatePages()
     tabWelcome = AddPage(QStringLiteral("tabWelcome"), QStringLiteral("Welcome"),
                          QStringLiteral("Welcome to the Quillbox Database Move Wizard"),
                          QStringLiteral("RzLabel4"), false);
-    AddRichText(tabWelcome, QStringLiteral("RTFLabel1"), QRect(16, 32, 393, 73));
+    // Taller than its first design (73): with Liberation Sans the first
+    // paragraph takes two lines, and the label only draws whole lines, so the
+    // "Click the Next button" line would be cut. pnlNoIni, created later and
+    // so on top, covers the extra height when it shows.
+    AddRichText(tabWelcome, QStringLiteral("RTFLabel1"), QRect(16, 32, 393, 105));
     pnlNoIni = new QWidget(tabWelcome);
     pnlNoIni->setObjectName(QStringLiteral("pnlNoIni"));
     pnlNoIni->setGeometry(8, 128, 409, 57);
@@ -668,6 +672,14 @@ void TfrmMain::btnAboutClick()
 
 bool TfrmMain::BrowseForFolder(TRzButtonEdit *edit, const QString &startFolder)
 {
+    // The dialog can send folders to the trash: never the database the user
+    // is about to move, nor the Quillbox folder the wizard runs in.
+    QStringList keep = {QFile::decodeName(m_installFolder)};
+    for (const TRzButtonEdit *source : {edtCurrentDir, edtRemoteDir}) {
+        if (!source->text().isEmpty())
+            keep << source->text();
+    }
+    dlgSelectDir->SetProtectedPaths(keep);
     dlgSelectDir->SetSelectedPath(startFolder);
     if (!dlgSelectDir->Execute())
         return false;

@@ -5,9 +5,13 @@
 #include "ModalAnswer.h"
 #include "StagedInstall.h"
 #include "TCSObjectManager.h"
-#include "TestDispatcherPlatform.h"
 #include "TRTFLabel.h"
 #include "TRzButtonEdit.h"
+#include "TRzControlButton.h"
+#include "TRzSelectFolderDialog.h"
+#include "TRzSelectFolderForm.h"
+#include "TRzShellTree.h"
+#include "TestDispatcherPlatform.h"
 #include "TfrmMain.h"
 
 #include <QComboBox>
@@ -16,6 +20,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <sys/stat.h>
@@ -95,6 +100,8 @@ private Q_SLOTS:
     void settingsSeeding_data();
     void settingsSeeding();
     void userEntriesSurviveReload();
+    void browseButtons_data();
+    void browseButtons();
     void settingsWriteFailureIsReported_data();
     void settingsWriteFailureIsReported();
 };
@@ -557,6 +564,78 @@ void tst_TfrmMain::userEntriesSurviveReload()
     m_window->edtCurrentDir->clear();
     click(m_window->btnPrevious);
     QCOMPARE(m_window->edtCurrentDir->text(), QStringLiteral("/changed"));
+}
+
+void tst_TfrmMain::browseButtons_data()
+{
+    QTest::addColumn<QString>("pageName");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("before");   // the edit's text; %ROOT% is the staging root
+    QTest::addColumn<QString>("keys");     // what the user types in the dialog
+    QTest::addColumn<QString>("expected"); // the edit's text afterwards
+
+    // The source edits start at their own text, else at the program folder.
+    QTest::newRow("local, kept") << "tabLocalSource" << 0 << "%ROOT%Data"
+                                 << "Return"
+                                 << "%ROOT%Data";
+    QTest::newRow("local, next folder") << "tabLocalSource" << 0 << "%ROOT%Data"
+                                        << "Down Return"
+                                        << "%ROOT%Quillbox";
+    QTest::newRow("local, cancelled") << "tabLocalSource" << 0 << "%ROOT%Data"
+                                      << "Down Escape"
+                                      << "%ROOT%Data";
+    QTest::newRow("remote, program folder") << "tabRemoteSource" << 1 << ""
+                                            << "Return"
+                                            << "%ROOT%Quillbox";
+    // The new folder's edit starts at the current data folder when empty.
+    QTest::newRow("new, from data folder") << "tabTarget" << 0 << ""
+                                           << "Down Return"
+                                           << "%ROOT%Quillbox";
+    QTest::newRow("new, own text") << "tabTarget" << 0 << "%ROOT%Quillbox"
+                                   << "Up Return"
+                                   << "%ROOT%Data";
+    QTest::newRow("new, cancelled") << "tabTarget" << 0 << "%ROOT%typed"
+                                    << "Escape"
+                                    << "%ROOT%typed";
+}
+
+void tst_TfrmMain::browseButtons()
+{
+    QFETCH(QString, pageName);
+    QFETCH(int, mode);
+    QFETCH(QString, before);
+    QFETCH(QString, keys);
+    QFETCH(QString, expected);
+    const QString root = QFile::decodeName(m_install->root());
+    before.replace(QStringLiteral("%ROOT%"), root);
+    expected.replace(QStringLiteral("%ROOT%"), root);
+
+    walkTo(pageName, mode);
+    auto *edit = page()->findChild<TRzButtonEdit *>();
+    QVERIFY(edit);
+    edit->setText(before);
+    auto *button = edit->findChild<TRzControlButton *>();
+    QVERIFY(button && button->isVisible());
+
+    bool shown = false;
+    QTimer::singleShot(0, this, [&] {
+        QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+        auto *form = qobject_cast<TRzSelectFolderForm *>(QApplication::activeModalWidget());
+        QVERIFY(form);
+        shown = true;
+        for (const QString &key : keys.split(u' ')) {
+            const Qt::Key code = key == QStringLiteral("Down")     ? Qt::Key_Down
+                                 : key == QStringLiteral("Up")     ? Qt::Key_Up
+                                 : key == QStringLiteral("Escape") ? Qt::Key_Escape
+                                                                   : Qt::Key_Return;
+            QTest::keyClick(form->ShellTree(), code);
+        }
+    });
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(shown);
+    QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+    QCOMPARE(edit->text(), expected);
+    QCOMPARE(page()->objectName(), pageName);
 }
 
 void tst_TfrmMain::settingsWriteFailureIsReported_data()
