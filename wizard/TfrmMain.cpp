@@ -206,7 +206,7 @@ void TfrmMain::CreateButtonBar()
     RzPanel2->setObjectName(QStringLiteral("RzPanel2"));
     RzPanel2->setGeometry(0, 294, 574, 41);
 
-    struct Spec
+    struct ButtonDef
     {
         QPushButton **button;
         const char *name;
@@ -216,7 +216,7 @@ void TfrmMain::CreateButtonBar()
         QIcon icon;
         void (TfrmMain::*handler)();
     };
-    const Spec buttons[] = {
+    const ButtonDef buttons[] = {
         {&btnAbout, "btnAbout", "&About", 8, true, QIcon(Picture(QStringLiteral("about.png"))),
          &TfrmMain::btnAboutClick},
         {&btnPrevious, "btnPrevious", "&Previous", 229, false,
@@ -229,22 +229,22 @@ void TfrmMain::CreateButtonBar()
          &TfrmMain::btnExitClick},
     };
     QWidget *previous = nullptr;
-    for (const Spec &spec : buttons) {
-        auto *button = new QPushButton(QString::fromLatin1(spec.caption), RzPanel2);
-        button->setObjectName(QString::fromLatin1(spec.name));
-        button->setGeometry(spec.left, 8, 75, 25);
-        button->setIcon(spec.icon);
+    for (const ButtonDef &def : buttons) {
+        auto *button = new QPushButton(QString::fromLatin1(def.caption), RzPanel2);
+        button->setObjectName(QString::fromLatin1(def.name));
+        button->setGeometry(def.left, 8, 75, 25);
+        button->setIcon(def.icon);
         button->setIconSize(QSize(16, 16));
-        button->setEnabled(spec.enabled);
+        button->setEnabled(def.enabled);
         button->setAutoDefault(false);
         button->setAttribute(Qt::WA_Hover);
-        const auto handler = spec.handler;
+        const auto handler = def.handler;
         connect(button, &QPushButton::clicked, this,
                 [this, handler] { ReportErrors([this, handler] { (this->*handler)(); }); });
         if (previous)
             setTabOrder(previous, button);
         previous = button;
-        *spec.button = button;
+        *def.button = button;
     }
 }
 
