@@ -25,6 +25,7 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
@@ -455,13 +456,20 @@ bool TfrmMain::event(QEvent *event)
     // The window system reports every return of the focus as an activation;
     // the wizard only reacts to the first one, so that closing a message box
     // or switching applications never falls back to the Welcome page.
-    if (event->type() == QEvent::WindowActivate && !m_activated) {
-        m_activated = true;
+    if (event->type() == QEvent::WindowActivate) {
         const bool handled = QWidget::event(event);
-        ReportErrors([this] { FormActivate(); });
+        RunFirstActivation();
         return handled;
     }
     return QWidget::event(event);
+}
+
+void TfrmMain::RunFirstActivation()
+{
+    if (m_activated)
+        return;
+    m_activated = true;
+    ReportErrors([this] { FormActivate(); });
 }
 
 void TfrmMain::showEvent(QShowEvent *event)
@@ -473,6 +481,10 @@ void TfrmMain::showEvent(QShowEvent *event)
             frame.moveCenter(screen->availableGeometry().center());
             move(frame.topLeft());
         }
+        // A desktop that prevents focus stealing may show the window without
+        // activating it: the settings-file test must run all the same, or
+        // Next would stay enabled without it. Whichever comes first wins.
+        QTimer::singleShot(0, this, &TfrmMain::RunFirstActivation);
     }
     QWidget::showEvent(event);
 }

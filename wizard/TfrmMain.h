@@ -104,6 +104,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void RunFirstActivation();
     void CreateButtonBar();
     void CreatePages();
     QWidget *AddPage(const QString &objectName, const QString &caption, const QString &heading,

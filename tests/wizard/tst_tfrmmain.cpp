@@ -80,6 +80,7 @@ private Q_SLOTS:
     void welcomePageTestsForSettingsFile();
     void welcomeRepeatsTestWhenGoingBack();
     void tabsAreHiddenAfterActivation();
+    void welcomeTestRunsWithoutActivation();
     void startStateOfControls();
 
     void localWalkWritesNewFolder();
@@ -214,6 +215,28 @@ void tst_TfrmMain::tabsAreHiddenAfterActivation()
     QCOMPARE(page(), m_window->tabConnection);
 }
 
+void tst_TfrmMain::welcomeTestRunsWithoutActivation()
+{
+    // Shown behind another window, never activated: the settings file is
+    // missing, so Next must not be usable.
+    struct SwallowActivation : QObject
+    {
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            return event->type() == QEvent::WindowActivate;
+        }
+    } swallow;
+    m_window = std::make_unique<TfrmMain>(m_install->programFolder());
+    m_window->installEventFilter(&swallow);
+    m_window->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QTRY_VERIFY(!m_window->btnNext->isEnabled());
+    QVERIFY(m_window->pnlNoIni->isVisible());
+    QVERIFY(!m_window->pagScreens->tabBar()->isVisible());
+    m_window->removeEventFilter(&swallow);
+}
+
 void tst_TfrmMain::startStateOfControls()
 {
     m_install->writeSettings(settings(0));
@@ -232,6 +255,14 @@ void tst_TfrmMain::startStateOfControls()
     QCOMPARE(m_window->comConnectionMode->itemText(1),
              QStringLiteral("Remote Mode (Quillbox connects via server)"));
     QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Ready."));
+    // The design's faces resolve to Liberation Sans at their point sizes.
+    const QFontInfo windowFont(m_window->lblStatus->font());
+    QCOMPARE(windowFont.family(), QStringLiteral("Liberation Sans"));
+    QCOMPARE(windowFont.pointSize(), 8);
+    const QFontInfo heading(m_window->findChild<QLabel *>(QStringLiteral("RzLabel4"))->font());
+    QCOMPARE(heading.family(), QStringLiteral("Liberation Sans"));
+    QCOMPARE(heading.pointSize(), 10);
+    QVERIFY(heading.bold());
     QVERIFY(!m_window->lblContinue->isVisibleTo(m_window->tabMove));
     QCOMPARE(buttons(), QStringLiteral("pNe"));
 
