@@ -1,38 +1,26 @@
 #include "IniValue.h"
 
-#include <QFile>
+#include "PrivateProfile.h"
+#include "SafeFile.h"
 
 std::optional<QByteArray> IniValue(const QByteArray &contents, const QByteArray &section,
                                    const QByteArray &key)
 {
-    bool inSection = false;
-    for (const QByteArray &rawLine : contents.split('\n')) {
-        const QByteArray line = rawLine.trimmed();
-        if (line.startsWith('[')) {
-            const qsizetype end = line.indexOf(']');
-            const QByteArray name = line.mid(1, end < 0 ? -1 : end - 1).trimmed();
-            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
-            continue;
-        }
-        if (!inSection || line.startsWith(';'))
-            continue;
-        const qsizetype equals = line.indexOf('=');
-        if (equals < 0 || line.left(equals).trimmed().compare(key, Qt::CaseInsensitive) != 0)
-            continue;
-        QByteArray value = line.mid(equals + 1).trimmed();
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-            value.back() == value.front())
-            value = value.mid(1, value.size() - 2);
-        return value;
-    }
-    return std::nullopt;
+    // No value can hold a line break, so a default of one tells a missing
+    // key from an empty value.
+    const QByteArray missing("\n");
+    const QByteArray value =
+        PrivateProfile::FindValue(contents, section, key, missing, contents.size() + 2);
+    if (value == missing)
+        return std::nullopt;
+    return value;
 }
 
 std::optional<QByteArray> ReadIniValue(const QByteArray &fileName, const QByteArray &section,
                                        const QByteArray &key)
 {
-    QFile file(QFile::decodeName(fileName));
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray contents;
+    if (SafeFile::ReadAll(fileName, &contents) != SafeFile::ReadStatus::Read)
         return std::nullopt;
-    return IniValue(file.readAll(), section, key);
+    return IniValue(contents, section, key);
 }

@@ -4,11 +4,9 @@
 
 #include <optional>
 
-// Reads one value of an INI text the way the program's settings reader
-// does: section and key matched without regard to ASCII case, blanks around
-// them and around the value not part of them, one pair of matching quotes
-// around the value removed, the first match winning. Nothing when the
-// section or the key is missing.
+// Reads one value of an INI text with the program's settings reader
+// (PrivateProfile), telling a missing section or key (nothing) from an
+// empty value.
 std::optional<QByteArray> IniValue(const QByteArray &contents, const QByteArray &section,
                                    const QByteArray &key);
 
