@@ -1,4 +1,5 @@
 #include "TRtfReader.h"
+#include "HexDigit.h"
 
 #include <algorithm>
 #include <array>
@@ -194,17 +195,6 @@ bool IsLetter(char c)
 bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Control characters are not text; a tab and the line separator are.
@@ -404,8 +394,8 @@ void Parser::HexCharacter()
 {
     int value = 0;
     int digits = 0;
-    while (digits < 2 && m_pos < m_end && HexValue(*m_pos) >= 0) {
-        value = value * 16 + HexValue(*m_pos);
+    while (digits < 2 && m_pos < m_end && HexDigitValue(*m_pos) >= 0) {
+        value = value * 16 + HexDigitValue(*m_pos);
         ++m_pos;
         ++digits;
     }

@@ -1,19 +1,7 @@
 #include "TCustomIniFile.h"
+#include "HexDigit.h"
 
-namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
+namespace {} // namespace
 
 bool IniTextToInt(const QByteArray &input, qint32 *value)
 {
@@ -45,7 +33,7 @@ bool IniTextToInt(const QByteArray &input, qint32 *value)
         quint32 pattern = 0;
         int significant = 0;
         for (; i < n; ++i) {
-            const int digit = HexDigit(text[i]);
+            const int digit = HexDigitValue(text[i]);
             if (digit < 0)
                 return false;
             if (pattern == 0 && digit == 0)
