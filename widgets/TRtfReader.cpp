@@ -1,4 +1,5 @@
 #include "TRtfReader.h"
+
 #include "HexDigit.h"
 
 #include <algorithm>

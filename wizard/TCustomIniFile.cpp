@@ -1,7 +1,6 @@
 #include "TCustomIniFile.h"
-#include "HexDigit.h"
 
-namespace {} // namespace
+#include "HexDigit.h"
 
 bool IniTextToInt(const QByteArray &input, qint32 *value)
 {
