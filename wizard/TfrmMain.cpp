@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
@@ -52,6 +53,49 @@ public:
     ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
     WaitCursor(const WaitCursor &) = delete;
     WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+// The status line of one copy run. Its text follows every file, but a
+// screen shows some sixty pictures a second: drawing the line anew for each
+// of thousands of small files costs more than copying them. So the text is
+// always current, and it is drawn at once when a frame's time has passed
+// since the last drawing, for the first file, and when the run ends in any
+// way (a failed file's name is on screen with the error).
+class StatusLine
+{
+public:
+    explicit StatusLine(QLabel *label) : m_label(label)
+    {
+        m_label->setUpdatesEnabled(false);
+        m_sinceDrawn.start();
+    }
+    ~StatusLine() { Draw(); }
+    StatusLine(const StatusLine &) = delete;
+    StatusLine &operator=(const StatusLine &) = delete;
+
+    void Show(const QString &text)
+    {
+        m_label->setText(text);
+        if (m_first || m_sinceDrawn.elapsed() >= FrameMs) {
+            m_first = false;
+            Draw();
+            m_label->setUpdatesEnabled(false);
+        }
+    }
+
+private:
+    static constexpr qint64 FrameMs = 16;
+
+    void Draw()
+    {
+        m_label->setUpdatesEnabled(true);
+        m_label->repaint();
+        m_sinceDrawn.restart();
+    }
+
+    QLabel *m_label;
+    QElapsedTimer m_sinceDrawn;
+    bool m_first = true;
 };
 
 // The button bar: white, with a one-pixel line along its top edge.
@@ -821,12 +865,14 @@ void TfrmMain::CopyDatabaseFiles()
 
     barProgress->SetTotalParts(int(files.size()));
     barProgress->SetPartsComplete(0);
-    for (const QByteArray &name : std::as_const(files)) {
-        lblStatus->setText(QStringLiteral("Copying ") + PathText(name) + QStringLiteral("..."));
-        lblStatus->repaint();
-        FileUtil::CopyFileTo(sourcePrefix + name, target, nullptr);
-        barProgress->AddCompletedPart();
-        QCoreApplication::processEvents();
+    {
+        StatusLine status(lblStatus);
+        for (const QByteArray &name : std::as_const(files)) {
+            status.Show(QStringLiteral("Copying ") + PathText(name) + QStringLiteral("..."));
+            FileUtil::CopyFileTo(sourcePrefix + name, target, nullptr);
+            barProgress->AddCompletedPart();
+            QCoreApplication::processEvents();
+        }
     }
     files.clear();
     // The copies must be on the disk before "Copy completed." invites the

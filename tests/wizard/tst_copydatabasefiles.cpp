@@ -232,6 +232,7 @@ void tst_CopyDatabaseFiles::copiesTopLevelFilesOnly()
 
     QCOMPARE(page(), m_window->tabMove);
     QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Copy completed."));
+    QVERIFY(m_window->lblStatus->updatesEnabled());
     QVERIFY(m_window->lblContinue->isVisible());
     QVERIFY(m_window->btnNext->isEnabled());
     QVERIFY(!m_window->btnExit->isEnabled());
@@ -474,6 +475,9 @@ void tst_CopyDatabaseFiles::danglingLinkIsReported()
     QCOMPARE(box->text, QStringLiteral("Cannot open file ") +
                             QFile::decodeName(source() + "Dangling.dat") + QLatin1Char('.'));
     QVERIFY(!m_window->btnNext->isEnabled());
+    // The failed file's name stands in the status line, drawn.
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Copying Dangling.dat..."));
+    QVERIFY(m_window->lblStatus->updatesEnabled());
 }
 
 void tst_CopyDatabaseFiles::previousAndNestedRunDuringCopy()
