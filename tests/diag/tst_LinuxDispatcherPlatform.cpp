@@ -5,11 +5,11 @@
 #include "TDezaZudi.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
 #include <QTimeZone>
@@ -423,8 +423,8 @@ private slots:
     {
         // A window that takes the connection and the record but never
         // answers: the exchange ends at its bound and counts as refused.
-        const QByteArray name = SocketFileName("TFrmDispatcher", quint32(::getpid()),
-                                               "DezaZudi Dispatcher");
+        const QByteArray name =
+            SocketFileName("TFrmDispatcher", quint32(::getpid()), "DezaZudi Dispatcher");
         const QByteArray path = m_windows + '/' + name;
         ::mkdir(m_windows.constData(), 0700);
         const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);

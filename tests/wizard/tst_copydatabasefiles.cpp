@@ -4,13 +4,13 @@
 
 #include "FileUtil.h"
 #include "MessagePacket.h"
-#include "TCSObjectManager.h"
-#include "TestDispatcherPlatform.h"
 #include "ModalAnswer.h"
 #include "StagedInstall.h"
+#include "TCSObjectManager.h"
 #include "TRTFLabel.h"
 #include "TRzButtonEdit.h"
 #include "TRzProgressBar.h"
+#include "TestDispatcherPlatform.h"
 #include "TfrmMain.h"
 
 #include <QComboBox>
