@@ -1,10 +1,9 @@
 #include "StagedInstall.h"
 
+#include "FileTestSupport.h"
+
 #include <QDir>
 #include <QFile>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 StagedInstall::StagedInstall()
 {
@@ -36,25 +35,10 @@ void StagedInstall::writeSettings(const QByteArray &contents, const QByteArray &
 // reach the disk as it is, not as a replacement character.
 void StagedInstall::writeFile(const QByteArray &path, const QByteArray &contents)
 {
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
-    QFile file;
-    if (file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
-        file.write(contents);
-    else
-        ::close(fd);
+    FileTest::WriteFile(path, contents);
 }
 
 QByteArray StagedInstall::readFile(const QByteArray &path)
 {
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return QByteArray();
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return QByteArray();
-    }
-    return file.readAll();
+    return FileTest::ReadFile(path);
 }
