@@ -1,0 +1,1 @@
+#include "CheckedCopy.h"
