@@ -15,8 +15,14 @@ public:
     const QString &message() const noexcept { return m_message; }
     const char *what() const noexcept override { return m_utf8.constData(); }
 
+    // More for the user beside the message, such as where to read about the
+    // failure; the error report shows it below the message.
+    const QString &Details() const noexcept { return m_details; }
+    void SetDetails(const QString &details) { m_details = details; }
+
 private:
     QString m_message;
+    QString m_details;
     QByteArray m_utf8; // what() must hand out storage that lives as long as the exception
 };
 

@@ -25,7 +25,7 @@ void ReportErrors(const std::function<void()> &handler)
         handler();
     } catch (const EAbort &) {
     } catch (const Exception &error) {
-        ShowErrorReport(error.message());
+        ShowErrorReport(error.message(), error.Details());
     } catch (const std::bad_alloc &) {
         ShowErrorReport(QStringLiteral("Out of memory"));
     } catch (const std::exception &error) {
@@ -40,11 +40,12 @@ QString ErrorReportText(const QString &message)
     return message;
 }
 
-void ShowErrorReport(const QString &message)
+void ShowErrorReport(const QString &message, const QString &details)
 {
     // No parent: like the wizard's own boxes, the report is centred on the
     // screen, and it must show even when the main window is already closed.
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Flitto"), ErrorReportText(message));
+    box.setInformativeText(details);
     QPushButton *ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);

@@ -20,8 +20,8 @@ public:
 // appended when it is not empty and its last character sorts after ".".
 QString ErrorReportText(const QString &message);
 // Shows the standard error report for a message (titled with the
-// application title, error icon, OK).
-void ShowErrorReport(const QString &message);
+// application title, error icon, OK), with the details below it.
+void ShowErrorReport(const QString &message, const QString &details = QString());
 
 // Runs one event handler the way the event loop runs it: an error that
 // leaves the handler is shown in the standard error report (the silent

@@ -14,6 +14,7 @@
 #include "TfrmAbout.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -192,6 +193,63 @@ void ErrorBox(const QString &text)
 {
     ShowBox(QMessageBox::Critical, QStringLiteral("Error"), text, {QStringLiteral("OK")}, 0, 0);
 }
+
+// The Move page as the move sees it: the boxes of the checks, the status
+// line, the progress bar and the diagnostics of one run.
+class MovePage : public MoveView
+{
+public:
+    explicit MovePage(TfrmMain *window) : m_window(window) {}
+
+    void Refuse(const QString &text) override { ErrorBox(text); }
+
+    WritersAnswer AskWriters(const QString &text) override
+    {
+        const int answer = ShowBox(
+            QMessageBox::Warning, QStringLiteral("Warning"), text,
+            {QStringLiteral("&Retry"), QStringLiteral("&Ignore"), QStringLiteral("Cancel")}, 0, 2);
+        return answer == 0   ? WritersAnswer::Retry
+               : answer == 1 ? WritersAnswer::Ignore
+                             : WritersAnswer::Cancel;
+    }
+
+    bool AskForeignFiles(const QString &text) override
+    {
+        return ShowBox(QMessageBox::Question, QStringLiteral("Confirm"), text,
+                       {QStringLiteral("&Yes"), QStringLiteral("&No")}, 1, 1) == 0;
+    }
+
+    void Starting(const QByteArray &sourcePrefix, const QByteArray &target) override
+    {
+        m_window->CS->SendNamedValue(QByteArrayLiteral("SourceDir"), sourcePrefix);
+        m_window->CS->SendNamedValue(QByteArrayLiteral("TargetDir"), target);
+    }
+
+    void Listed(const QByteArrayList &names, qint64) override
+    {
+        m_window->CS->SendNamedList(QByteArrayLiteral("FileList"), names);
+        m_window->barProgress->SetTotalParts(int(names.size()));
+        m_window->barProgress->SetPartsComplete(0);
+        m_status = std::make_unique<StatusLine>(m_window->lblStatus);
+    }
+
+    void Copying(int, const QByteArray &name) override
+    {
+        m_status->Show(QStringLiteral("Copying ") + PathText(name) + QStringLiteral("..."));
+    }
+
+    void Copied(int) override { m_window->barProgress->AddCompletedPart(); }
+
+    void Checking(const QByteArray &name) override
+    {
+        m_status->Show(QStringLiteral("Checking ") + PathText(name) + QStringLiteral("..."));
+    }
+
+private:
+    TfrmMain *m_window;
+    // Drawn when the run ends in any way, with the page.
+    std::unique_ptr<StatusLine> m_status;
+};
 
 } // namespace
 
@@ -638,7 +696,7 @@ bool TfrmMain::CheckSourceAndGoOn(TRzButtonEdit *edit)
         ErrorBox(QStringLiteral("You have not specified the current location of the database!"));
         return false;
     }
-    if (!HasDatabaseFiles(PathOfText(edit->text()))) {
+    if (!HasDatabaseFiles(FolderBytes(edit))) {
         ErrorBox(QStringLiteral("There are no database files in the location you specified!"));
         return false;
     }
@@ -668,7 +726,8 @@ void TfrmMain::btnNextClick()
         else
             ShowReadyPage();
     } else if (page == tabReady) {
-        ShowMovePage();
+        if (CheckMove())
+            ShowMovePage();
     } else if (page == tabMove) {
         if (mode == 0)
             ShowCompletedPage();
@@ -711,8 +770,20 @@ void TfrmMain::btnCancelClick()
     const int answer = ShowBox(QMessageBox::Question, QStringLiteral("Confirm"),
                                QStringLiteral("Are you sure you want to cancel?"),
                                {QStringLiteral("&Yes"), QStringLiteral("&No")}, 0, 1);
-    if (answer == 0)
+    if (answer == 0) {
+        // The copy stops within its current file before the window goes:
+        // nothing may go on unseen once the user was told it stopped.
+        if (m_move)
+            m_move->Stop();
         close();
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    if (m_move)
+        m_move->Stop();
+    QWidget::closeEvent(event);
 }
 
 void TfrmMain::btnExitClick()
@@ -739,7 +810,7 @@ bool TfrmMain::BrowseForFolder(TRzButtonEdit *edit, const QString &startFolder)
     dlgSelectDir->SetSelectedPath(startFolder);
     if (!dlgSelectDir->Execute())
         return false;
-    edit->setText(dlgSelectDir->SelectedPath());
+    SetFolder(edit, dlgSelectDir->SelectedPathBytes());
     return true;
 }
 
@@ -771,7 +842,7 @@ void TfrmMain::LoadSettings()
     AdminPort = IniSettings->ReadInteger(QByteArrayLiteral("Server"),
                                          QByteArrayLiteral("AdminPort"), 12006);
     if (edtCurrentDir->text().isEmpty())
-        edtCurrentDir->setText(QFile::decodeName(DataDirectory));
+        SetFolder(edtCurrentDir, DataDirectory);
     if (comConnectionMode->currentIndex() < 0 && ConnectionMode >= 0 &&
         ConnectionMode < comConnectionMode->count())
         comConnectionMode->setCurrentIndex(ConnectionMode);
@@ -779,9 +850,14 @@ void TfrmMain::LoadSettings()
 
 void TfrmMain::SaveLocalSettings()
 {
-    IniSettings->SetPath(SettingsFileName());
-    IniSettings->WriteString(QByteArrayLiteral("Settings"), QByteArrayLiteral("DataDirectory"),
-                             PathOfText(edtNewDir->text()));
+    // Quillbox.ini gets a folder only when the most recent run copied into
+    // exactly that folder and proved every file there.
+    if (!m_move || m_move->IsRunning() || !m_move->Proven() ||
+        !(m_move->GetPlan() == CurrentPlan()))
+        throw Exception(QStringLiteral("The copy into %1 was not completed and checked. Go back "
+                                       "and move the database again")
+                            .arg(edtNewDir->text()));
+    m_move->WriteSettings();
 }
 
 void TfrmMain::SaveRemoteSettings() {}
@@ -792,47 +868,41 @@ bool TfrmMain::HasDatabaseFiles(const QByteArray &folder)
                                     QByteArrayLiteral("Messages.dat"));
 }
 
-QList<QByteArray> TfrmMain::ListDatabaseFiles(const QByteArray &sourcePrefix)
+QByteArray TfrmMain::FolderBytes(const TRzButtonEdit *edit) const
 {
-    // A folder that cannot be read must fail the move: an empty list would
-    // end in "Copy completed." and a settings file pointing at an empty
-    // folder, with the user's mail left behind.
-    const auto unreadable = [&sourcePrefix](int error) {
-        return Exception(QStringLiteral("Cannot read the folder %1 (%2)")
-                             .arg(PathText(sourcePrefix), QString::fromLocal8Bit(strerror(error))));
-    };
-    QList<QByteArray> files;
-    std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(sourcePrefix.constData()), &::closedir);
-    if (!dir)
-        throw unreadable(errno);
-    bool first = true;
-    for (;;) {
-        errno = 0;
-        const dirent *entry = ::readdir(dir.get());
-        if (!entry) {
-            if (errno != 0)
-                throw unreadable(errno);
-            break;
-        }
-        if (!first)
-            QCoreApplication::processEvents();
-        first = false;
-        const QByteArray name(entry->d_name);
-        // Folders are not database files, and neither are FIFOs, sockets or
-        // devices: opening a FIFO for reading would block forever. A link is
-        // judged by what it points to; a dangling one stays in the list, so
-        // the copy reports it instead of silently leaving it behind.
-        struct stat st;
-        const QByteArray path = sourcePrefix + name;
-        if (::stat(path.constData(), &st) == 0) {
-            if (!S_ISREG(st.st_mode))
-                continue;
-        } else if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-            continue;
-        }
-        files.append(name);
-    }
-    return files;
+    const auto stored = m_folderBytes.constFind(edit);
+    if (stored != m_folderBytes.constEnd() && stored->first == edit->text())
+        return stored->second;
+    return PathOfText(edit->text());
+}
+
+void TfrmMain::SetFolder(TRzButtonEdit *edit, const QByteArray &path)
+{
+    const QString text = QFile::decodeName(path);
+    m_folderBytes.insert(edit, {text, path});
+    edit->setText(text);
+}
+
+DatabaseMove::Plan TfrmMain::CurrentPlan() const
+{
+    DatabaseMove::Plan plan;
+    if (const TRzButtonEdit *source = SourceEdit())
+        plan.Source = FolderBytes(source);
+    plan.Target = FolderBytes(edtNewDir);
+    plan.SettingsFile = SettingsFileName();
+    plan.Local = ConnectionModeIndex() == 0;
+    return plan;
+}
+
+bool TfrmMain::CheckMove()
+{
+    MovePage page(this);
+    auto move = std::make_shared<DatabaseMove>(CurrentPlan(), &page);
+    if (!move->Check())
+        return false;
+    move->SetView(nullptr);
+    m_checkedMove = move;
+    return true;
 }
 
 void TfrmMain::CopyDatabaseFiles()
@@ -840,45 +910,24 @@ void TfrmMain::CopyDatabaseFiles()
     repaint();
     WaitCursor hourGlass;
 
-    const QByteArray sourcePrefix = FileUtil::WithTrailingSeparator(
-        SourceEdit() ? PathOfText(SourceEdit()->text()) : QByteArray());
-    const QByteArray target = PathOfText(edtNewDir->text());
+    // A new run ends the one still going: that one stops within its current
+    // file, removes the half-written copy and never enables Next.
+    if (m_move)
+        m_move->Stop();
+    std::shared_ptr<DatabaseMove> move;
+    if (m_checkedMove && m_checkedMove->GetPlan() == CurrentPlan())
+        move = std::move(m_checkedMove);
+    else
+        move = std::make_shared<DatabaseMove>(CurrentPlan(), nullptr);
+    m_checkedMove.reset();
+    m_move = move;
 
-    // Copying every file onto one name would keep only the last one: a
-    // target that is an existing file is refused before anything is copied.
-    if (FileUtil::IsExistingFile(target))
-        throw Exception(
-            QStringLiteral("The new location %1 is a file, not a folder").arg(PathText(target)));
-    if (!FileUtil::IsExistingFolder(target))
-        FileUtil::CreateFolderPath(target);
-    // A folder that could not be made must stop the move here, even when
-    // there is no file to copy: "Copy completed." would otherwise lead to a
-    // settings file that points at a folder that does not exist.
-    if (!FileUtil::IsExistingFolder(target))
-        throw EFCreateError(target);
-
-    CS->SendNamedValue(QByteArrayLiteral("SourceDir"), sourcePrefix);
-    CS->SendNamedValue(QByteArrayLiteral("TargetDir"), target);
-
-    QList<QByteArray> files = ListDatabaseFiles(sourcePrefix);
-    CS->SendNamedList(QByteArrayLiteral("FileList"), files);
-
-    barProgress->SetTotalParts(int(files.size()));
-    barProgress->SetPartsComplete(0);
-    {
-        StatusLine status(lblStatus);
-        for (const QByteArray &name : std::as_const(files)) {
-            status.Show(QStringLiteral("Copying ") + PathText(name) + QStringLiteral("..."));
-            FileUtil::CopyFileTo(sourcePrefix + name, target, nullptr);
-            barProgress->AddCompletedPart();
-            QCoreApplication::processEvents();
-        }
-    }
-    files.clear();
-    // The copies must be on the disk before "Copy completed." invites the
-    // user to point Quillbox at them and, one day, delete the old folder.
-    if (!FileUtil::FlushFolder(target))
-        throw EWriteError(errno);
+    MovePage page(this);
+    move->SetView(&page);
+    const DatabaseMove::Outcome outcome = move->Run();
+    move->SetView(nullptr);
+    if (outcome != DatabaseMove::Outcome::Proven || m_move != move)
+        return;
 
     lblStatus->setText(QStringLiteral("Copy completed."));
     lblStatus->repaint();

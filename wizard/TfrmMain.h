@@ -1,7 +1,13 @@
 #pragma once
 
+#include "DatabaseMove.h"
+
 #include <QByteArray>
+#include <QHash>
+#include <QPair>
 #include <QWidget>
+
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -48,6 +54,15 @@ public:
 
     static bool HasDatabaseFiles(const QByteArray &folder);
     void CopyDatabaseFiles();
+    // The checks that Next on the Ready page runs before the Move page
+    // shows; false leaves the user on the Ready page.
+    bool CheckMove();
+
+    // The path behind a folder edit's text: the bytes the folder dialog or
+    // the settings file gave it, for as long as the text is not edited, so
+    // that a name that is not valid text still reaches the same folder.
+    QByteArray FolderBytes(const TRzButtonEdit *edit) const;
+    void SetFolder(TRzButtonEdit *edit, const QByteArray &path);
 
     // Values read from the settings file by the last LoadSettings.
     QByteArray DataDirectory;
@@ -102,6 +117,7 @@ public Q_SLOTS:
 protected:
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void RunFirstActivation();
@@ -116,12 +132,16 @@ private:
     int ConnectionModeIndex() const;
     TRzButtonEdit *SourceEdit() const;
     bool CheckSourceAndGoOn(TRzButtonEdit *edit);
-    // The copy's file list: every entry directly in the folder that is a
-    // regular file or a link to one, in the order the listing returns them.
-    QList<QByteArray> ListDatabaseFiles(const QByteArray &sourcePrefix);
     bool BrowseForFolder(TRzButtonEdit *edit, const QString &startFolder);
+    // The move the pages describe now: source, target and settings file.
+    DatabaseMove::Plan CurrentPlan() const;
 
     QByteArray m_installFolder;
+    // The move that passed the checks of the Ready page, until its run starts.
+    std::shared_ptr<DatabaseMove> m_checkedMove;
+    // The most recently started run; only it may lead to the settings change.
+    std::shared_ptr<DatabaseMove> m_move;
+    QHash<const TRzButtonEdit *, QPair<QString, QByteArray>> m_folderBytes;
     bool m_activated = false;
     bool m_centred = false;
 };

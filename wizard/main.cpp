@@ -2,8 +2,14 @@
 #include "FlittoApplication.h"
 #include "TfrmMain.h"
 
+#include <csignal>
+
 int main(int argc, char **argv)
 {
+    // A file size limit (ulimit -f) must fail a write like a full disk, with
+    // its message and with the half-written copy removed, instead of killing
+    // the program in the middle of a file.
+    std::signal(SIGXFSZ, SIG_IGN);
     FlittoApplication app(argc, argv);
     // Flitto runs in the Quillbox folder it was copied into: the folder of
     // its own executable, whatever the current folder is.

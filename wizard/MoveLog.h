@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QString>
+
+// The record of one move, appended to the user's move log when the move
+// ends, outside both folders: people who move the only copy of their mail
+// want to know afterwards what happened to it. A log that cannot be written
+// never fails a move.
+class MoveLog
+{
+public:
+    MoveLog();
+
+    // $XDG_STATE_HOME/flitto/move.log, with ~/.local/state when the variable
+    // is unset or not an absolute path.
+    static QByteArray DefaultPath();
+    QString Path() const;
+
+    void Folders(const QByteArray &source, const QByteArray &target);
+    // A check and what it found, or the user's answer to it.
+    void Check(const QString &name, const QString &result);
+    void File(const QByteArray &name, qint64 size, quint64 checksum);
+
+    // Appends the entry with its outcome ("proven", "stopped", "refused",
+    // "failed") and the error text, if any. False when it could not be
+    // written; it is written once only.
+    bool Write(const QString &outcome, const QString &error = QString());
+
+private:
+    QByteArray m_path;
+    QByteArray m_started;
+    QByteArrayList m_lines;
+    bool m_written = false;
+};
