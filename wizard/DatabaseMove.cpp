@@ -140,7 +140,8 @@ bool DatabaseMove::Check()
     // Copying every file onto one name would keep only the last one.
     if (FileUtil::IsExistingFile(m_plan.Target))
         return refuse(QStringLiteral("new location"),
-                      QStringLiteral("The new location %1 is a file, not a folder")
+                      QStringLiteral("The new location %1 is a file, not a folder. Choose a "
+                                     "folder for the database.")
                           .arg(PathText(m_plan.Target)));
     passed(QStringLiteral("new location"));
 

@@ -2,6 +2,7 @@
 // fails. The user's source folder is checked byte for byte, name for name
 // and time for time after every run.
 
+#include "CopyIo.h"
 #include "FileTestSupport.h"
 #include "FileUtil.h"
 #include "MessagePacket.h"
@@ -18,7 +19,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <dirent.h>
@@ -106,6 +110,36 @@ private:
     sighandler_t m_oldHandler;
 };
 
+// A slow disk: every read takes a millisecond and brings at most 4 KiB, so
+// a large file keeps the copy busy long enough for the user to act.
+ssize_t SlowRead(int fd, void *buffer, size_t count)
+{
+    ::usleep(1000);
+    return ::read(fd, buffer, qMin<size_t>(count, 4096));
+}
+
+class SlowDisk
+{
+public:
+    SlowDisk() : m_old(FileUtil::CurrentCopyIo()) { FileUtil::CurrentCopyIo().Read = &SlowRead; }
+    ~SlowDisk() { FileUtil::CurrentCopyIo() = m_old; }
+    SlowDisk(const SlowDisk &) = delete;
+    SlowDisk &operator=(const SlowDisk &) = delete;
+
+private:
+    FileUtil::CopyIo m_old;
+};
+
+// Names of half-written copies left in a folder.
+QByteArrayList PartialCopies(const QByteArray &folder)
+{
+    QByteArrayList partial;
+    for (const QByteArray &name : FileTest::ListFolder(FileUtil::WithTrailingSeparator(folder)))
+        if (name.contains(".flitto-"))
+            partial << name;
+    return partial;
+}
+
 } // namespace
 
 class tst_CopyDatabaseFiles : public QObject
@@ -118,6 +152,7 @@ private:
     QStringList m_statusAtSteps;
     // A running dispatcher that takes every record, in place of the desktop.
     std::shared_ptr<TestDispatcherPlatform> m_dispatcher;
+    std::unique_ptr<QTemporaryDir> m_state;
 
     // The plain and list messages the dispatcher received, as kind, text,
     // details and type name (registrations and other control records left out).
@@ -186,11 +221,14 @@ private Q_SLOTS:
     void diskFullStopsTheMove();
     void danglingLinkIsReported();
     void previousAndNestedRunDuringCopy();
-    void confirmedCancelEndsAfterCopy();
+    void confirmedCancelStopsTheCopy();
+    void failedNestedRunLeavesNoMove();
 };
 
 void tst_CopyDatabaseFiles::init()
 {
+    m_state = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_STATE_HOME", QFile::encodeName(m_state->path()));
     m_dispatcher = std::make_shared<TestDispatcherPlatform>();
     m_dispatcher->RunningWindow = 0x1234;
     ObjectManager()->SetPlatform(m_dispatcher);
@@ -423,10 +461,12 @@ void tst_CopyDatabaseFiles::targetThatIsAFileIsRefused()
     QVERIFY(box->seen);
     QCOMPARE(box->text, QStringLiteral("The new location ") +
                             QFile::decodeName(m_install->root() + "Taken") +
-                            QStringLiteral(" is a file, not a folder."));
+                            QStringLiteral(" is a file, not a folder. Choose a folder for the "
+                                           "database."));
     QCOMPARE(StagedInstall::readFile(m_install->root() + "Taken"), QByteArray("someone's file"));
+    // Refused before anything was written: the user stays on the Ready page.
+    QCOMPARE(page(), m_window->tabReady);
     QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Ready."));
-    QVERIFY(!m_window->btnNext->isEnabled());
 }
 
 void tst_CopyDatabaseFiles::targetThatCannotBeCreatedIsRefused()
@@ -436,10 +476,10 @@ void tst_CopyDatabaseFiles::targetThatCannotBeCreatedIsRefused()
     toReadyPage(source(), m_install->root() + "Plain/New");
     const auto box = runCopy();
     QVERIFY(box->seen);
-    QCOMPARE(box->text, QStringLiteral("Cannot create file ") +
-                            QFile::decodeName(m_install->root() + "Plain/New") + QLatin1Char('.'));
+    QVERIFY2(box->text.contains(QFile::decodeName(m_install->root() + "Plain/New")),
+             qPrintable(box->text));
+    QCOMPARE(page(), m_window->tabReady);
     QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Ready."));
-    QVERIFY(!m_window->btnNext->isEnabled());
 }
 
 void tst_CopyDatabaseFiles::diskFullStopsTheMove()
@@ -499,23 +539,77 @@ void tst_CopyDatabaseFiles::previousAndNestedRunDuringCopy()
                  StagedInstall::readFile(source() + name));
 }
 
-void tst_CopyDatabaseFiles::confirmedCancelEndsAfterCopy()
+void tst_CopyDatabaseFiles::confirmedCancelStopsTheCopy()
 {
+    m_install->writeFile(source() + "Messages.dat", QByteArray(16 << 20, 'm'));
     toReadyPage(source(), target());
+    const QByteArray settings = StagedInstall::readFile(m_install->settingsFile());
     std::shared_ptr<SeenBox> confirm;
-    connect(m_window->barProgress, &TRzProgressBar::OnChange, this, [this, &confirm] {
-        if (confirm)
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [this, &confirm] {
+        if (confirm || !m_window->lblStatus->text().startsWith(QStringLiteral("Copying ")))
             return;
         confirm = AnswerNextBox(QStringLiteral("&Yes"));
         click(m_window->btnCancel);
     });
-    runCopy();
+    watch.start(5);
+    {
+        const SlowDisk slow;
+        runCopy();
+    }
     QVERIFY(confirm && confirm->seen);
     QCOMPARE(confirm->title, QStringLiteral("Confirm"));
-    // The window is closed, and still every file was copied.
+    // The window is closed, and the copy stopped with it: the file it was in
+    // is not there, half or whole, and the settings are as they were.
     QVERIFY(!m_window->isVisible());
-    QCOMPARE(FileTest::ListFolder(FileUtil::WithTrailingSeparator(target())).size(), 5);
-    QCOMPARE(StagedInstall::readFile(target() + "/Messages.dat"), QByteArray(20000, 'm'));
+    QVERIFY(FileTest::ListFolder(FileUtil::WithTrailingSeparator(target())).size() < 5);
+    QCOMPARE(PartialCopies(target()), QByteArrayList());
+    QVERIFY(QFileInfo(QFile::decodeName(target() + "/Messages.dat")).size() != 16 << 20);
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settings);
+}
+
+void tst_CopyDatabaseFiles::failedNestedRunLeavesNoMove()
+{
+    // During a copy to New the user goes back, picks Other, and that run
+    // fails: the run into New was superseded and must not enable Next either.
+    m_install->writeFile(source() + "Messages.dat", QByteArray(16 << 20, 'm'));
+    toReadyPage(source(), target());
+    const QByteArray settings = StagedInstall::readFile(m_install->settingsFile());
+    const QByteArray other = m_install->root() + "Other";
+    bool pressed = false;
+    std::shared_ptr<SeenBox> failure;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (pressed || !m_window->lblStatus->text().startsWith(QStringLiteral("Copying ")))
+            return;
+        pressed = true;
+        click(m_window->btnPrevious);
+        click(m_window->btnPrevious);
+        QCOMPARE(page(), m_window->tabTarget);
+        m_window->edtNewDir->setText(QFile::decodeName(other));
+        click(m_window->btnNext);
+        QCOMPARE(page(), m_window->tabReady);
+        FileSizeLimit limit(100000);
+        failure = AnswerNextBox(QStringLiteral("OK"));
+        click(m_window->btnNext);
+    });
+    watch.start(5);
+    {
+        const SlowDisk slow;
+        const auto box = runCopy();
+        QVERIFY2(!box->seen, qPrintable(box->text));
+    }
+    QVERIFY(pressed);
+    QVERIFY(failure && failure->seen);
+    QCOMPARE(failure->text, QStringLiteral("Stream write error."));
+    QCOMPARE(page(), m_window->tabMove);
+    QVERIFY(!m_window->btnNext->isEnabled());
+    QVERIFY(!m_window->lblContinue->isVisible());
+    QCOMPARE(PartialCopies(target()), QByteArrayList());
+    QCOMPARE(PartialCopies(other), QByteArrayList());
+    // Even asked directly, the settings file does not get either folder.
+    QVERIFY_THROWS_EXCEPTION(Exception, m_window->SaveLocalSettings());
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settings);
 }
 
 QTEST_MAIN(tst_CopyDatabaseFiles)
