@@ -5,6 +5,12 @@
 #include "FileUtil.h"
 
 #include <xxhash.h>
+// The library's run-time choice of the fastest vector unit (AVX2 where there
+// is one) for the one-shot and streaming XXH3 calls: three times the speed
+// of the plain SSE2 build on such a CPU, and the same results.
+#if defined(__x86_64__) || defined(__i386__)
+#include <xxh_x86dispatch.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
