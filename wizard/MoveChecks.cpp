@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
+#include <set>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -410,28 +411,46 @@ bool FoldsNames(const QByteArray &folder)
 QString CreateEveryName(const QByteArray &folder, const QByteArray &target,
                         const QList<SourceFile> &files)
 {
-    std::map<FileId, QByteArray> seen;
-    for (const SourceFile &file : files) {
+    std::set<FileId> seen;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const SourceFile &file = files.at(i);
         const QByteArray path = InFolder(folder, file.Name);
         struct stat st = {};
         const int error = CreateExclusive(path, &st);
-        if (error == EEXIST || (error == 0 && seen.count({st.st_dev, st.st_ino}))) {
-            if (error == EEXIST && ::stat(path.constData(), &st) != 0)
-                st = {};
-            const auto other = seen.find({st.st_dev, st.st_ino});
-            const QString otherName =
-                other != seen.end() ? PathText(other->second) : QStringLiteral("another file");
-            return QStringLiteral("The files %1 and %2 would become one file in %3: its file "
-                                  "system does not tell these names apart. Rename one of them "
-                                  "in the database folder, or choose a location on another "
-                                  "file system.")
-                .arg(otherName, PathText(file.Name), PathText(target));
-        }
-        if (error != 0)
+        if (error != 0 && error != EEXIST)
             return QStringLiteral("The file %1 cannot be created in %2 (%3): its file system does "
                                   "not take this name. Choose a location on another file system.")
                 .arg(PathText(file.Name), PathText(target), SystemErrorText(error));
-        seen.emplace(FileId(st.st_dev, st.st_ino), file.Name);
+        if (error == 0 && seen.insert({st.st_dev, st.st_ino}).second)
+            continue;
+        // The name met an earlier one. Inode numbers do not always tell
+        // which (some FUSE file systems make them up per lookup): the file
+        // is removed, and the earlier name that went with it is the other.
+        // The listing, not a lookup: a lookup may still be answered from
+        // the kernel's cache of names.
+        QByteArray other;
+        if (::unlink(path.constData()) == 0) {
+            QSet<QByteArray> left;
+            Listing listing(folder);
+            for (QByteArray name = listing.Next(); !name.isNull(); name = listing.Next())
+                left.insert(name);
+            for (qsizetype j = 0; j < i && other.isNull(); ++j)
+                if (!left.contains(files.at(j).Name))
+                    other = files.at(j).Name;
+        }
+        if (other.isNull() && error == 0) {
+            // Only the inode number repeated: not the same file after all.
+            if (const int again = CreateExclusive(path); again != 0 && again != EEXIST)
+                return QStringLiteral("The file %1 cannot be created in %2 (%3).")
+                    .arg(PathText(file.Name), PathText(target), SystemErrorText(again));
+            continue;
+        }
+        return QStringLiteral("The files %1 and %2 would become one file in %3: its file "
+                              "system does not tell these names apart. Rename one of them "
+                              "in the database folder, or choose a location on another "
+                              "file system.")
+            .arg(other.isNull() ? QStringLiteral("another file") : PathText(other),
+                 PathText(file.Name), PathText(target));
     }
     return QString();
 }
