@@ -267,13 +267,18 @@ TargetProbe::TargetProbe(const QByteArray &target)
             }
             continue;
         }
-        if (::mkdir(level.constData(), 0777) != 0 && errno != EEXIST) {
-            m_error = QStringLiteral("Cannot create the folder %1 (%2). Choose another location, "
-                                     "or create the folder yourself.")
-                          .arg(PathText(level), SystemErrorText(errno));
-            return;
+        if (::mkdir(level.constData(), 0777) == 0) {
+            m_created.append(level);
+            continue;
         }
-        m_created.append(level);
+        const int error = errno;
+        // Made by someone else meanwhile: not ours to remove.
+        if (error == EEXIST && ::stat(level.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            continue;
+        m_error = QStringLiteral("Cannot create the folder %1 (%2). Choose another location, "
+                                 "or create the folder yourself.")
+                      .arg(PathText(level), SystemErrorText(error));
+        return;
     }
 }
 
