@@ -260,9 +260,13 @@ TargetProbe::TargetProbe(const QByteArray &target)
         struct stat st;
         if (::stat(level.constData(), &st) == 0) {
             if (!S_ISDIR(st.st_mode)) {
-                m_error = QStringLiteral("The new location %1 cannot be created: %2 is a file, "
-                                         "not a folder. Choose another location.")
-                              .arg(PathText(target), PathText(level));
+                m_error = level == folder
+                              ? QStringLiteral("The new location %1 is a file, not a folder. "
+                                               "Choose another location.")
+                                    .arg(PathText(target))
+                              : QStringLiteral("The new location %1 cannot be created: %2 is a "
+                                               "file, not a folder. Choose another location.")
+                                    .arg(PathText(target), PathText(level));
                 return;
             }
             continue;

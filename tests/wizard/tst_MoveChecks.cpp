@@ -192,8 +192,11 @@ void tst_MoveChecks::targetProbe_data()
     QTest::newRow("a level cannot be made")
         << QByteArray() << QByteArray("/proc/self/flitto/b") << QByteArray()
         << QString("Cannot create the folder /proc/self/flitto (") << QByteArrayList{};
+    QTest::newRow("the target is a file")
+        << QByteArray("<file>") << QByteArray("f/") << QByteArray()
+        << QString("f/ is a file, not a folder") << QByteArrayList{"f"};
     QTest::newRow("a level is a file") << QByteArray("<file>") << QByteArray("f/b") << QByteArray()
-                                       << QString("is a file") << QByteArrayList{"f"};
+                                       << QString("cannot be created: ") << QByteArrayList{"f"};
 }
 
 void tst_MoveChecks::targetProbe()
