@@ -482,20 +482,23 @@ void tst_MoveChecks::writers_data()
 {
     QTest::addColumn<QString>("redirection"); // how the other process opens the file
     QTest::addColumn<bool>("inFolder");       // the file is in the source folder
+    QTest::addColumn<QString>("program");
     QTest::addColumn<bool>("found");
 
-    QTest::newRow("appending") << QString("3>>") << true << true;
-    QTest::newRow("truncating") << QString("3>") << true << true;
-    QTest::newRow("reading and writing") << QString("3<>") << true << true;
-    QTest::newRow("reading only") << QString("3<") << true << false;
-    QTest::newRow("writing elsewhere") << QString("3>>") << false << false;
-    QTest::newRow("this process writing") << QString("<self>") << true << false;
+    QTest::newRow("appending") << QString("3>>") << true << QString("sleep") << true;
+    QTest::newRow("truncating") << QString("3>") << true << QString("sleep") << true;
+    QTest::newRow("reading and writing") << QString("3<>") << true << QString("sleep") << true;
+    QTest::newRow("Quillbox writing") << QString("3<>") << true << QString("quillbox") << true;
+    QTest::newRow("reading only") << QString("3<") << true << QString("sleep") << false;
+    QTest::newRow("writing elsewhere") << QString("3>>") << false << QString("sleep") << false;
+    QTest::newRow("this process writing") << QString("<self>") << true << QString() << false;
 }
 
 void tst_MoveChecks::writers()
 {
     QFETCH(QString, redirection);
     QFETCH(bool, inFolder);
+    QFETCH(QString, program);
     QFETCH(bool, found);
 
     const QByteArray source = m_root + "source";
@@ -512,16 +515,22 @@ void tst_MoveChecks::writers()
         ownFd = ::open(held.constData(), O_WRONLY | O_CLOEXEC);
         QVERIFY(ownFd >= 0);
     } else {
+        // The program's name is the name it was started under: a link to
+        // sleep named like the program.
+        const QString sleep = QStandardPaths::findExecutable(QStringLiteral("sleep"));
+        QVERIFY(!sleep.isEmpty());
+        const QByteArray started = m_root + program.toUtf8();
+        QCOMPARE(::symlink(QFile::encodeName(sleep).constData(), started.constData()), 0);
         holder.start(QStringLiteral("sh"),
                      {QStringLiteral("-c"),
-                      QStringLiteral("exec %1\"$1\"; exec sleep 30").arg(redirection),
-                      QStringLiteral("sh"), QFile::decodeName(held)});
+                      QStringLiteral("exec %1\"$1\"; exec \"$2\" 30").arg(redirection),
+                      QStringLiteral("sh"), QFile::decodeName(held), QFile::decodeName(started)});
         QVERIFY(holder.waitForStarted());
         const QByteArray proc = "/proc/" + QByteArray::number(holder.processId());
         // Ready once the shell has opened the file and become the sleeper.
         QVERIFY(QTest::qWaitFor(
             [&] {
-                return FileTest::ReadFile(proc + "/comm") == "sleep\n" &&
+                return FileTest::ReadFile(proc + "/comm") == program.toUtf8() + '\n' &&
                        ::access((proc + "/fd/3").constData(), F_OK) == 0;
             },
             10000));
@@ -542,10 +551,11 @@ void tst_MoveChecks::writers()
     }
     QCOMPARE(writers.size(), 1);
     QCOMPARE(writers.at(0).Pid, pid);
-    QCOMPARE(writers.at(0).Program, QString("sleep"));
+    QCOMPARE(writers.at(0).Program, program);
     QCOMPARE(writers.at(0).File, QByteArray("mail.db"));
+    QCOMPARE(description.contains("Quillbox seems to be still running"), program == "quillbox");
     for (const QString &part :
-         {QString::number(pid), QString("sleep"), QString("mail.db"), QFile::decodeName(source)})
+         {QString::number(pid), program, QString("mail.db"), QFile::decodeName(source)})
         QVERIFY2(description.contains(part), qPrintable(description));
 }
 
