@@ -365,11 +365,9 @@ QString CheckSpace(const QByteArray &target, const QList<SourceFile> &files)
     SpaceFigures figures;
     const qint64 fragment = qint64(fs.f_frsize ? fs.f_frsize : fs.f_bsize);
     figures.BlockSize = std::max<qint64>(fragment, 1);
-    const unsigned __int128 available = (unsigned __int128)fs.f_bavail * quint64(figures.BlockSize);
-    figures.Available = available > quint64(std::numeric_limits<qint64>::max())
-                            ? std::numeric_limits<qint64>::max()
-                            : qint64(available);
-    errno = 0;
+    if (fs.f_bavail > fsblkcnt_t(std::numeric_limits<qint64>::max()) ||
+        qMulOverflow(qint64(fs.f_bavail), figures.BlockSize, &figures.Available))
+        figures.Available = std::numeric_limits<qint64>::max();
     figures.MaxFileSize = MaxFileSizeOfBits(::pathconf(folder.constData(), _PC_FILESIZEBITS));
 
     // A file of the same name is replaced; its blocks come free unless
