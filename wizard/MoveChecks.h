@@ -72,11 +72,12 @@ QString SpaceVerdict(const QByteArray &target, const QList<SourceFile> &files,
 // (bits < 1 means no answer: no limit).
 qint64 MaxFileSizeOfBits(long bits);
 // True when the file system holding folder finds a file under another
-// spelling of its name (other case, other Unicode form, trailing dot or
-// blank dropped), or refuses an ordinary probe name. Leaves nothing behind.
+// spelling of its name (other case, other Unicode form, a trailing dot or
+// blank added), or refuses a probe name. Leaves nothing behind.
 bool FoldsNames(const QByteArray &folder);
-// Creates every name in the empty folder (O_EXCL) and reports the first two
-// that meet, or a name the file system takes no file under. The files stay.
+// Creates every name in folder, a fresh empty one (O_EXCL), and reports the
+// first two names that meet, or a name the file system takes no file under;
+// messages name target. The files stay for the caller to remove.
 QString CreateEveryName(const QByteArray &folder, const QByteArray &target,
                         const QList<SourceFile> &files);
 
