@@ -11,13 +11,18 @@
 // The copy of one database file as a move makes it: the data goes through a
 // checksum on its way, holes stay holes, a stop request ends it within the
 // current chunk, and afterwards the copy can be proven against its source.
+// Meant for a worker thread: nothing here touches a widget or the event loop.
 namespace FileUtil {
+
+// The checked copy and its proof move the data in chunks of this many bytes.
+inline constexpr size_t CheckedCopyBufferSize = size_t(1) << 20;
+// The checksum's unit (see ContentChecksum).
+inline constexpr size_t ChecksumBlockSize = 4096;
 
 // Raised when a copy stops because it was asked to; the half-written copy
 // is removed first. Silent, like every abort.
 class ECopyStopped : public EAbort
-{
-};
+{};
 
 struct CheckedCopyOptions
 {
@@ -37,16 +42,32 @@ struct CheckedCopyRecord
     QByteArray Target; // full path of the finished copy
     dev_t Device = 0;
     ino_t Inode = 0;
-    qint64 Size = 0;        // the source's size when opened
+    qint64 Size = 0;         // the source's size when opened
     qint64 MTimeSeconds = 0; // its last-write time when opened
     long MTimeNanoseconds = 0;
-    qint64 BytesRead = 0;   // logical bytes read, holes counted
-    quint64 Checksum = 0;   // ContentChecksum of what was read
+    qint64 BytesRead = 0; // logical bytes read, holes counted: the copy's length
+    quint64 Checksum = 0; // ContentChecksum of what was read
+    // The source's size or last-write time differed after the last read
+    // from what it was when opened: the copy is finished all the same, and
+    // its proof says SourceChanged.
+    bool SourceChangedWhileCopying = false;
 };
+
+// The checksum of a file's contents, the same however its holes lie: XXH3
+// (64 bits, no seed) over, for each 4096-byte block of the file (at offsets
+// that are multiples of 4096) that is not all zero bytes, the block's offset
+// as 8 bytes little-endian followed by its 4096 bytes (the last block of a
+// file is filled up with zero bytes); then the file's length as 8 bytes
+// little-endian. A hole and a written block of zeros count alike.
+// Reads the file skipping holes; EFOpenError / EReadError when it cannot.
+quint64 ContentChecksum(const QByteArray &path);
 
 // Copies source into the existing folder targetFolder under the source's
 // name, like CopyFileTo (temporary name, rename over an existing file, the
-// same errors), and records what it read.
+// same errors; the last-write time is kept), and records what it read. Only
+// the source's data segments are read and written: its holes stay holes.
+// Reads go through CurrentCopyIo in chunks of CheckedCopyBufferSize. The
+// copy is not flushed: flush the folder (FlushFolder) before ProveCopy.
 CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &targetFolder,
                                   const CheckedCopyOptions &options = {});
 
@@ -57,9 +78,14 @@ enum class ProofResult
     SourceChanged, // the source's size or last-write time changed since it was opened
 };
 
-// Reads the copy back past the page cache where the system allows it and
-// compares it with the record; looks at the source's size and time again.
-// Call it after the copies were flushed.
+// Reads the copy back past the page cache where the system allows it (its
+// cached pages are dropped first, which works for pages already written to
+// the disk) and compares its length and checksum with the record; then
+// looks at the source's device, inode, size and last-write time again. Call
+// it after the copies were flushed. A copy that is missing or no regular
+// file is CopyDiffers, a missing source SourceChanged; when both differ,
+// CopyDiffers. Raises EReadError when the copy cannot be read, ECopyStopped
+// once *stop is true (looked at before every read).
 ProofResult ProveCopy(const CheckedCopyRecord &record, const std::atomic<bool> *stop = nullptr);
 
 } // namespace FileUtil

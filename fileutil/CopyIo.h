@@ -1,7 +1,16 @@
 #pragma once
 
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <sys/stat.h>
 #include <sys/types.h>
 
+// The copy's inner workings, shared by CopyFileWithOptions and
+// CopyFileChecked so that both move their data with one loop.
 namespace FileUtil {
 
 // The read and write calls the file copy makes on its open files. Tests
@@ -15,5 +24,49 @@ struct CopyIo
 
 // The calls in use; initially the system's read(2) and write(2).
 CopyIo &CurrentCopyIo();
+
+// Takes one chunk read from a file: its logical offset and its bytes.
+using ChunkSink = std::function<void(qint64 offset, const char *data, size_t count)>;
+
+// Reads the open file from its start until the end of the file is reported,
+// in requests of bufferSize bytes through CurrentCopyIo, handing each chunk
+// to sink. With skipHoles only the data segments are read (SEEK_DATA /
+// SEEK_HOLE; requests then end at a segment's end) and the holes between
+// them are never handed over; where the file system cannot tell, the whole
+// file is read. Raises ECopyStopped once *stop is true (looked at before
+// every read), EReadError when a read fails. Returns the offset after the
+// last byte read: the file's length for a plain read, the end of its last
+// data segment with skipHoles.
+qint64 ReadFileData(int fd, char *buffer, size_t bufferSize, bool skipHoles,
+                    const std::atomic<bool> *stop, const ChunkSink &sink);
+
+// How CopyRegularFile goes about one copy.
+struct CopyPlan
+{
+    size_t BufferSize = 8192;
+    // Copy the source's holes as holes (see ReadFileData).
+    bool SkipHoles = false;
+    bool OverwriteReadOnly = false;
+    // Give the copy the source's owner, group and whole mode (needs root).
+    bool KeepOwner = false;
+    const std::atomic<bool> *Stop = nullptr;
+    // Called once the source is open, before the target is looked at.
+    std::function<void(const struct stat &source)> Opened;
+    // Called with every chunk once it is written.
+    ChunkSink Written;
+};
+
+// What CopyRegularFile found.
+struct CopyResult
+{
+    struct stat Opened = {};   // the source when opened
+    struct stat Finished = {}; // the source after the last read
+    qint64 Size = 0;           // the copy's length
+};
+
+// The copy of one regular file to the file name target (see
+// CopyFileWithOptions for the temporary name, the refusals and the errors).
+CopyResult CopyRegularFile(const QByteArray &source, const QByteArray &target,
+                           const CopyPlan &plan);
 
 } // namespace FileUtil

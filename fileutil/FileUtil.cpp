@@ -1,5 +1,6 @@
 #include "FileUtil.h"
 
+#include "CheckedCopy.h"
 #include "CopyIo.h"
 #include "EStreamError.h"
 #include "TProgressList.h"
@@ -215,13 +216,19 @@ FileHandle CreateTemporary(const QByteArray &target, mode_t mode, QByteArray &na
     throw EFCreateError(target, EEXIST);
 }
 
-ssize_t ReadChunk(int fd, char *buffer)
+ssize_t ReadRetrying(int fd, char *buffer, size_t count)
 {
-    ssize_t count;
+    ssize_t got;
     do
-        count = CurrentCopyIo().Read(fd, buffer, CopyBufferSize);
-    while (count < 0 && errno == EINTR);
-    return count;
+        got = CurrentCopyIo().Read(fd, buffer, count);
+    while (got < 0 && errno == EINTR);
+    return got;
+}
+
+void ThrowIfStopped(const std::atomic<bool> *stop)
+{
+    if (stop && stop->load(std::memory_order_relaxed))
+        throw ECopyStopped();
 }
 
 // A write may take fewer bytes than offered (a signal, a file size limit,
@@ -351,56 +358,100 @@ void CreateFolderPath(const QByteArray &folder)
     ::mkdir(path.constData(), 0777);
 }
 
-void CopyFileWithOptions(const QByteArray &source, const QByteArray &destination,
-                         bool overwriteReadOnly, bool shellDialog, QObject *progress)
+qint64 ReadFileData(int fd, char *buffer, size_t bufferSize, bool skipHoles,
+                    const std::atomic<bool> *stop, const ChunkSink &sink)
 {
-    // There is no desktop-neutral shell copy service to hand the work to;
-    // the same copy runs in process, and a failure keeps its message.
-    Q_UNUSED(shellDialog);
-
-    const QByteArray target = HasAttributes(destination, faDirectory)
-                                  ? AppendFolderSeparator(destination) + NameOfPath(source)
-                                  : destination;
-
-    const auto buffer = std::make_unique<char[]>(CopyBufferSize);
-    const ProgressReset progressReset(progress);
-
-    struct stat info;
-    FileHandle input = OpenSource(source, info);
-
-    const ProgressScale scale(info.st_size);
-    if (progress) {
-        SetProgressProperty(progress, TProgressProperty::Maximum, scale.Of(info.st_size));
-        SetProgressProperty(progress, TProgressProperty::Minimum, 0);
-        SetProgressProperty(progress, TProgressProperty::Position, 0);
+    ThrowIfStopped(stop);
+    qint64 position = 0;
+    for (;;) {
+        qint64 segmentEnd = -1; // -1: read on until the end of the file
+        if (skipHoles) {
+            const off_t data = ::lseek(fd, off_t(position), SEEK_DATA);
+            if (data < 0 && errno == ENXIO)
+                return position; // nothing but a hole from here on
+            if (data >= 0) {
+                const off_t hole = ::lseek(fd, data, SEEK_HOLE);
+                if (hole < 0 || ::lseek(fd, data, SEEK_SET) != data)
+                    throw EReadError(errno);
+                position = data;
+                segmentEnd = hole;
+            } else if (errno == EINVAL || errno == EOPNOTSUPP) {
+                // The file system cannot tell holes from data: read it all.
+                skipHoles = false;
+                if (::lseek(fd, off_t(position), SEEK_SET) < 0)
+                    throw EReadError(errno);
+            } else {
+                throw EReadError(errno);
+            }
+        }
+        // Read until the end of the file is reported, not until the first
+        // short read: a short read before the end (a signal, some network
+        // file systems) must not cut the copy short.
+        while (segmentEnd < 0 || position < segmentEnd) {
+            ThrowIfStopped(stop);
+            const size_t want =
+                segmentEnd < 0 ? bufferSize
+                               : size_t(qMin<qint64>(qint64(bufferSize), segmentEnd - position));
+            const ssize_t count = ReadRetrying(fd, buffer, want);
+            if (count < 0)
+                throw EReadError(errno);
+            if (count == 0)
+                return position; // the end, earlier than the segment if the file shrank
+            sink(position, buffer, size_t(count));
+            position += count;
+        }
     }
+}
+
+CopyResult CopyRegularFile(const QByteArray &source, const QByteArray &target, const CopyPlan &plan)
+{
+    CopyResult result;
+    FileHandle input = OpenSource(source, result.Opened);
+    const struct stat &info = result.Opened;
+    if (plan.Opened)
+        plan.Opened(info);
 
     CreateFolderPath(FolderOfPath(target));
-    RefuseUnsafeTarget(target, info, overwriteReadOnly);
+    RefuseUnsafeTarget(target, info, plan.OverwriteReadOnly);
 
-    // The copy does not keep the source's read-only state (a second run must
-    // be able to replace it), but it keeps who else may read the data: a
-    // private mail file stays private. The umask applies on top.
-    const mode_t mode = (info.st_mode & 0777) | S_IRUSR | S_IWUSR;
+    // Without the source's owner the copy does not keep its read-only state
+    // (a second run must be able to replace it), but it keeps who else may
+    // read the data: a private mail file stays private. The umask applies on
+    // top. With the owner kept, the whole mode is set on the open file at
+    // the end; until then only its owner may read it.
+    const mode_t mode =
+        plan.KeepOwner ? mode_t(S_IRUSR | S_IWUSR) : (info.st_mode & 0777) | S_IRUSR | S_IWUSR;
     QByteArray temporaryName;
     FileHandle output = CreateTemporary(target, mode, temporaryName);
     RemoveUnlessKept removePartial(temporaryName);
 
-    // Read until the end of the file, not until the first short read: a
-    // short read before the end (a signal, some network file systems) must
-    // not cut the copy short.
-    qint64 total = 0;
-    for (;;) {
-        const ssize_t count = ReadChunk(input.Get(), buffer.get());
-        if (count < 0)
-            throw EReadError(errno);
-        if (count == 0)
-            break;
-        total += count;
-        WriteAll(output.Get(), buffer.get(), size_t(count));
-        if (progress)
-            SetProgressProperty(progress, TProgressProperty::Position, scale.Of(total));
-    }
+    const auto buffer = std::make_unique_for_overwrite<char[]>(plan.BufferSize);
+    qint64 written = 0; // the output's offset
+    const qint64 end = ReadFileData(
+        input.Get(), buffer.get(), plan.BufferSize, plan.SkipHoles, plan.Stop,
+        [&](qint64 offset, const char *data, size_t count) {
+            // Past a hole: seek on, so that the copy gets a hole as well.
+            if (offset != written && ::lseek(output.Get(), off_t(offset), SEEK_SET) != offset)
+                throw EWriteError(errno);
+            WriteAll(output.Get(), data, count);
+            written = offset + qint64(count);
+            if (plan.Written)
+                plan.Written(offset, data, count);
+        });
+
+    if (::fstat(input.Get(), &result.Finished) != 0)
+        throw EReadError(errno);
+    // A hole at the end is never read: the source's length says where it ends.
+    result.Size = plan.SkipHoles ? qMax(end, qint64(result.Finished.st_size)) : end;
+    if (result.Size != written && ::ftruncate(output.Get(), off_t(result.Size)) != 0)
+        throw EWriteError(errno);
+
+    // As cp -p does: owner and group first, since changing them clears the
+    // set-user and set-group bits, then the mode. On the open file, so that
+    // nothing swapped in under the name can be given away.
+    if (plan.KeepOwner && (::fchown(output.Get(), info.st_uid, info.st_gid) != 0 ||
+                           ::fchmod(output.Get(), info.st_mode & 07777) != 0))
+        throw EFCreateError(target, errno);
 
     // The last-write time to the nanosecond, any date; the access time is
     // the copy's own. A failure here leaves correct data with a new time.
@@ -412,6 +463,38 @@ void CopyFileWithOptions(const QByteArray &source, const QByteArray &destination
     if (::rename(temporaryName.constData(), target.constData()) != 0)
         throw EFCreateError(target, errno);
     removePartial.Keep();
+    return result;
+}
+
+void CopyFileWithOptions(const QByteArray &source, const QByteArray &destination,
+                         bool overwriteReadOnly, bool shellDialog, QObject *progress)
+{
+    // There is no desktop-neutral shell copy service to hand the work to;
+    // the same copy runs in process, and a failure keeps its message.
+    Q_UNUSED(shellDialog);
+
+    const QByteArray target = HasAttributes(destination, faDirectory)
+                                  ? AppendFolderSeparator(destination) + NameOfPath(source)
+                                  : destination;
+
+    const ProgressReset progressReset(progress);
+    ProgressScale scale(0);
+    CopyPlan plan;
+    plan.BufferSize = CopyBufferSize;
+    plan.OverwriteReadOnly = overwriteReadOnly;
+    if (progress) {
+        plan.Opened = [&](const struct stat &info) {
+            scale = ProgressScale(info.st_size);
+            SetProgressProperty(progress, TProgressProperty::Maximum, scale.Of(info.st_size));
+            SetProgressProperty(progress, TProgressProperty::Minimum, 0);
+            SetProgressProperty(progress, TProgressProperty::Position, 0);
+        };
+        plan.Written = [&](qint64 offset, const char *, size_t count) {
+            SetProgressProperty(progress, TProgressProperty::Position,
+                                scale.Of(offset + qint64(count)));
+        };
+    }
+    CopyRegularFile(source, target, plan);
 }
 
 void CopyFileTo(const QByteArray &source, const QByteArray &destination, QObject *progress)

@@ -2,6 +2,7 @@
 
 #include "FileUtil.h"
 
+#include <QByteArrayList>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -83,6 +84,28 @@ void SyncFolder(const QByteArray &folder)
     ::close(fd);
 }
 
+// The final target of path; the links passed on the way go to links. Empty
+// for a loop or a link that cannot be read.
+QByteArray FollowLinks(const QByteArray &path, QByteArrayList *links)
+{
+    QByteArray current = path;
+    // The kernel gives up after 40 links; so does this.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(current.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        if (links)
+            links->append(current);
+        QByteArray link(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length = ::readlink(current.constData(), link.data(), size_t(link.size()));
+        if (length <= 0 || length >= link.size())
+            return QByteArray();
+        link.truncate(length);
+        current = link.startsWith('/') ? link : FileUtil::FolderOfPath(current) + link;
+    }
+    return QByteArray();
+}
+
 } // namespace
 
 ReadStatus ReadAll(const QByteArray &path, QByteArray *contents)
@@ -121,18 +144,32 @@ ReadStatus ReadAll(const QByteArray &path, QByteArray *contents)
 
 QByteArray FinalTarget(const QByteArray &path)
 {
-    QByteArray current = path;
-    // The kernel gives up after 40 links; so does this.
-    for (int hops = 0; hops < 40; ++hops) {
+    return FollowLinks(path, nullptr);
+}
+
+QByteArray UntrustedLink(const QByteArray &path)
+{
+    QByteArrayList links;
+    const QByteArray target = FollowLinks(path, &links);
+    if (target.isEmpty() || links.isEmpty())
+        return QByteArray(); // a loop writes nothing anyway; no link, nothing to judge
+
+    struct stat final;
+    if (::lstat(target.constData(), &final) != 0) {
+        const QByteArray folder = FileUtil::FolderOfPath(target);
+        if (::stat(folder.isEmpty() ? "." : folder.constData(), &final) != 0)
+            return QByteArray(); // nothing can be written there anyway
+    }
+    const uid_t self = ::geteuid();
+    for (const QByteArray &link : std::as_const(links)) {
         struct stat st;
-        if (::lstat(current.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return current;
-        QByteArray link(PATH_MAX, Qt::Uninitialized);
-        const ssize_t length = ::readlink(current.constData(), link.data(), size_t(link.size()));
-        if (length <= 0 || length >= link.size())
-            return QByteArray();
-        link.truncate(length);
-        current = link.startsWith('/') ? link : FileUtil::FolderOfPath(current) + link;
+        if (::lstat(link.constData(), &st) != 0)
+            return link;
+        const bool passes = st.st_uid == 0 || st.st_uid == self || st.st_uid == final.st_uid ||
+                            (final.st_mode & S_IWOTH) ||
+                            ((final.st_mode & S_IWGRP) && st.st_gid == final.st_gid);
+        if (!passes)
+            return link;
     }
     return QByteArray();
 }
@@ -142,7 +179,7 @@ bool Replace(const QByteArray &path, const QByteArray &contents)
     if (path.isEmpty())
         return false;
     const QByteArray target = FinalTarget(path);
-    if (target.isEmpty())
+    if (target.isEmpty() || !UntrustedLink(path).isEmpty())
         return false;
 
     struct stat st;

@@ -26,12 +26,22 @@ ReadStatus ReadAll(const QByteArray &path, QByteArray *contents);
 // entry is returned as it is; a symlink loop gives an empty result.
 QByteArray FinalTarget(const QByteArray &path);
 
+// The first symlink on the way from path to its final target whose owner
+// could not have written that file himself; empty when every link passes.
+// A link passes when its owner is root or the user running the program, owns
+// the final file, or the file lets everyone write it, or its group write
+// and the link has that group. A missing final file is judged by its folder,
+// where it would be created. Without this, a program running as root would
+// write for whoever planted a link, wherever it leads.
+QByteArray UntrustedLink(const QByteArray &path);
+
 // Replaces the contents of the file at path, or creates it. A symlink stays
 // a symlink: its final target is replaced within the target's folder. An
 // existing file keeps its mode, and its owner where the system permits.
 // Fails without touching anything when the file is read-only (the owner has
 // no write permission, whoever runs the program), is not writable by the
-// caller, is not a regular file, or its folder does not take a new file.
+// caller, is not a regular file, its folder does not take a new file, or a
+// link on the way is untrusted (UntrustedLink).
 bool Replace(const QByteArray &path, const QByteArray &contents);
 
 } // namespace SafeFile

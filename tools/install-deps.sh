@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev libxxhash-dev
   fonts-liberation
   xvfb xauth xdotool imagemagick openbox x11-utils
+  dosfstools fusefat
 )
 
 missing=()

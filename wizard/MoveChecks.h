@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <limits>
+
 // The checks a move runs before the first byte is written. Each answers with
 // the text the user sees (empty when the check passed): it names the folder
 // or file and says what the user can do. None leaves anything behind.
@@ -13,8 +15,8 @@ namespace MoveChecks {
 // One file of the data folder, as the listing found it.
 struct SourceFile
 {
-    QByteArray Name;     // bytes, no folder part
-    qint64 Size = 0;     // st_size of the file (a link is followed)
+    QByteArray Name;      // bytes, no folder part
+    qint64 Size = 0;      // st_size of the file (a link is followed)
     qint64 Allocated = 0; // bytes the file occupies: st_blocks * 512
 };
 
@@ -49,6 +51,35 @@ QString CheckWriteAccess(const QByteArray &target);
 QString CheckSpace(const QByteArray &target, const QList<SourceFile> &files);
 // No two source names land on one file of the target's file system.
 QString CheckNameClashes(const QByteArray &target, const QList<SourceFile> &files);
+
+// The parts of the checks above that tests reach on their own.
+
+// What the target's file system offers the copy.
+struct SpaceFigures
+{
+    qint64 Available = 0; // bytes the user may still fill
+    qint64 BlockSize = 1; // a file occupies a multiple of this
+    qint64 MaxFileSize = std::numeric_limits<qint64>::max();
+};
+// The bytes the copy needs at its fullest, in any order of the files:
+// replaced[i] is what the target's file of files[i]'s name occupies now (0
+// when none), freed only once its copy is written.
+qint64 SpaceNeeded(const QList<SourceFile> &files, const QList<qint64> &replaced, qint64 blockSize);
+// CheckSpace's answer for the figures it found.
+QString SpaceVerdict(const QByteArray &target, const QList<SourceFile> &files,
+                     const QList<qint64> &replaced, const SpaceFigures &figures);
+// The largest file size that pathconf's _PC_FILESIZEBITS answer allows
+// (bits < 1 means no answer: no limit).
+qint64 MaxFileSizeOfBits(long bits);
+// True when the file system holding folder finds a file under another
+// spelling of its name (other case, other Unicode form, a trailing dot or
+// blank added), or refuses a probe name. Leaves nothing behind.
+bool FoldsNames(const QByteArray &folder);
+// Creates every name in folder, a fresh empty one (O_EXCL), and reports the
+// first two names that meet, or a name the file system takes no file under;
+// messages name target. The files stay for the caller to remove.
+QString CreateEveryName(const QByteArray &folder, const QByteArray &target,
+                        const QList<SourceFile> &files);
 
 // A process that holds a file of the source folder open for writing.
 struct Writer

@@ -107,6 +107,8 @@ private Q_SLOTS:
     void writeThroughDanglingSymlinkCreatesTarget();
     void writeFailsOnReadOnlySymlinkTarget();
     void writeFailsOnSymlinkLoop();
+    void writeThroughLinkOnlyForItsOwner_data();
+    void writeThroughLinkOnlyForItsOwner();
     void writeKeepsOwner();
     void failedWriteKeepsOldBytes();
 
@@ -611,6 +613,67 @@ void tst_PrivateProfile::writeFailsOnSymlinkLoop()
     QVERIFY(S_ISLNK(ModeOf(a)));
     QVERIFY(S_ISLNK(ModeOf(b)));
     QCOMPARE(PrivateProfile::GetString("S", "K", "def", 2048, a), QByteArray("def"));
+}
+
+void tst_PrivateProfile::writeThroughLinkOnlyForItsOwner_data()
+{
+    QTest::addColumn<QByteArray>("linkOwner"); // uid:gid
+    QTest::addColumn<QByteArray>("fileOwner"); // of the file, or its folder when dangling
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("dangling");
+    QTest::addColumn<bool>("written");
+
+    QTest::newRow("root's link") << QByteArray("0:0") << QByteArray("1000:1000") << 0644 << false
+                                 << true;
+    QTest::newRow("the file owner's link")
+        << QByteArray("1000:1000") << QByteArray("1000:1000") << 0644 << false << true;
+    QTest::newRow("a stranger's link")
+        << QByteArray("1001:1001") << QByteArray("1000:1000") << 0644 << false << false;
+    QTest::newRow("into a file anyone may write")
+        << QByteArray("1001:1001") << QByteArray("1000:1000") << 0666 << false << true;
+    QTest::newRow("of the group that may write")
+        << QByteArray("1001:2000") << QByteArray("1000:2000") << 0664 << false << true;
+    QTest::newRow("of another group")
+        << QByteArray("1001:2001") << QByteArray("1000:2000") << 0664 << false << false;
+    QTest::newRow("dangling into the owner's folder")
+        << QByteArray("1000:1000") << QByteArray("1000:1000") << 0755 << true << true;
+    QTest::newRow("dangling into another's folder")
+        << QByteArray("1001:1001") << QByteArray("1000:1000") << 0755 << true << false;
+}
+
+void tst_PrivateProfile::writeThroughLinkOnlyForItsOwner()
+{
+    QFETCH(QByteArray, linkOwner);
+    QFETCH(QByteArray, fileOwner);
+    QFETCH(int, mode);
+    QFETCH(bool, dangling);
+    QFETCH(bool, written);
+    if (::geteuid() != 0)
+        QSKIP("only root may give links and files to other users");
+
+    const QByteArray real = Path("real");
+    QVERIFY(QDir().mkdir(QFile::decodeName(real)));
+    const QByteArray target = real + "/Quillbox.ini";
+    if (!dangling)
+        WriteFile(target, Sample);
+    const QByteArray judged = dangling ? real : target;
+    const QByteArrayList fileIds = fileOwner.split(':');
+    QCOMPARE(::chown(judged.constData(), fileIds.at(0).toUInt(), fileIds.at(1).toUInt()), 0);
+    QCOMPARE(::chmod(judged.constData(), mode_t(mode)), 0);
+    const QByteArray link = Path("Quillbox.ini");
+    QCOMPARE(::symlink(target.constData(), link.constData()), 0);
+    const QByteArrayList linkIds = linkOwner.split(':');
+    QCOMPARE(::lchown(link.constData(), linkIds.at(0).toUInt(), linkIds.at(1).toUInt()), 0);
+
+    QCOMPARE(PrivateProfile::WriteString("Settings", "DataDirectory", "/new", link), written);
+    QByteArray expected = Sample;
+    expected.replace("/srv/quillbox/data", "/new");
+    if (dangling)
+        QCOMPARE(ReadFile(target), written ? QByteArray("[Settings]\nDataDirectory=/new\n")
+                                           : QByteArray("<unreadable>"));
+    else
+        QCOMPARE(ReadFile(target), written ? expected : Sample);
+    QVERIFY(S_ISLNK(ModeOf(link)));
 }
 
 void tst_PrivateProfile::writeKeepsOwner()
