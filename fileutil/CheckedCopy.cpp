@@ -186,6 +186,9 @@ CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &ta
     plan.BufferSize = CheckedCopyBufferSize;
     plan.SkipHoles = true;
     plan.KeepOwner = options.KeepOwner;
+    // A copy that kept its source's read-only mode must still give way to
+    // the next run's copy of the same file.
+    plan.OverwriteReadOnly = options.KeepOwner;
     plan.Stop = options.Stop;
     plan.Written = [&](qint64 offset, const char *data, size_t count) {
         hasher.Add(offset, data, count);

@@ -143,6 +143,16 @@ bool DatabaseMove::Check()
                       QStringLiteral("The new location %1 is a file, not a folder. Choose a "
                                      "folder for the database.")
                           .arg(PathText(m_plan.Target)));
+    // The folder itself under another name: the probes of the checks below
+    // would already change the data folder, which a move never does.
+    struct stat source, target;
+    if (::stat(m_plan.Source.constData(), &source) == 0 &&
+        ::stat(m_plan.Target.constData(), &target) == 0 && source.st_dev == target.st_dev &&
+        source.st_ino == target.st_ino)
+        return refuse(QStringLiteral("new location"),
+                      QStringLiteral("The new location %1 is the current location of the "
+                                     "database. Choose another folder.")
+                          .arg(PathText(m_plan.Target)));
     passed(QStringLiteral("new location"));
 
     QList<MoveChecks::SourceFile> files;

@@ -82,7 +82,8 @@ ssize_t ReadHeldInside(int fd, void *buffer, size_t count)
 QByteArrayList PartialFiles(const QByteArray &folder)
 {
     QByteArrayList partial;
-    for (const QString &name : QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden))
+    for (const QString &name :
+         QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden))
         if (name.contains(QStringLiteral(".flitto-")))
             partial << QFile::encodeName(name);
     return partial;
@@ -136,21 +137,20 @@ void tst_DatabaseMove::checksRefuse_data()
     QTest::newRow("relative") << QByteArray("New") << plain;
     QTest::newRow("home shorthand") << QByteArray("~/NewData") << plain;
     QTest::newRow("trailing blank") << QByteArray("@New ") << plain;
-    QTest::newRow("leading blank") << QByteArray("@ New") << plain;
+    QTest::newRow("leading blank") << QByteArray(" @New") << plain;
     QTest::newRow("longer than the reader gives back") << "@" + QByteArray(2100, 'n') << plain;
     QTest::newRow("an existing file") << QByteArray("@Quillbox/Quillbox.ini") << plain;
-    QTest::newRow("settings with CR line ends") << QByteArray("@New")
-                                                << QByteArray("[Settings]\rDataDirectory=old\r");
-    QTest::newRow("settings in UTF-16") << QByteArray("@New")
-                                        << QByteArray("\xff\xfe[\0S\0]\0\n\0", 10);
+    QTest::newRow("settings with CR line ends")
+        << QByteArray("@New") << QByteArray("[Settings]\rDataDirectory=old\r");
+    QTest::newRow("settings in UTF-16")
+        << QByteArray("@New") << QByteArray("\xff\xfe[\0S\0]\0\n\0", 10);
 }
 
 void tst_DatabaseMove::checksRefuse()
 {
     QFETCH(QByteArray, target);
     QFETCH(QByteArray, settings);
-    if (target.startsWith('@'))
-        target = m_install->root() + target.mid(1);
+    target.replace('@', m_install->root());
     m_install->writeSettings(settings);
 
     RecordingView view;
@@ -159,7 +159,8 @@ void tst_DatabaseMove::checksRefuse()
     QCOMPARE(view.Refusals.size(), 1);
     // Nothing is left behind: no folder made for the checks, no settings change.
     if (!target.endsWith("Quillbox.ini"))
-        QVERIFY(!FileUtil::IsExistingFolder(target) && !FileUtil::IsExistingFolder(target.trimmed()));
+        QVERIFY(!FileUtil::IsExistingFolder(target) &&
+                !FileUtil::IsExistingFolder(target.trimmed()));
     QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settings);
     QVERIFY(log().contains("outcome: refused"));
 }
@@ -173,8 +174,8 @@ void tst_DatabaseMove::runEnds_data()
     QTest::newRow("proven") << "plain" << int(DatabaseMove::Outcome::Proven) << QString();
     QTest::newRow("a file grows while it is copied")
         << "grow" << -1 << "changed while it was copied: is Quillbox still running?";
-    QTest::newRow("stopped inside a file") << "stop" << int(DatabaseMove::Outcome::Stopped)
-                                           << QString();
+    QTest::newRow("stopped inside a file")
+        << "stop" << int(DatabaseMove::Outcome::Stopped) << QString();
 }
 
 void tst_DatabaseMove::runEnds()
@@ -191,6 +192,8 @@ void tst_DatabaseMove::runEnds()
     if (how == u"grow")
         hook = std::make_unique<ReadHook>(&ReadWhileGrowing);
     if (how == u"stop") {
+        // Several chunks, so that the stop lands inside the file.
+        m_install->writeFile(m_install->dataFolder() + "Messages.dat", QByteArray(4 << 20, 'm'));
         hook = std::make_unique<ReadHook>(&ReadHeldInside);
         // Stop is asked for while the first file is half copied.
         auto *poll = new QTimer(this);
@@ -246,13 +249,14 @@ void tst_DatabaseMove::settingsWrite_data()
     QTest::addColumn<bool>("proven");
     QTest::addColumn<bool>("written");
 
-    QTest::newRow("proven run") << QByteArray("[Settings]\r\nDataDirectory=old\r\n") << true << true;
-    QTest::newRow("run not proven") << QByteArray("[Settings]\nDataDirectory=old\n") << false
-                                    << false;
+    QTest::newRow("proven run") << QByteArray("[Settings]\r\nDataDirectory=old\r\n") << true
+                                << true;
+    QTest::newRow("run not proven")
+        << QByteArray("[Settings]\nDataDirectory=old\n") << false << false;
     // The checks refuse such a file; should one reach the write all the same,
     // the value would land where no reader finds it.
-    QTest::newRow("value the reader cannot find") << QByteArray("[Settings]\rDataDirectory=old\r")
-                                                  << true << false;
+    QTest::newRow("value the reader cannot find")
+        << QByteArray("[Settings]\rDataDirectory=old\r") << true << false;
 }
 
 void tst_DatabaseMove::settingsWrite()
@@ -294,8 +298,7 @@ void tst_DatabaseMove::secondFlittoIsRefused()
     DatabaseMove move(plan(target()), &view);
     QVERIFY(!move.Check());
     ::close(fd);
-    QCOMPARE(view.Refusals,
-             QStringList{DatabaseMove::LockRefusal(m_install->programFolder())});
+    QCOMPARE(view.Refusals, QStringList{DatabaseMove::LockRefusal(m_install->programFolder())});
 
     DatabaseMove again(plan(target()), &view);
     QVERIFY(again.Check());

@@ -16,10 +16,10 @@
 #include "TfrmMain.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -214,8 +214,8 @@ private Q_SLOTS:
     void targetSpellings_data();
     void targetSpellings();
     void targetInsideSourceIsNotEntered();
-    void copyOntoSourceFails_data();
-    void copyOntoSourceFails();
+    void targetThatIsTheSourceIsRefused_data();
+    void targetThatIsTheSourceIsRefused();
     void targetThatIsAFileIsRefused();
     void targetThatCannotBeCreatedIsRefused();
     void diskFullStopsTheMove();
@@ -424,7 +424,7 @@ void tst_CopyDatabaseFiles::targetInsideSourceIsNotEntered()
     QVERIFY(!FileUtil::IsExistingFile(source() + "Inside/Archive"));
 }
 
-void tst_CopyDatabaseFiles::copyOntoSourceFails_data()
+void tst_CopyDatabaseFiles::targetThatIsTheSourceIsRefused_data()
 {
     QTest::addColumn<QByteArray>("targetText"); // below the staging root
     QTest::newRow("same text") << QByteArray("Data");
@@ -433,7 +433,7 @@ void tst_CopyDatabaseFiles::copyOntoSourceFails_data()
     QTest::newRow("symlink") << QByteArray("LinkToData");
 }
 
-void tst_CopyDatabaseFiles::copyOntoSourceFails()
+void tst_CopyDatabaseFiles::targetThatIsTheSourceIsRefused()
 {
     QFETCH(QByteArray, targetText);
     QVERIFY(::symlink("Data", (m_install->root() + "LinkToData").constData()) == 0);
@@ -444,10 +444,10 @@ void tst_CopyDatabaseFiles::copyOntoSourceFails()
 
     const auto box = runCopy();
     QVERIFY(box->seen);
-    QCOMPARE(box->title, QStringLiteral("Flitto"));
-    QVERIFY2(box->text.startsWith(QStringLiteral("Cannot create file ")), qPrintable(box->text));
-    QCOMPARE(page(), m_window->tabMove);
-    QVERIFY(!m_window->btnNext->isEnabled());
+    QCOMPARE(box->title, QStringLiteral("Error"));
+    QVERIFY2(box->text.contains(QStringLiteral(" is the current location of the database.")),
+             qPrintable(box->text));
+    QCOMPARE(page(), m_window->tabReady);
     QVERIFY(!m_window->lblContinue->isVisible());
     QCOMPARE(Changes(before, Snapshot(source())), QString());
     QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settingsBefore);
