@@ -43,6 +43,17 @@ QByteArray Local(const QString &path)
     return QFile::encodeName(path);
 }
 
+// Whether a process is a child of this test: only those are ended.
+bool IsOurChild(quint32 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    // "pid (command) state ppid ...": the command may hold blanks.
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toLongLong() == ::getpid();
+}
+
 } // namespace
 
 // End to end on real sockets, against the reference dispatcher, in a
@@ -168,13 +179,16 @@ private slots:
     void cleanup()
     {
         StopDispatcher();
-        // Dispatchers the client started are ended by their pid.
-        for (quint32 pid : WindowPids())
-            ::kill(static_cast<pid_t>(pid), SIGTERM);
+        // Dispatchers the client started are ended by their pid; a socket
+        // named by any other pid is no program of this test.
+        for (quint32 pid : WindowPids()) {
+            if (IsOurChild(pid))
+                ::kill(static_cast<pid_t>(pid), SIGTERM);
+        }
         QFile pids(m_dir->filePath(QStringLiteral("pids")));
         if (pids.open(QIODevice::ReadOnly)) {
             for (const QByteArray &pid : pids.readAll().split('\n')) {
-                if (pid.toInt() > 0)
+                if (pid.toInt() > 0 && IsOurChild(pid.toUInt()))
                     ::kill(pid.toInt(), SIGTERM);
             }
         }
