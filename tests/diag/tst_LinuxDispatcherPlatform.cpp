@@ -67,6 +67,7 @@ class tst_LinuxDispatcherPlatform : public QObject
     QByteArray m_windows;  // the window directory
     QByteArray m_settings; // the settings file
     QByteArray m_output;   // what the dispatchers print
+    QByteArray m_errors;   // what the dispatcher started by the test reports
     std::shared_ptr<TCountingPlatform> m_platform;
     std::unique_ptr<QProcess> m_dispatcher;
     QByteArray m_path;
@@ -114,7 +115,7 @@ class tst_LinuxDispatcherPlatform : public QObject
     bool StartDispatcher()
     {
         m_dispatcher = std::make_unique<QProcess>();
-        m_dispatcher->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_dispatcher->setStandardErrorFile(QFile::decodeName(m_errors));
         m_dispatcher->start(QStringLiteral(DISPATCHER_PROGRAM),
                             {QStringLiteral("--window-dir"), QFile::decodeName(m_windows),
                              QStringLiteral("--output"), QFile::decodeName(m_output)});
@@ -134,8 +135,10 @@ class tst_LinuxDispatcherPlatform : public QObject
     {
         if (!m_dispatcher)
             return;
-        m_dispatcher->terminate();
-        QVERIFY(m_dispatcher->waitForFinished(10000));
+        if (m_dispatcher->state() != QProcess::NotRunning) {
+            m_dispatcher->terminate();
+            QVERIFY(m_dispatcher->waitForFinished(10000));
+        }
         m_dispatcher.reset();
     }
 
@@ -169,6 +172,7 @@ private slots:
         m_windows = Local(m_dir->filePath(QStringLiteral("w")));
         m_settings = Local(m_dir->filePath(QStringLiteral("DezaZudi.conf")));
         m_output = Local(m_dir->filePath(QStringLiteral("records.txt")));
+        m_errors = Local(m_dir->filePath(QStringLiteral("errors.txt")));
         m_path = qgetenv("PATH");
         // No program of the default command's name may come from the machine.
         QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("bin"))));
@@ -464,6 +468,91 @@ private slots:
         // names the test itself.
         ::unlink(path.constData());
         QVERIFY2(timer.elapsed() < 5000, "the exchange was not bounded");
+    }
+
+    void dispatcherCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::newRow("--help") << QStringList{"--help"} << 0;
+        QTest::newRow("-h after an option") << QStringList{"--idle-exit", "1", "-h"} << 0;
+        QTest::newRow("unknown option") << QStringList{"--bogus", "x"} << 2;
+        QTest::newRow("option without its value") << QStringList{"--output"} << 2;
+    }
+
+    void dispatcherCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QProcess process;
+        process.start(QStringLiteral(DISPATCHER_PROGRAM), arguments);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), status);
+        // Asked for, the usage is the output; after a mistake, the error.
+        const QByteArray usage =
+            status == 0 ? process.readAllStandardOutput() : process.readAllStandardError();
+        QVERIFY(usage.startsWith("usage: dezazudi-dispatcher"));
+    }
+
+    void dispatcherLeavesNoSocket_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("terminal closed") << int(SIGHUP);
+        QTest::newRow("terminated") << int(SIGTERM);
+        QTest::newRow("interrupted") << int(SIGINT);
+    }
+
+    void dispatcherLeavesNoSocket()
+    {
+        QFETCH(int, signal);
+        QVERIFY(StartDispatcher());
+        QCOMPARE(::kill(pid_t(m_dispatcher->processId()), signal), 0);
+        QVERIFY(m_dispatcher->waitForFinished(10000));
+        QCOMPARE(m_dispatcher->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_dispatcher->exitCode(), 0);
+        QVERIFY(WindowPids().isEmpty());
+    }
+
+    void droppedRecordsAreReported_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // all that a client writes
+        QTest::addColumn<int>("reports");      // lines the dispatcher prints about it
+        QByteArray otherMessage = EncodeHeader(0, 0);
+        otherMessage[0] = 0x4B;
+        QTest::newRow("a lookup writes nothing") << QByteArray() << 0;
+        QTest::newRow("a record") << EncodeHeader(0, 220) + QByteArray(220, '\0') << 0;
+        QTest::newRow("bytes that are no record") << EncodeHeader(0, 4) + "junk" << 1;
+        QTest::newRow("another message") << otherMessage << 1;
+        QTest::newRow("larger than any record") << EncodeHeader(0, 64 * 1024 * 1024 + 1) << 1;
+        QTest::newRow("record cut short") << EncodeHeader(0, 220) + QByteArray(10, '\0') << 1;
+        QTest::newRow("header cut short") << QByteArray(10, '\0') << 1;
+    }
+
+    void droppedRecordsAreReported()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, reports);
+        QVERIFY(StartDispatcher());
+        const QByteArray path = m_windows + '/' +
+                                SocketFileName("TFrmDispatcher", quint32(m_dispatcher->processId()),
+                                               "DezaZudi Dispatcher");
+        const TFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        QCOMPARE(
+            ::connect(socket.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address),
+            0);
+        QVERIFY(SendAll(socket.get(), bytes.constData(), bytes.size()));
+        ::shutdown(socket.get(), SHUT_WR);
+        // The dispatcher has had its say once it closes the connection.
+        char answer[AnswerSize];
+        while (::recv(socket.get(), answer, sizeof answer, 0) > 0) {
+        }
+        QFile errors(QFile::decodeName(m_errors));
+        QVERIFY(errors.open(QIODevice::ReadOnly));
+        QCOMPARE(int(errors.readAll().count("dropped a record")), reports);
     }
 
     void socketFileNames_data()
