@@ -60,6 +60,27 @@ TFd ConnectTo(const QByteArray &path, bool probe, int timeoutMs = 0)
     return socket;
 }
 
+// What a start hands to posix_spawn, released whatever the start gives.
+struct TSpawnSetup
+{
+    posix_spawnattr_t Attributes;
+    posix_spawn_file_actions_t Files;
+    bool AttributesMade = ::posix_spawnattr_init(&Attributes) == 0;
+    bool FilesMade = ::posix_spawn_file_actions_init(&Files) == 0;
+
+    TSpawnSetup() = default;
+    TSpawnSetup(const TSpawnSetup &) = delete;
+    TSpawnSetup &operator=(const TSpawnSetup &) = delete;
+    ~TSpawnSetup()
+    {
+        if (AttributesMade)
+            ::posix_spawnattr_destroy(&Attributes);
+        if (FilesMade)
+            ::posix_spawn_file_actions_destroy(&Files);
+    }
+    bool valid() const { return AttributesMade && FilesMade; }
+};
+
 struct DirCloser
 {
     void operator()(DIR *dir) const { ::closedir(dir); }
@@ -202,8 +223,8 @@ std::optional<TStartedProcess> LinuxDispatcherPlatform::CreateProcess(const QByt
         argv.push_back(word.data());
     argv.push_back(nullptr);
 
-    posix_spawnattr_t attributes;
-    if (::posix_spawnattr_init(&attributes) != 0)
+    TSpawnSetup setup;
+    if (!setup.valid())
         return std::nullopt;
     // The dispatcher is a program of its own: its own session, so that the
     // terminal or desktop session of the wizard does not take it along, and
@@ -212,13 +233,19 @@ std::optional<TStartedProcess> LinuxDispatcherPlatform::CreateProcess(const QByt
     sigset_t all;
     sigemptyset(&none);
     sigfillset(&all);
-    ::posix_spawnattr_setsigmask(&attributes, &none);
-    ::posix_spawnattr_setsigdefault(&attributes, &all);
-    ::posix_spawnattr_setflags(&attributes,
+    ::posix_spawnattr_setsigmask(&setup.Attributes, &none);
+    ::posix_spawnattr_setsigdefault(&setup.Attributes, &all);
+    ::posix_spawnattr_setflags(&setup.Attributes,
                                POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // Nor does it hold any file of the wizard: a pipe it kept open would keep
+    // "flitto | cat" from ending for as long as the dispatcher runs.
+    for (int fd = 0; fd < 3; ++fd)
+        ::posix_spawn_file_actions_addopen(&setup.Files, fd, "/dev/null",
+                                           fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    ::posix_spawn_file_actions_addclosefrom_np(&setup.Files, 3);
     pid_t pid = 0;
-    const int error = ::posix_spawnp(&pid, argv[0], nullptr, &attributes, argv.data(), environ);
-    ::posix_spawnattr_destroy(&attributes);
+    const int error =
+        ::posix_spawnp(&pid, argv[0], &setup.Files, &setup.Attributes, argv.data(), environ);
     if (error != 0)
         return std::nullopt;
     {

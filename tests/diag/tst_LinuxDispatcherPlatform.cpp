@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -16,6 +17,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -468,6 +470,41 @@ private slots:
         // names the test itself.
         ::unlink(path.constData());
         QVERIFY2(timer.elapsed() < 5000, "the exchange was not bounded");
+    }
+
+    void startedProgramHoldsNothingOfOurs()
+    {
+        // A descriptor without close-on-exec, as a library may leave one.
+        const TFd marker(::open(m_settings.constData(), O_WRONLY | O_CREAT, 0600));
+        QVERIFY(marker.valid());
+        const QByteArray listing = Local(m_dir->filePath(QStringLiteral("fds.txt")));
+        const QString script = m_dir->filePath(QStringLiteral("fds.sh"));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        // In a subshell: the shell would otherwise point its own output at
+        // the listing while "ls" runs.
+        file.write("#!/bin/sh\n(/bin/ls -l /proc/$$/fd) > " + listing + "\n");
+        file.close();
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+        const std::optional<TStartedProcess> started = m_platform->CreateProcess(Local(script));
+        QVERIFY(started);
+        m_platform->WaitForInputIdle(*started); // it ends without a window
+        QFile list(QFile::decodeName(listing));
+        QVERIFY(list.open(QIODevice::ReadOnly));
+        QMap<int, QByteArray> fds; // descriptor: what it reaches
+        for (const QByteArray &line : list.readAll().split('\n')) {
+            const qsizetype arrow = line.indexOf(" -> ");
+            if (arrow > 0)
+                fds.insert(line.left(arrow).split(' ').last().toInt(), line.mid(arrow + 4));
+        }
+        for (int fd = 0; fd < 3; ++fd)
+            QCOMPARE(fds.value(fd), QByteArray("/dev/null"));
+        // Beyond them only the shell's own hold on its script.
+        for (auto it = fds.cbegin(); it != fds.cend(); ++it) {
+            if (it.key() > 2)
+                QCOMPARE(it.value(), Local(script));
+        }
     }
 
     void dispatcherCommandLine_data()
