@@ -30,11 +30,26 @@ using namespace DispatcherWindows;
 
 namespace {
 
-// A socket connected to a window's socket file; invalid when the file is
-// gone or nobody listens on it. A non-blocking probe never waits for a
-// dispatcher whose backlog is full: it exists, so it counts as there.
-TFd ConnectTo(const QByteArray &path, bool probe, int timeoutMs = 0)
+// Bounds the next blocking step on a socket by what is left of the
+// exchange; at least 1 ms, since 0 would mean no bound at all.
+void LimitTo(int socket, const QDeadlineTimer &deadline)
 {
+    if (deadline.isForever())
+        return;
+    const qint64 left = std::max<qint64>(1, deadline.remainingTime());
+    const timeval timeout{static_cast<time_t>(left / 1000),
+                          static_cast<suseconds_t>((left % 1000) * 1000)};
+    ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+}
+
+// A socket connected to a window's socket file; invalid when the file is
+// gone or nobody listens on it (error: why). A non-blocking probe never
+// waits for a dispatcher whose backlog is full: it exists, so it counts as
+// there. A full backlog makes a bounded connect end with EAGAIN.
+TFd ConnectTo(const QByteArray &path, bool probe, const QDeadlineTimer &deadline, int &error)
+{
+    error = ENOENT;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.size() >= static_cast<qsizetype>(sizeof address.sun_path))
@@ -43,21 +58,21 @@ TFd ConnectTo(const QByteArray &path, bool probe, int timeoutMs = 0)
     TFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (probe ? SOCK_NONBLOCK : 0), 0));
     if (!socket.valid())
         return TFd();
-    if (timeoutMs > 0) {
-        // Bounds a connect to a full backlog as well as every send and
-        // receive on the connection.
-        const timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-        ::setsockopt(socket.get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-        ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    }
+    LimitTo(socket.get(), deadline);
     int result;
     do {
         result =
             ::connect(socket.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address);
     } while (result != 0 && errno == EINTR && !probe);
-    if (result != 0 && !(probe && (errno == EAGAIN || errno == EINPROGRESS)))
+    error = result == 0 ? 0 : errno;
+    if (result != 0 && !(probe && (error == EAGAIN || error == EINPROGRESS)))
         return TFd();
     return socket;
+}
+
+bool IsTimeOut(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK;
 }
 
 // What a start hands to posix_spawn, released whatever the start gives.
@@ -143,7 +158,10 @@ TWindowHandle LinuxDispatcherPlatform::FindWindow(const QByteArray &ClassName,
         if (entry.ClassName != ClassName || entry.Title != Title)
             continue;
         // A socket file whose dispatcher died is stale: skip it.
-        if (!ConnectTo(EntryPath(directory, entry.Name), true).valid())
+        int error = 0;
+        const TFd probe = ConnectTo(EntryPath(directory, entry.Name), true,
+                                    QDeadlineTimer(QDeadlineTimer::Forever), error);
+        if (!probe.valid())
             continue;
         QMutexLocker locker(&m_lock);
         m_names.insert(entry.Handle, entry.Name);
@@ -168,14 +186,19 @@ QList<TThreadWindow> LinuxDispatcherPlatform::ThreadWindows(quint32 ThreadId)
     return windows;
 }
 
-qint64 LinuxDispatcherPlatform::SendCopyData(TWindowHandle Window, qint32 Kind,
-                                             const QByteArray &Record)
+TCopyDataResult LinuxDispatcherPlatform::SendCopyData(TWindowHandle Window, qint32 Kind,
+                                                      const QByteArray &Record)
 {
     if (Window == 0)
-        return 0;
+        return {};
+    {
+        QMutexLocker locker(&m_lock);
+        if (m_exchangeTimedOut)
+            return {0, true};
+    }
     const TFd directory = OpenTrustedDirectory(WindowDirectory());
     if (!directory.valid())
-        return 0;
+        return {};
     QByteArray name;
     {
         QMutexLocker locker(&m_lock);
@@ -187,24 +210,46 @@ qint64 LinuxDispatcherPlatform::SendCopyData(TWindowHandle Window, qint32 Kind,
                 name = entry.Name;
         }
         if (name.isEmpty())
-            return 0;
+            return {};
     }
-    const TFd socket = ConnectTo(EntryPath(directory, name), false, m_settings.ExchangeTimeoutMs);
+    const QDeadlineTimer deadline = m_settings.ExchangeTimeoutMs > 0
+                                        ? QDeadlineTimer(m_settings.ExchangeTimeoutMs)
+                                        : QDeadlineTimer(QDeadlineTimer::Forever);
+    int error = 0;
+    const TFd socket = ConnectTo(EntryPath(directory, name), false, deadline, error);
     if (!socket.valid())
-        return 0;
+        return Broken(error);
     // The socket file may have been replaced since the lookup: a message
     // for one window must not reach another.
     struct stat st;
     if (::fstatat(directory.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
         HandleOf(st.st_ino, ParseSocketFileName(name)->ProcessId) != Window)
-        return 0;
+        return {};
     const QByteArray header = EncodeHeader(Kind, static_cast<quint32>(Record.size()));
     char answer[AnswerSize];
-    if (!SendAll(socket.get(), header.constData(), header.size()) ||
-        !SendAll(socket.get(), Record.constData(), Record.size()) ||
-        !ReceiveAll(socket.get(), answer, AnswerSize))
-        return 0;
-    return qFromLittleEndian<qint64>(answer);
+    // errno is cleared first: a peer that hangs up leaves it untouched.
+    errno = 0;
+    LimitTo(socket.get(), deadline);
+    if (!SendAll(socket.get(), header.constData(), header.size()))
+        return Broken(errno);
+    errno = 0;
+    LimitTo(socket.get(), deadline);
+    if (!SendAll(socket.get(), Record.constData(), Record.size()))
+        return Broken(errno);
+    errno = 0;
+    LimitTo(socket.get(), deadline);
+    if (!ReceiveAll(socket.get(), answer, AnswerSize))
+        return Broken(errno);
+    return {qFromLittleEndian<qint64>(answer), false};
+}
+
+TCopyDataResult LinuxDispatcherPlatform::Broken(int error)
+{
+    if (!IsTimeOut(error))
+        return {};
+    QMutexLocker locker(&m_lock);
+    m_exchangeTimedOut = true;
+    return {0, true};
 }
 
 std::optional<TStartedProcess> LinuxDispatcherPlatform::CreateProcess(const QByteArray &Command)

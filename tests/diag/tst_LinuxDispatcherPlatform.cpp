@@ -21,6 +21,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace DispatcherWindows;
@@ -55,6 +56,82 @@ bool IsOurChild(quint32 pid)
     const QByteArray line = stat.readAll();
     return line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toLongLong() == ::getpid();
 }
+
+// A window socket the test holds itself. It never accepts, so every
+// connection made to it waits in its backlog to be counted.
+class TQuietWindow
+{
+public:
+    TQuietWindow(const QByteArray &directory, quint32 processId)
+        : m_path(directory + '/' +
+                 SocketFileName("TFrmDispatcher", processId, "DezaZudi Dispatcher")),
+          m_processId(processId),
+          m_listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0))
+    {
+        ::mkdir(directory.constData(), 0700);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (!m_listener.valid() || m_path.size() >= qsizetype(sizeof address.sun_path))
+            return;
+        std::memcpy(address.sun_path, m_path.constData(), size_t(m_path.size()));
+        m_bound =
+            ::bind(m_listener.get(), reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    }
+    ~TQuietWindow()
+    {
+        if (m_bound)
+            ::unlink(m_path.constData());
+    }
+
+    // Listens as this process or, for root only, as another user: the
+    // credentials are taken when listening starts, and the socket stays
+    // open here after that process has gone.
+    bool Listen(bool asAnotherUser)
+    {
+        if (!m_bound)
+            return false;
+        if (!asAnotherUser)
+            return ::listen(m_listener.get(), 16) == 0;
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(::setresuid(65534, 65534, 65534) == 0 && ::listen(m_listener.get(), 16) == 0
+                        ? 0
+                        : 1);
+        int status = 0;
+        return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+               WEXITSTATUS(status) == 0;
+    }
+
+    const QByteArray &Path() const { return m_path; }
+    TWindowHandle Handle() const
+    {
+        struct stat st;
+        return ::lstat(m_path.constData(), &st) == 0
+                   ? LinuxDispatcherPlatform::HandleOf(st.st_ino, m_processId)
+                   : 0;
+    }
+
+    // The connections so far that carried bytes: exchanges, not lookups.
+    int Exchanges()
+    {
+        for (;;) {
+            const TFd connection(
+                ::accept4(m_listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+            if (!connection.valid())
+                return m_exchanges;
+            char byte;
+            if (::recv(connection.get(), &byte, 1, 0) > 0)
+                ++m_exchanges;
+        }
+    }
+
+private:
+    QByteArray m_path;
+    quint32 m_processId;
+    TFd m_listener;
+    bool m_bound = false;
+    int m_exchanges = 0;
+};
 
 } // namespace
 
@@ -435,41 +512,33 @@ private slots:
         if (!validWindow)
             window ^= 0x5555;
         const QByteArray record = validRecord ? QByteArray(220, '\0') : QByteArray("junk");
-        QCOMPARE(m_platform->SendCopyData(window, 0, record), answer);
+        QCOMPARE(m_platform->SendCopyData(window, 0, record).Answer, answer);
         QCOMPARE(Lines().size(), answer ? 1 : 0);
     }
 
     void silentDispatcherDoesNotHangTheSender()
     {
-        // A window that takes the connection and the record but never
-        // answers: the exchange ends at its bound and counts as refused.
-        const QByteArray name =
-            SocketFileName("TFrmDispatcher", quint32(::getpid()), "DezaZudi Dispatcher");
-        const QByteArray path = m_windows + '/' + name;
-        ::mkdir(m_windows.constData(), 0700);
-        const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        QVERIFY(listener >= 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        QVERIFY(path.size() < qsizetype(sizeof address.sun_path));
-        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-        QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
-        QVERIFY(::listen(listener, 8) == 0);
-
+        // A window that takes connections and records but never answers:
+        // the first exchange ends at its bound and no other follows, not
+        // even the unregistration when the client is destroyed.
+        TQuietWindow silent(m_windows, quint32(::getpid()));
+        QVERIFY(silent.Listen(false));
         TLinuxPlatformSettings settings = Settings();
         settings.ExchangeTimeoutMs = 200;
         UsePlatform(settings);
-        const TWindowHandle window =
-            m_platform->FindWindow("TFrmDispatcher", "DezaZudi Dispatcher");
-        QVERIFY(window != 0);
-        QElapsedTimer timer;
-        timer.start();
-        QCOMPARE(m_platform->SendCopyData(window, 0, QByteArray(220, '\0')), qint64(0));
-        ::close(listener);
-        // cleanup() ends the programs named by the window sockets: this one
-        // names the test itself.
-        ::unlink(path.constData());
-        QVERIFY2(timer.elapsed() < 5000, "the exchange was not bounded");
+        auto client = std::make_unique<TCSObject>(nullptr);
+        client->SendText(0, "a");
+        client->SendText(0, "b");
+        QVERIFY(!client->Enabled());
+        client.reset();
+        QCOMPARE(silent.Exchanges(), 1);
+        // Nor does the platform try again for any other client.
+        const TCopyDataResult again = m_platform->SendCopyData(
+            m_platform->FindWindow("TFrmDispatcher", "DezaZudi Dispatcher"), 0,
+            QByteArray(220, '\0'));
+        QCOMPARE(again.Answer, qint64(0));
+        QVERIFY(again.TimedOut);
+        QCOMPARE(silent.Exchanges(), 1);
     }
 
     void startedProgramHoldsNothingOfOurs()
