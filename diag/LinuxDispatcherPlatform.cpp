@@ -70,6 +70,21 @@ TFd ConnectTo(const QByteArray &path, bool probe, const QDeadlineTimer &deadline
     return socket;
 }
 
+// Whether the process listening on a connected socket runs as this user. A
+// socket file of ours can still be served by another user's process.
+bool PeerIsOurs(int socket)
+{
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           size == sizeof peer && peer.uid == ::geteuid();
+}
+
+bool IsOwnSocket(const struct stat &st)
+{
+    return S_ISSOCK(st.st_mode) && st.st_uid == ::geteuid();
+}
+
 bool IsTimeOut(int error)
 {
     return error == EAGAIN || error == EWOULDBLOCK;
@@ -134,8 +149,10 @@ QList<LinuxDispatcherPlatform::TEntry> LinuxDispatcherPlatform::Windows(int dire
         const QByteArray name(entry->d_name);
         const std::optional<TSocketName> parts = ParseSocketFileName(name);
         struct stat st;
+        // A socket another user put there while the directory was open to
+        // others stays there after its mode is mended: it is not a window.
         if (!parts || ::fstatat(directory, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISSOCK(st.st_mode))
+            !IsOwnSocket(st))
             continue;
         entries.append({name, HandleOf(st.st_ino, parts->ProcessId), parts->ProcessId,
                         parts->ClassName, parts->Title});
@@ -157,11 +174,13 @@ TWindowHandle LinuxDispatcherPlatform::FindWindow(const QByteArray &ClassName,
     for (const TEntry &entry : Windows(directory.get())) {
         if (entry.ClassName != ClassName || entry.Title != Title)
             continue;
-        // A socket file whose dispatcher died is stale: skip it.
+        // A socket file whose dispatcher died is stale, one served by another
+        // user is not ours: skip both. A full backlog tells no peer; the
+        // exchange checks it again.
         int error = 0;
         const TFd probe = ConnectTo(EntryPath(directory, entry.Name), true,
                                     QDeadlineTimer(QDeadlineTimer::Forever), error);
-        if (!probe.valid())
+        if (!probe.valid() || (error == 0 && !PeerIsOurs(probe.get())))
             continue;
         QMutexLocker locker(&m_lock);
         m_names.insert(entry.Handle, entry.Name);
@@ -220,10 +239,11 @@ TCopyDataResult LinuxDispatcherPlatform::SendCopyData(TWindowHandle Window, qint
     if (!socket.valid())
         return Broken(error);
     // The socket file may have been replaced since the lookup: a message
-    // for one window must not reach another.
+    // for one window must not reach another, nor another user.
     struct stat st;
     if (::fstatat(directory.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-        HandleOf(st.st_ino, ParseSocketFileName(name)->ProcessId) != Window)
+        !IsOwnSocket(st) || HandleOf(st.st_ino, ParseSocketFileName(name)->ProcessId) != Window ||
+        !PeerIsOurs(socket.get()))
         return {};
     const QByteArray header = EncodeHeader(Kind, static_cast<quint32>(Record.size()));
     char answer[AnswerSize];

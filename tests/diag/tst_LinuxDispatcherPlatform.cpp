@@ -541,6 +541,43 @@ private slots:
         QCOMPARE(silent.Exchanges(), 1);
     }
 
+    void foreignWindowsAreSkipped_data()
+    {
+        QTest::addColumn<bool>("foreignFile"); // another user's socket file
+        QTest::addColumn<bool>("foreignPeer"); // another user's process listens
+        QTest::newRow("socket file of another user") << true << false;
+        QTest::newRow("our socket file, served by another user") << false << true;
+    }
+
+    void foreignWindowsAreSkipped()
+    {
+        QFETCH(bool, foreignFile);
+        QFETCH(bool, foreignPeer);
+        if (::geteuid() != 0)
+            QSKIP("only root can act as another user");
+        QVERIFY(StartDispatcher());
+        // Named by pid 1, it sorts before the dispatcher's own window.
+        TQuietWindow foreign(m_windows, 1);
+        QVERIFY(foreign.Listen(foreignPeer));
+        if (foreignFile)
+            QCOMPARE(::lchown(foreign.Path().constData(), 65534, 65534), 0);
+        TLinuxPlatformSettings settings = Settings();
+        settings.ExchangeTimeoutMs = 300;
+        UsePlatform(settings);
+
+        const TWindowHandle window =
+            m_platform->FindWindow("TFrmDispatcher", "DezaZudi Dispatcher");
+        QVERIFY(window != 0);
+        QVERIFY(window != foreign.Handle());
+        QCOMPARE(m_platform->SendCopyData(foreign.Handle(), 0, QByteArray(220, '\0')).Answer,
+                 qint64(0));
+        auto client = std::make_unique<TCSObject>(nullptr);
+        client->SendText(0, "private");
+        client.reset();
+        QCOMPARE(Kinds(), (QList<int>{41, 0, 42}));
+        QCOMPARE(foreign.Exchanges(), 0);
+    }
+
     void startedProgramHoldsNothingOfOurs()
     {
         // A descriptor without close-on-exec, as a library may leave one.
