@@ -2,6 +2,7 @@
 
 #include "TRzShellCommands.h"
 #include "TRzShellIconList.h"
+#include "TRzShellTrash.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -98,15 +99,6 @@ private:
     Outcome MoveToTrash(QWidget *window)
     {
         const QString shown = Text(m_path);
-        // The trash is reached by a text path; a name that does not survive the
-        // trip to text and back would name another file, or none.
-        if (QFile::encodeName(shown) != m_path) {
-            ShowError(window,
-                      QStringLiteral("\"%1\" cannot be moved to the trash from here because "
-                                     "its name is not valid text.")
-                          .arg(shown));
-            return Outcome::Failed;
-        }
         QMessageBox confirm(QMessageBox::Question, QStringLiteral("Confirm"),
                             ConfirmText().arg(shown), QMessageBox::NoButton, window);
         QPushButton *yes = confirm.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
@@ -117,10 +109,11 @@ private:
         if (confirm.clickedButton() != yes)
             return Outcome::Declined;
 
-        QFile file(shown);
-        if (!file.moveToTrash()) {
-            ShowError(window, QStringLiteral("Unable to move \"%1\" to the trash.\n\n%2")
-                                  .arg(shown, file.errorString()));
+        QString reason;
+        if (!TRzMoveToTrash(m_path, &reason)) {
+            ShowError(
+                window,
+                QStringLiteral("Unable to move \"%1\" to the trash.\n\n%2").arg(shown, reason));
             return Outcome::Failed;
         }
         return Outcome::Done;

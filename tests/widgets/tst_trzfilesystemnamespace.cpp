@@ -8,6 +8,8 @@
 #include <QTest>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@ class TestTRzFileSystemNamespace : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void parsePath_data();
     void parsePath();
@@ -35,6 +38,8 @@ private Q_SLOTS:
     void bytesSurvive();
     void commands_data();
     void commands();
+    void moveToTrash_data();
+    void moveToTrash();
 
 private:
     QByteArray T() const { return QFile::encodeName(m_temp->path()); }
@@ -42,7 +47,17 @@ private:
 
     TRzFileSystemNamespace m_ns;
     std::unique_ptr<QTemporaryDir> m_temp;
+    QTemporaryDir m_home; // without ~/.local/share, as on a fresh account
+    QTemporaryDir m_current;
 };
+
+void TestTRzFileSystemNamespace::initTestCase()
+{
+    QVERIFY(m_home.isValid() && m_current.isValid());
+    qputenv("HOME", QFile::encodeName(m_home.path()));
+    qunsetenv("XDG_DATA_HOME");
+    QVERIFY(QDir::setCurrent(m_current.path()));
+}
 
 void TestTRzFileSystemNamespace::init()
 {
@@ -234,8 +249,7 @@ void TestTRzFileSystemNamespace::renameItem()
 
 void TestTRzFileSystemNamespace::bytesSurvive()
 {
-    // A name that is not valid UTF-8 is listed and found byte for byte, and
-    // the trash refuses it rather than throwing away something else.
+    // A name that is not valid UTF-8 is listed and found byte for byte.
     const QByteArray odd("odd-\xff\xfe");
     QCOMPARE(::mkdir((T() + '/' + odd).constData(), 0700), 0);
     const TRzShellListing listing = m_ns.ListChildren(Id(T()), slFolders);
@@ -243,16 +257,7 @@ void TestTRzFileSystemNamespace::bytesSurvive()
     const std::optional<TRzShellAbsId> item = m_ns.ParsePath(T() + '/' + odd);
     QVERIFY(item);
     QCOMPARE(item->last(), odd);
-
-    std::unique_ptr<TRzShellCommands> commands = m_ns.ItemCommands(Id(T()), odd, false, nullptr);
-    QVERIFY(commands);
-    auto seen = AnswerNextBox(QStringLiteral("OK"));
-    QCOMPARE(commands->Invoke(QStringLiteral("DELETE"), nullptr),
-             TRzShellCommands::Outcome::Failed);
-    QVERIFY(seen->seen);
-    QVERIFY(seen->text.contains(QStringLiteral("not valid text")));
-    struct stat info;
-    QCOMPARE(::stat((T() + '/' + odd).constData(), &info), 0);
+    QCOMPARE(::rmdir((T() + '/' + odd).constData()), 0);
 }
 
 void TestTRzFileSystemNamespace::commands_data()
@@ -291,6 +296,59 @@ void TestTRzFileSystemNamespace::commands()
     QString error;
     QVERIFY(!m_ns.ItemCommands(Id(T()), "missing", true, &error));
     QVERIFY(error.contains(QStringLiteral("No such file or directory")));
+}
+
+void TestTRzFileSystemNamespace::moveToTrash_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("vanishes"); // removed before the command runs
+    QTest::newRow("folder") << QByteArray("a") << false;
+    QTest::newRow("name that is not valid UTF-8") << QByteArray("odd-\xff\xfe") << false;
+    QTest::newRow("link to a folder, not its target") << QByteArray("link") << false;
+    QTest::newRow("folder that vanished") << QByteArray("Zed") << true;
+}
+
+void TestTRzFileSystemNamespace::moveToTrash()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(bool, vanishes);
+    const QByteArray path = T() + '/' + name;
+    if (name.startsWith("odd"))
+        QCOMPARE(::mkdir(path.constData(), 0700), 0); // the others are made by init
+    std::unique_ptr<TRzShellCommands> commands = m_ns.ItemCommands(Id(T()), name, false, nullptr);
+    QVERIFY(commands);
+    if (vanishes)
+        QCOMPARE(::rmdir(path.constData()), 0);
+    auto confirm = AnswerNextBox(QStringLiteral("&Yes"));
+    auto failure = vanishes ? AnswerNextBox(QStringLiteral("OK")) : nullptr;
+    QCOMPARE(commands->Invoke(QStringLiteral("delete"), nullptr),
+             vanishes ? TRzShellCommands::Outcome::Failed : TRzShellCommands::Outcome::Done);
+    QVERIFY(confirm->seen);
+    const QByteArray trash = QFile::encodeName(m_home.path()) + "/.local/share/Trash";
+    struct stat info;
+    QVERIFY(!QFileInfo::exists(m_current.filePath(QStringLiteral("files"))));
+    if (vanishes) {
+        QTRY_VERIFY(failure->seen);
+        QVERIFY2(failure->text.startsWith(QStringLiteral("Unable to move")) &&
+                     failure->text.contains(QStringLiteral("No such file or directory")),
+                 qPrintable(failure->text));
+        QVERIFY(::lstat((trash + "/files/" + name).constData(), &info) != 0);
+        return;
+    }
+    QVERIFY(::lstat(path.constData(), &info) != 0);
+    QCOMPARE(::lstat((trash + "/files/" + name).constData(), &info), 0);
+    QCOMPARE(S_ISLNK(info.st_mode), name == "link");
+    QVERIFY(QFileInfo(m_temp->filePath(QStringLiteral("a/b"))).isDir() || name == "a");
+    QCOMPARE(::stat(trash.constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, 0700u);
+    // Read and removed as bytes: the odd name has no text form.
+    std::ifstream record((trash + "/info/" + name + ".trashinfo").toStdString());
+    const std::string text{std::istreambuf_iterator<char>(record), {}};
+    QVERIFY2(text.find("\nPath=" + path.toPercentEncoding("/").toStdString() + '\n') !=
+                 std::string::npos,
+             text.c_str());
+    std::filesystem::remove_all(
+        QFile::encodeName(m_home.filePath(QStringLiteral(".local"))).toStdString());
 }
 
 QTEST_MAIN(TestTRzFileSystemNamespace)
