@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -237,6 +238,34 @@ bool TRzFileSystemNamespace::LinkCountTellsSubfolders(quint64 device, const QByt
     return trusted;
 }
 
+bool TRzFileSystemNamespace::HoldsLinkToFolder(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false; // cannot be listed either
+    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    // Only links are looked at, and only so many entries are read: a folder
+    // too large to search keeps its mark until it is listed.
+    for (int read = 0; read < LinkSearchLimit; ++read) {
+        const dirent *entry = ::readdir(dir.get());
+        if (!entry)
+            return false;
+        if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+            continue;
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        struct stat target;
+        if (::fstatat(::dirfd(dir.get()), entry->d_name, &target, 0) == 0 &&
+            S_ISDIR(target.st_mode))
+            return true;
+    }
+    return true;
+}
+
 std::optional<TRzShellAttributes>
 TRzFileSystemNamespace::ItemAttributes(const TRzShellAbsId &folder, const TRzShellRelId &child)
 {
@@ -256,7 +285,9 @@ TRzFileSystemNamespace::ItemAttributes(const TRzShellAbsId &folder, const TRzShe
     if (S_ISDIR(info.st_mode)) {
         attributes |= saFolder | saFileSystemAncestor;
         // A link count of 1 says nothing (ext4 uses it past 65000 subfolders).
-        const bool none = info.st_nlink == 2 && LinkCountTellsSubfolders(info.st_dev, path);
+        // The count leaves out links to folders, which the listing shows.
+        const bool none = info.st_nlink == 2 && LinkCountTellsSubfolders(info.st_dev, path) &&
+                          !HoldsLinkToFolder(path);
         if (!none)
             attributes |= saHasSubfolders;
     }

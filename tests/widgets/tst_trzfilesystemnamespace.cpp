@@ -154,28 +154,42 @@ void TestTRzFileSystemNamespace::listingThatCannotStart()
 
 void TestTRzFileSystemNamespace::itemAttributes_data()
 {
-    QTest::addColumn<QByteArray>("child");
+    QTest::addColumn<QByteArray>("child");      // below the temporary folder
+    QTest::addColumn<QByteArray>("linkTarget"); // a link "ln" to it is put into the child
     QTest::addColumn<TRzShellAttributes>("expected");
     const TRzShellAttributes folder = saFileSystem | saFileSystemAncestor | saFolder | saCanRename;
-    QTest::newRow("folder with a subfolder") << QByteArray("a") << (folder | saHasSubfolders);
-    QTest::newRow("hidden folder") << QByteArray(".hid") << (folder | saHidden);
-    QTest::newRow("link to a folder") << QByteArray("link") << (folder | saLink | saHasSubfolders);
-    QTest::newRow("file") << QByteArray("f.txt") << (saFileSystem | saCanRename);
-    QTest::newRow("link to a file") << QByteArray("flink") << (saFileSystem | saLink | saCanRename);
+    QTest::newRow("folder with a subfolder")
+        << QByteArray("a") << QByteArray() << (folder | saHasSubfolders);
+    QTest::newRow("hidden folder") << QByteArray(".hid") << QByteArray() << (folder | saHidden);
+    QTest::newRow("link to a folder")
+        << QByteArray("link") << QByteArray() << (folder | saLink | saHasSubfolders);
+    QTest::newRow("file") << QByteArray("f.txt") << QByteArray() << (saFileSystem | saCanRename);
+    QTest::newRow("link to a file")
+        << QByteArray("flink") << QByteArray() << (saFileSystem | saLink | saCanRename);
+    // On a file system that counts subfolders in the link count.
+    QTest::newRow("empty folder") << QByteArray("a/b") << QByteArray() << folder;
+    QTest::newRow("folder holding only a link to a folder")
+        << QByteArray("a/b") << QByteArray("Zed") << (folder | saHasSubfolders);
+    QTest::newRow("folder holding only a link to a file")
+        << QByteArray("a/b") << QByteArray("f.txt") << folder;
 }
 
 void TestTRzFileSystemNamespace::itemAttributes()
 {
     QFETCH(QByteArray, child);
+    QFETCH(QByteArray, linkTarget);
     QFETCH(TRzShellAttributes, expected);
-    const std::optional<TRzShellAttributes> attributes = m_ns.ItemAttributes(Id(T()), child);
+    if (!linkTarget.isEmpty())
+        QCOMPARE(::symlink((T() + '/' + linkTarget).constData(),
+                           (T() + '/' + child + "/ln").constData()),
+                 0);
+    const qsizetype slash = child.lastIndexOf('/');
+    const TRzShellAbsId folder = Id(slash < 0 ? T() : T() + '/' + child.left(slash));
+    const std::optional<TRzShellAttributes> attributes =
+        m_ns.ItemAttributes(folder, child.mid(slash + 1));
     QVERIFY(attributes);
     QCOMPARE(*attributes, expected);
     QVERIFY(!m_ns.ItemAttributes(Id(T()), "missing"));
-    // An empty folder on a file system that counts subfolders has none.
-    const std::optional<TRzShellAttributes> leaf = m_ns.ItemAttributes(Id(T() + "/a"), "b");
-    QVERIFY(leaf);
-    QVERIFY(!leaf->testFlag(saHasSubfolders));
 }
 
 void TestTRzFileSystemNamespace::compareItems_data()
