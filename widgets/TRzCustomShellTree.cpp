@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QSet>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -919,6 +920,26 @@ void TRzCustomShellTree::contextMenuEvent(QContextMenuEvent *event)
         }
     }
     RunDueRefresh();
+}
+
+void TRzCustomShellTree::mousePressEvent(QMouseEvent *event)
+{
+    // Only a left click moves the selection; a context menu works on the row
+    // under the mouse and leaves the selection where it was.
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QTreeWidget::mousePressEvent(event);
+}
+
+void TRzCustomShellTree::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QTreeWidget::mouseDoubleClickEvent(event);
 }
 
 void TRzCustomShellTree::keyPressEvent(QKeyEvent *event)

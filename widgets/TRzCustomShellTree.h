@@ -100,6 +100,8 @@ protected:
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
