@@ -281,6 +281,13 @@ void TRzSelectFolderForm::ShowPath(const QString &path)
     m_statusBar->showMessage(ShortenPath(path, metrics, m_statusBar->width() - StatusSlack));
 }
 
+void TRzSelectFolderForm::done(int result)
+{
+    if (result == QDialog::Accepted && !m_shellTree->CommitLabelEdit())
+        return;
+    QDialog::done(result);
+}
+
 void TRzSelectFolderForm::ShellTreeChange(TRzShellTreeNode *node)
 {
     const QByteArray path = m_shellTree->NodePath(node);

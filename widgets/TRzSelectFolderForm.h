@@ -50,6 +50,9 @@ public:
     // "/a/b/c/" gives "/.../b/c/", ".../b/" gives "", "/" gives "".
     static QString CutFirstDirectory(const QString &folder);
 
+    // OK takes a name still being typed first; a refused name keeps the window open.
+    void done(int result) override;
+
 Q_SIGNALS:
     void SelChange(const TRzShellAbsId &newSel);
     void Shown();
