@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QPushButton>
+#include <QSizeGrip>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -259,20 +260,28 @@ void TestTRzSelectFolderDialog::statusShowsShortenedPath()
     const QString deep = QStringLiteral("a-rather-long-folder-name/another-long-folder-name/"
                                         "yet-another-long-folder-name/the-leaf");
     QVERIFY(QDir(TS()).mkpath(deep));
+    const QString path = TS() + QLatin1Char('/') + deep;
     TRzSelectFolderDialog dialog;
-    dialog.SetSelectedPath(TS() + QLatin1Char('/') + deep);
-    QString status;
-    QString expected;
+    dialog.SetSelectedPath(path);
     RunDialog(dialog, [&](TRzSelectFolderForm *form) {
         QStatusBar *bar = form->StatusBar();
-        status = bar->currentMessage();
-        expected = TRzSelectFolderForm::ShortenPath(TS() + QLatin1Char('/') + deep,
-                                                    QFontMetrics(bar->font()), bar->width() - 20);
+        const QFontMetrics metrics(bar->font());
+        const QWidget *grip = bar->findChild<QSizeGrip *>();
+        QVERIFY(grip && grip->isVisible());
+        // Every width, so that each step of the shortening meets its edge.
+        for (int width = TRzSelectFolderForm::MinimumWidth; width < 700; ++width) {
+            form->resize(width, form->height());
+            const QString status = bar->currentMessage();
+            QVERIFY2(status.endsWith(QLatin1String("/the-leaf")), qPrintable(status));
+            // The message is drawn from 6 pixels in up to the size grip.
+            QVERIFY2(6 + metrics.horizontalAdvance(status) <= grip->x(),
+                     qPrintable(QStringLiteral("%1 at width %2").arg(status).arg(width)));
+        }
+        QVERIFY(bar->currentMessage().startsWith(QLatin1String("/.../")));
+        form->resize(6 * metrics.horizontalAdvance(path), form->height());
+        QCOMPARE(bar->currentMessage(), path);
         form->reject();
     });
-    QVERIFY2(status.startsWith(QLatin1String("/.../")), qPrintable(status));
-    QVERIFY(status.endsWith(QLatin1String("/the-leaf")));
-    QCOMPARE(status, expected);
 }
 
 void TestTRzSelectFolderDialog::keptSize_data()
