@@ -5,6 +5,7 @@
 #include "FileUtil.h"
 #include "FlittoApplication.h"
 #include "JpegImage.h"
+#include "PictureButton.h"
 #include "TDezaZudi.h"
 #include "TRTFLabel.h"
 #include "TRzButtonEdit.h"
@@ -275,7 +276,7 @@ void TfrmMain::CreateButtonBar()
     };
     QWidget *previous = nullptr;
     for (const ButtonDef &def : buttons) {
-        auto *button = new QPushButton(QString::fromLatin1(def.caption), RzPanel2);
+        auto *button = new PictureButton(QString::fromLatin1(def.caption), RzPanel2);
         button->setObjectName(QString::fromLatin1(def.name));
         button->setGeometry(def.left, 8, 75, 25);
         button->setIcon(def.icon);

@@ -35,6 +35,19 @@ const QByteArray StandardSettings = "; Quillbox settings\r\n"
                                     "[Server]\r\n"
                                     "ServerIP=10.1.2.3\r\n"
                                     "AdminPort=0x10\r\n";
+
+// The smallest rectangle holding every pixel in which two pictures differ.
+QRect Difference(const QImage &one, const QImage &other)
+{
+    QRect box;
+    for (int y = 0; y < one.height(); ++y) {
+        for (int x = 0; x < one.width(); ++x) {
+            if (one.pixel(x, y) != other.pixel(x, y))
+                box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
 } // namespace
 
 class tst_TfrmMain : public QObject
@@ -82,6 +95,8 @@ private Q_SLOTS:
     void tabsAreHiddenAfterActivation();
     void welcomeTestRunsWithoutActivation();
     void startStateOfControls();
+    void buttonPicturesSitAtTheLeft_data();
+    void buttonPicturesSitAtTheLeft();
 
     void localWalkWritesNewFolder();
     void remoteWalkLeavesSettingsUnchanged();
@@ -271,6 +286,54 @@ void tst_TfrmMain::startStateOfControls()
                                   m_window->btnCancel, m_window->btnExit};
     for (int index = 0; index + 1 < order.size(); ++index)
         QCOMPARE(order.at(index)->nextInFocusChain(), order.at(index + 1));
+}
+
+void tst_TfrmMain::buttonPicturesSitAtTheLeft_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"btnAbout", "btnPrevious", "btnNext", "btnCancel", "btnExit"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// The picture 2 pixels from the button's left edge, the caption 4 pixels
+// after the picture's 16 columns: drawn, not centred as a group.
+void tst_TfrmMain::buttonPicturesSitAtTheLeft()
+{
+    QFETCH(QString, name);
+
+    m_window = std::make_unique<TfrmMain>(m_install->programFolder());
+    auto *button = m_window->findChild<QPushButton *>(name);
+    QVERIFY(button);
+    const QIcon picture = button->icon();
+    const QString caption = button->text();
+    QPixmap clear(16, 16);
+    clear.fill(Qt::transparent);
+    button->setIcon(QIcon(clear));
+    const QImage bare = button->grab().toImage();
+    button->setText(QString());
+    const QImage empty = button->grab().toImage();
+    button->setText(caption);
+    button->setIcon(picture);
+    const QImage full = button->grab().toImage();
+
+    const QImage image =
+        picture.pixmap(QSize(16, 16), button->isEnabled() ? QIcon::Normal : QIcon::Disabled)
+            .toImage();
+    int firstColumn = 16;
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < firstColumn; ++x) {
+            if (qAlpha(image.pixel(x, y)) >= 128)
+                firstColumn = x;
+        }
+    }
+    const QRect drawnPicture = Difference(full, bare);
+    QVERIFY(!drawnPicture.isEmpty());
+    QVERIFY2(drawnPicture.left() >= 2 && drawnPicture.left() <= 2 + firstColumn,
+             qPrintable(QString::number(drawnPicture.left())));
+    QVERIFY(drawnPicture.right() < 2 + 16);
+    const QRect drawnCaption = Difference(bare, empty);
+    QVERIFY2(drawnCaption.left() >= 22 && drawnCaption.left() <= 24,
+             qPrintable(QString::number(drawnCaption.left())));
 }
 
 void tst_TfrmMain::localWalkWritesNewFolder()
