@@ -3,6 +3,7 @@
 #include "EStreamError.h"
 #include "Exception.h"
 #include "FileUtil.h"
+#include "FlatComboBox.h"
 #include "FlittoApplication.h"
 #include "JpegImage.h"
 #include "PictureButton.h"
@@ -397,7 +398,7 @@ void TfrmMain::CreatePages()
     AddRichText(tabConnection, QStringLiteral("RTFLabel9"), QRect(16, 32, 393, 33));
     AddLabel(tabConnection, QStringLiteral("RzLabel12"), QStringLiteral("Connection Mode:"),
              QPoint(32, 75));
-    comConnectionMode = new QComboBox(tabConnection);
+    comConnectionMode = new FlatComboBox(tabConnection);
     comConnectionMode->setObjectName(QStringLiteral("comConnectionMode"));
     comConnectionMode->setGeometry(152, 72, 257, 21);
     comConnectionMode->addItem(QStringLiteral("Local Mode (Quillbox connects directly)"));

@@ -14,6 +14,7 @@
 #include "TestDispatcherPlatform.h"
 #include "TfrmMain.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -97,6 +98,9 @@ private Q_SLOTS:
     void startStateOfControls();
     void buttonPicturesSitAtTheLeft_data();
     void buttonPicturesSitAtTheLeft();
+    void connectionModeIsFlat_data();
+    void connectionModeIsFlat();
+    void connectionModeListDropsWith13PixelItems();
 
     void localWalkWritesNewFolder();
     void remoteWalkLeavesSettingsUnchanged();
@@ -334,6 +338,61 @@ void tst_TfrmMain::buttonPicturesSitAtTheLeft()
     const QRect drawnCaption = Difference(bare, empty);
     QVERIFY2(drawnCaption.left() >= 22 && drawnCaption.left() <= 24,
              qPrintable(QString::number(drawnCaption.left())));
+}
+
+void tst_TfrmMain::connectionModeIsFlat_data()
+{
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<int>("colours"); // 0: all in the frame colour
+
+    QTest::newRow("left column") << QRect(0, 0, 1, 21) << 0;
+    QTest::newRow("top row") << QRect(0, 0, 257, 1) << 0;
+    QTest::newRow("right column") << QRect(256, 0, 1, 21) << 0;
+    QTest::newRow("bottom row") << QRect(0, 20, 257, 1) << 0;
+    // A face and its arrow, no shading.
+    QTest::newRow("drop-down button") << QRect(238, 2, 17, 17) << 2;
+}
+
+void tst_TfrmMain::connectionModeIsFlat()
+{
+    QFETCH(QRect, area);
+    QFETCH(int, colours);
+
+    m_window = std::make_unique<TfrmMain>(m_install->programFolder());
+    QComboBox *combo = m_window->comConnectionMode;
+    combo->setCurrentIndex(0);
+    const QImage image = combo->grab().toImage();
+    QCOMPARE(image.size(), QSize(257, 21));
+    QSet<QRgb> seen;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            seen.insert(image.pixel(x, y));
+    }
+    if (colours == 0)
+        QCOMPARE(seen, QSet<QRgb>{combo->palette().color(QPalette::Dark).rgb()});
+    else
+        QCOMPARE(seen.size(), colours);
+}
+
+void tst_TfrmMain::connectionModeListDropsWith13PixelItems()
+{
+    walkTo(QStringLiteral("tabConnection"), 0);
+    QComboBox *combo = m_window->comConnectionMode;
+    combo->showPopup();
+    QAbstractItemView *list = combo->view();
+    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+    QCOMPARE(list->currentIndex().row(), 0);
+    QCOMPARE(list->window()->pos(), combo->mapToGlobal(QPoint(0, combo->height())));
+    // The current item is drawn in the (blue) highlight, shaded or not: its
+    // band is the item's height.
+    const QImage image = list->viewport()->grab().toImage();
+    int rows = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb pixel = image.pixel(image.width() - 2, y);
+        rows += qBlue(pixel) > qRed(pixel) + 64;
+    }
+    combo->hidePopup();
+    QCOMPARE(rows, 13);
 }
 
 void tst_TfrmMain::localWalkWritesNewFolder()
