@@ -133,6 +133,39 @@ protected:
     }
 };
 
+// Ends a widget at the top of the panel below it while that panel shows, so
+// no part of it peeks out above the panel; with the panel hidden the widget
+// has its full height again.
+class EndAbovePanel : public QObject
+{
+public:
+    EndAbovePanel(QWidget *above, QWidget *panel)
+        : QObject(panel), m_above(above), m_fullHeight(above->height())
+    {
+        panel->installEventFilter(this);
+        Fit(panel);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)
+            Fit(static_cast<QWidget *>(watched));
+        return false;
+    }
+
+private:
+    void Fit(const QWidget *panel)
+    {
+        const int height =
+            panel->isHidden() ? m_fullHeight : qMin(m_fullHeight, panel->y() - m_above->y());
+        m_above->resize(m_above->width(), height);
+    }
+
+    QWidget *m_above;
+    int m_fullHeight;
+};
+
 const QString SansSerif = QStringLiteral("MS Sans Serif");
 const QString Arial = QStringLiteral("Arial");
 
@@ -369,9 +402,10 @@ void TfrmMain::CreatePages()
                          QStringLiteral("RzLabel4"), false);
     // Taller than its first design (73): with Liberation Sans the first
     // paragraph takes two lines, and the label only draws whole lines, so the
-    // "Click the Next button" line would be cut. pnlNoIni, created later and
-    // so on top, covers the extra height when it shows.
-    AddRichText(tabWelcome, QStringLiteral("RTFLabel1"), QRect(16, 32, 393, 105));
+    // "Click the Next button" line would be cut. While pnlNoIni shows, the
+    // label ends at the panel's top, so only whole lines show above it.
+    TRTFLabel *welcomeText =
+        AddRichText(tabWelcome, QStringLiteral("RTFLabel1"), QRect(16, 32, 393, 105));
     pnlNoIni = new QWidget(tabWelcome);
     pnlNoIni->setObjectName(QStringLiteral("pnlNoIni"));
     pnlNoIni->setGeometry(8, 128, 409, 57);
@@ -392,6 +426,7 @@ void TfrmMain::CreatePages()
     QPalette red = lblNoIni->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     lblNoIni->setPalette(red);
+    new EndAbovePanel(welcomeText, pnlNoIni);
 
     tabConnection = AddPage(QStringLiteral("tabConnection"), QStringLiteral("Connection"),
                             QStringLiteral("Connection Mode"), QStringLiteral("RzLabel11"), true);

@@ -95,6 +95,7 @@ private Q_SLOTS:
     void welcomeRepeatsTestWhenGoingBack();
     void tabsAreHiddenAfterActivation();
     void welcomeTestRunsWithoutActivation();
+    void welcomeTextShowsWholeLinesAboveWarning();
     void startStateOfControls();
     void buttonPicturesSitAtTheLeft_data();
     void buttonPicturesSitAtTheLeft();
@@ -254,6 +255,46 @@ void tst_TfrmMain::welcomeTestRunsWithoutActivation()
     QVERIFY(m_window->pnlNoIni->isVisible());
     QVERIFY(!m_window->pagScreens->tabBar()->isVisible());
     m_window->removeEventFilter(&swallow);
+}
+
+// The last line of the Welcome text holds the blue "Next": shown whole with
+// the settings file; without it, the warning panel takes its place and not
+// a sliver of it peeks out above the panel.
+void tst_TfrmMain::welcomeTextShowsWholeLinesAboveWarning()
+{
+    m_install->writeSettings(settings(0));
+    start();
+    QVERIFY(!m_window->pnlNoIni->isVisible());
+    const QImage whole = m_window->tabWelcome->grab().toImage();
+    QVERIFY(::unlink(m_install->settingsFile().constData()) == 0);
+    m_window->ShowWelcomePage();
+    QVERIFY(m_window->pnlNoIni->isVisible());
+    const QImage cut = m_window->tabWelcome->grab().toImage();
+
+    const auto blue = [](QRgb pixel) {
+        return qBlue(pixel) > qRed(pixel) + 64 && qBlue(pixel) > qGreen(pixel) + 64;
+    };
+    const QRect label = m_window->findChild<QWidget *>(QStringLiteral("RTFLabel1"))->geometry();
+    int blueInWhole = 0;
+    for (int y = label.top(); y < whole.height(); ++y) {
+        for (int x = label.left(); x <= label.right(); ++x)
+            blueInWhole += blue(whole.pixel(x, y));
+    }
+    QVERIFY(blueInWhole > 0);
+    // Above the panel each row is the row of the whole text, or blank.
+    const QRgb white = QColor(Qt::white).rgb();
+    int blankedRows = 0;
+    for (int y = label.top(); y < m_window->pnlNoIni->y(); ++y) {
+        bool same = true, blank = true;
+        for (int x = label.left(); x <= label.right(); ++x) {
+            QVERIFY2(!blue(cut.pixel(x, y)), qPrintable(QStringLiteral("row %1").arg(y)));
+            same = same && cut.pixel(x, y) == whole.pixel(x, y);
+            blank = blank && cut.pixel(x, y) == white;
+        }
+        QVERIFY2(same || blank, qPrintable(QStringLiteral("row %1").arg(y)));
+        blankedRows += blank && !same;
+    }
+    QVERIFY(blankedRows > 0);
 }
 
 void tst_TfrmMain::startStateOfControls()
