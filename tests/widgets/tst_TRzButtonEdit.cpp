@@ -631,35 +631,26 @@ void tst_TRzButtonEdit::kinds()
 
 void tst_TRzButtonEdit::flatFrameCoversTheEdit_data()
 {
-    QTest::addColumn<TRzEdit::TSides>("sides");
     QTest::addColumn<QPoint>("pixel");
     QTest::addColumn<bool>("framed");
 
-    const TRzEdit::TSides all =
-        TRzEdit::sdLeft | TRzEdit::sdTop | TRzEdit::sdRight | TRzEdit::sdBottom;
-    QTest::newRow("left column") << all << QPoint(0, 10) << true;
-    QTest::newRow("top row") << all << QPoint(128, 0) << true;
-    QTest::newRow("right column") << all << QPoint(256, 10) << true;
-    QTest::newRow("bottom row") << all << QPoint(128, 20) << true;
-    QTest::newRow("bottom right corner") << all << QPoint(256, 20) << true;
-    QTest::newRow("inside the frame") << all << QPoint(255, 19) << false;
-    QTest::newRow("right only, right")
-        << TRzEdit::TSides(TRzEdit::sdRight) << QPoint(256, 20) << true;
-    QTest::newRow("right only, bottom")
-        << TRzEdit::TSides(TRzEdit::sdRight) << QPoint(128, 20) << false;
+    QTest::newRow("left column") << QPoint(0, 10) << true;
+    QTest::newRow("top row") << QPoint(128, 0) << true;
+    QTest::newRow("right column") << QPoint(256, 10) << true;
+    QTest::newRow("bottom row") << QPoint(128, 20) << true;
+    QTest::newRow("bottom right corner") << QPoint(256, 20) << true;
+    QTest::newRow("inside the frame") << QPoint(255, 19) << false;
 }
 
 // The flat frame lies on the outermost pixels of the edit, all 257 x 21.
 void tst_TRzButtonEdit::flatFrameCoversTheEdit()
 {
-    QFETCH(TRzEdit::TSides, sides);
     QFETCH(QPoint, pixel);
     QFETCH(bool, framed);
 
     TRzEdit edit;
     edit.resize(257, 21);
     edit.SetFrameVisible(true);
-    edit.SetFrameSides(sides);
     edit.SetFrameColor(Qt::red);
     edit.SetColor(Qt::white);
     const QImage image = edit.grab().toImage();
