@@ -15,7 +15,7 @@ constexpr int ButtonWidth = 17;
 class FixedHeightDelegate : public QStyledItemDelegate
 {
 public:
-    FixedHeightDelegate(const FlatComboBox *combo)
+    explicit FixedHeightDelegate(const FlatComboBox *combo)
         : QStyledItemDelegate(combo->view()), m_combo(combo)
     {}
 
