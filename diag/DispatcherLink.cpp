@@ -187,9 +187,18 @@ TWindowHandle TDezaZudi::FindDispatcher(bool LaunchIfAbsent)
 
 qint64 TDezaZudi::TransmitPacket(qint32 Kind, quint32 Size, const QByteArray &Record)
 {
-    if (m_dispatcherWindow == 0)
+    if (m_dispatcherWindow == 0 || m_dispatcherSilent)
         return 0;
-    return m_platform->SendCopyData(m_dispatcherWindow, Kind, Record.left(Size));
+    const TCopyDataResult result =
+        m_platform->SendCopyData(m_dispatcherWindow, Kind, Record.left(Size));
+    if (result.TimedOut) {
+        // A dispatcher that takes records and never answers would cost the
+        // whole bound again on every message and on the unregistration at
+        // exit: the client stops talking to it for the rest of the run.
+        m_dispatcherSilent = true;
+        m_enabled = false;
+    }
+    return result.Answer;
 }
 
 qint32 TDezaZudi::DeliverMessage(qint32 Kind, const QByteArray &Text, const QByteArray &Details,
@@ -198,6 +207,8 @@ qint32 TDezaZudi::DeliverMessage(qint32 Kind, const QByteArray &Text, const QByt
     const TCSTimeStamp stamp = QueryTimeStamp();
     bool handled = true;
     if (OfferToHook(Kind, Text, Details, TypeName, stamp, handled) && handled)
+        return 0;
+    if (m_dispatcherSilent)
         return 0;
     // Only the unregistration must never start a dispatcher.
     LocateDispatcher(Kind != mkUnregister);

@@ -25,6 +25,15 @@ struct TStartedProcess
     quint32 ThreadId = 0; // the main thread, whose windows the link searches
 };
 
+// What became of one copy-data exchange. A refusal and a receiver that never
+// answers both deliver nothing, but only the second costs the sender its
+// whole bound, so the link must be able to tell them apart.
+struct TCopyDataResult
+{
+    qint64 Answer = 0;     // the receiver's result; 0: not delivered or not accepted
+    bool TimedOut = false; // the receiver did not answer within the bound
+};
+
 // Everything the dispatcher link needs from the operating system, kept
 // behind one small interface so that the link's sequences can be tested
 // against a double and the Linux transport can be tested on its own.
@@ -38,8 +47,11 @@ public:
     // The top-level windows of one thread, in the platform's order.
     virtual QList<TThreadWindow> ThreadWindows(quint32 ThreadId) = 0;
     // Hands a record to a window synchronously and gives its answer; 0 when
-    // there is no such window or the exchange broke.
-    virtual qint64 SendCopyData(TWindowHandle Window, qint32 Kind, const QByteArray &Record) = 0;
+    // there is no such window or the exchange broke. A platform may give up
+    // on every later exchange after one timed out: those then give TimedOut
+    // at once.
+    virtual TCopyDataResult SendCopyData(TWindowHandle Window, qint32 Kind,
+                                         const QByteArray &Record) = 0;
 
     // Starts a program from a command line; nothing when the start failed.
     virtual std::optional<TStartedProcess> CreateProcess(const QByteArray &Command) = 0;

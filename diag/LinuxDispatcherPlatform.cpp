@@ -30,11 +30,26 @@ using namespace DispatcherWindows;
 
 namespace {
 
-// A socket connected to a window's socket file; invalid when the file is
-// gone or nobody listens on it. A non-blocking probe never waits for a
-// dispatcher whose backlog is full: it exists, so it counts as there.
-TFd ConnectTo(const QByteArray &path, bool probe, int timeoutMs = 0)
+// Bounds the next blocking step on a socket by what is left of the
+// exchange; at least 1 ms, since 0 would mean no bound at all.
+void LimitTo(int socket, const QDeadlineTimer &deadline)
 {
+    if (deadline.isForever())
+        return;
+    const qint64 left = std::max<qint64>(1, deadline.remainingTime());
+    const timeval timeout{static_cast<time_t>(left / 1000),
+                          static_cast<suseconds_t>((left % 1000) * 1000)};
+    ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+}
+
+// A socket connected to a window's socket file; invalid when the file is
+// gone or nobody listens on it (error: why). A non-blocking probe never
+// waits for a dispatcher whose backlog is full: it exists, so it counts as
+// there. A full backlog makes a bounded connect end with EAGAIN.
+TFd ConnectTo(const QByteArray &path, bool probe, const QDeadlineTimer &deadline, int &error)
+{
+    error = ENOENT;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.size() >= static_cast<qsizetype>(sizeof address.sun_path))
@@ -43,22 +58,58 @@ TFd ConnectTo(const QByteArray &path, bool probe, int timeoutMs = 0)
     TFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (probe ? SOCK_NONBLOCK : 0), 0));
     if (!socket.valid())
         return TFd();
-    if (timeoutMs > 0) {
-        // Bounds a connect to a full backlog as well as every send and
-        // receive on the connection.
-        const timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-        ::setsockopt(socket.get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-        ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    }
+    LimitTo(socket.get(), deadline);
     int result;
     do {
         result =
             ::connect(socket.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address);
     } while (result != 0 && errno == EINTR && !probe);
-    if (result != 0 && !(probe && (errno == EAGAIN || errno == EINPROGRESS)))
+    error = result == 0 ? 0 : errno;
+    if (result != 0 && !(probe && (error == EAGAIN || error == EINPROGRESS)))
         return TFd();
     return socket;
 }
+
+// Whether the process listening on a connected socket runs as this user. A
+// socket file of ours can still be served by another user's process.
+bool PeerIsOurs(int socket)
+{
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           size == sizeof peer && peer.uid == ::geteuid();
+}
+
+bool IsOwnSocket(const struct stat &st)
+{
+    return S_ISSOCK(st.st_mode) && st.st_uid == ::geteuid();
+}
+
+bool IsTimeOut(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
+
+// What a start hands to posix_spawn, released whatever the start gives.
+struct TSpawnSetup
+{
+    posix_spawnattr_t Attributes;
+    posix_spawn_file_actions_t Files;
+    bool AttributesMade = ::posix_spawnattr_init(&Attributes) == 0;
+    bool FilesMade = ::posix_spawn_file_actions_init(&Files) == 0;
+
+    TSpawnSetup() = default;
+    TSpawnSetup(const TSpawnSetup &) = delete;
+    TSpawnSetup &operator=(const TSpawnSetup &) = delete;
+    ~TSpawnSetup()
+    {
+        if (AttributesMade)
+            ::posix_spawnattr_destroy(&Attributes);
+        if (FilesMade)
+            ::posix_spawn_file_actions_destroy(&Files);
+    }
+    bool valid() const { return AttributesMade && FilesMade; }
+};
 
 struct DirCloser
 {
@@ -98,8 +149,10 @@ QList<LinuxDispatcherPlatform::TEntry> LinuxDispatcherPlatform::Windows(int dire
         const QByteArray name(entry->d_name);
         const std::optional<TSocketName> parts = ParseSocketFileName(name);
         struct stat st;
+        // A socket another user put there while the directory was open to
+        // others stays there after its mode is mended: it is not a window.
         if (!parts || ::fstatat(directory, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISSOCK(st.st_mode))
+            !IsOwnSocket(st))
             continue;
         entries.append({name, HandleOf(st.st_ino, parts->ProcessId), parts->ProcessId,
                         parts->ClassName, parts->Title});
@@ -121,8 +174,13 @@ TWindowHandle LinuxDispatcherPlatform::FindWindow(const QByteArray &ClassName,
     for (const TEntry &entry : Windows(directory.get())) {
         if (entry.ClassName != ClassName || entry.Title != Title)
             continue;
-        // A socket file whose dispatcher died is stale: skip it.
-        if (!ConnectTo(EntryPath(directory, entry.Name), true).valid())
+        // A socket file whose dispatcher died is stale, one served by another
+        // user is not ours: skip both. A full backlog tells no peer; the
+        // exchange checks it again.
+        int error = 0;
+        const TFd probe = ConnectTo(EntryPath(directory, entry.Name), true,
+                                    QDeadlineTimer(QDeadlineTimer::Forever), error);
+        if (!probe.valid() || (error == 0 && !PeerIsOurs(probe.get())))
             continue;
         QMutexLocker locker(&m_lock);
         m_names.insert(entry.Handle, entry.Name);
@@ -147,14 +205,19 @@ QList<TThreadWindow> LinuxDispatcherPlatform::ThreadWindows(quint32 ThreadId)
     return windows;
 }
 
-qint64 LinuxDispatcherPlatform::SendCopyData(TWindowHandle Window, qint32 Kind,
-                                             const QByteArray &Record)
+TCopyDataResult LinuxDispatcherPlatform::SendCopyData(TWindowHandle Window, qint32 Kind,
+                                                      const QByteArray &Record)
 {
     if (Window == 0)
-        return 0;
+        return {};
+    {
+        QMutexLocker locker(&m_lock);
+        if (m_exchangeTimedOut)
+            return {0, true};
+    }
     const TFd directory = OpenTrustedDirectory(WindowDirectory());
     if (!directory.valid())
-        return 0;
+        return {};
     QByteArray name;
     {
         QMutexLocker locker(&m_lock);
@@ -166,24 +229,47 @@ qint64 LinuxDispatcherPlatform::SendCopyData(TWindowHandle Window, qint32 Kind,
                 name = entry.Name;
         }
         if (name.isEmpty())
-            return 0;
+            return {};
     }
-    const TFd socket = ConnectTo(EntryPath(directory, name), false, m_settings.ExchangeTimeoutMs);
+    const QDeadlineTimer deadline = m_settings.ExchangeTimeoutMs > 0
+                                        ? QDeadlineTimer(m_settings.ExchangeTimeoutMs)
+                                        : QDeadlineTimer(QDeadlineTimer::Forever);
+    int error = 0;
+    const TFd socket = ConnectTo(EntryPath(directory, name), false, deadline, error);
     if (!socket.valid())
-        return 0;
+        return Broken(error);
     // The socket file may have been replaced since the lookup: a message
-    // for one window must not reach another.
+    // for one window must not reach another, nor another user.
     struct stat st;
     if (::fstatat(directory.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-        HandleOf(st.st_ino, ParseSocketFileName(name)->ProcessId) != Window)
-        return 0;
+        !IsOwnSocket(st) || HandleOf(st.st_ino, ParseSocketFileName(name)->ProcessId) != Window ||
+        !PeerIsOurs(socket.get()))
+        return {};
     const QByteArray header = EncodeHeader(Kind, static_cast<quint32>(Record.size()));
     char answer[AnswerSize];
-    if (!SendAll(socket.get(), header.constData(), header.size()) ||
-        !SendAll(socket.get(), Record.constData(), Record.size()) ||
-        !ReceiveAll(socket.get(), answer, AnswerSize))
-        return 0;
-    return qFromLittleEndian<qint64>(answer);
+    // errno is cleared first: a peer that hangs up leaves it untouched.
+    errno = 0;
+    LimitTo(socket.get(), deadline);
+    if (!SendAll(socket.get(), header.constData(), header.size()))
+        return Broken(errno);
+    errno = 0;
+    LimitTo(socket.get(), deadline);
+    if (!SendAll(socket.get(), Record.constData(), Record.size()))
+        return Broken(errno);
+    errno = 0;
+    LimitTo(socket.get(), deadline);
+    if (!ReceiveAll(socket.get(), answer, AnswerSize))
+        return Broken(errno);
+    return {qFromLittleEndian<qint64>(answer), false};
+}
+
+TCopyDataResult LinuxDispatcherPlatform::Broken(int error)
+{
+    if (!IsTimeOut(error))
+        return {};
+    QMutexLocker locker(&m_lock);
+    m_exchangeTimedOut = true;
+    return {0, true};
 }
 
 std::optional<TStartedProcess> LinuxDispatcherPlatform::CreateProcess(const QByteArray &Command)
@@ -202,8 +288,8 @@ std::optional<TStartedProcess> LinuxDispatcherPlatform::CreateProcess(const QByt
         argv.push_back(word.data());
     argv.push_back(nullptr);
 
-    posix_spawnattr_t attributes;
-    if (::posix_spawnattr_init(&attributes) != 0)
+    TSpawnSetup setup;
+    if (!setup.valid())
         return std::nullopt;
     // The dispatcher is a program of its own: its own session, so that the
     // terminal or desktop session of the wizard does not take it along, and
@@ -212,13 +298,19 @@ std::optional<TStartedProcess> LinuxDispatcherPlatform::CreateProcess(const QByt
     sigset_t all;
     sigemptyset(&none);
     sigfillset(&all);
-    ::posix_spawnattr_setsigmask(&attributes, &none);
-    ::posix_spawnattr_setsigdefault(&attributes, &all);
-    ::posix_spawnattr_setflags(&attributes,
+    ::posix_spawnattr_setsigmask(&setup.Attributes, &none);
+    ::posix_spawnattr_setsigdefault(&setup.Attributes, &all);
+    ::posix_spawnattr_setflags(&setup.Attributes,
                                POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // Nor does it hold any file of the wizard: a pipe it kept open would keep
+    // "flitto | cat" from ending for as long as the dispatcher runs.
+    for (int fd = 0; fd < 3; ++fd)
+        ::posix_spawn_file_actions_addopen(&setup.Files, fd, "/dev/null",
+                                           fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    ::posix_spawn_file_actions_addclosefrom_np(&setup.Files, 3);
     pid_t pid = 0;
-    const int error = ::posix_spawnp(&pid, argv[0], nullptr, &attributes, argv.data(), environ);
-    ::posix_spawnattr_destroy(&attributes);
+    const int error =
+        ::posix_spawnp(&pid, argv[0], &setup.Files, &setup.Attributes, argv.data(), environ);
     if (error != 0)
         return std::nullopt;
     {

@@ -16,9 +16,10 @@ struct TLinuxPlatformSettings
     QByteArray WindowDirectory;
     // How long a started dispatcher may take to open its window.
     int LaunchWaitMs = 10000;
-    // How long one exchange (connect, send, answer) may take. A dispatcher
-    // that takes a message and never answers must not hang the sender: past
-    // this the exchange counts as broken, and the client switches itself off.
+    // How long one exchange (connect, send, answer) may take; 0: no bound.
+    // A dispatcher that takes a message and never answers must not hang the
+    // sender: past this the exchange has timed out, the client switches
+    // itself off, and this platform tries no exchange again.
     int ExchangeTimeoutMs = 5000;
 };
 
@@ -35,7 +36,8 @@ public:
 
     TWindowHandle FindWindow(const QByteArray &ClassName, const QByteArray &Title) override;
     QList<TThreadWindow> ThreadWindows(quint32 ThreadId) override;
-    qint64 SendCopyData(TWindowHandle Window, qint32 Kind, const QByteArray &Record) override;
+    TCopyDataResult SendCopyData(TWindowHandle Window, qint32 Kind,
+                                 const QByteArray &Record) override;
     std::optional<TStartedProcess> CreateProcess(const QByteArray &Command) override;
     void WaitForInputIdle(const TStartedProcess &Process) override;
     void CloseHandles(const TStartedProcess &Process) override;
@@ -63,9 +65,13 @@ private:
     };
     QList<TEntry> Windows(int directory) const;
     void ReapStartedChildren();
+    // The outcome of an exchange that broke with this errno; a time-out is
+    // remembered for the rest of the run.
+    TCopyDataResult Broken(int error);
 
     TLinuxPlatformSettings m_settings;
     QMutex m_lock;
     QHash<TWindowHandle, QByteArray> m_names; // socket file of each handle seen
     QList<quint32> m_children;                // started programs not yet reaped
+    bool m_exchangeTimedOut = false;
 };

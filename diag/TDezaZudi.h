@@ -248,6 +248,8 @@ private:
     TCSSendMsgEvent m_onSendMsg;
     QByteArray m_destinationDetails;
     TWindowHandle m_dispatcherWindow = 0;
+    // An exchange ran past its bound: no lookup, start or exchange any more.
+    bool m_dispatcherSilent = false;
 };
 
 // The client as it is placed on a window; About only shows whose it is.

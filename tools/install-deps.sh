@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev libxxhash-dev
+  libglib2.0-dev
   fonts-liberation
   xvfb xauth xdotool imagemagick openbox x11-utils
   dosfstools fusefat

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QSet>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -767,22 +768,33 @@ void TRzCustomShellTree::closeEditor(QWidget *editor, QAbstractItemDelegate::End
     // rename cannot end the same edit a second time through a focus change.
     TRzShellTreeNode *node = std::exchange(m_editNode, nullptr);
     const bool committed = std::exchange(m_editCommitted, false);
-    if (node && committed)
-        ApplyRename(node, m_editText);
+    m_editRefused = node && committed && !ApplyRename(node, m_editText);
     m_editing = false;
     RunDueRefresh();
 }
 
-void TRzCustomShellTree::ApplyRename(TRzShellTreeNode *node, const QString &typed)
+bool TRzCustomShellTree::CommitLabelEdit()
+{
+    if (!m_editing || !m_editNode)
+        return true;
+    QWidget *editor = indexWidget(indexFromItem(m_editNode));
+    if (!editor)
+        return true;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return !m_editRefused;
+}
+
+bool TRzCustomShellTree::ApplyRename(TRzShellTreeNode *node, const QString &typed)
 {
     QString text = typed.trimmed();
     // An unchanged text is no rename: a name that is not valid text would
     // otherwise come back as a different name.
     if (text.isEmpty() || text == EditText(node))
-        return;
+        return true;
     Q_EMIT OnEdited(node, text);
     if (text.isEmpty())
-        return;
+        return true;
     TRzShellTreeData &record = node->Record();
     const TRzShellAbsId folder = record.ParentId();
     TRzShellRenameResult result;
@@ -792,12 +804,12 @@ void TRzCustomShellTree::ApplyRename(TRzShellTreeNode *node, const QString &type
     }
     if (!result.ok) {
         ShowError(result.message);
-        return;
+        return false;
     }
     if (!result.newId) {
         node->setText(0, m_namespace->DisplayName(folder, record.RelativeId(),
                                                   TRzShellNamePurpose::InFolder));
-        return;
+        return true;
     }
     record.SetRelativeId(*result.newId);
     QList<QTreeWidgetItem *> below{node};
@@ -817,16 +829,15 @@ void TRzCustomShellTree::ApplyRename(TRzShellTreeNode *node, const QString &type
         parent->sortChildren(0, Qt::AscendingOrder);
     scrollToItem(node);
 
-    // The selection now lives under another identifier: record it and let the
-    // listeners see the new path.
-    TRzShellTreeNode *selected = SelectedNode();
-    for (QTreeWidgetItem *up = selected; up; up = up->parent()) {
-        if (up == node) {
-            m_selectedFolder.SetIdList(selected->Record().AbsoluteId());
-            Q_EMIT OnChange(selected);
-            break;
-        }
+    // The renamed item is the selection from now on (a new folder is named
+    // to be chosen); when it already was, the listeners see its new path.
+    if (SelectedNode() != node) {
+        setCurrentItem(node);
+    } else {
+        Q_EMIT OnChange(node);
+        m_selectedFolder.SetIdList(node->Record().AbsoluteId());
     }
+    return true;
 }
 
 std::unique_ptr<TRzShellCommands> TRzCustomShellTree::CommandsOf(TRzShellTreeNode *node)
@@ -919,6 +930,26 @@ void TRzCustomShellTree::contextMenuEvent(QContextMenuEvent *event)
         }
     }
     RunDueRefresh();
+}
+
+void TRzCustomShellTree::mousePressEvent(QMouseEvent *event)
+{
+    // Only a left click moves the selection; a context menu works on the row
+    // under the mouse and leaves the selection where it was.
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QTreeWidget::mousePressEvent(event);
+}
+
+void TRzCustomShellTree::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QTreeWidget::mouseDoubleClickEvent(event);
 }
 
 void TRzCustomShellTree::keyPressEvent(QKeyEvent *event)

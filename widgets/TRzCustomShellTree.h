@@ -74,6 +74,9 @@ public:
     void CreateNewFolder();
     // Starts renaming the node's label in place; false when it may not be renamed.
     bool StartRename(TRzShellTreeNode *node);
+    // Ends a label edit under way as Enter would; false when the rename was
+    // refused, so the name on screen is not the item's.
+    bool CommitLabelEdit();
     // Carries out one of the node's context commands, then refreshes the tree.
     TRzShellCommands::Outcome InvokeCommand(TRzShellTreeNode *node, const QString &verb);
 
@@ -100,6 +103,8 @@ protected:
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -125,7 +130,7 @@ private:
     TRzShellTreeNode *FindChild(TRzShellTreeNode *parent, const TRzShellRelId &id) const;
     bool CanRename(TRzShellTreeNode *node) const;
     QString EditText(TRzShellTreeNode *node) const;
-    void ApplyRename(TRzShellTreeNode *node, const QString &typed);
+    bool ApplyRename(TRzShellTreeNode *node, const QString &typed);
     std::unique_ptr<TRzShellCommands> CommandsOf(TRzShellTreeNode *node);
     void ShowError(const QString &text);
     void OnCurrentItemChanged(QTreeWidgetItem *current);
@@ -148,6 +153,7 @@ private:
     bool m_refreshDue = false;
     TRzShellTreeNode *m_editNode = nullptr;
     bool m_editCommitted = false;
+    bool m_editRefused = false; // the last edit's rename failed
     QString m_editText;
 
     TRzMountWatcher *m_mountWatcher = nullptr;

@@ -142,7 +142,10 @@ void TRzEdit::paintEvent(QPaintEvent *event)
 
 void TRzEdit::DrawBorder(QPainter &painter) const
 {
+    // A stroked rectangle covers one pixel more than its size; the lines run
+    // from corner pixel to corner pixel of the whole edit.
     const QRect outer = rect().adjusted(0, 0, -1, -1);
+    const QRect edge = rect();
     const QPalette scheme = QApplication::palette(this);
     if (!m_frameVisible) {
         if (m_borderStyle == bsSingle)
@@ -165,13 +168,13 @@ void TRzEdit::DrawBorder(QPainter &painter) const
         painter.drawRect(outer);
         painter.setPen(FrameColor());
         if (m_frameSides & sdLeft)
-            painter.drawLine(outer.topLeft(), outer.bottomLeft());
+            painter.drawLine(edge.topLeft(), edge.bottomLeft());
         if (m_frameSides & sdTop)
-            painter.drawLine(outer.topLeft(), outer.topRight());
+            painter.drawLine(edge.topLeft(), edge.topRight());
         if (m_frameSides & sdRight)
-            painter.drawLine(outer.topRight(), outer.bottomRight());
+            painter.drawLine(edge.topRight(), edge.bottomRight());
         if (m_frameSides & sdBottom)
-            painter.drawLine(outer.bottomLeft(), outer.bottomRight());
+            painter.drawLine(edge.bottomLeft(), edge.bottomRight());
         break;
     case fsGroove:
         qDrawShadeRect(&painter, rect(), scheme, true, 1, 0);

@@ -2,6 +2,7 @@
 
 #include "TRzShellCommands.h"
 #include "TRzShellIconList.h"
+#include "TRzShellTrash.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -98,15 +100,6 @@ private:
     Outcome MoveToTrash(QWidget *window)
     {
         const QString shown = Text(m_path);
-        // The trash is reached by a text path; a name that does not survive the
-        // trip to text and back would name another file, or none.
-        if (QFile::encodeName(shown) != m_path) {
-            ShowError(window,
-                      QStringLiteral("\"%1\" cannot be moved to the trash from here because "
-                                     "its name is not valid text.")
-                          .arg(shown));
-            return Outcome::Failed;
-        }
         QMessageBox confirm(QMessageBox::Question, QStringLiteral("Confirm"),
                             ConfirmText().arg(shown), QMessageBox::NoButton, window);
         QPushButton *yes = confirm.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
@@ -117,10 +110,11 @@ private:
         if (confirm.clickedButton() != yes)
             return Outcome::Declined;
 
-        QFile file(shown);
-        if (!file.moveToTrash()) {
-            ShowError(window, QStringLiteral("Unable to move \"%1\" to the trash.\n\n%2")
-                                  .arg(shown, file.errorString()));
+        QString reason;
+        if (!TRzMoveToTrash(m_path, &reason)) {
+            ShowError(
+                window,
+                QStringLiteral("Unable to move \"%1\" to the trash.\n\n%2").arg(shown, reason));
             return Outcome::Failed;
         }
         return Outcome::Done;
@@ -244,6 +238,34 @@ bool TRzFileSystemNamespace::LinkCountTellsSubfolders(quint64 device, const QByt
     return trusted;
 }
 
+bool TRzFileSystemNamespace::HoldsLinkToFolder(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false; // cannot be listed either
+    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    // Only links are looked at, and only so many entries are read: a folder
+    // too large to search keeps its mark until it is listed.
+    for (int read = 0; read < LinkSearchLimit; ++read) {
+        const dirent *entry = ::readdir(dir.get());
+        if (!entry)
+            return false;
+        if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+            continue;
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        struct stat target;
+        if (::fstatat(::dirfd(dir.get()), entry->d_name, &target, 0) == 0 &&
+            S_ISDIR(target.st_mode))
+            return true;
+    }
+    return true;
+}
+
 std::optional<TRzShellAttributes>
 TRzFileSystemNamespace::ItemAttributes(const TRzShellAbsId &folder, const TRzShellRelId &child)
 {
@@ -263,7 +285,9 @@ TRzFileSystemNamespace::ItemAttributes(const TRzShellAbsId &folder, const TRzShe
     if (S_ISDIR(info.st_mode)) {
         attributes |= saFolder | saFileSystemAncestor;
         // A link count of 1 says nothing (ext4 uses it past 65000 subfolders).
-        const bool none = info.st_nlink == 2 && LinkCountTellsSubfolders(info.st_dev, path);
+        // The count leaves out links to folders, which the listing shows.
+        const bool none = info.st_nlink == 2 && LinkCountTellsSubfolders(info.st_dev, path) &&
+                          !HoldsLinkToFolder(path);
         if (!none)
             attributes |= saHasSubfolders;
     }

@@ -32,6 +32,10 @@ public:
 
 private:
     bool LinkCountTellsSubfolders(quint64 device, const QByteArray &path);
+    // True when the folder holds a link to a folder, or is too large to tell.
+    static bool HoldsLinkToFolder(const QByteArray &path);
+
+    static constexpr int LinkSearchLimit = 4096;
 
     // Per device: whether a folder's link count is 2 + its number of subfolders.
     QHash<quint64, bool> m_linkCountTrusted;

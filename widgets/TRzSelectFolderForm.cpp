@@ -7,9 +7,11 @@
 #include <QApplication>
 #include <QFile>
 #include <QFontMetrics>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QSizeGrip>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
@@ -24,7 +26,6 @@ constexpr int StatusHeight = 19;
 constexpr int ButtonWidth = 75;
 constexpr int ButtonHeight = 23;
 constexpr int ButtonTop = 2;
-constexpr int StatusSlack = 20;
 
 QIcon ThemeIcon(const char *name, QStyle::StandardPixmap fallback)
 {
@@ -81,6 +82,9 @@ TRzSelectFolderForm::TRzSelectFolderForm(QWidget *parent)
     m_statusBar = new QStatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("RzStatusBar1"));
     m_statusBar->setSizeGripEnabled(true);
+    m_statusGrip = m_statusBar->findChild<QSizeGrip *>(QString(), Qt::FindDirectChildrenOnly);
+    if (m_statusGrip)
+        m_statusGrip->installEventFilter(this);
     m_shellTree->SetShowRoot(true);
 
     connect(m_okBtn, &QPushButton::clicked, this, &QDialog::accept);
@@ -278,7 +282,46 @@ void TRzSelectFolderForm::FormResize()
 void TRzSelectFolderForm::ShowPath(const QString &path)
 {
     const QFontMetrics metrics(m_statusBar->font());
-    m_statusBar->showMessage(ShortenPath(path, metrics, m_statusBar->width() - StatusSlack));
+    m_statusBar->showMessage(ShortenPath(path, metrics, MessageWidth()));
+}
+
+int TRzSelectFolderForm::MessageWidth() const
+{
+    // The status bar draws its message from 6 pixels in up to its size grip,
+    // or to 12 pixels short of its right edge while the grip is hidden (in a
+    // maximized window), and cuts off what does not fit.
+    if (QLayout *layout = m_statusBar->layout())
+        layout->activate(); // places the grip before the first event loop pass
+    int right = m_statusBar->width() - 12;
+    if (m_statusGrip && m_statusGrip->isVisible())
+        right = m_statusGrip->x();
+    return std::max(0, right - 6);
+}
+
+bool TRzSelectFolderForm::eventFilter(QObject *watched, QEvent *event)
+{
+    // The grip is placed by the status bar's layout after the window's own
+    // resize, and hides in a maximized window: the path is fitted again.
+    if (watched == m_statusGrip) {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Show:
+        case QEvent::Hide:
+            if (TRzShellTreeNode *node = m_shellTree->SelectedNode())
+                ShowPath(QFile::decodeName(m_shellTree->NodePath(node)));
+            break;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TRzSelectFolderForm::done(int result)
+{
+    if (result == QDialog::Accepted && !m_shellTree->CommitLabelEdit())
+        return;
+    QDialog::done(result);
 }
 
 void TRzSelectFolderForm::ShellTreeChange(TRzShellTreeNode *node)

@@ -8,6 +8,7 @@
 
 class QFontMetrics;
 class QPushButton;
+class QSizeGrip;
 class QStatusBar;
 class QToolButton;
 class TRzShellTree;
@@ -50,6 +51,9 @@ public:
     // "/a/b/c/" gives "/.../b/c/", ".../b/" gives "", "/" gives "".
     static QString CutFirstDirectory(const QString &folder);
 
+    // OK takes a name still being typed first; a refused name keeps the window open.
+    void done(int result) override;
+
 Q_SIGNALS:
     void SelChange(const TRzShellAbsId &newSel);
     void Shown();
@@ -59,12 +63,14 @@ protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void CreateBtnClick();
     void DeleteBtnClick();
     void ShellTreeChange(TRzShellTreeNode *node);
     void ShowPath(const QString &path);
+    int MessageWidth() const;
     void FormResize();
     void PlaceToolButtons();
 
@@ -75,7 +81,8 @@ private:
     QPushButton *m_okBtn;
     QPushButton *m_cancelBtn;
     QStatusBar *m_statusBar;
-    QIcon m_createIcon; // the disabled pictures come from the icons' disabled mode
+    QSizeGrip *m_statusGrip = nullptr; // the message is drawn up to it
+    QIcon m_createIcon;                // the disabled pictures come from the icons' disabled mode
     QIcon m_deleteIcon;
     bool m_shown = false;
 };

@@ -3,8 +3,10 @@
 #include "EStreamError.h"
 #include "Exception.h"
 #include "FileUtil.h"
+#include "FlatComboBox.h"
 #include "FlittoApplication.h"
 #include "JpegImage.h"
+#include "PictureButton.h"
 #include "TDezaZudi.h"
 #include "TRTFLabel.h"
 #include "TRzButtonEdit.h"
@@ -130,6 +132,39 @@ protected:
         painter.setBrush(Qt::white);
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
     }
+};
+
+// Ends a widget at the top of the panel below it while that panel shows, so
+// no part of it peeks out above the panel; with the panel hidden the widget
+// has its full height again.
+class EndAbovePanel : public QObject
+{
+public:
+    EndAbovePanel(QWidget *above, QWidget *panel)
+        : QObject(panel), m_above(above), m_fullHeight(above->height())
+    {
+        panel->installEventFilter(this);
+        Fit(panel);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)
+            Fit(static_cast<QWidget *>(watched));
+        return false;
+    }
+
+private:
+    void Fit(const QWidget *panel)
+    {
+        const int height =
+            panel->isHidden() ? m_fullHeight : qMin(m_fullHeight, panel->y() - m_above->y());
+        m_above->resize(m_above->width(), height);
+    }
+
+    QWidget *m_above;
+    int m_fullHeight;
 };
 
 const QString SansSerif = QStringLiteral("MS Sans Serif");
@@ -333,7 +368,7 @@ void TfrmMain::CreateButtonBar()
     };
     QWidget *previous = nullptr;
     for (const ButtonDef &def : buttons) {
-        auto *button = new QPushButton(QString::fromLatin1(def.caption), RzPanel2);
+        auto *button = new PictureButton(QString::fromLatin1(def.caption), RzPanel2);
         button->setObjectName(QString::fromLatin1(def.name));
         button->setGeometry(def.left, 8, 75, 25);
         button->setIcon(def.icon);
@@ -425,9 +460,10 @@ void TfrmMain::CreatePages()
                          QStringLiteral("RzLabel4"), false);
     // Taller than its first design (73): with Liberation Sans the first
     // paragraph takes two lines, and the label only draws whole lines, so the
-    // "Click the Next button" line would be cut. pnlNoIni, created later and
-    // so on top, covers the extra height when it shows.
-    AddRichText(tabWelcome, QStringLiteral("RTFLabel1"), QRect(16, 32, 393, 105));
+    // "Click the Next button" line would be cut. While pnlNoIni shows, the
+    // label ends at the panel's top, so only whole lines show above it.
+    TRTFLabel *welcomeText =
+        AddRichText(tabWelcome, QStringLiteral("RTFLabel1"), QRect(16, 32, 393, 105));
     pnlNoIni = new QWidget(tabWelcome);
     pnlNoIni->setObjectName(QStringLiteral("pnlNoIni"));
     pnlNoIni->setGeometry(8, 128, 409, 57);
@@ -448,13 +484,14 @@ void TfrmMain::CreatePages()
     QPalette red = lblNoIni->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     lblNoIni->setPalette(red);
+    new EndAbovePanel(welcomeText, pnlNoIni);
 
     tabConnection = AddPage(QStringLiteral("tabConnection"), QStringLiteral("Connection"),
                             QStringLiteral("Connection Mode"), QStringLiteral("RzLabel11"), true);
     AddRichText(tabConnection, QStringLiteral("RTFLabel9"), QRect(16, 32, 393, 33));
     AddLabel(tabConnection, QStringLiteral("RzLabel12"), QStringLiteral("Connection Mode:"),
              QPoint(32, 75));
-    comConnectionMode = new QComboBox(tabConnection);
+    comConnectionMode = new FlatComboBox(tabConnection);
     comConnectionMode->setObjectName(QStringLiteral("comConnectionMode"));
     comConnectionMode->setGeometry(152, 72, 257, 21);
     comConnectionMode->addItem(QStringLiteral("Local Mode (Quillbox connects directly)"));

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -16,9 +17,11 @@
 
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace DispatcherWindows;
@@ -43,6 +46,93 @@ QByteArray Local(const QString &path)
     return QFile::encodeName(path);
 }
 
+// Whether a process is a child of this test: only those are ended.
+bool IsOurChild(quint32 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    // "pid (command) state ppid ...": the command may hold blanks.
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toLongLong() == ::getpid();
+}
+
+// A window socket the test holds itself. It never accepts, so every
+// connection made to it waits in its backlog to be counted.
+class TQuietWindow
+{
+public:
+    TQuietWindow(const QByteArray &directory, quint32 processId)
+        : m_path(directory + '/' +
+                 SocketFileName("TFrmDispatcher", processId, "DezaZudi Dispatcher")),
+          m_processId(processId),
+          m_listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0))
+    {
+        ::mkdir(directory.constData(), 0700);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (!m_listener.valid() || m_path.size() >= qsizetype(sizeof address.sun_path))
+            return;
+        std::memcpy(address.sun_path, m_path.constData(), size_t(m_path.size()));
+        m_bound =
+            ::bind(m_listener.get(), reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    }
+    ~TQuietWindow()
+    {
+        if (m_bound)
+            ::unlink(m_path.constData());
+    }
+
+    // Listens as this process or, for root only, as another user: the
+    // credentials are taken when listening starts, and the socket stays
+    // open here after that process has gone.
+    bool Listen(bool asAnotherUser)
+    {
+        if (!m_bound)
+            return false;
+        if (!asAnotherUser)
+            return ::listen(m_listener.get(), 16) == 0;
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(::setresuid(65534, 65534, 65534) == 0 && ::listen(m_listener.get(), 16) == 0
+                        ? 0
+                        : 1);
+        int status = 0;
+        return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+               WEXITSTATUS(status) == 0;
+    }
+
+    const QByteArray &Path() const { return m_path; }
+    TWindowHandle Handle() const
+    {
+        struct stat st;
+        return ::lstat(m_path.constData(), &st) == 0
+                   ? LinuxDispatcherPlatform::HandleOf(st.st_ino, m_processId)
+                   : 0;
+    }
+
+    // The connections so far that carried bytes: exchanges, not lookups.
+    int Exchanges()
+    {
+        for (;;) {
+            const TFd connection(
+                ::accept4(m_listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+            if (!connection.valid())
+                return m_exchanges;
+            char byte;
+            if (::recv(connection.get(), &byte, 1, 0) > 0)
+                ++m_exchanges;
+        }
+    }
+
+private:
+    QByteArray m_path;
+    quint32 m_processId;
+    TFd m_listener;
+    bool m_bound = false;
+    int m_exchanges = 0;
+};
+
 } // namespace
 
 // End to end on real sockets, against the reference dispatcher, in a
@@ -56,6 +146,7 @@ class tst_LinuxDispatcherPlatform : public QObject
     QByteArray m_windows;  // the window directory
     QByteArray m_settings; // the settings file
     QByteArray m_output;   // what the dispatchers print
+    QByteArray m_errors;   // what the dispatcher started by the test reports
     std::shared_ptr<TCountingPlatform> m_platform;
     std::unique_ptr<QProcess> m_dispatcher;
     QByteArray m_path;
@@ -103,7 +194,7 @@ class tst_LinuxDispatcherPlatform : public QObject
     bool StartDispatcher()
     {
         m_dispatcher = std::make_unique<QProcess>();
-        m_dispatcher->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_dispatcher->setStandardErrorFile(QFile::decodeName(m_errors));
         m_dispatcher->start(QStringLiteral(DISPATCHER_PROGRAM),
                             {QStringLiteral("--window-dir"), QFile::decodeName(m_windows),
                              QStringLiteral("--output"), QFile::decodeName(m_output)});
@@ -123,8 +214,10 @@ class tst_LinuxDispatcherPlatform : public QObject
     {
         if (!m_dispatcher)
             return;
-        m_dispatcher->terminate();
-        QVERIFY(m_dispatcher->waitForFinished(10000));
+        if (m_dispatcher->state() != QProcess::NotRunning) {
+            m_dispatcher->terminate();
+            QVERIFY(m_dispatcher->waitForFinished(10000));
+        }
         m_dispatcher.reset();
     }
 
@@ -158,6 +251,7 @@ private slots:
         m_windows = Local(m_dir->filePath(QStringLiteral("w")));
         m_settings = Local(m_dir->filePath(QStringLiteral("DezaZudi.conf")));
         m_output = Local(m_dir->filePath(QStringLiteral("records.txt")));
+        m_errors = Local(m_dir->filePath(QStringLiteral("errors.txt")));
         m_path = qgetenv("PATH");
         // No program of the default command's name may come from the machine.
         QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("bin"))));
@@ -168,13 +262,16 @@ private slots:
     void cleanup()
     {
         StopDispatcher();
-        // Dispatchers the client started are ended by their pid.
-        for (quint32 pid : WindowPids())
-            ::kill(static_cast<pid_t>(pid), SIGTERM);
+        // Dispatchers the client started are ended by their pid; a socket
+        // named by any other pid is no program of this test.
+        for (quint32 pid : WindowPids()) {
+            if (IsOurChild(pid))
+                ::kill(static_cast<pid_t>(pid), SIGTERM);
+        }
         QFile pids(m_dir->filePath(QStringLiteral("pids")));
         if (pids.open(QIODevice::ReadOnly)) {
             for (const QByteArray &pid : pids.readAll().split('\n')) {
-                if (pid.toInt() > 0)
+                if (pid.toInt() > 0 && IsOurChild(pid.toUInt()))
                     ::kill(pid.toInt(), SIGTERM);
             }
         }
@@ -415,41 +512,190 @@ private slots:
         if (!validWindow)
             window ^= 0x5555;
         const QByteArray record = validRecord ? QByteArray(220, '\0') : QByteArray("junk");
-        QCOMPARE(m_platform->SendCopyData(window, 0, record), answer);
+        QCOMPARE(m_platform->SendCopyData(window, 0, record).Answer, answer);
         QCOMPARE(Lines().size(), answer ? 1 : 0);
     }
 
     void silentDispatcherDoesNotHangTheSender()
     {
-        // A window that takes the connection and the record but never
-        // answers: the exchange ends at its bound and counts as refused.
-        const QByteArray name =
-            SocketFileName("TFrmDispatcher", quint32(::getpid()), "DezaZudi Dispatcher");
-        const QByteArray path = m_windows + '/' + name;
-        ::mkdir(m_windows.constData(), 0700);
-        const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        QVERIFY(listener >= 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        QVERIFY(path.size() < qsizetype(sizeof address.sun_path));
-        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-        QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
-        QVERIFY(::listen(listener, 8) == 0);
-
+        // A window that takes connections and records but never answers:
+        // the first exchange ends at its bound and no other follows, not
+        // even the unregistration when the client is destroyed.
+        TQuietWindow silent(m_windows, quint32(::getpid()));
+        QVERIFY(silent.Listen(false));
         TLinuxPlatformSettings settings = Settings();
         settings.ExchangeTimeoutMs = 200;
         UsePlatform(settings);
+        auto client = std::make_unique<TCSObject>(nullptr);
+        client->SendText(0, "a");
+        client->SendText(0, "b");
+        QVERIFY(!client->Enabled());
+        client.reset();
+        QCOMPARE(silent.Exchanges(), 1);
+        // Nor does the platform try again for any other client.
+        const TCopyDataResult again = m_platform->SendCopyData(
+            m_platform->FindWindow("TFrmDispatcher", "DezaZudi Dispatcher"), 0,
+            QByteArray(220, '\0'));
+        QCOMPARE(again.Answer, qint64(0));
+        QVERIFY(again.TimedOut);
+        QCOMPARE(silent.Exchanges(), 1);
+    }
+
+    void foreignWindowsAreSkipped_data()
+    {
+        QTest::addColumn<bool>("foreignFile"); // another user's socket file
+        QTest::addColumn<bool>("foreignPeer"); // another user's process listens
+        QTest::newRow("socket file of another user") << true << false;
+        QTest::newRow("our socket file, served by another user") << false << true;
+    }
+
+    void foreignWindowsAreSkipped()
+    {
+        QFETCH(bool, foreignFile);
+        QFETCH(bool, foreignPeer);
+        if (::geteuid() != 0)
+            QSKIP("only root can act as another user");
+        QVERIFY(StartDispatcher());
+        // Named by pid 1, it sorts before the dispatcher's own window.
+        TQuietWindow foreign(m_windows, 1);
+        QVERIFY(foreign.Listen(foreignPeer));
+        if (foreignFile)
+            QCOMPARE(::lchown(foreign.Path().constData(), 65534, 65534), 0);
+        TLinuxPlatformSettings settings = Settings();
+        settings.ExchangeTimeoutMs = 300;
+        UsePlatform(settings);
+
         const TWindowHandle window =
             m_platform->FindWindow("TFrmDispatcher", "DezaZudi Dispatcher");
         QVERIFY(window != 0);
-        QElapsedTimer timer;
-        timer.start();
-        QCOMPARE(m_platform->SendCopyData(window, 0, QByteArray(220, '\0')), qint64(0));
-        ::close(listener);
-        // cleanup() ends the programs named by the window sockets: this one
-        // names the test itself.
-        ::unlink(path.constData());
-        QVERIFY2(timer.elapsed() < 5000, "the exchange was not bounded");
+        QVERIFY(window != foreign.Handle());
+        QCOMPARE(m_platform->SendCopyData(foreign.Handle(), 0, QByteArray(220, '\0')).Answer,
+                 qint64(0));
+        auto client = std::make_unique<TCSObject>(nullptr);
+        client->SendText(0, "private");
+        client.reset();
+        QCOMPARE(Kinds(), (QList<int>{41, 0, 42}));
+        QCOMPARE(foreign.Exchanges(), 0);
+    }
+
+    void startedProgramHoldsNothingOfOurs()
+    {
+        // A descriptor without close-on-exec, as a library may leave one.
+        const TFd marker(::open(m_settings.constData(), O_WRONLY | O_CREAT, 0600));
+        QVERIFY(marker.valid());
+        const QByteArray listing = Local(m_dir->filePath(QStringLiteral("fds.txt")));
+        const QString script = m_dir->filePath(QStringLiteral("fds.sh"));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        // In a subshell: the shell would otherwise point its own output at
+        // the listing while "ls" runs.
+        file.write("#!/bin/sh\n(/bin/ls -l /proc/$$/fd) > " + listing + "\n");
+        file.close();
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+        const std::optional<TStartedProcess> started = m_platform->CreateProcess(Local(script));
+        QVERIFY(started);
+        m_platform->WaitForInputIdle(*started); // it ends without a window
+        QFile list(QFile::decodeName(listing));
+        QVERIFY(list.open(QIODevice::ReadOnly));
+        QMap<int, QByteArray> fds; // descriptor: what it reaches
+        for (const QByteArray &line : list.readAll().split('\n')) {
+            const qsizetype arrow = line.indexOf(" -> ");
+            if (arrow > 0)
+                fds.insert(line.left(arrow).split(' ').last().toInt(), line.mid(arrow + 4));
+        }
+        for (int fd = 0; fd < 3; ++fd)
+            QCOMPARE(fds.value(fd), QByteArray("/dev/null"));
+        // Beyond them only the shell's own hold on its script.
+        for (auto it = fds.cbegin(); it != fds.cend(); ++it) {
+            if (it.key() > 2)
+                QCOMPARE(it.value(), Local(script));
+        }
+    }
+
+    void dispatcherCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::newRow("--help") << QStringList{"--help"} << 0;
+        QTest::newRow("-h after an option") << QStringList{"--idle-exit", "1", "-h"} << 0;
+        QTest::newRow("unknown option") << QStringList{"--bogus", "x"} << 2;
+        QTest::newRow("option without its value") << QStringList{"--output"} << 2;
+    }
+
+    void dispatcherCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QProcess process;
+        process.start(QStringLiteral(DISPATCHER_PROGRAM), arguments);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), status);
+        // Asked for, the usage is the output; after a mistake, the error.
+        const QByteArray usage =
+            status == 0 ? process.readAllStandardOutput() : process.readAllStandardError();
+        QVERIFY(usage.startsWith("usage: dezazudi-dispatcher"));
+    }
+
+    void dispatcherLeavesNoSocket_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("terminal closed") << int(SIGHUP);
+        QTest::newRow("terminated") << int(SIGTERM);
+        QTest::newRow("interrupted") << int(SIGINT);
+    }
+
+    void dispatcherLeavesNoSocket()
+    {
+        QFETCH(int, signal);
+        QVERIFY(StartDispatcher());
+        QCOMPARE(::kill(pid_t(m_dispatcher->processId()), signal), 0);
+        QVERIFY(m_dispatcher->waitForFinished(10000));
+        QCOMPARE(m_dispatcher->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_dispatcher->exitCode(), 0);
+        QVERIFY(WindowPids().isEmpty());
+    }
+
+    void droppedRecordsAreReported_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // all that a client writes
+        QTest::addColumn<int>("reports");      // lines the dispatcher prints about it
+        QByteArray otherMessage = EncodeHeader(0, 0);
+        otherMessage[0] = 0x4B;
+        QTest::newRow("a lookup writes nothing") << QByteArray() << 0;
+        QTest::newRow("a record") << EncodeHeader(0, 220) + QByteArray(220, '\0') << 0;
+        QTest::newRow("bytes that are no record") << EncodeHeader(0, 4) + "junk" << 1;
+        QTest::newRow("another message") << otherMessage << 1;
+        QTest::newRow("larger than any record") << EncodeHeader(0, 64 * 1024 * 1024 + 1) << 1;
+        QTest::newRow("record cut short") << EncodeHeader(0, 220) + QByteArray(10, '\0') << 1;
+        QTest::newRow("header cut short") << QByteArray(10, '\0') << 1;
+    }
+
+    void droppedRecordsAreReported()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, reports);
+        QVERIFY(StartDispatcher());
+        const QByteArray path = m_windows + '/' +
+                                SocketFileName("TFrmDispatcher", quint32(m_dispatcher->processId()),
+                                               "DezaZudi Dispatcher");
+        const TFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        QCOMPARE(
+            ::connect(socket.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address),
+            0);
+        QVERIFY(SendAll(socket.get(), bytes.constData(), bytes.size()));
+        ::shutdown(socket.get(), SHUT_WR);
+        // The dispatcher has had its say once it closes the connection.
+        char answer[AnswerSize];
+        while (::recv(socket.get(), answer, sizeof answer, 0) > 0) {
+        }
+        QFile errors(QFile::decodeName(m_errors));
+        QVERIFY(errors.open(QIODevice::ReadOnly));
+        QCOMPARE(int(errors.readAll().count("dropped a record")), reports);
     }
 
     void socketFileNames_data()

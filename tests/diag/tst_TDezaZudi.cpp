@@ -325,6 +325,33 @@ private slots:
         QCOMPARE(client->DeliverMessage(0, "c", {}, {}), 0);
     }
 
+    void silentDispatcherIsGivenUp_data()
+    {
+        QTest::addColumn<int>("answered");     // records answered before the silence
+        QTest::addColumn<QList<int>>("kinds"); // records handed over in the whole run
+        QTest::newRow("silent from the registration") << 0 << QList<int>{41};
+        QTest::newRow("silent after the registration") << 1 << QList<int>{41, 0};
+        QTest::newRow("silent after one message") << 2 << QList<int>{41, 0, 0};
+    }
+
+    void silentDispatcherIsGivenUp()
+    {
+        QFETCH(int, answered);
+        QFETCH(QList<int>, kinds);
+        m_platform->AnswersBeforeSilence = answered;
+        auto client = NewClient();
+        for (int i = 0; i < 3; ++i)
+            client->SendText(0, "x");
+        QVERIFY(!client->Enabled());
+        // Neither a new registration nor the unregistration at exit is tried.
+        client->SetDestinationDetails("Elsewhere");
+        client.reset();
+        QCOMPARE(m_platform->Kinds(), kinds);
+        // Not even a lookup after the exchange that timed out.
+        const QByteArrayList calls = m_platform->Calls;
+        QVERIFY(!calls.mid(calls.lastIndexOf("send")).contains("find"));
+    }
+
     void answerIsGivenBack()
     {
         m_platform->Answer = [](qint32) { return Q_INT64_C(0x100000000); };

@@ -88,6 +88,8 @@ private Q_SLOTS:
     void pictures_data();
     void pictures();
     void kinds();
+    void flatFrameCoversTheEdit_data();
+    void flatFrameCoversTheEdit();
 };
 
 void tst_TRzButtonEdit::defaults_data()
@@ -625,6 +627,35 @@ void tst_TRzButtonEdit::kinds()
     QCOMPARE(first.ButtonGlyph(), custom);
     QCOMPARE(first.Button()->CurrentImage().size(), QSize(10, 10));
     QCOMPARE(second.ButtonGlyph().cacheKey(), lookup);
+}
+
+void tst_TRzButtonEdit::flatFrameCoversTheEdit_data()
+{
+    QTest::addColumn<QPoint>("pixel");
+    QTest::addColumn<bool>("framed");
+
+    QTest::newRow("left column") << QPoint(0, 10) << true;
+    QTest::newRow("top row") << QPoint(128, 0) << true;
+    QTest::newRow("right column") << QPoint(256, 10) << true;
+    QTest::newRow("bottom row") << QPoint(128, 20) << true;
+    QTest::newRow("bottom right corner") << QPoint(256, 20) << true;
+    QTest::newRow("inside the frame") << QPoint(255, 19) << false;
+}
+
+// The flat frame lies on the outermost pixels of the edit, all 257 x 21.
+void tst_TRzButtonEdit::flatFrameCoversTheEdit()
+{
+    QFETCH(QPoint, pixel);
+    QFETCH(bool, framed);
+
+    TRzEdit edit;
+    edit.resize(257, 21);
+    edit.SetFrameVisible(true);
+    edit.SetFrameColor(Qt::red);
+    edit.SetColor(Qt::white);
+    const QImage image = edit.grab().toImage();
+    QCOMPARE(image.size(), QSize(257, 21));
+    QCOMPARE(QColor(image.pixel(pixel)), framed ? QColor(Qt::red) : QColor(Qt::white));
 }
 
 QTEST_MAIN(tst_TRzButtonEdit)

@@ -8,6 +8,8 @@
 #include <QTest>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@ class TestTRzFileSystemNamespace : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void parsePath_data();
     void parsePath();
@@ -35,6 +38,8 @@ private Q_SLOTS:
     void bytesSurvive();
     void commands_data();
     void commands();
+    void moveToTrash_data();
+    void moveToTrash();
 
 private:
     QByteArray T() const { return QFile::encodeName(m_temp->path()); }
@@ -42,7 +47,17 @@ private:
 
     TRzFileSystemNamespace m_ns;
     std::unique_ptr<QTemporaryDir> m_temp;
+    QTemporaryDir m_home; // without ~/.local/share, as on a fresh account
+    QTemporaryDir m_current;
 };
+
+void TestTRzFileSystemNamespace::initTestCase()
+{
+    QVERIFY(m_home.isValid() && m_current.isValid());
+    qputenv("HOME", QFile::encodeName(m_home.path()));
+    qunsetenv("XDG_DATA_HOME");
+    QVERIFY(QDir::setCurrent(m_current.path()));
+}
 
 void TestTRzFileSystemNamespace::init()
 {
@@ -139,28 +154,42 @@ void TestTRzFileSystemNamespace::listingThatCannotStart()
 
 void TestTRzFileSystemNamespace::itemAttributes_data()
 {
-    QTest::addColumn<QByteArray>("child");
+    QTest::addColumn<QByteArray>("child");      // below the temporary folder
+    QTest::addColumn<QByteArray>("linkTarget"); // a link "ln" to it is put into the child
     QTest::addColumn<TRzShellAttributes>("expected");
     const TRzShellAttributes folder = saFileSystem | saFileSystemAncestor | saFolder | saCanRename;
-    QTest::newRow("folder with a subfolder") << QByteArray("a") << (folder | saHasSubfolders);
-    QTest::newRow("hidden folder") << QByteArray(".hid") << (folder | saHidden);
-    QTest::newRow("link to a folder") << QByteArray("link") << (folder | saLink | saHasSubfolders);
-    QTest::newRow("file") << QByteArray("f.txt") << (saFileSystem | saCanRename);
-    QTest::newRow("link to a file") << QByteArray("flink") << (saFileSystem | saLink | saCanRename);
+    QTest::newRow("folder with a subfolder")
+        << QByteArray("a") << QByteArray() << (folder | saHasSubfolders);
+    QTest::newRow("hidden folder") << QByteArray(".hid") << QByteArray() << (folder | saHidden);
+    QTest::newRow("link to a folder")
+        << QByteArray("link") << QByteArray() << (folder | saLink | saHasSubfolders);
+    QTest::newRow("file") << QByteArray("f.txt") << QByteArray() << (saFileSystem | saCanRename);
+    QTest::newRow("link to a file")
+        << QByteArray("flink") << QByteArray() << (saFileSystem | saLink | saCanRename);
+    // On a file system that counts subfolders in the link count.
+    QTest::newRow("empty folder") << QByteArray("a/b") << QByteArray() << folder;
+    QTest::newRow("folder holding only a link to a folder")
+        << QByteArray("a/b") << QByteArray("Zed") << (folder | saHasSubfolders);
+    QTest::newRow("folder holding only a link to a file")
+        << QByteArray("a/b") << QByteArray("f.txt") << folder;
 }
 
 void TestTRzFileSystemNamespace::itemAttributes()
 {
     QFETCH(QByteArray, child);
+    QFETCH(QByteArray, linkTarget);
     QFETCH(TRzShellAttributes, expected);
-    const std::optional<TRzShellAttributes> attributes = m_ns.ItemAttributes(Id(T()), child);
+    if (!linkTarget.isEmpty())
+        QCOMPARE(::symlink((T() + '/' + linkTarget).constData(),
+                           (T() + '/' + child + "/ln").constData()),
+                 0);
+    const qsizetype slash = child.lastIndexOf('/');
+    const TRzShellAbsId folder = Id(slash < 0 ? T() : T() + '/' + child.left(slash));
+    const std::optional<TRzShellAttributes> attributes =
+        m_ns.ItemAttributes(folder, child.mid(slash + 1));
     QVERIFY(attributes);
     QCOMPARE(*attributes, expected);
     QVERIFY(!m_ns.ItemAttributes(Id(T()), "missing"));
-    // An empty folder on a file system that counts subfolders has none.
-    const std::optional<TRzShellAttributes> leaf = m_ns.ItemAttributes(Id(T() + "/a"), "b");
-    QVERIFY(leaf);
-    QVERIFY(!leaf->testFlag(saHasSubfolders));
 }
 
 void TestTRzFileSystemNamespace::compareItems_data()
@@ -234,8 +263,7 @@ void TestTRzFileSystemNamespace::renameItem()
 
 void TestTRzFileSystemNamespace::bytesSurvive()
 {
-    // A name that is not valid UTF-8 is listed and found byte for byte, and
-    // the trash refuses it rather than throwing away something else.
+    // A name that is not valid UTF-8 is listed and found byte for byte.
     const QByteArray odd("odd-\xff\xfe");
     QCOMPARE(::mkdir((T() + '/' + odd).constData(), 0700), 0);
     const TRzShellListing listing = m_ns.ListChildren(Id(T()), slFolders);
@@ -243,16 +271,7 @@ void TestTRzFileSystemNamespace::bytesSurvive()
     const std::optional<TRzShellAbsId> item = m_ns.ParsePath(T() + '/' + odd);
     QVERIFY(item);
     QCOMPARE(item->last(), odd);
-
-    std::unique_ptr<TRzShellCommands> commands = m_ns.ItemCommands(Id(T()), odd, false, nullptr);
-    QVERIFY(commands);
-    auto seen = AnswerNextBox(QStringLiteral("OK"));
-    QCOMPARE(commands->Invoke(QStringLiteral("DELETE"), nullptr),
-             TRzShellCommands::Outcome::Failed);
-    QVERIFY(seen->seen);
-    QVERIFY(seen->text.contains(QStringLiteral("not valid text")));
-    struct stat info;
-    QCOMPARE(::stat((T() + '/' + odd).constData(), &info), 0);
+    QCOMPARE(::rmdir((T() + '/' + odd).constData()), 0);
 }
 
 void TestTRzFileSystemNamespace::commands_data()
@@ -291,6 +310,59 @@ void TestTRzFileSystemNamespace::commands()
     QString error;
     QVERIFY(!m_ns.ItemCommands(Id(T()), "missing", true, &error));
     QVERIFY(error.contains(QStringLiteral("No such file or directory")));
+}
+
+void TestTRzFileSystemNamespace::moveToTrash_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("vanishes"); // removed before the command runs
+    QTest::newRow("folder") << QByteArray("a") << false;
+    QTest::newRow("name that is not valid UTF-8") << QByteArray("odd-\xff\xfe") << false;
+    QTest::newRow("link to a folder, not its target") << QByteArray("link") << false;
+    QTest::newRow("folder that vanished") << QByteArray("Zed") << true;
+}
+
+void TestTRzFileSystemNamespace::moveToTrash()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(bool, vanishes);
+    const QByteArray path = T() + '/' + name;
+    if (name.startsWith("odd"))
+        QCOMPARE(::mkdir(path.constData(), 0700), 0); // the others are made by init
+    std::unique_ptr<TRzShellCommands> commands = m_ns.ItemCommands(Id(T()), name, false, nullptr);
+    QVERIFY(commands);
+    if (vanishes)
+        QCOMPARE(::rmdir(path.constData()), 0);
+    auto confirm = AnswerNextBox(QStringLiteral("&Yes"));
+    auto failure = vanishes ? AnswerNextBox(QStringLiteral("OK")) : nullptr;
+    QCOMPARE(commands->Invoke(QStringLiteral("delete"), nullptr),
+             vanishes ? TRzShellCommands::Outcome::Failed : TRzShellCommands::Outcome::Done);
+    QVERIFY(confirm->seen);
+    const QByteArray trash = QFile::encodeName(m_home.path()) + "/.local/share/Trash";
+    struct stat info;
+    QVERIFY(!QFileInfo::exists(m_current.filePath(QStringLiteral("files"))));
+    if (vanishes) {
+        QTRY_VERIFY(failure->seen);
+        QVERIFY2(failure->text.startsWith(QStringLiteral("Unable to move")) &&
+                     failure->text.contains(QStringLiteral("No such file or directory")),
+                 qPrintable(failure->text));
+        QVERIFY(::lstat((trash + "/files/" + name).constData(), &info) != 0);
+        return;
+    }
+    QVERIFY(::lstat(path.constData(), &info) != 0);
+    QCOMPARE(::lstat((trash + "/files/" + name).constData(), &info), 0);
+    QCOMPARE(S_ISLNK(info.st_mode), name == "link");
+    QVERIFY(QFileInfo(m_temp->filePath(QStringLiteral("a/b"))).isDir() || name == "a");
+    QCOMPARE(::stat(trash.constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, 0700u);
+    // Read and removed as bytes: the odd name has no text form.
+    std::ifstream record((trash + "/info/" + name + ".trashinfo").toStdString());
+    const std::string text{std::istreambuf_iterator<char>(record), {}};
+    QVERIFY2(text.find("\nPath=" + path.toPercentEncoding("/").toStdString() + '\n') !=
+                 std::string::npos,
+             text.c_str());
+    std::filesystem::remove_all(
+        QFile::encodeName(m_home.filePath(QStringLiteral(".local"))).toStdString());
 }
 
 QTEST_MAIN(TestTRzFileSystemNamespace)

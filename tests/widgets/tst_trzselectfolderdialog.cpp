@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QPushButton>
+#include <QSizeGrip>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -74,6 +75,7 @@ private Q_SLOTS:
     void itemWithoutPath();
     void deleteButton_data();
     void deleteButton();
+    void createFolderButton_data();
     void createFolderButton();
 
 private:
@@ -258,20 +260,28 @@ void TestTRzSelectFolderDialog::statusShowsShortenedPath()
     const QString deep = QStringLiteral("a-rather-long-folder-name/another-long-folder-name/"
                                         "yet-another-long-folder-name/the-leaf");
     QVERIFY(QDir(TS()).mkpath(deep));
+    const QString path = TS() + QLatin1Char('/') + deep;
     TRzSelectFolderDialog dialog;
-    dialog.SetSelectedPath(TS() + QLatin1Char('/') + deep);
-    QString status;
-    QString expected;
+    dialog.SetSelectedPath(path);
     RunDialog(dialog, [&](TRzSelectFolderForm *form) {
         QStatusBar *bar = form->StatusBar();
-        status = bar->currentMessage();
-        expected = TRzSelectFolderForm::ShortenPath(TS() + QLatin1Char('/') + deep,
-                                                    QFontMetrics(bar->font()), bar->width() - 20);
+        const QFontMetrics metrics(bar->font());
+        const QWidget *grip = bar->findChild<QSizeGrip *>();
+        QVERIFY(grip && grip->isVisible());
+        // Every width, so that each step of the shortening meets its edge.
+        for (int width = TRzSelectFolderForm::MinimumWidth; width < 700; ++width) {
+            form->resize(width, form->height());
+            const QString status = bar->currentMessage();
+            QVERIFY2(status.endsWith(QLatin1String("/the-leaf")), qPrintable(status));
+            // The message is drawn from 6 pixels in up to the size grip.
+            QVERIFY2(6 + metrics.horizontalAdvance(status) <= grip->x(),
+                     qPrintable(QStringLiteral("%1 at width %2").arg(status).arg(width)));
+        }
+        QVERIFY(bar->currentMessage().startsWith(QLatin1String("/.../")));
+        form->resize(6 * metrics.horizontalAdvance(path), form->height());
+        QCOMPARE(bar->currentMessage(), path);
         form->reject();
     });
-    QVERIFY2(status.startsWith(QLatin1String("/.../")), qPrintable(status));
-    QVERIFY(status.endsWith(QLatin1String("/the-leaf")));
-    QCOMPARE(status, expected);
 }
 
 void TestTRzSelectFolderDialog::keptSize_data()
@@ -490,28 +500,64 @@ void TestTRzSelectFolderDialog::deleteButton()
         QVERIFY(QDir(m_data.filePath(QStringLiteral("Trash/files/other"))).removeRecursively());
 }
 
+void TestTRzSelectFolderDialog::createFolderButton_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("enter"); // Enter ends the edit, else OK does
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("chosen"); // empty: the window stays open
+
+    QTest::newRow("Enter, then OK")
+        << QStringLiteral("Mail Data") << true << QString() << QStringLiteral("outer/Mail Data");
+    QTest::newRow("OK while the name is typed")
+        << QStringLiteral("Mail Data") << false << QString() << QStringLiteral("outer/Mail Data");
+    QTest::newRow("refused name, OK")
+        << QStringLiteral("inner") << false
+        << QStringLiteral("\"inner\" cannot be used as a name: a file or folder with that name "
+                          "already exists here.")
+        << QString();
+}
+
 void TestTRzSelectFolderDialog::createFolderButton()
 {
+    QFETCH(QString, typed);
+    QFETCH(bool, enter);
+    QFETCH(QString, box);
+    QFETCH(QString, chosen);
     TRzSelectFolderDialog dialog;
     dialog.SetOptions(dialog.Options() | Dialog::sfdoCreateDeleteButtons);
     dialog.SetSelectedPath(TS() + QStringLiteral("/outer"));
+    QString status;
+    bool stayedOpen = false;
+    std::shared_ptr<SeenBox> seen;
     const bool answer = RunDialog(dialog, [&](TRzSelectFolderForm *form) {
         QTest::mouseClick(form->BtnNewFolder(), Qt::LeftButton);
         QWidget *editor = QApplication::focusWidget();
         QVERIFY(editor && form->ShellTree()->IsEditingLabel());
-        QTest::keyClicks(editor, QStringLiteral("Mail Data"));
-        QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_VERIFY(!form->ShellTree()->IsEditingLabel());
-        QCOMPARE(form->StatusBar()->currentMessage(), TS() + QStringLiteral("/outer"));
-        TRzShellTree *tree = form->ShellTree();
-        ClickNode(tree, FindNode(tree, *tree->Namespace()->ParsePath(
-                                           T() + QByteArrayLiteral("/outer/Mail Data"))));
-        QTest::mouseClick(form->OkBtn(), Qt::LeftButton);
+        QTest::keyClicks(editor, typed);
+        if (enter) {
+            QTest::keyClick(editor, Qt::Key_Return);
+            QTRY_VERIFY(!form->ShellTree()->IsEditingLabel());
+            status = form->StatusBar()->currentMessage();
+        }
+        if (!box.isEmpty())
+            seen = AnswerNextBox(QStringLiteral("OK"));
+        // As a click that leaves the focus in the editor.
+        form->OkBtn()->click();
+        stayedOpen = form->isVisible();
     });
-    QVERIFY(answer);
-    QVERIFY(QFileInfo(TS() + QStringLiteral("/outer/Mail Data")).isDir());
-    QVERIFY(!QFileInfo::exists(TS() + QStringLiteral("/outer/New Folder")));
-    QCOMPARE(dialog.SelectedPath(), TS() + QStringLiteral("/outer/Mail Data"));
+    if (enter)
+        QCOMPARE(status, TS() + QLatin1Char('/') + chosen);
+    if (seen) {
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->text, box);
+    }
+    QCOMPARE(stayedOpen, chosen.isEmpty());
+    QCOMPARE(answer, !chosen.isEmpty());
+    QCOMPARE(dialog.SelectedPath(),
+             TS() + QLatin1Char('/') + (chosen.isEmpty() ? QStringLiteral("outer") : chosen));
+    QCOMPARE(QFileInfo(TS() + QStringLiteral("/outer/") + typed).isDir(), true);
+    QCOMPARE(QFileInfo::exists(TS() + QStringLiteral("/outer/New Folder")), chosen.isEmpty());
 }
 
 QTEST_MAIN(TestTRzSelectFolderDialog)

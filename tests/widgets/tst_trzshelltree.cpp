@@ -56,6 +56,8 @@ private Q_SLOTS:
     void refreshWaitsForLabelEdit();
     void contextMenuDelete_data();
     void contextMenuDelete();
+    void onlyLeftClickSelects_data();
+    void onlyLeftClickSelects();
     void thousandsOfFolders();
     void dynamicRefresh();
     void droppedFolderIsSelected_data();
@@ -595,6 +597,45 @@ void TestTRzShellTree::contextMenuDelete()
         QVERIFY(QFileInfo::exists(homeTrash + QStringLiteral("/inner/mail.dat")));
         QDir(homeTrash).removeRecursively();
     }
+}
+
+void TestTRzShellTree::onlyLeftClickSelects_data()
+{
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::addColumn<QString>("command"); // chosen from the menu; empty: Esc
+    QTest::addColumn<bool>("selects");
+    QTest::newRow("left click") << Qt::LeftButton << QString() << true;
+    QTest::newRow("right click, menu closed") << Qt::RightButton << QString() << false;
+    QTest::newRow("right click, command on the clicked item")
+        << Qt::RightButton << QStringLiteral("&Open") << false;
+    QTest::newRow("middle click") << Qt::MiddleButton << QString() << false;
+}
+
+void TestTRzShellTree::onlyLeftClickSelects()
+{
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(QString, command);
+    QFETCH(bool, selects);
+    auto ns = MakeDouble();
+    auto tree = MakeTree(ns, Tree::stoContextMenus);
+    QVERIFY(tree);
+    tree->SetSelectedItem({"Beta"});
+    tree->FillTree();
+    TRzShellTreeNode *clicked = FindNode(tree.get(), {"gamma"});
+    QVERIFY(clicked);
+    const QPoint where = tree->visualItemRect(clicked).center();
+    std::shared_ptr<SeenMenu> menu;
+    QTest::mousePress(tree->viewport(), button, {}, where);
+    if (button == Qt::RightButton) {
+        menu = ChooseFromNextMenu(command);
+        RightClick(tree.get(), clicked);
+    }
+    QTest::mouseRelease(tree->viewport(), button, {}, where);
+    if (menu)
+        QVERIFY(menu->seen);
+    if (!command.isEmpty())
+        QCOMPARE(ns->Invoked(), QStringList{QStringLiteral("open /gamma")});
+    QCOMPARE(tree->SelectedItem(), selects ? TRzShellAbsId{"gamma"} : TRzShellAbsId{"Beta"});
 }
 
 void TestTRzShellTree::thousandsOfFolders()

@@ -14,6 +14,7 @@
 #include "TestDispatcherPlatform.h"
 #include "TfrmMain.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -35,6 +36,19 @@ const QByteArray StandardSettings = "; Quillbox settings\r\n"
                                     "[Server]\r\n"
                                     "ServerIP=10.1.2.3\r\n"
                                     "AdminPort=0x10\r\n";
+
+// The smallest rectangle holding every pixel in which two pictures differ.
+QRect Difference(const QImage &one, const QImage &other)
+{
+    QRect box;
+    for (int y = 0; y < one.height(); ++y) {
+        for (int x = 0; x < one.width(); ++x) {
+            if (one.pixel(x, y) != other.pixel(x, y))
+                box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
 } // namespace
 
 class tst_TfrmMain : public QObject
@@ -81,7 +95,13 @@ private Q_SLOTS:
     void welcomeRepeatsTestWhenGoingBack();
     void tabsAreHiddenAfterActivation();
     void welcomeTestRunsWithoutActivation();
+    void welcomeTextShowsWholeLinesAboveWarning();
     void startStateOfControls();
+    void buttonPicturesSitAtTheLeft_data();
+    void buttonPicturesSitAtTheLeft();
+    void connectionModeIsFlat_data();
+    void connectionModeIsFlat();
+    void connectionModeListDropsWith13PixelItems();
 
     void localWalkWritesNewFolder();
     void remoteWalkLeavesSettingsUnchanged();
@@ -237,6 +257,41 @@ void tst_TfrmMain::welcomeTestRunsWithoutActivation()
     m_window->removeEventFilter(&swallow);
 }
 
+// The last line of the Welcome text holds the blue "Next": shown whole with
+// the settings file; without it, the warning panel takes its place and not
+// a sliver of it peeks out above the panel.
+void tst_TfrmMain::welcomeTextShowsWholeLinesAboveWarning()
+{
+    m_install->writeSettings(settings(0));
+    start();
+    QVERIFY(!m_window->pnlNoIni->isVisible());
+    const QImage whole = m_window->tabWelcome->grab().toImage();
+    QVERIFY(::unlink(m_install->settingsFile().constData()) == 0);
+    m_window->ShowWelcomePage();
+    QVERIFY(m_window->pnlNoIni->isVisible());
+    const QImage cut = m_window->tabWelcome->grab().toImage();
+
+    const auto blue = [](QRgb pixel) {
+        return qBlue(pixel) > qRed(pixel) + 64 && qBlue(pixel) > qGreen(pixel) + 64;
+    };
+    const QRect label = m_window->findChild<QWidget *>(QStringLiteral("RTFLabel1"))->geometry();
+    // Above the panel each row is the row of the whole text, or blank, and
+    // the last line is blank.
+    const QRgb white = QColor(Qt::white).rgb();
+    int blankedRows = 0;
+    for (int y = label.top(); y < m_window->pnlNoIni->y(); ++y) {
+        bool same = true, blank = true;
+        for (int x = label.left(); x <= label.right(); ++x) {
+            QVERIFY2(!blue(cut.pixel(x, y)), qPrintable(QStringLiteral("row %1").arg(y)));
+            same = same && cut.pixel(x, y) == whole.pixel(x, y);
+            blank = blank && cut.pixel(x, y) == white;
+        }
+        QVERIFY2(same || blank, qPrintable(QStringLiteral("row %1").arg(y)));
+        blankedRows += blank && !same;
+    }
+    QVERIFY(blankedRows > 0);
+}
+
 void tst_TfrmMain::startStateOfControls()
 {
     m_install->writeSettings(settings(0));
@@ -271,6 +326,99 @@ void tst_TfrmMain::startStateOfControls()
                                   m_window->btnCancel, m_window->btnExit};
     for (int index = 0; index + 1 < order.size(); ++index)
         QCOMPARE(order.at(index)->nextInFocusChain(), order.at(index + 1));
+}
+
+void tst_TfrmMain::buttonPicturesSitAtTheLeft_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"btnAbout", "btnPrevious", "btnNext", "btnCancel", "btnExit"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// The picture 2 pixels from the button's left edge, the caption 4 pixels
+// after the picture's 16 columns: drawn, not centred as a group.
+void tst_TfrmMain::buttonPicturesSitAtTheLeft()
+{
+    QFETCH(QString, name);
+
+    m_window = std::make_unique<TfrmMain>(m_install->programFolder());
+    auto *button = m_window->findChild<QPushButton *>(name);
+    QVERIFY(button);
+    const QIcon picture = button->icon();
+    const QString caption = button->text();
+    QPixmap clear(16, 16);
+    clear.fill(Qt::transparent);
+    button->setIcon(QIcon(clear));
+    const QImage bare = button->grab().toImage();
+    button->setText(QString());
+    const QImage empty = button->grab().toImage();
+    button->setText(caption);
+    button->setIcon(picture);
+    const QImage full = button->grab().toImage();
+
+    const QRect drawnPicture = Difference(full, bare);
+    QVERIFY(!drawnPicture.isEmpty());
+    QVERIFY2(
+        drawnPicture.left() >= 2 && drawnPicture.right() < 2 + 16,
+        qPrintable(QStringLiteral("%1 to %2").arg(drawnPicture.left()).arg(drawnPicture.right())));
+    const QRect drawnCaption = Difference(bare, empty);
+    QVERIFY2(drawnCaption.left() >= 22 && drawnCaption.left() <= 24,
+             qPrintable(QString::number(drawnCaption.left())));
+}
+
+void tst_TfrmMain::connectionModeIsFlat_data()
+{
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<int>("colours"); // 0: all in the frame colour
+
+    QTest::newRow("left column") << QRect(0, 0, 1, 21) << 0;
+    QTest::newRow("top row") << QRect(0, 0, 257, 1) << 0;
+    QTest::newRow("right column") << QRect(256, 0, 1, 21) << 0;
+    QTest::newRow("bottom row") << QRect(0, 20, 257, 1) << 0;
+    // A face and its arrow, no shading.
+    QTest::newRow("drop-down button") << QRect(238, 2, 17, 17) << 2;
+}
+
+void tst_TfrmMain::connectionModeIsFlat()
+{
+    QFETCH(QRect, area);
+    QFETCH(int, colours);
+
+    m_window = std::make_unique<TfrmMain>(m_install->programFolder());
+    QComboBox *combo = m_window->comConnectionMode;
+    combo->setCurrentIndex(0);
+    const QImage image = combo->grab().toImage();
+    QCOMPARE(image.size(), QSize(257, 21));
+    QSet<QRgb> seen;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            seen.insert(image.pixel(x, y));
+    }
+    if (colours == 0)
+        QCOMPARE(seen, QSet<QRgb>{combo->palette().color(QPalette::Dark).rgb()});
+    else
+        QCOMPARE(seen.size(), colours);
+}
+
+void tst_TfrmMain::connectionModeListDropsWith13PixelItems()
+{
+    walkTo(QStringLiteral("tabConnection"), 0);
+    QComboBox *combo = m_window->comConnectionMode;
+    combo->showPopup();
+    QAbstractItemView *list = combo->view();
+    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+    QCOMPARE(list->currentIndex().row(), 0);
+    QCOMPARE(list->window()->pos(), combo->mapToGlobal(QPoint(0, combo->height())));
+    // The current item is drawn in the (blue) highlight, shaded or not: its
+    // band is the item's height.
+    const QImage image = list->viewport()->grab().toImage();
+    int rows = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb pixel = image.pixel(image.width() - 2, y);
+        rows += qBlue(pixel) > qRed(pixel) + 64;
+    }
+    combo->hidePopup();
+    QCOMPARE(rows, 13);
 }
 
 void tst_TfrmMain::localWalkWritesNewFolder()

@@ -69,6 +69,28 @@ QByteArray Line(const TMessagePacketFields &f)
            Escaped(f.TypeName) + '\t' + Escaped(f.Text) + '\t' + Escaped(f.Details) + '\n';
 }
 
+// Says why a record was dropped: by hand, a record that vanishes without a
+// word looks like a client that never sent it.
+void Dropped(const QByteArray &why)
+{
+    std::fprintf(stderr, "dezazudi-dispatcher: dropped a record: %s\n", why.constData());
+}
+
+// Whole-buffer receive that tells how much came before the peer stopped.
+qsizetype Receive(int fd, char *data, qsizetype size)
+{
+    qsizetype got = 0;
+    while (got < size) {
+        const ssize_t part = ::recv(fd, data + got, static_cast<size_t>(size - got), 0);
+        if (part < 0 && errno == EINTR)
+            continue;
+        if (part <= 0)
+            break;
+        got += part;
+    }
+    return got;
+}
+
 // One exchange: header, record, answer. A connection that closes at once
 // is a lookup that only checked the window is alive.
 void Serve(int connection, std::FILE *out)
@@ -78,19 +100,33 @@ void Serve(int connection, std::FILE *out)
     timeval limit{5, 0};
     ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     char headerBytes[HeaderSize];
-    if (!ReceiveAll(connection, headerBytes, HeaderSize))
+    const qsizetype headerGot = Receive(connection, headerBytes, HeaderSize);
+    if (headerGot == 0)
         return;
+    if (headerGot < HeaderSize) {
+        Dropped("the header was cut short");
+        return;
+    }
     const TCopyDataHeader header = DecodeHeader(headerBytes);
     qint64 answer = 0;
-    if (header.Message == CopyDataMessage && header.Size <= MaxRecordSize) {
+    const QByteArray size = QByteArray::number(header.Size) + " bytes";
+    if (header.Message != CopyDataMessage) {
+        Dropped("message " + QByteArray::number(header.Message) + " is not copy-data");
+    } else if (header.Size > MaxRecordSize) {
+        Dropped(size + ", more than any record");
+    } else {
         QByteArray record(header.Size, '\0');
-        if (!ReceiveAll(connection, record.data(), record.size()))
+        if (Receive(connection, record.data(), record.size()) < record.size()) {
+            Dropped(size + ", cut short");
             return;
+        }
         if (const std::optional<TMessagePacketFields> fields = MessagePacket::Parse(record)) {
             const QByteArray line = Line(*fields);
             std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), out);
             std::fflush(out);
             answer = 1;
+        } else {
+            Dropped(size + ", not in the record layout");
         }
     }
     char answerBytes[AnswerSize];
@@ -98,11 +134,11 @@ void Serve(int connection, std::FILE *out)
     SendAll(connection, answerBytes, AnswerSize);
 }
 
-int Usage()
+int Usage(std::FILE *to, int status)
 {
-    std::fprintf(stderr, "usage: dezazudi-dispatcher [--window-dir DIR] [--output FILE] "
-                         "[--idle-exit SECONDS]\n");
-    return 2;
+    std::fprintf(to, "usage: dezazudi-dispatcher [--window-dir DIR] [--output FILE] "
+                     "[--idle-exit SECONDS] [--help]\n");
+    return status;
 }
 
 } // namespace
@@ -114,8 +150,10 @@ int main(int argc, char **argv)
     int idleExitSeconds = 0;
     for (int i = 1; i < argc; ++i) {
         const QByteArray option = argv[i];
+        if (option == "--help" || option == "-h")
+            return Usage(stdout, 0);
         if (i + 1 >= argc)
-            return Usage();
+            return Usage(stderr, 2);
         if (option == "--window-dir")
             directoryPath = argv[++i];
         else if (option == "--output")
@@ -123,7 +161,7 @@ int main(int argc, char **argv)
         else if (option == "--idle-exit")
             idleExitSeconds = std::atoi(argv[++i]);
         else
-            return Usage();
+            return Usage(stderr, 2);
     }
     std::FILE *out = stdout;
     if (outputPath && !(out = std::fopen(outputPath, "a"))) {
@@ -144,6 +182,8 @@ int main(int argc, char **argv)
     action.sa_handler = Stop;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    // Closing the terminal it runs in must not leave its socket behind.
+    ::sigaction(SIGHUP, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
     // The socket is bound under a hidden name and renamed into place once it

@@ -39,14 +39,16 @@ QList<TThreadWindow> TestDispatcherPlatform::ThreadWindows(quint32 ThreadId)
             {RunningWindow, false, "DezaZudi Dispatcher"}};
 }
 
-qint64 TestDispatcherPlatform::SendCopyData(TWindowHandle Window, qint32 Kind,
-                                            const QByteArray &Record)
+TCopyDataResult TestDispatcherPlatform::SendCopyData(TWindowHandle Window, qint32 Kind,
+                                                     const QByteArray &Record)
 {
     Calls.append("send");
     if (Window == 0 || Window != RunningWindow)
-        return 0;
+        return {};
     Records.append({Window, Kind, Record});
-    return Answer(Kind);
+    if (AnswersBeforeSilence >= 0 && Records.size() > AnswersBeforeSilence)
+        return {0, true};
+    return {Answer(Kind), false};
 }
 
 std::optional<TStartedProcess> TestDispatcherPlatform::CreateProcess(const QByteArray &Command)

@@ -31,6 +31,10 @@ public:
     QMap<QByteArray, QByteArray> MachineValues;
     // The dispatcher's answer to a record (default: 1 to everything).
     std::function<qint64(qint32 Kind)> Answer = [](qint32) { return 1; };
+    // A dispatcher that answers this many records and then takes every
+    // later one without answering, so that each exchange times out; -1:
+    // it always answers.
+    int AnswersBeforeSilence = -1;
 
     QByteArray Computer = "QUILLHOST";
     QByteArray Program = "/opt/quillbox/Flitto.bin";
@@ -53,7 +57,8 @@ public:
 
     TWindowHandle FindWindow(const QByteArray &ClassName, const QByteArray &Title) override;
     QList<TThreadWindow> ThreadWindows(quint32 ThreadId) override;
-    qint64 SendCopyData(TWindowHandle Window, qint32 Kind, const QByteArray &Record) override;
+    TCopyDataResult SendCopyData(TWindowHandle Window, qint32 Kind,
+                                 const QByteArray &Record) override;
     std::optional<TStartedProcess> CreateProcess(const QByteArray &Command) override;
     void WaitForInputIdle(const TStartedProcess &Process) override;
     void CloseHandles(const TStartedProcess &Process) override;
