@@ -17,6 +17,7 @@
 #include <set>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <tuple>
 #include <unistd.h>
 #include <utility>
 
