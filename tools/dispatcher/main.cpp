@@ -3,6 +3,7 @@
 // answers every record with 1 and prints each one on one line:
 // kind, date and time, connection id, computer, program, category, type
 // name, text and details, separated by tabs, with control bytes escaped.
+// Each record it drops is reported with one line on stderr.
 #include "DispatcherWindows.h"
 #include "MessagePacket.h"
 
