@@ -21,6 +21,8 @@ background_pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 exec 3>&-
 export DISPLAY=":$(cat "$work/display")"
+# A real window, whatever the caller had set for its own tests.
+export QT_QPA_PLATFORM=xcb
 openbox >"$work/wm.log" 2>&1 &
 background_pids+=($!)
 sleep 1
