@@ -15,7 +15,7 @@
 namespace FileUtil {
 
 // The checked copy and its proof move the data in chunks of this many bytes.
-inline constexpr size_t CheckedCopyBufferSize = size_t(1) << 20;
+inline constexpr size_t CheckedCopyBufferSize = size_t(64) << 10;
 // The checksum's unit (see ContentChecksum).
 inline constexpr size_t ChecksumBlockSize = 4096;
 
