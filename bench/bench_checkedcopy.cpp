@@ -35,7 +35,7 @@ namespace {
 
 struct Run
 {
-    std::vector<double> seconds; // one per stage the run timed
+    std::vector<double> seconds; // per stage the run timed: wall, then processor time
     long peakKiB = 0;
     bool ok = false;
 };
@@ -76,9 +76,52 @@ Run RunInChild(const std::function<bool(std::vector<double> &)> &body)
     return run;
 }
 
-// Starts the program with its arguments and waits; the wall time, or a
-// negative one on failure.
-double RunProcess(const QByteArrayList &command)
+// Processor time (user and system) of a finished run.
+double CpuSeconds(const rusage &usage)
+{
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// This process's processor time so far.
+double OwnCpuSeconds()
+{
+    rusage usage = {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return CpuSeconds(usage);
+}
+
+// Wall and processor seconds of one stage.
+struct Cost
+{
+    double wall = -1;
+    double cpu = 0;
+};
+
+// Measures one stage inside a process.
+class StageClock
+{
+public:
+    StageClock() { Start(); }
+    void Start()
+    {
+        m_timer.start();
+        m_cpu = OwnCpuSeconds();
+    }
+    void Stop(std::vector<double> &seconds) const
+    {
+        seconds.push_back(double(m_timer.nsecsElapsed()) / 1e9);
+        seconds.push_back(OwnCpuSeconds() - m_cpu);
+    }
+
+private:
+    QElapsedTimer m_timer;
+    double m_cpu = 0;
+};
+
+// Starts the program with its arguments and waits; a negative wall time on
+// failure.
+Cost RunProcess(const QByteArrayList &command)
 {
     std::vector<char *> argv;
     for (const QByteArray &part : command)
@@ -92,15 +135,14 @@ double RunProcess(const QByteArrayList &command)
         ::_exit(127);
     }
     int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+    rusage usage = {};
+    Cost cost;
+    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
         WEXITSTATUS(status) != 0)
-        return -1;
-    return double(timer.nsecsElapsed()) / 1e9;
-}
-
-double Seconds(const QElapsedTimer &timer)
-{
-    return double(timer.nsecsElapsed()) / 1e9;
+        return cost;
+    cost.wall = double(timer.nsecsElapsed()) / 1e9;
+    cost.cpu = CpuSeconds(usage);
+    return cost;
 }
 
 double Median(std::vector<double> values)
@@ -156,13 +198,13 @@ bool ReadBackCold(const QByteArray &folder, const QByteArrayList &names)
     return true;
 }
 
-// Copy + flush, then the proof and its floor (in turns, by round): three times.
+// Copy + flush, then the proof and its floor (in turns, by round): three
+// stages, each as wall and processor seconds.
 Run CheckedRun(const QByteArray &source, const QByteArray &target, const QByteArrayList &names,
                bool floorFirst)
 {
     return RunInChild([&](std::vector<double> &seconds) {
-        QElapsedTimer timer;
-        timer.start();
+        StageClock clock;
         FileUtil::CreateFolderPath(target);
         std::vector<FileUtil::CheckedCopyRecord> records;
         records.reserve(size_t(names.size()));
@@ -170,74 +212,86 @@ Run CheckedRun(const QByteArray &source, const QByteArray &target, const QByteAr
             records.push_back(FileUtil::CopyFileChecked(source + name, target));
         if (!FileUtil::FlushFolder(target))
             return false;
-        seconds.push_back(Seconds(timer));
+        clock.Stop(seconds);
 
         const auto prove = [&] {
-            timer.start();
+            clock.Start();
             for (const FileUtil::CheckedCopyRecord &record : records) {
                 if (FileUtil::ProveCopy(record) != FileUtil::ProofResult::Same)
                     return false;
             }
-            seconds.push_back(Seconds(timer));
+            clock.Stop(seconds);
             return true;
         };
         const auto floor = [&] {
-            timer.start();
+            clock.Start();
             const bool ok = ReadBackCold(target, names);
-            seconds.push_back(Seconds(timer));
+            clock.Stop(seconds);
             return ok;
         };
         if (floorFirst) {
             if (!floor() || !prove())
                 return false;
-            std::swap(seconds[1], seconds[2]);
+            std::swap(seconds[2], seconds[4]);
+            std::swap(seconds[3], seconds[5]);
             return true;
         }
         return prove() && floor();
     });
 }
 
-// cp -p of the files + sync -f, as one time.
-double CpRun(const QByteArray &source, const QByteArray &target, const QByteArrayList &names)
+// cp -p of the files + sync -f, as one cost.
+Cost CpRun(const QByteArray &source, const QByteArray &target, const QByteArrayList &names)
 {
     FileUtil::CreateFolderPath(target);
     QByteArrayList command = {"cp", "-p", "--"};
     for (const QByteArray &name : names)
         command << source + name;
     command << target;
-    const double copy = RunProcess(command);
-    const double flush = RunProcess({"sync", "-f", target});
-    return copy < 0 || flush < 0 ? -1 : copy + flush;
+    const Cost copy = RunProcess(command);
+    const Cost flush = RunProcess({"sync", "-f", target});
+    if (copy.wall < 0 || flush.wall < 0)
+        return Cost();
+    return {copy.wall + flush.wall, copy.cpu + flush.cpu};
 }
 
 struct Stage
 {
     const char *name;
-    std::vector<double> ours;
-    std::vector<double> floor;
     double goal;
+    std::vector<double> ours, floor, oursCpu, floorCpu;
+
+    void Add(double oursWall, double oursCpuTime, double floorWall, double floorCpuTime)
+    {
+        ours.push_back(oursWall);
+        oursCpu.push_back(oursCpuTime);
+        floor.push_back(floorWall);
+        floorCpu.push_back(floorCpuTime);
+    }
 };
 
 void Print(const Stage &stage)
 {
     const double ours = Median(stage.ours);
     const double floor = Median(stage.floor);
-    std::printf("%-34s %10.3f %10.3f %8.2f   (goal: at most %.2f)\n", stage.name, ours, floor,
-                floor > 0 ? ours / floor : 0.0, stage.goal);
+    const double oursCpu = Median(stage.oursCpu);
+    const double floorCpu = Median(stage.floorCpu);
+    std::printf("%-34s %8.3f %8.3f %6.2f %8.3f %8.3f %6.2f  (goal %.2f)\n", stage.name, ours, floor,
+                floor > 0 ? ours / floor : 0.0, oursCpu, floorCpu,
+                floorCpu > 0 ? oursCpu / floorCpu : 0.0, stage.goal);
 }
 
 // Copies, flushes and proves one file in a child; its time and peak memory.
 Run OneFile(const QByteArray &folder, const QByteArray &name, const QByteArray &target)
 {
     return RunInChild([&](std::vector<double> &seconds) {
-        QElapsedTimer timer;
-        timer.start();
+        const StageClock clock;
         FileUtil::CreateFolderPath(target);
         const FileUtil::CheckedCopyRecord record = FileUtil::CopyFileChecked(folder + name, target);
         if (!FileUtil::FlushFolder(target))
             return false;
         const bool same = FileUtil::ProveCopy(record) == FileUtil::ProofResult::Same;
-        seconds.push_back(Seconds(timer));
+        clock.Stop(seconds);
         return same;
     });
 }
@@ -288,10 +342,10 @@ int main(int argc, char **argv)
     Warm(small, names);
     Warm(big, bigName);
 
-    Stage smallCopy{"copy, 4 KiB files (vs cp -p+sync)", {}, {}, 1.5};
-    Stage smallProof{"proof, 4 KiB files (vs read back)", {}, {}, 1.2};
-    Stage bigCopy{"copy, big file (vs cp -p+sync)", {}, {}, 1.1};
-    Stage bigProof{"proof, big file (vs read back)", {}, {}, 1.2};
+    Stage smallCopy{"copy, 4 KiB files (vs cp -p+sync)", 1.5, {}, {}, {}, {}};
+    Stage smallProof{"proof, 4 KiB files (vs read back)", 1.2, {}, {}, {}, {}};
+    Stage bigCopy{"copy, big file (vs cp -p+sync)", 1.1, {}, {}, {}, {}};
+    Stage bigProof{"proof, big file (vs read back)", 1.2, {}, {}, {}, {}};
     long peakBig = 0;
     for (int round = 0; round < rounds; ++round) {
         const bool floorFirst = round % 2 == 1;
@@ -301,7 +355,7 @@ int main(int argc, char **argv)
             Stage &copy = set == 0 ? smallCopy : bigCopy;
             Stage &proof = set == 0 ? smallProof : bigProof;
             // Take turns at going first.
-            double cp = -1;
+            Cost cp;
             if (floorFirst) {
                 cp = CpRun(source, target, list);
                 Settle(target);
@@ -312,20 +366,26 @@ int main(int argc, char **argv)
                 cp = CpRun(source, target, list);
                 Settle(target);
             }
-            if (!ours.ok || ours.seconds.size() != 3 || cp < 0) {
+            if (!ours.ok || ours.seconds.size() != 6 || cp.wall < 0) {
                 std::fprintf(stderr, "a run failed\n");
                 BenchFiles::RemoveTree(work);
                 return 1;
             }
-            copy.ours.push_back(ours.seconds[0]);
-            copy.floor.push_back(cp);
-            proof.ours.push_back(ours.seconds[1]);
-            proof.floor.push_back(ours.seconds[2]);
+            const std::vector<double> &t = ours.seconds;
+            copy.Add(t[0], t[1], cp.wall, cp.cpu);
+            proof.Add(t[2], t[3], t[4], t[5]);
             if (set == 1)
                 peakBig = std::max(peakBig, ours.peakKiB);
+            std::printf("round %d, %s: copy %.3f, cp -p+sync %.3f, proof %.3f, read back %.3f\n",
+                        round + 1, set == 0 ? "small files" : "big file", t[0], cp.wall, t[2],
+                        t[4]);
+            std::fflush(stdout);
         }
     }
-    std::printf("\n%-34s %10s %10s %8s\n", "stage (medians)", "ours s", "floor s", "ratio");
+    // Wall time on a busy machine mostly measures the waits for a processor
+    // and the disk; the processor time next to it is steadier.
+    std::printf("\n%-34s %8s %8s %6s %8s %8s %6s\n", "stage (medians, seconds)", "wall", "floor",
+                "ratio", "cpu", "floor", "ratio");
     for (const Stage *stage : {&smallCopy, &smallProof, &bigCopy, &bigProof})
         Print(*stage);
 
@@ -346,7 +406,7 @@ int main(int argc, char **argv)
             return 1;
         }
     }
-    std::vector<double> sparseTimes;
+    std::vector<double> sparseTimes, sparseCpu;
     long peakSparse = 0;
     for (int round = 0; round < rounds; ++round) {
         const Run run = OneFile(sparse, "sparse.dat", target);
@@ -357,10 +417,12 @@ int main(int argc, char **argv)
             return 1;
         }
         sparseTimes.push_back(run.seconds[0]);
+        sparseCpu.push_back(run.seconds[1]);
         peakSparse = std::max(peakSparse, run.peakKiB);
     }
-    std::printf("\n5 GiB sparse file, 4 KiB of data: copy+flush+proof %.3f s (goal: under 1)\n",
-                Median(sparseTimes));
+    std::printf("\n5 GiB sparse file, 4 KiB of data: copy+flush+proof %.3f s wall, %.3f s cpu"
+                " (goal: under 1)\n",
+                Median(sparseTimes), Median(sparseCpu));
 
     // Peak memory against file size: it must not grow with the file.
     std::printf("\npeak resident memory of a copy and its proof:\n");

@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <sys/types.h>
 
@@ -15,7 +16,7 @@
 namespace FileUtil {
 
 // The checked copy and its proof move the data in chunks of this many bytes.
-inline constexpr size_t CheckedCopyBufferSize = size_t(1) << 20;
+inline constexpr size_t CheckedCopyBufferSize = size_t(64) << 10;
 // The checksum's unit (see ContentChecksum).
 inline constexpr size_t ChecksumBlockSize = 4096;
 
@@ -28,7 +29,8 @@ struct CheckedCopyOptions
 {
     // Checked between chunks; once true the copy stops with ECopyStopped.
     const std::atomic<bool> *Stop = nullptr;
-    // Told the bytes of this file done so far, from the copying thread.
+    // Told the bytes of this file done so far (a hole counts once passed),
+    // after every chunk, from the copying thread.
     std::function<void(qint64)> Progress;
     // Run as root: the copy gets the source's owner, group and mode (set on
     // the open file). Otherwise the mode plus read and write for the owner.

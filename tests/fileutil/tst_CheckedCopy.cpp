@@ -402,7 +402,7 @@ void tst_CheckedCopy::proofCatchesChangedSource()
     QFETCH(bool, duringCopy);
     QFETCH(QByteArray, result);
     const QByteArray source = m_src + "f.dat";
-    const QByteArray contents = Pattern(5 * (1 << 20) / 2, 's'); // two and a half chunks
+    const QByteArray contents = Pattern(5 * (1 << 20) / 2, 's'); // several chunks
     QVERIFY(WriteFile(source, contents));
     QVERIFY(SetOldTime(source));
     const auto act = [&] {
