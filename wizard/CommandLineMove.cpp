@@ -392,12 +392,26 @@ void DescribeMove(const DatabaseMove::Plan &plan)
                 .arg(PathText(plan.SettingsFile)));
 }
 
+QString SignalName(int signal)
+{
+    switch (signal) {
+    case SIGINT:
+        return QStringLiteral("Ctrl-C (SIGINT)");
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGHUP:
+        return QStringLiteral("SIGHUP (the terminal went away)");
+    default:
+        return QStringLiteral("signal %1").arg(signal);
+    }
+}
+
 int Interrupted(int signal, const DatabaseMove::Plan &plan)
 {
     Complain(QStringLiteral("stopped by %1: the files copied so far stay in %2 and Quillbox "
                             "still uses %3; %4 is unchanged")
-                 .arg(QString::fromLocal8Bit(::strsignal(signal)), PathText(plan.Target),
-                      PathText(plan.Source), PathText(plan.SettingsFile)));
+                 .arg(SignalName(signal), PathText(plan.Target), PathText(plan.Source),
+                      PathText(plan.SettingsFile)));
     return InterruptedBase + signal;
 }
 
@@ -512,6 +526,9 @@ QString ProgressLine(const QString &phase, int filesDone, int files, qint64 byte
 
 int Run(int argc, char **argv, const std::function<QString()> &version)
 {
+    // Output into a closed pipe must fail the write, not end the program
+    // between the proof and the settings change.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Flitto"));
 

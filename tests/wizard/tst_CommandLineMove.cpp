@@ -201,6 +201,7 @@ private slots:
     void stopBySignal();
     void wizardArguments_data();
     void wizardArguments();
+    void folderNamesAsBytes();
     void progressOnTerminal();
     void progressLine_data();
     void progressLine();
@@ -459,6 +460,25 @@ void tst_CommandLineMove::wizardArguments()
     noDisplay.start(QFile::decodeName(stage.ProgramFolder() + "flitto"), args);
     QVERIFY(noDisplay.waitForFinished(30000));
     QVERIFY(noDisplay.exitStatus() != QProcess::NormalExit || noDisplay.exitCode() != 0);
+}
+
+void tst_CommandLineMove::folderNamesAsBytes()
+{
+    Stage stage;
+    QVERIFY(stage.IsValid());
+    // A name that is not valid UTF-8 reaches the program only through a
+    // shell: the test's own arguments are text.
+    const QByteArray target = stage.Target() + "\xff\xfe";
+    QProcess process;
+    process.setProcessEnvironment(Environment(stage));
+    process.start(QStringLiteral("/bin/sh"),
+                  {"-c", R"sh(exec "$0" --move-to "$1$(printf '\377\376')")sh",
+                   QFile::decodeName(stage.ProgramFolder() + "flitto"),
+                   QFile::decodeName(stage.Target())});
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    QCOMPARE(FileTest::ReadFile(target + "/Messages.dat"), QByteArray("mail"));
+    QVERIFY(stage.Settings().contains(DataDirectoryLine(target)));
 }
 
 void tst_CommandLineMove::progressOnTerminal()
