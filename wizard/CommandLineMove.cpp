@@ -156,6 +156,30 @@ int TerminalWidth()
     return 80;
 }
 
+// The one-line progress display: files done of all, bytes, rate and time
+// left, cut to width characters (no cut when width < 1; a wrapped line
+// could not be redrawn). Without bytes (totalBytes < 0) only the files.
+QString ProgressLine(const QString &phase, int filesDone, int files, qint64 bytesDone,
+                     qint64 totalBytes, qint64 elapsedMs, int width)
+{
+    QString line = QStringLiteral("%1 %2/%3 files").arg(phase).arg(filesDone).arg(files);
+    if (totalBytes >= 0) {
+        line += QStringLiteral(", %1 of %2").arg(FormatBytes(bytesDone), FormatBytes(totalBytes));
+        // The first half second says little about the rate.
+        if (elapsedMs >= 500 && bytesDone > 0) {
+            const double perSecond = double(bytesDone) * 1000 / double(elapsedMs);
+            // Rounded up, but a whole second stays itself.
+            const double seconds = double(std::max<qint64>(totalBytes - bytesDone, 0)) / perSecond;
+            const qint64 left = qint64(std::ceil(seconds - 1e-6));
+            line += QStringLiteral(", %1/s, %2 left")
+                        .arg(FormatBytes(qint64(perSecond)), FormatDuration(left));
+        }
+    }
+    if (width > 0 && line.size() > width)
+        line.truncate(width);
+    return line;
+}
+
 // The signal that stopped the move, and the pipe that carries it from the
 // handler to the main thread's event loop, where the move may be stopped.
 volatile std::sig_atomic_t g_signal = 0;
@@ -501,27 +525,6 @@ bool Wanted(int argc, char **argv)
         }
     }
     return false;
-}
-
-QString ProgressLine(const QString &phase, int filesDone, int files, qint64 bytesDone,
-                     qint64 totalBytes, qint64 elapsedMs, int width)
-{
-    QString line = QStringLiteral("%1 %2/%3 files").arg(phase).arg(filesDone).arg(files);
-    if (totalBytes >= 0) {
-        line += QStringLiteral(", %1 of %2").arg(FormatBytes(bytesDone), FormatBytes(totalBytes));
-        // The first half second says little about the rate.
-        if (elapsedMs >= 500 && bytesDone > 0) {
-            const double perSecond = double(bytesDone) * 1000 / double(elapsedMs);
-            // Rounded up, but a whole second stays itself.
-            const double seconds = double(std::max<qint64>(totalBytes - bytesDone, 0)) / perSecond;
-            const qint64 left = qint64(std::ceil(seconds - 1e-6));
-            line += QStringLiteral(", %1/s, %2 left")
-                        .arg(FormatBytes(qint64(perSecond)), FormatDuration(left));
-        }
-    }
-    if (width > 0 && line.size() > width)
-        line.truncate(width);
-    return line;
 }
 
 int Run(int argc, char **argv, const std::function<QString()> &version)

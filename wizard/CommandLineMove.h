@@ -33,9 +33,4 @@ bool Wanted(int argc, char **argv);
 // program's version text for --version.
 int Run(int argc, char **argv, const std::function<QString()> &version);
 
-// The one-line progress display: files done of all, bytes, rate and time
-// left, cut to width characters (no cut when width < 1).
-QString ProgressLine(const QString &phase, int filesDone, int files, qint64 bytesDone,
-                     qint64 totalBytes, qint64 elapsedMs, int width);
-
 } // namespace CommandLineMove

@@ -2,7 +2,6 @@
 // Quillbox folder and run without a display, as a script or a terminal
 // user runs it.
 
-#include "CommandLineMove.h"
 #include "FileTestSupport.h"
 
 #include <QDir>
@@ -203,8 +202,6 @@ private slots:
     void wizardArguments();
     void folderNamesAsBytes();
     void progressOnTerminal();
-    void progressLine_data();
-    void progressLine();
 };
 
 void tst_CommandLineMove::moves_data()
@@ -502,39 +499,6 @@ void tst_CommandLineMove::progressOnTerminal()
     QVERIFY(out.contains(" files, "));
     QVERIFY(!out.contains("Copying Messages.dat"));
     QVERIFY(out.contains("Copy completed."));
-}
-
-void tst_CommandLineMove::progressLine_data()
-{
-    QTest::addColumn<int>("filesDone");
-    QTest::addColumn<qint64>("bytesDone");
-    QTest::addColumn<qint64>("totalBytes");
-    QTest::addColumn<qint64>("elapsedMs");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<QString>("line");
-
-    const qint64 MiB = qint64(1) << 20;
-    QTest::newRow("too early for a rate")
-        << 0 << 512 * 1024LL << 4 * MiB << 200LL << 0 << "Copying 0/3 files, 512.0 KiB of 4.0 MiB";
-    QTest::newRow("half way") << 1 << 512 * MiB << 1024 * MiB << 10000LL << 0
-                              << "Copying 1/3 files, 512.0 MiB of 1.0 GiB, 51.2 MiB/s, 0:10 left";
-    QTest::newRow("hours left") << 2 << 1024 * MiB << 4096 * 1024 * MiB << 1000LL << 0
-                                << "Copying 2/3 files, 1.0 GiB of 4.0 TiB, 1.0 GiB/s, 1:08:15 left";
-    QTest::newRow("cut to the terminal")
-        << 1 << 512 * MiB << 1024 * MiB << 10000LL << 24 << "Copying 1/3 files, 512.0";
-}
-
-void tst_CommandLineMove::progressLine()
-{
-    QFETCH(int, filesDone);
-    QFETCH(qint64, bytesDone);
-    QFETCH(qint64, totalBytes);
-    QFETCH(qint64, elapsedMs);
-    QFETCH(int, width);
-    QFETCH(QString, line);
-    QCOMPARE(CommandLineMove::ProgressLine(QStringLiteral("Copying"), filesDone, 3, bytesDone,
-                                           totalBytes, elapsedMs, width),
-             line);
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLineMove)
