@@ -353,7 +353,7 @@ void DatabaseMove::CopyAll()
             Post([this, name] { m_view->Checking(name); });
             const FileUtil::ProofResult result = FileUtil::ProveCopy(record, &m_stop);
             if (result != FileUtil::ProofResult::Same)
-                throw Exception(ProofFailure(result, record));
+                throw EProofFailed(ProofFailure(result, record));
         }
     } catch (...) {
         m_workerError = std::current_exception();

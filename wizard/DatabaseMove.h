@@ -17,6 +17,14 @@
 class MoveLock;
 class QThread;
 
+// A copy that does not read back as what was read from its source: the
+// copy itself went through, so the caller can tell it from a failed copy.
+class EProofFailed : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
 // What a move shows and asks while it runs: the wizard's Move page, or the
 // command line. Every call comes on the thread that runs the move.
 class MoveView

@@ -1,5 +1,7 @@
+#include "CommandLineMove.h"
 #include "FileUtil.h"
 #include "FlittoApplication.h"
+#include "TRzVersionInfo.h"
 #include "TfrmMain.h"
 
 #include <csignal>
@@ -10,6 +12,11 @@ int main(int argc, char **argv)
     // its message and with the half-written copy removed, instead of killing
     // the program in the middle of a file.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Decided before any application object exists: a move from the
+    // command line must never open a display.
+    if (CommandLineMove::Wanted(argc, argv))
+        return CommandLineMove::Run(
+            argc, argv, [] { return TRzVersionInfo().Value(TRzVersionInfo::FileVersion); });
     FlittoApplication app(argc, argv);
     // Flitto runs in the Quillbox folder it was copied into: the folder of
     // its own executable, whatever the current folder is.

@@ -1,0 +1,505 @@
+// The move from the command line: the real program, copied into a staged
+// Quillbox folder and run without a display, as a script or a terminal
+// user runs it.
+
+#include "FileTestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray BigName = "big.dat";
+// Large enough that a copy of it lasts well beyond the moment the test
+// reacts to its "Copying" line, on any disk.
+constexpr qint64 BigSize = qint64(256) << 20;
+
+// A Quillbox installation with Flitto copied into it, and a private log and
+// runtime folder.
+class Stage
+{
+public:
+    Stage()
+    {
+        for (const QByteArray &folder : {ProgramFolder(), DataFolder(), State(), Runtime()})
+            ::mkdir(folder.constData(), 0700);
+        const QByteArray program = ProgramFolder() + "flitto";
+        // A hard link is as good as a copy for /proc/self/exe and much faster.
+        if (::link(FLITTO_EXECUTABLE, program.constData()) != 0)
+            QFile::copy(QStringLiteral(FLITTO_EXECUTABLE), QFile::decodeName(program));
+        WriteSettings(0, DataFolder());
+        WriteData("Messages.dat", "mail");
+        WriteData("Folders.idx", FileTest::Pattern(7000));
+    }
+
+    bool IsValid() const { return m_root.IsValid(); }
+    QByteArray Root() const { return m_root.Path(); }
+    QByteArray ProgramFolder() const { return Root() + "Quillbox/"; }
+    QByteArray DataFolder() const { return Root() + "Data"; }
+    QByteArray Target() const { return Root() + "New"; }
+    QByteArray SettingsFile() const { return ProgramFolder() + "Quillbox.ini"; }
+    QByteArray State() const { return Root() + "state"; }
+    QByteArray Runtime() const { return Root() + "runtime"; }
+    QByteArray Log() const { return FileTest::ReadFile(State() + "/flitto/move.log"); }
+    QByteArray Settings() const { return FileTest::ReadFile(SettingsFile()); }
+
+    void WriteSettings(int mode, const QByteArray &dataFolder, const QByteArray &padding = {})
+    {
+        FileTest::WriteFile(SettingsFile(), padding + "[Settings]\r\nDataDirectory=" + dataFolder +
+                                                "\r\nConnectionMode=" + QByteArray::number(mode) +
+                                                "\r\n");
+    }
+    void WriteData(const QByteArray &name, const QByteArray &contents)
+    {
+        QVERIFY(FileTest::WriteFile(DataFolder() + '/' + name, contents));
+    }
+    void WriteBig()
+    {
+        const int fd = ::open((DataFolder() + '/' + BigName).constData(),
+                              O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        QVERIFY(fd >= 0);
+        const QByteArray chunk = FileTest::Pattern(1 << 20, 'q');
+        for (qint64 done = 0; done < BigSize; done += chunk.size())
+            QCOMPARE(::write(fd, chunk.constData(), size_t(chunk.size())), ssize_t(chunk.size()));
+        ::close(fd);
+    }
+
+    // Names that a copy or a settings change leaves while it writes, in the
+    // target and beside the settings file (where the lock file may stay).
+    QByteArrayList PartialFiles() const
+    {
+        QByteArrayList partial;
+        for (const QByteArray &folder : {Target(), ProgramFolder()}) {
+            for (const QByteArray &name : FileTest::ListFolder(folder)) {
+                if (name.contains(".flitto-") && !name.endsWith(".flitto-lock"))
+                    partial << name;
+            }
+        }
+        return partial;
+    }
+
+private:
+    FileTest::ScratchFolder m_root;
+};
+
+struct Result
+{
+    int Code = -1;
+    bool Crashed = false;
+    QString Out;
+    QString Err;
+};
+
+// Every name in the arguments that starts with "@" is a path of the stage.
+QStringList Expand(const QStringList &args, const Stage &stage)
+{
+    QStringList expanded;
+    for (QString arg : args) {
+        arg.replace(QStringLiteral("@ROOT/"), QFile::decodeName(stage.Root()));
+        arg.replace(QStringLiteral("@TARGET"), QFile::decodeName(stage.Target()));
+        arg.replace(QStringLiteral("@DATA"), QFile::decodeName(stage.DataFolder()));
+        expanded << arg;
+    }
+    return expanded;
+}
+
+// No display of any kind, and a log and lock folder of the stage's own.
+QProcessEnvironment Environment(const Stage &stage)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), QFile::decodeName(stage.State()));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QFile::decodeName(stage.Runtime()));
+    return env;
+}
+
+enum class During
+{
+    Nothing,
+    Interrupt,   // send the row's signal once the big file is being copied
+    ChangeBig,   // give the big file another last-write time while it is copied
+    FileLimit,   // the program runs under a file size limit of 16 KiB
+    HoldWriting, // this test holds Messages.dat open for writing
+};
+
+Result RunFlitto(const Stage &stage, const QStringList &args, During during = During::Nothing,
+                 int signal = 0, const QString &workingFolder = QStringLiteral("/"))
+{
+    QProcess process;
+    process.setProcessEnvironment(Environment(stage));
+    process.setWorkingDirectory(workingFolder);
+    if (during == During::FileLimit) {
+        process.setChildProcessModifier([] {
+            const struct rlimit limit = {16384, 16384};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
+    int writer = -1;
+    if (during == During::HoldWriting)
+        writer = ::open((stage.DataFolder() + "/Messages.dat").constData(),
+                        O_WRONLY | O_APPEND | O_CLOEXEC);
+    process.start(QFile::decodeName(stage.ProgramFolder() + "flitto"), Expand(args, stage));
+    Result result;
+    if (!process.waitForStarted())
+        return result;
+    QByteArray err;
+    if (during == During::Interrupt || during == During::ChangeBig) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!err.contains("Copying " + BigName) && waited.elapsed() < 60000 &&
+               process.state() == QProcess::Running) {
+            process.waitForReadyRead(100);
+            err += process.readAllStandardError();
+        }
+        if (during == During::Interrupt) {
+            ::kill(pid_t(process.processId()), signal);
+        } else {
+            const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+            ::utimensat(AT_FDCWD, (stage.DataFolder() + '/' + BigName).constData(), old, 0);
+        }
+    }
+    process.waitForFinished(120000);
+    if (writer >= 0)
+        ::close(writer);
+    result.Crashed = process.exitStatus() != QProcess::NormalExit;
+    result.Code = process.exitCode();
+    result.Out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.Err = QString::fromLocal8Bit(err + process.readAllStandardError());
+    return result;
+}
+
+QByteArray DataDirectoryLine(const QByteArray &folder)
+{
+    return "DataDirectory=" + folder + "\r\n";
+}
+
+} // namespace
+
+class tst_CommandLineMove : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void moves_data();
+    void moves();
+    void exitCodes_data();
+    void exitCodes();
+    void checkLeavesNothing_data();
+    void checkLeavesNothing();
+    void stopBySignal_data();
+    void stopBySignal();
+    void wizardArguments_data();
+    void wizardArguments();
+    void folderNamesAsBytes();
+    void progressOnTerminal();
+};
+
+void tst_CommandLineMove::moves_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("settingsFolder"); // DataDirectory before the move
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("relative"); // run from the stage's root
+
+    QTest::newRow("local, folder from the settings")
+        << 0 << QByteArray("@DATA") << QStringList{"--move-to", "@TARGET"} << false;
+    QTest::newRow("local, --from instead of the settings")
+        << 0 << QByteArray("@ROOT/Gone") << QStringList{"--from", "@DATA", "--move-to", "@TARGET"}
+        << false;
+    QTest::newRow("local, joined option forms")
+        << 0 << QByteArray("@ROOT/Gone") << QStringList{"--from=@DATA", "--move-to=@TARGET"}
+        << false;
+    QTest::newRow("local, relative new folder")
+        << 0 << QByteArray("@DATA") << QStringList{"--move-to", "./New"} << true;
+    QTest::newRow("remote") << 1 << QByteArray("@ROOT/Gone")
+                            << QStringList{"--move-to", "@TARGET", "--from", "@DATA"} << false;
+}
+
+void tst_CommandLineMove::moves()
+{
+    QFETCH(int, mode);
+    QFETCH(QByteArray, settingsFolder);
+    QFETCH(QStringList, args);
+    QFETCH(bool, relative);
+    Stage stage;
+    QVERIFY(stage.IsValid());
+    settingsFolder.replace("@ROOT/", stage.Root()).replace("@DATA", stage.DataFolder());
+    stage.WriteSettings(mode, settingsFolder);
+    const QByteArray before = stage.Settings();
+
+    const Result result = RunFlitto(stage, args, During::Nothing, 0,
+                                    relative ? QFile::decodeName(stage.Root()) : "/");
+    QVERIFY2(result.Code == 0 && !result.Crashed, qPrintable(result.Err));
+    QVERIFY(result.Out.contains("Copy completed."));
+    // Not a terminal: one plain line per file and step.
+    QVERIFY2(result.Err.contains("Copying Messages.dat\n"), qPrintable(result.Err));
+    QVERIFY(result.Err.contains("Checking Folders.idx\n"));
+    QVERIFY(!result.Err.contains('\r'));
+
+    for (const QByteArray &name : {QByteArray("Messages.dat"), QByteArray("Folders.idx")})
+        QCOMPARE(FileTest::ReadFile(stage.Target() + '/' + name),
+                 FileTest::ReadFile(stage.DataFolder() + '/' + name));
+    if (mode == 0) {
+        QByteArray expected = before;
+        expected.replace(DataDirectoryLine(settingsFolder), DataDirectoryLine(stage.Target()));
+        QCOMPARE(stage.Settings(), expected);
+        QVERIFY(!result.Out.contains("Relaydesk"));
+    } else {
+        QCOMPARE(stage.Settings(), before);
+        QVERIFY(result.Out.contains("Run Relaydesk"));
+    }
+    QVERIFY(stage.Log().contains("outcome: proven"));
+}
+
+void tst_CommandLineMove::exitCodes_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("says"); // on stdout for 0, on stderr otherwise
+
+    const QStringList move = {"--move-to", "@TARGET"};
+    QTest::newRow("--help") << QStringList{"--help"} << "" << 0 << "Exit codes:";
+    QTest::newRow("-h") << QStringList{"-h"} << "" << 0 << "--move-to <folder>";
+    QTest::newRow("--version") << QStringList{"--version"} << "" << 0 << "Flitto 4.0.0.0";
+    QTest::newRow("unknown option")
+        << QStringList{"--move-to", "@TARGET", "--bogus"} << "" << 2 << "Unknown option 'bogus'";
+    QTest::newRow("no new folder") << QStringList{"--yes"} << "" << 2 << "--move-to FOLDER";
+    QTest::newRow("stray argument")
+        << QStringList{"--move-to", "@TARGET", "extra"} << "" << 2 << "unexpected argument 'extra'";
+    QTest::newRow("remote without --from") << move << "remote" << 2 << "--from FOLDER";
+    QTest::newRow("local without a folder") << move << "no data folder" << 2 << "--from FOLDER";
+    QTest::newRow("no settings file") << move << "no settings" << 3 << "QUILLBOX.INI";
+    QTest::newRow("unknown connection mode") << move << "mode 7" << 3 << "connection mode 7";
+    QTest::newRow("no database files")
+        << QStringList{"--move-to", "@TARGET", "--from", "@ROOT/Quillbox"} << "" << 3
+        << "There are no database files in the location you specified!";
+    QTest::newRow("new folder is a file") << move << "target file" << 3 << "is a file";
+    QTest::newRow("new folder is the data folder")
+        << QStringList{"--move-to", "@DATA"} << "" << 3 << "is the current location";
+    QTest::newRow("other files, no --yes") << move << "foreign" << 3 << "--yes";
+    QTest::newRow("other files, --yes")
+        << move + QStringList{"--yes"} << "foreign" << 0 << "Copy completed.";
+    QTest::newRow("still written, no --yes") << move << "writing" << 3 << "--yes";
+    QTest::newRow("still written, --yes")
+        << move + QStringList{"--yes"} << "writing" << 0 << "Copy completed.";
+    QTest::newRow("copy fails") << move << "dangling link" << 4 << "lost.dat";
+    QTest::newRow("proof fails") << move << "change big" << 5 << "changed while it was copied";
+    QTest::newRow("settings not written") << move << "file limit" << 6 << "is complete and proven";
+}
+
+void tst_CommandLineMove::exitCodes()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, setup);
+    QFETCH(int, code);
+    QFETCH(QString, says);
+    Stage stage;
+    QVERIFY(stage.IsValid());
+    During during = During::Nothing;
+    if (setup == "remote")
+        stage.WriteSettings(1, stage.DataFolder());
+    else if (setup == "no data folder")
+        stage.WriteSettings(0, QByteArray());
+    else if (setup == "no settings")
+        QCOMPARE(::unlink(stage.SettingsFile().constData()), 0);
+    else if (setup == "mode 7")
+        stage.WriteSettings(7, stage.DataFolder());
+    else if (setup == "target file")
+        QVERIFY(FileTest::WriteFile(stage.Target(), "not a folder"));
+    else if (setup == "foreign") {
+        QCOMPARE(::mkdir(stage.Target().constData(), 0755), 0);
+        QVERIFY(FileTest::WriteFile(stage.Target() + "/notes.txt", "mine"));
+    } else if (setup == "writing")
+        during = During::HoldWriting;
+    else if (setup == "dangling link")
+        QCOMPARE(::symlink("/nonexistent/lost", (stage.DataFolder() + "/lost.dat").constData()), 0);
+    else if (setup == "change big") {
+        stage.WriteBig();
+        during = During::ChangeBig;
+    } else if (setup == "file limit") {
+        // The data fits under the limit, the settings file does not.
+        stage.WriteSettings(0, stage.DataFolder(), "; " + QByteArray(20000, 'x') + "\r\n");
+        during = During::FileLimit;
+    }
+    const QByteArray before = stage.Settings();
+
+    const Result result = RunFlitto(stage, args, during);
+    QVERIFY(!result.Crashed);
+    QVERIFY2(result.Code == code, qPrintable(QString::number(result.Code) + ": " + result.Err));
+    QVERIFY2((code == 0 ? result.Out : result.Err).contains(says),
+             qPrintable(result.Out + result.Err));
+    // Only a proven move changes the settings, and no failure leaves a
+    // half-written copy.
+    if (code != 0)
+        QCOMPARE(stage.Settings(), before);
+    QCOMPARE(stage.PartialFiles(), QByteArrayList());
+}
+
+void tst_CommandLineMove::checkLeavesNothing_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("target"); // below the stage's root
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("local, new folder") << 0 << "New"
+                                       << "write";
+    QTest::newRow("local, new folder three levels deep") << 0 << "New/a/b"
+                                                         << "write";
+    QTest::newRow("remote, existing empty folder") << 1 << "Quillbox"
+                                                   << "Relaydesk";
+}
+
+void tst_CommandLineMove::checkLeavesNothing()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, target);
+    QFETCH(QString, says);
+    Stage stage;
+    QVERIFY(stage.IsValid());
+    stage.WriteSettings(mode, stage.DataFolder());
+    const QString folder = QFile::decodeName(stage.Root()) + target;
+    if (target == "Quillbox") {
+        // The program folder holds files; an empty folder of its own is the target.
+        QCOMPARE(::mkdir(stage.Target().constData(), 0755), 0);
+    }
+    const QString targetArg = target == "Quillbox" ? QFile::decodeName(stage.Target()) : folder;
+    const QByteArrayList rootBefore = FileTest::ListFolder(stage.Root());
+    const QByteArrayList dataBefore = FileTest::ListFolder(stage.DataFolder());
+    const QByteArrayList targetBefore = FileTest::ListFolder(stage.Target());
+    const QByteArray settingsBefore = stage.Settings();
+
+    const Result result = RunFlitto(stage, {"--check", "--move-to", targetArg, "--from", "@DATA"});
+    QVERIFY2(result.Code == 0, qPrintable(result.Err));
+    QVERIFY(result.Out.contains("would copy 2 file(s)"));
+    QVERIFY(result.Out.contains(says));
+    QVERIFY(!result.Out.contains("Copy completed."));
+
+    QCOMPARE(FileTest::ListFolder(stage.Root()), rootBefore);
+    QCOMPARE(FileTest::ListFolder(stage.DataFolder()), dataBefore);
+    QCOMPARE(FileTest::ListFolder(stage.Target()), targetBefore);
+    QCOMPARE(stage.Settings(), settingsBefore);
+}
+
+void tst_CommandLineMove::stopBySignal_data()
+{
+    QTest::addColumn<int>("signal");
+
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SSH session dropped") << int(SIGHUP);
+}
+
+void tst_CommandLineMove::stopBySignal()
+{
+    QFETCH(int, signal);
+    Stage stage;
+    QVERIFY(stage.IsValid());
+    stage.WriteBig();
+    const QByteArray before = stage.Settings();
+
+    const Result result = RunFlitto(stage, {"--move-to", "@TARGET"}, During::Interrupt, signal);
+    QVERIFY2(!result.Crashed, qPrintable(result.Err));
+    QVERIFY2(result.Code == 128 + signal, qPrintable(result.Err));
+    QVERIFY(result.Err.contains("stopped by"));
+    QVERIFY(!result.Out.contains("Copy completed."));
+    QCOMPARE(stage.Settings(), before);
+    QCOMPARE(stage.PartialFiles(), QByteArrayList());
+    // Stopped in the middle: the big file never arrived whole.
+    QVERIFY(!FileTest::ListFolder(stage.Target()).contains(BigName));
+    QVERIFY(stage.Log().contains("outcome: stopped"));
+}
+
+void tst_CommandLineMove::wizardArguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("platform"); // QT_QPA_PLATFORM, "" for none
+
+    QTest::newRow("no arguments") << QStringList{} << "offscreen";
+    QTest::newRow("Qt's -platform") << QStringList{"-platform", "offscreen"} << "";
+    QTest::newRow("Qt's -style") << QStringList{"-style", "Fusion"} << "offscreen";
+}
+
+void tst_CommandLineMove::wizardArguments()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, platform);
+    Stage stage;
+    QVERIFY(stage.IsValid());
+    QProcess process;
+    QProcessEnvironment env = Environment(stage);
+    if (!platform.isEmpty())
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    process.setProcessEnvironment(env);
+    process.start(QFile::decodeName(stage.ProgramFolder() + "flitto"), args);
+    QVERIFY(process.waitForStarted());
+    // The wizard waits for the user; the command line would have ended.
+    QVERIFY2(!process.waitForFinished(2000), qPrintable(process.readAllStandardError()));
+    process.kill();
+    process.waitForFinished();
+
+    // And without a display the same arguments cannot start the wizard:
+    // the command-line runs above really had none.
+    if (platform.isEmpty())
+        return;
+    QProcess noDisplay;
+    noDisplay.setProcessEnvironment(Environment(stage));
+    noDisplay.start(QFile::decodeName(stage.ProgramFolder() + "flitto"), args);
+    QVERIFY(noDisplay.waitForFinished(30000));
+    QVERIFY(noDisplay.exitStatus() != QProcess::NormalExit || noDisplay.exitCode() != 0);
+}
+
+void tst_CommandLineMove::folderNamesAsBytes()
+{
+    Stage stage;
+    QVERIFY(stage.IsValid());
+    // A name that is not valid UTF-8 reaches the program only through a
+    // shell: the test's own arguments are text.
+    const QByteArray target = stage.Target() + "\xff\xfe";
+    QProcess process;
+    process.setProcessEnvironment(Environment(stage));
+    process.start(QStringLiteral("/bin/sh"),
+                  {"-c", R"sh(exec "$0" --move-to "$1$(printf '\377\376')")sh",
+                   QFile::decodeName(stage.ProgramFolder() + "flitto"),
+                   QFile::decodeName(stage.Target())});
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    QCOMPARE(FileTest::ReadFile(target + "/Messages.dat"), QByteArray("mail"));
+    QVERIFY(stage.Settings().contains(DataDirectoryLine(target)));
+}
+
+void tst_CommandLineMove::progressOnTerminal()
+{
+    Stage stage;
+    QVERIFY(stage.IsValid());
+    stage.WriteBig();
+    // script(1) gives the program a terminal for its output.
+    QProcess process;
+    process.setProcessEnvironment(Environment(stage));
+    const QString command = QStringLiteral("'%1' --move-to '%2'")
+                                .arg(QFile::decodeName(stage.ProgramFolder() + "flitto"),
+                                     QFile::decodeName(stage.Target()));
+    process.start(QStringLiteral("script"),
+                  {"-qefc", command, QFile::decodeName(stage.Root() + "typescript")});
+    QVERIFY(process.waitForStarted());
+    QVERIFY(process.waitForFinished(120000));
+    const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    QVERIFY2(process.exitCode() == 0, qPrintable(out));
+    QVERIFY(out.contains("\rCopying "));
+    QVERIFY(out.contains(" files, "));
+    QVERIFY(!out.contains("Copying Messages.dat"));
+    QVERIFY(out.contains("Copy completed."));
+}
+
+QTEST_GUILESS_MAIN(tst_CommandLineMove)
+#include "tst_CommandLineMove.moc"
