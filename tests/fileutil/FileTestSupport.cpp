@@ -1,5 +1,7 @@
 #include "FileTestSupport.h"
 
+#include "CopyIo.h"
+
 #include "Exception.h"
 
 #include <QDir>
@@ -242,6 +244,16 @@ QByteArray RunInChild(bool ownMounts, const std::function<QByteArray()> &body)
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return QByteArrayLiteral("child died: ") + result;
     return result;
+}
+
+ReadSwap::ReadSwap(ReadCall read) : m_old(FileUtil::CurrentCopyIo().Read)
+{
+    FileUtil::CurrentCopyIo().Read = read;
+}
+
+ReadSwap::~ReadSwap()
+{
+    FileUtil::CurrentCopyIo().Read = m_old;
 }
 
 } // namespace FileTest

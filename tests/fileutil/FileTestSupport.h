@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <utility>
 
 // Small file-system tools shared by the fileutil tests. Paths are bytes.
@@ -31,6 +32,21 @@ public:
 
 private:
     QByteArray m_path;
+};
+
+// Swaps the copy's read call for the life of the object: a slow or
+// meddling disk on demand.
+class ReadSwap
+{
+public:
+    using ReadCall = ssize_t (*)(int fd, void *buffer, size_t count);
+    explicit ReadSwap(ReadCall read);
+    ~ReadSwap();
+    ReadSwap(const ReadSwap &) = delete;
+    ReadSwap &operator=(const ReadSwap &) = delete;
+
+private:
+    ReadCall m_old;
 };
 
 // Writes the bytes to a new or truncated file; false on any failure.

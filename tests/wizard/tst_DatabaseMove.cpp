@@ -1,8 +1,8 @@
 // The move without a window: what the checks refuse, how a run ends, what
 // the settings file gets and what the log keeps.
 
-#include "CopyIo.h"
 #include "DatabaseMove.h"
+#include "FileTestSupport.h"
 #include "FileUtil.h"
 #include "MoveLog.h"
 #include "StagedInstall.h"
@@ -35,22 +35,6 @@ public:
     void Copying(int, const QByteArray &name) override { Status << "Copying " + name; }
     void Copied(int) override {}
     void Checking(const QByteArray &name) override { Status << "Checking " + name; }
-};
-
-// Swaps the copy's read call for the life of a test row.
-class ReadHook
-{
-public:
-    explicit ReadHook(ssize_t (*read)(int, void *, size_t)) : m_old(FileUtil::CurrentCopyIo())
-    {
-        FileUtil::CurrentCopyIo().Read = read;
-    }
-    ~ReadHook() { FileUtil::CurrentCopyIo() = m_old; }
-    ReadHook(const ReadHook &) = delete;
-    ReadHook &operator=(const ReadHook &) = delete;
-
-private:
-    FileUtil::CopyIo m_old;
 };
 
 // What the hooks below act on; set by the test row before the run.
@@ -188,13 +172,13 @@ void tst_DatabaseMove::runEnds()
     DatabaseMove move(plan(target()), &view);
     QVERIFY(move.Check());
     g_growing = m_install->dataFolder() + "Folders.dat";
-    std::unique_ptr<ReadHook> hook;
+    std::unique_ptr<FileTest::ReadSwap> hook;
     if (how == u"grow")
-        hook = std::make_unique<ReadHook>(&ReadWhileGrowing);
+        hook = std::make_unique<FileTest::ReadSwap>(&ReadWhileGrowing);
     if (how == u"stop") {
         // Several chunks, so that the stop lands inside the file.
         m_install->writeFile(m_install->dataFolder() + "Messages.dat", QByteArray(4 << 20, 'm'));
-        hook = std::make_unique<ReadHook>(&ReadHeldInside);
+        hook = std::make_unique<FileTest::ReadSwap>(&ReadHeldInside);
         // Stop is asked for while the first file is half copied.
         auto *poll = new QTimer(this);
         connect(poll, &QTimer::timeout, this, [&move, poll] {

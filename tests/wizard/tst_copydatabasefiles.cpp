@@ -2,7 +2,6 @@
 // fails. The user's source folder is checked byte for byte, name for name
 // and time for time after every run.
 
-#include "CopyIo.h"
 #include "FileTestSupport.h"
 #include "FileUtil.h"
 #include "MessagePacket.h"
@@ -117,18 +116,6 @@ ssize_t SlowRead(int fd, void *buffer, size_t count)
     ::usleep(1000);
     return ::read(fd, buffer, qMin<size_t>(count, 4096));
 }
-
-class SlowDisk
-{
-public:
-    SlowDisk() : m_old(FileUtil::CurrentCopyIo()) { FileUtil::CurrentCopyIo().Read = &SlowRead; }
-    ~SlowDisk() { FileUtil::CurrentCopyIo() = m_old; }
-    SlowDisk(const SlowDisk &) = delete;
-    SlowDisk &operator=(const SlowDisk &) = delete;
-
-private:
-    FileUtil::CopyIo m_old;
-};
 
 // Names of half-written copies left in a folder.
 QByteArrayList PartialCopies(const QByteArray &folder)
@@ -554,7 +541,7 @@ void tst_CopyDatabaseFiles::confirmedCancelStopsTheCopy()
     });
     watch.start(5);
     {
-        const SlowDisk slow;
+        const FileTest::ReadSwap slow(&SlowRead);
         runCopy();
     }
     QVERIFY(confirm && confirm->seen);
@@ -595,7 +582,7 @@ void tst_CopyDatabaseFiles::failedNestedRunLeavesNoMove()
     });
     watch.start(5);
     {
-        const SlowDisk slow;
+        const FileTest::ReadSwap slow(&SlowRead);
         const auto box = runCopy();
         QVERIFY2(!box->seen, qPrintable(box->text));
     }
