@@ -29,11 +29,10 @@ QList<SourceFile> Files(const QByteArrayList &names, qint64 size = 0)
     return files;
 }
 
-// "" for a passed check, otherwise "refused: " and the text, so that a
-// result crossing from a child process keeps both apart.
-QByteArray Outcome(const QString &text)
+// A passed check for an empty refusal, else a text holding the refusal.
+bool Matches(const QString &text, const QString &refusal)
 {
-    return text.isEmpty() ? QByteArray() : "refused: " + text.toUtf8();
+    return refusal.isEmpty() ? text.isEmpty() : text.contains(refusal);
 }
 
 // Every entry below folder, recursively, as paths relative to it.
@@ -49,46 +48,34 @@ QByteArrayList Tree(const QByteArray &folder, const QByteArray &prefix = QByteAr
     return all;
 }
 
-// Runs a program to its end; its exit code, or -1 when it did not run.
-int Run(const QString &program, const QStringList &arguments)
+// Runs body in a child with a file system of the given kind ("" for none)
+// mounted at the new folder target: the body's text or "SKIP: " and why.
+QByteArray InMounted(const QByteArray &kind, const QByteArray &target, const QByteArray &image,
+                     const std::function<QByteArray()> &body)
 {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000))
-        return -1;
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
-// Mounts a small file system of the given kind at mountPoint in the calling
-// (private) mount namespace: "" on success, otherwise "SKIP: " and why.
-QByteArray MountSmall(const QByteArray &kind, const QByteArray &mountPoint, const QByteArray &image)
-{
-    if (kind == "tmpfs")
-        return ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=1m") == 0
-                   ? QByteArray()
-                   : QByteArrayLiteral("SKIP: tmpfs cannot be mounted here");
-    // vfat through FUSE: the only case-insensitive file system a kernel
-    // without Unicode folding offers.
-    if (::access("/dev/fuse", R_OK | W_OK) != 0)
-        return QByteArrayLiteral("SKIP: no /dev/fuse");
-    const QString mkfs = QStandardPaths::findExecutable(
-        QStringLiteral("mkfs.vfat"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-    const QString fusefat = QStandardPaths::findExecutable(QStringLiteral("fusefat"));
-    if (mkfs.isEmpty() || fusefat.isEmpty())
-        return QByteArrayLiteral("SKIP: mkfs.vfat (dosfstools) or fusefat is not installed");
-    if (Run(mkfs, {QStringLiteral("-C"), QFile::decodeName(image), QStringLiteral("2048")}) != 0)
-        return QByteArrayLiteral("SKIP: mkfs.vfat failed");
-    if (Run(fusefat, {QStringLiteral("-o"), QStringLiteral("rw+"), QFile::decodeName(image),
-                      QFile::decodeName(mountPoint)}) != 0)
-        return QByteArrayLiteral("SKIP: fusefat cannot mount here");
-    return QByteArray();
-}
-
-// Ends the mount; the FUSE server then ends by itself.
-void Unmount(const QByteArray &mountPoint)
-{
-    if (::umount2(mountPoint.constData(), 0) != 0)
-        ::umount2(mountPoint.constData(), MNT_DETACH);
+    if (::mkdir(target.constData(), 0755) != 0)
+        return "cannot create " + target;
+    return FileTest::RunInChild(!kind.isEmpty(), [&]() -> QByteArray {
+        if (kind == "tmpfs" && ::mount("tmpfs", target.constData(), "tmpfs", 0, "size=1m") != 0)
+            return "SKIP: tmpfs cannot be mounted here";
+        // vfat through FUSE: the only case-insensitive file system a kernel
+        // without Unicode folding offers.
+        if (kind == "vfat" && ::geteuid() != 0)
+            return "SKIP: a FUSE mount in a private namespace needs root";
+        const QString mount = QStringLiteral(
+            "PATH=$PATH:/usr/sbin:/sbin; test -w /dev/fuse && mkfs.vfat -C \"$0\" 2048 >/dev/null "
+            "&& fusefat -o rw+ \"$0\" \"$1\" >/dev/null");
+        if (kind == "vfat" &&
+            QProcess::execute(QStringLiteral("sh"),
+                              {QStringLiteral("-c"), mount, QFile::decodeName(image),
+                               QFile::decodeName(target)}) != 0)
+            return "SKIP: no vfat here (needs /dev/fuse, mkfs.vfat and fusefat)";
+        const QByteArray result = body();
+        // The FUSE server ends by itself with its mount.
+        if (!kind.isEmpty() && ::umount2(target.constData(), 0) != 0)
+            ::umount2(target.constData(), MNT_DETACH);
+        return result;
+    });
 }
 
 } // namespace
@@ -99,14 +86,12 @@ class tst_MoveChecks : public QObject
 
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { m_scratch.reset(); }
 
     void targetText_data();
     void targetText();
     void targetProbe_data();
     void targetProbe();
-    void writeAccess_data();
-    void writeAccess();
     void spaceVerdict_data();
     void spaceVerdict();
     void spaceOnSmallFileSystem_data();
@@ -134,30 +119,20 @@ void tst_MoveChecks::init()
     m_root = m_scratch->Path();
 }
 
-void tst_MoveChecks::cleanup()
-{
-    m_scratch.reset();
-}
-
 void tst_MoveChecks::targetText_data()
 {
     QTest::addColumn<QByteArray>("target");
     QTest::addColumn<QString>("refusal"); // a part of the text; "" when accepted
 
-    QTest::newRow("absolute") << QByteArray("/srv/mail") << QString();
-    QTest::newRow("root") << QByteArray("/") << QString();
     QTest::newRow("inner blanks") << QByteArray("/srv/my mail\tdata") << QString();
     QTest::newRow("not valid UTF-8") << QByteArray("/srv/\xff\xfe") << QString();
-    QTest::newRow("empty") << QByteArray() << QString("enter the new location");
+    QTest::newRow("2047 bytes") << "/" + QByteArray(2046, 'x') << QString();
     QTest::newRow("blanks only") << QByteArray("  ") << QString("enter the new location");
     QTest::newRow("relative") << QByteArray("srv/mail") << QString("not a full path");
-    QTest::newRow("dot relative") << QByteArray("./mail") << QString("not a full path");
     QTest::newRow("leading space") << QByteArray(" /srv/mail") << QString("starts or ends");
-    QTest::newRow("trailing space") << QByteArray("/srv/mail ") << QString("starts or ends");
     QTest::newRow("trailing tab") << QByteArray("/srv/mail\t") << QString("starts or ends");
     QTest::newRow("line break") << QByteArray("/srv/a\nb") << QString("line break");
     QTest::newRow("NUL") << QByteArray("/srv/a\0b", 8) << QString("NUL");
-    QTest::newRow("2047 bytes") << "/" + QByteArray(2046, 'x') << QString();
     QTest::newRow("2048 bytes") << "/" + QByteArray(2047, 'x') << QString("2048 bytes long");
 }
 
@@ -166,93 +141,61 @@ void tst_MoveChecks::targetText()
     QFETCH(QByteArray, target);
     QFETCH(QString, refusal);
     const QString text = MoveChecks::CheckTargetText(target);
-    if (refusal.isEmpty())
-        QCOMPARE(text, QString());
-    else
-        QVERIFY2(text.contains(refusal, Qt::CaseInsensitive), qPrintable(text));
+    QVERIFY2(Matches(text, refusal), qPrintable(text));
 }
 
 void tst_MoveChecks::targetProbe_data()
 {
-    QTest::addColumn<QByteArray>("existing");   // folders made before, "" for none
-    QTest::addColumn<QByteArray>("target");     // below the scratch folder
+    QTest::addColumn<QByteArray>("target");     // below the scratch folder, which holds a/ and f
     QTest::addColumn<QByteArray>("fileInside"); // put into this level meanwhile
-    QTest::addColumn<QString>("error");
-    QTest::addColumn<QByteArrayList>("leftAfter");
+    QTest::addColumn<QString>("error");         // the probe's; "" when the folder is there
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<QByteArray>("leftAfter");
 
-    QTest::newRow("existing") << QByteArray("a") << QByteArray("a") << QByteArray() << QString()
-                              << QByteArrayList{"a"};
-    QTest::newRow("two levels missing") << QByteArray("a") << QByteArray("a/b/c/") << QByteArray()
-                                        << QString() << QByteArrayList{"a"};
+    const QByteArray none;
+    QTest::newRow("existing") << QByteArray("a") << none << QString() << true << QByteArray("a f");
+    QTest::newRow("two levels missing, slash")
+        << QByteArray("a/b/c/") << none << QString() << true << QByteArray("a f");
     QTest::newRow("doubled slashes")
-        << QByteArray() << QByteArray("a//b") << QByteArray() << QString() << QByteArrayList{};
-    QTest::newRow("a level gains a file")
-        << QByteArray() << QByteArray("a/b/c") << QByteArray("a/b") << QString()
-        << QByteArrayList{"a", "a/b", "a/b/file"};
+        << QByteArray("b//c") << none << QString() << true << QByteArray("a f");
+    QTest::newRow("a level gains a file") << QByteArray("a/b/c") << QByteArray("a/b") << QString()
+                                          << true << QByteArray("a a/b a/b/file f");
+    // /proc/self takes no new files, whoever asks (root included).
+    QTest::newRow("not writable") << QByteArray("/proc/self") << none << QString() << false
+                                  << QByteArray("a f");
     QTest::newRow("a level cannot be made")
-        << QByteArray() << QByteArray("/proc/self/flitto/b") << QByteArray()
-        << QString("Cannot create the folder /proc/self/flitto (") << QByteArrayList{};
+        << QByteArray("/proc/self/flitto/b") << none
+        << QString("Cannot create the folder /proc/self/flitto (") << false << QByteArray("a f");
     QTest::newRow("the target is a file")
-        << QByteArray("<file>") << QByteArray("f/") << QByteArray()
-        << QString("f/ is a file, not a folder") << QByteArrayList{"f"};
-    QTest::newRow("a level is a file") << QByteArray("<file>") << QByteArray("f/b") << QByteArray()
-                                       << QString("cannot be created: ") << QByteArrayList{"f"};
+        << QByteArray("f/") << none << QString("f/ is a file, not a folder") << false
+        << QByteArray("a f");
+    QTest::newRow("a level is a file")
+        << QByteArray("f/b") << none << QString("cannot be created: ") << false
+        << QByteArray("a f");
 }
 
 void tst_MoveChecks::targetProbe()
 {
-    QFETCH(QByteArray, existing);
     QFETCH(QByteArray, target);
     QFETCH(QByteArray, fileInside);
     QFETCH(QString, error);
-    QFETCH(QByteArrayList, leftAfter);
+    QFETCH(bool, writable);
+    QFETCH(QByteArray, leftAfter);
 
-    if (existing == "<file>")
-        QVERIFY(FileTest::WriteFile(m_root + "f", "x"));
-    else if (!existing.isEmpty())
-        QCOMPARE(::mkdir((m_root + existing).constData(), 0755), 0);
+    QVERIFY(FileTest::WriteFile(m_root + "f", "x"));
+    QCOMPARE(::mkdir((m_root + "a").constData(), 0755), 0);
+    if (!target.startsWith('/'))
+        target.prepend(m_root);
     {
-        if (!target.startsWith('/'))
-            target.prepend(m_root);
         const MoveChecks::TargetProbe probe(target);
-        if (!error.isEmpty()) {
-            QVERIFY2(probe.Error().contains(error), qPrintable(probe.Error()));
-        } else {
-            QCOMPARE(probe.Error(), QString());
-            struct stat st;
-            QCOMPARE(::stat(target.constData(), &st), 0);
-            QVERIFY(S_ISDIR(st.st_mode));
-        }
+        QVERIFY2(Matches(probe.Error(), error), qPrintable(probe.Error()));
+        const QString access = MoveChecks::CheckWriteAccess(target);
+        QVERIFY2(writable ? access.isEmpty() : access.contains(QFile::decodeName(target)),
+                 qPrintable(access));
         if (!fileInside.isEmpty())
             QVERIFY(FileTest::WriteFile(m_root + fileInside + "/file", "x"));
     }
-    QCOMPARE(Tree(m_root), leftAfter);
-}
-
-void tst_MoveChecks::writeAccess_data()
-{
-    QTest::addColumn<QByteArray>("target"); // "<scratch>" for a fresh folder
-    QTest::addColumn<bool>("accepted");
-
-    QTest::newRow("own folder") << QByteArray("<scratch>") << true;
-    QTest::newRow("own folder with slash") << QByteArray("<scratch>/") << true;
-    // /proc/self takes no new files, whoever asks (root included).
-    QTest::newRow("proc") << QByteArray("/proc/self") << false;
-    QTest::newRow("missing") << QByteArray("<scratch>/missing") << false;
-}
-
-void tst_MoveChecks::writeAccess()
-{
-    QFETCH(QByteArray, target);
-    QFETCH(bool, accepted);
-    target.replace("<scratch>/", m_root).replace("<scratch>", m_root.chopped(1));
-    const QString text = MoveChecks::CheckWriteAccess(target);
-    if (accepted) {
-        QCOMPARE(text, QString());
-    } else {
-        QVERIFY2(text.contains(QFile::decodeName(target)), qPrintable(text));
-    }
-    QCOMPARE(Tree(m_root), QByteArrayList{}); // the probe is gone
+    QCOMPARE(Tree(m_root).join(' '), leftAfter); // what the probes made is gone
 }
 
 void tst_MoveChecks::spaceVerdict_data()
@@ -260,51 +203,36 @@ void tst_MoveChecks::spaceVerdict_data()
     QTest::addColumn<QList<SourceFile>>("files");
     QTest::addColumn<QList<qint64>>("replaced");
     QTest::addColumn<qint64>("blockSize");
-    QTest::addColumn<qint64>("available");
     QTest::addColumn<long>("fileSizeBits"); // pathconf's answer; -1 for none
     QTest::addColumn<qint64>("needed");
-    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<QString>("tooLarge"); // the file refused whatever the space
 
     const QList<qint64> none;
-    QTest::newRow("nothing") << QList<SourceFile>{} << none << 4096LL << 0LL << -1L << 0LL
-                             << QString();
-    QTest::newRow("fits exactly") << QList<SourceFile>{{"a", 4096, 4096}, {"b", 8192, 8192}} << none
-                                  << 4096LL << 12288LL << 64L << 12288LL << QString();
-    QTest::newRow("one block short")
-        << QList<SourceFile>{{"a", 4096, 4096}, {"b", 8192, 8192}} << none << 4096LL << 8192LL
-        << 64L << 12288LL << QString("not enough free space");
+    QTest::newRow("whole blocks") << QList<SourceFile>{{"a", 4096, 4096}, {"b", 8192, 8192}} << none
+                                  << 4096LL << 64L << 12288LL << QString();
     QTest::newRow("rounded up to the target's clusters")
-        << QList<SourceFile>{{"a", 100, 4096}, {"b", 5000, 8192}} << none << 32768LL << 65535LL
-        << 32L << 65536LL << QString("not enough free space");
-    QTest::newRow("sparse file by its blocks")
-        << QList<SourceFile>{{"sparse", 10 * GiB, 4096}} << none << 4096LL << 8192LL << 64L
-        << 4096LL << QString();
+        << QList<SourceFile>{{"a", 100, 4096}, {"b", 5000, 8192}} << none << 32768LL << 32L
+        << 65536LL << QString();
+    QTest::newRow("sparse file by its blocks") << QList<SourceFile>{{"sparse", 10 * GiB, 4096}}
+                                               << none << 4096LL << 64L << 4096LL << QString();
     QTest::newRow("no blocks reported: by size")
-        << QList<SourceFile>{{"a", 10000, 0}} << none << 4096LL << 8192LL << 64L << 12288LL
-        << QString("not enough free space");
-    QTest::newRow("empty file") << QList<SourceFile>{{"a", 0, 0}} << none << 4096LL << 0LL << 64L
-                                << 0LL << QString();
+        << QList<SourceFile>{{"a", 10000, 0}} << none << 4096LL << 64L << 12288LL << QString();
     // Replacing frees the old file only after the copy is written: the
     // largest replaced part stays needed on top.
     QTest::newRow("replaced files credited")
         << QList<SourceFile>{{"a", 8 * MiB, 8 * MiB}, {"b", 2 * MiB, 2 * MiB}}
-        << QList<qint64>{8 * MiB, 2 * MiB} << 4096LL << 8 * MiB << 64L << 8 * MiB << QString();
-    QTest::newRow("largest replaced file still needs room")
-        << QList<SourceFile>{{"a", 8 * MiB, 8 * MiB}, {"b", 2 * MiB, 2 * MiB}}
-        << QList<qint64>{8 * MiB, 2 * MiB} << 4096LL << 8 * MiB - 4096 << 64L << 8 * MiB
-        << QString("not enough free space");
+        << QList<qint64>{8 * MiB, 2 * MiB} << 4096LL << 64L << 8 * MiB << QString();
     QTest::newRow("smaller copy of a larger file")
         << QList<SourceFile>{{"a", 1 * MiB, 1 * MiB}, {"b", 1 * MiB, 1 * MiB}}
-        << QList<qint64>{5 * MiB, 0} << 4096LL << 2 * MiB << 64L << 2 * MiB << QString();
+        << QList<qint64>{5 * MiB, 0} << 4096LL << 64L << 2 * MiB << QString();
     QTest::newRow("vfat holds 4 GiB less one byte")
-        << QList<SourceFile>{{"big.db", 4 * GiB - 1, 4 * GiB}} << none << 32768LL << 8 * GiB << 32L
-        << 4 * GiB << QString();
+        << QList<SourceFile>{{"big.db", 4 * GiB - 1, 4 * GiB}} << none << 32768LL << 32L << 4 * GiB
+        << QString();
     QTest::newRow("vfat refuses 4 GiB")
         << QList<SourceFile>{{"small", 1, 4096}, {"big.db", 4 * GiB, 4 * GiB}} << none << 32768LL
-        << 8 * GiB << 32L << 4 * GiB + 32768 << QString("big.db");
-    QTest::newRow("no size limit reported")
-        << QList<SourceFile>{{"big.db", 100 * GiB, 100 * GiB}} << none << 4096LL << 200 * GiB << -1L
-        << 100 * GiB << QString();
+        << 32L << 4 * GiB + 32768 << QString("big.db");
+    QTest::newRow("no size limit reported") << QList<SourceFile>{{"big.db", 100 * GiB, 100 * GiB}}
+                                            << none << 4096LL << -1L << 100 * GiB << QString();
 }
 
 void tst_MoveChecks::spaceVerdict()
@@ -312,22 +240,21 @@ void tst_MoveChecks::spaceVerdict()
     QFETCH(QList<SourceFile>, files);
     QFETCH(QList<qint64>, replaced);
     QFETCH(qint64, blockSize);
-    QFETCH(qint64, available);
     QFETCH(long, fileSizeBits);
     QFETCH(qint64, needed);
-    QFETCH(QString, refusal);
+    QFETCH(QString, tooLarge);
 
     QCOMPARE(MoveChecks::SpaceNeeded(files, replaced, blockSize), needed);
-    MoveChecks::SpaceFigures figures;
-    figures.Available = available;
-    figures.BlockSize = blockSize;
-    figures.MaxFileSize = MoveChecks::MaxFileSizeOfBits(fileSizeBits);
-    const QString text = MoveChecks::SpaceVerdict("/mnt/new", files, replaced, figures);
-    if (refusal.isEmpty()) {
-        QCOMPARE(text, QString());
-    } else {
-        QVERIFY2(text.contains(refusal), qPrintable(text));
-        QVERIFY2(text.contains("/mnt/new"), qPrintable(text));
+    // Exactly the space needed is enough; one block less is not.
+    for (const qint64 available : {needed, needed - blockSize}) {
+        const QString refusal = !tooLarge.isEmpty()   ? tooLarge
+                                : available == needed ? QString()
+                                                      : QStringLiteral("not enough free space");
+        const QString text = MoveChecks::SpaceVerdict(
+            "/mnt/new", files, replaced,
+            {available, blockSize, MoveChecks::MaxFileSizeOfBits(fileSizeBits)});
+        QVERIFY2(Matches(text, refusal) && (refusal.isEmpty() || text.contains("/mnt/new")),
+                 qPrintable(text));
     }
 }
 
@@ -340,28 +267,19 @@ void tst_MoveChecks::spaceOnSmallFileSystem_data()
     QTest::addColumn<QString>("refusal");
 
     // The file system holds 1 MiB.
-    const QList<SourceFile> twoFiles{{"a.db", 300 * KiB, 300 * KiB},
-                                     {"b.db", 300 * KiB, 300 * KiB}};
-    QTest::newRow("fits") << QByteArray("tmpfs") << twoFiles << QByteArrayList{} << false
-                          << QString();
-    QTest::newRow("too much") << QByteArray("tmpfs")
-                              << QList<SourceFile>{{"a.db", 600 * KiB, 600 * KiB},
-                                                   {"b.db", 600 * KiB, 600 * KiB}}
-                              << QByteArrayList{} << false << QString("not enough free space");
+    const QList<SourceFile> twoFiles = Files({"a.db", "b.db"}, 300 * KiB);
+    const QString full("not enough free space");
+    QTest::newRow("too much") << QByteArray("tmpfs") << Files({"a.db", "b.db"}, 600 * KiB)
+                              << QByteArrayList{} << false << full;
     QTest::newRow("replaced files make room")
         << QByteArray("tmpfs") << twoFiles << QByteArrayList{"a.db", "b.db"} << false << QString();
     QTest::newRow("hard-linked file frees nothing")
-        << QByteArray("tmpfs") << twoFiles << QByteArrayList{"a.db", "b.db"} << true
-        << QString("not enough free space");
+        << QByteArray("tmpfs") << twoFiles << QByteArrayList{"a.db", "b.db"} << true << full;
     QTest::newRow("other names free nothing")
-        << QByteArray("tmpfs") << twoFiles << QByteArrayList{"c.db", "d.db"} << false
-        << QString("not enough free space");
+        << QByteArray("tmpfs") << twoFiles << QByteArrayList{"c.db", "d.db"} << false << full;
     QTest::newRow("vfat: 4 GiB file")
         << QByteArray("vfat") << QList<SourceFile>{{"huge.db", 4 * GiB, 4096}} << QByteArrayList{}
         << false << QString("huge.db");
-    QTest::newRow("vfat: fits") << QByteArray("vfat")
-                                << QList<SourceFile>{{"a.db", 100 * KiB, 100 * KiB}}
-                                << QByteArrayList{} << false << QString();
 }
 
 void tst_MoveChecks::spaceOnSmallFileSystem()
@@ -373,29 +291,17 @@ void tst_MoveChecks::spaceOnSmallFileSystem()
     QFETCH(QString, refusal);
 
     const QByteArray target = m_root + "mnt";
-    QCOMPARE(::mkdir(target.constData(), 0755), 0);
-    const QByteArray result = FileTest::RunInChild(true, [&]() -> QByteArray {
-        if (kind == "vfat" && ::geteuid() != 0)
-            return QByteArrayLiteral("SKIP: a FUSE mount in a private namespace needs root");
-        if (const QByteArray skip = MountSmall(kind, target, m_root + "image"); !skip.isEmpty())
-            return skip;
+    const QByteArray result = InMounted(kind, target, m_root + "image", [&]() -> QByteArray {
         for (const QByteArray &name : std::as_const(existing))
             if (!FileTest::WriteFile(target + '/' + name, FileTest::Pattern(300 * KiB)))
-                return QByteArrayLiteral("cannot write ") + name;
+                return "cannot write " + name;
         if (firstHardLinked)
             ::link((target + '/' + existing.at(0)).constData(), (target + "/link").constData());
-        const QByteArray outcome = Outcome(MoveChecks::CheckSpace(target, files));
-        Unmount(target);
-        return outcome;
+        return MoveChecks::CheckSpace(target, files).toUtf8();
     });
     if (result.startsWith("SKIP:"))
         QSKIP(result.constData());
-    if (refusal.isEmpty()) {
-        QCOMPARE(result, QByteArray());
-    } else {
-        QVERIFY2(result.startsWith("refused: ") && result.contains(refusal.toUtf8()),
-                 result.constData());
-    }
+    QVERIFY2(Matches(QString::fromUtf8(result), refusal), result.constData());
 }
 
 void tst_MoveChecks::createEveryName_data()
@@ -405,7 +311,7 @@ void tst_MoveChecks::createEveryName_data()
 
     QTest::newRow("distinct") << QByteArrayList{"mail.db", "mail.idx", "Mail.db"} << QStringList{};
     QTest::newRow("same name twice") << QByteArrayList{"a.db", "mail.db", "b.db", "mail.db"}
-                                     << QStringList{"mail.db and mail.db"};
+                                     << QStringList{"mail.db and mail.db", "/mnt/new"};
     QTest::newRow("name too long") << QByteArrayList{"a.db", QByteArray(300, 'n')}
                                    << QStringList{"cannot be created", QString(300, 'n')};
 }
@@ -415,67 +321,41 @@ void tst_MoveChecks::createEveryName()
     QFETCH(QByteArrayList, names);
     QFETCH(QStringList, named);
     const QString text = MoveChecks::CreateEveryName(m_root.chopped(1), "/mnt/new", Files(names));
-    if (named.isEmpty()) {
-        QCOMPARE(text, QString());
-    } else {
-        for (const QString &part : std::as_const(named))
-            QVERIFY2(text.contains(part), qPrintable(text));
-        QVERIFY2(text.contains("/mnt/new"), qPrintable(text));
-    }
+    QCOMPARE(text.isEmpty(), named.isEmpty());
+    for (const QString &part : std::as_const(named))
+        QVERIFY2(text.contains(part), qPrintable(text));
 }
 
 void tst_MoveChecks::nameClashes_data()
 {
     QTest::addColumn<QByteArray>("kind"); // "" for the scratch folder's own
-    QTest::addColumn<bool>("folds");
     QTest::addColumn<QByteArrayList>("names");
-    QTest::addColumn<QStringList>("named"); // in the refusal; empty when accepted
+    QTest::addColumn<QByteArray>("expected"); // folding, then a part of the refusal
 
     const QByteArrayList caseTwins{"Inbox.db", "inbox.db", "Sent.db"};
-    QTest::newRow("byte-exact: case twins") << QByteArray() << false << caseTwins << QStringList{};
-    QTest::newRow("byte-exact: Unicode forms")
-        << QByteArray() << false << QByteArrayList{"caf\xc3\xa9.db", "cafe\xcc\x81.db"}
-        << QStringList{};
+    QTest::newRow("byte-exact: case twins") << QByteArray() << caseTwins << QByteArray("exact\n");
     QTest::newRow("vfat: case twins")
-        << QByteArray("vfat") << true << caseTwins << QStringList{"Inbox.db", "inbox.db"};
+        << QByteArray("vfat") << caseTwins << QByteArray("folds\nThe files Inbox.db and inbox.db");
     QTest::newRow("vfat: distinct")
-        << QByteArray("vfat") << true << QByteArrayList{"Inbox.db", "Sent.db"} << QStringList{};
+        << QByteArray("vfat") << QByteArrayList{"Inbox.db", "Sent.db"} << QByteArray("folds\n");
 }
 
 void tst_MoveChecks::nameClashes()
 {
     QFETCH(QByteArray, kind);
-    QFETCH(bool, folds);
     QFETCH(QByteArrayList, names);
-    QFETCH(QStringList, named);
+    QFETCH(QByteArray, expected);
 
-    QByteArray target = m_root + "target";
-    QCOMPARE(::mkdir(target.constData(), 0755), 0);
-    const QByteArray result = FileTest::RunInChild(!kind.isEmpty(), [&]() -> QByteArray {
-        if (!kind.isEmpty() && ::geteuid() != 0)
-            return QByteArrayLiteral("SKIP: a FUSE mount in a private namespace needs root");
-        if (!kind.isEmpty())
-            if (const QByteArray skip = MountSmall(kind, target, m_root + "image"); !skip.isEmpty())
-                return skip;
+    const QByteArray target = m_root + "target";
+    const QByteArray result = InMounted(kind, target, m_root + "image", [&] {
         QByteArray outcome = MoveChecks::FoldsNames(target) ? "folds\n" : "exact\n";
-        outcome += Outcome(MoveChecks::CheckNameClashes(target, Files(names)));
-        outcome += "\nleft: " + FileTest::ListFolder(target).join(' ');
-        if (!kind.isEmpty())
-            Unmount(target);
-        return outcome;
+        outcome += MoveChecks::CheckNameClashes(target, Files(names)).toUtf8();
+        return outcome + "\nleft:" + FileTest::ListFolder(target).join(' ');
     });
     if (result.startsWith("SKIP:"))
         QSKIP(result.constData());
-    const QByteArrayList lines = result.split('\n');
-    QCOMPARE(lines.size(), 3);
-    QCOMPARE(lines.at(0), folds ? QByteArray("folds") : QByteArray("exact"));
-    QCOMPARE(lines.at(2), QByteArray("left: ")); // nothing left behind
-    if (named.isEmpty()) {
-        QCOMPARE(lines.at(1), QByteArray());
-    } else {
-        for (const QString &part : std::as_const(named))
-            QVERIFY2(lines.at(1).contains(part.toUtf8()), lines.at(1).constData());
-    }
+    QVERIFY2(result.startsWith(expected) && result.endsWith("\nleft:"), result.constData());
+    QCOMPARE(result.count('\n'), 2); // the refusal, if any, is the line in between
 }
 
 void tst_MoveChecks::writers_data()
@@ -486,9 +366,8 @@ void tst_MoveChecks::writers_data()
     QTest::addColumn<bool>("found");
 
     QTest::newRow("appending") << QString("3>>") << true << QString("sleep") << true;
-    QTest::newRow("truncating") << QString("3>") << true << QString("sleep") << true;
-    QTest::newRow("reading and writing") << QString("3<>") << true << QString("sleep") << true;
-    QTest::newRow("Quillbox writing") << QString("3<>") << true << QString("quillbox") << true;
+    QTest::newRow("Quillbox reading and writing")
+        << QString("3<>") << true << QString("quillbox") << true;
     QTest::newRow("reading only") << QString("3<") << true << QString("sleep") << false;
     QTest::newRow("writing elsewhere") << QString("3>>") << false << QString("sleep") << false;
     QTest::newRow("this process writing") << QString("<self>") << true << QString() << false;
@@ -510,15 +389,11 @@ void tst_MoveChecks::writers()
     const QByteArray held = (inFolder ? source : m_root + "other") + "/mail.db";
 
     QProcess holder;
-    int ownFd = -1;
-    if (redirection == "<self>") {
-        ownFd = ::open(held.constData(), O_WRONLY | O_CLOEXEC);
-        QVERIFY(ownFd >= 0);
-    } else {
+    const int ownFd = redirection == "<self>" ? ::open(held.constData(), O_WRONLY | O_CLOEXEC) : -1;
+    if (ownFd < 0) {
         // The program's name is the name it was started under: a link to
         // sleep named like the program.
         const QString sleep = QStandardPaths::findExecutable(QStringLiteral("sleep"));
-        QVERIFY(!sleep.isEmpty());
         const QByteArray started = m_root + program.toUtf8();
         QCOMPARE(::symlink(QFile::encodeName(sleep).constData(), started.constData()), 0);
         holder.start(QStringLiteral("sh"),
@@ -544,47 +419,37 @@ void tst_MoveChecks::writers()
     holder.kill();
     holder.waitForFinished();
 
-    if (!found) {
-        QCOMPARE(writers.size(), 0);
-        QCOMPARE(description, QString());
+    QCOMPARE(writers.size(), found ? 1 : 0);
+    QCOMPARE(description.isEmpty(), !found);
+    if (!found)
         return;
-    }
-    QCOMPARE(writers.size(), 1);
     QCOMPARE(writers.at(0).Pid, pid);
     QCOMPARE(writers.at(0).Program, program);
     QCOMPARE(writers.at(0).File, QByteArray("mail.db"));
     QCOMPARE(description.contains("Quillbox seems to be still running"), program == "quillbox");
-    for (const QString &part :
-         {QString::number(pid), program, QString("mail.db"), QFile::decodeName(source)})
+    for (const QString &part : {QString::number(pid), program, QFile::decodeName(source)})
         QVERIFY2(description.contains(part), qPrintable(description));
 }
 
 void tst_MoveChecks::foreignFiles_data()
 {
     QTest::addColumn<QByteArrayList>("inTarget"); // "<none>": no target folder
-    QTest::addColumn<QByteArrayList>("sourceNames");
     QTest::addColumn<QByteArrayList>("foreign");
     QTest::addColumn<QString>("more"); // the list's tail; "" when all are shown
 
-    const QByteArrayList source{"mail.db", "mail.idx"};
-    QTest::newRow("no folder yet")
-        << QByteArrayList{"<none>"} << source << QByteArrayList{} << QString();
-    QTest::newRow("empty") << QByteArrayList{} << source << QByteArrayList{} << QString();
-    QTest::newRow("an earlier copy")
-        << QByteArrayList{"mail.db", "mail.idx"} << source << QByteArrayList{} << QString();
+    QTest::newRow("no folder yet") << QByteArrayList{"<none>"} << QByteArrayList{} << QString();
     QTest::newRow("another database")
-        << QByteArrayList{"old.db", "mail.db", ".hidden", "Mail.idx"} << source
+        << QByteArrayList{"old.db", "mail.db", ".hidden", "Mail.idx", "mail.idx"}
         << QByteArrayList{".hidden", "Mail.idx", "old.db"} << QString();
     QByteArrayList many;
     for (int i = 10; i < 22; ++i)
         many.append("f" + QByteArray::number(i));
-    QTest::newRow("twelve others") << many << source << many << QString("and 2 more");
+    QTest::newRow("twelve others") << many << many << QString("and 2 more");
 }
 
 void tst_MoveChecks::foreignFiles()
 {
     QFETCH(QByteArrayList, inTarget);
-    QFETCH(QByteArrayList, sourceNames);
     QFETCH(QByteArrayList, foreign);
     QFETCH(QString, more);
 
@@ -594,19 +459,15 @@ void tst_MoveChecks::foreignFiles()
         for (const QByteArray &name : std::as_const(inTarget))
             QVERIFY(FileTest::WriteFile(target + '/' + name, "x"));
     }
-    const QByteArrayList found = MoveChecks::ForeignFiles(target, Files(sourceNames));
+    const QByteArrayList found = MoveChecks::ForeignFiles(target, Files({"mail.db", "mail.idx"}));
     QCOMPARE(found, foreign);
     const QString text = MoveChecks::DescribeForeignFiles(target, found);
-    if (foreign.isEmpty()) {
-        QCOMPARE(text, QString());
-        return;
-    }
-    QVERIFY2(text.contains(QFile::decodeName(target)), qPrintable(text));
+    QCOMPARE(text.isEmpty(), foreign.isEmpty());
+    QVERIFY2(foreign.isEmpty() || text.contains(QFile::decodeName(target)), qPrintable(text));
     for (qsizetype i = 0; i < foreign.size(); ++i)
         QCOMPARE(text.contains("\n    " + QFile::decodeName(foreign.at(i)) + "\n"), i < 10);
-    QCOMPARE(more.isEmpty(), !text.contains("more"));
-    if (!more.isEmpty())
-        QVERIFY2(text.contains(more), qPrintable(text));
+    QCOMPARE(text.contains("more"), !more.isEmpty());
+    QVERIFY2(text.contains(more), qPrintable(text));
 }
 
 void tst_MoveChecks::settingsFile_data()
@@ -617,9 +478,7 @@ void tst_MoveChecks::settingsFile_data()
 
     const QByteArray ini("[Settings]\r\nDataDirectory=/srv/mail\r\n");
     QTest::newRow("CR LF") << ini << "file" << QString();
-    QTest::newRow("LF") << QByteArray("[Settings]\nDataDirectory=/srv\n") << "file" << QString();
     QTest::newRow("UTF-8 mark") << "\xef\xbb\xbf" + ini << "file" << QString();
-    QTest::newRow("high bytes") << QByteArray("[S]\nK=\xe9\xff\n") << "file" << QString();
     QTest::newRow("CR at the very end") << QByteArray("[S]\nK=v\r") << "file" << QString();
     QTest::newRow("empty") << QByteArray() << "file" << QString();
     QTest::newRow("UTF-16 LE") << QByteArray("\xff\xfe[\0S\0]\0", 8) << "file" << QString("UTF-16");
@@ -637,17 +496,12 @@ void tst_MoveChecks::settingsFile_data()
     QTest::newRow("read-only") << ini << "readonly" << QString("read-only");
     QTest::newRow("a folder") << QByteArray() << "folder" << QString("Cannot read");
     QTest::newRow("link loop") << QByteArray() << "loop" << QString("loop");
-
-    // Links: owner of the link, owner:group and mode of the file it leads to
-    // (the rule's own table is in the settings writer's tests).
-    QTest::newRow("link by root") << ini << "link 0:0 1000:1000 644" << QString();
-    QTest::newRow("link by the file's owner") << ini << "link 1000:1000 1000:1000 644" << QString();
-    QTest::newRow("link by a stranger")
-        << ini << "link 1001:1001 1000:1000 644" << QString("symbolic link");
-    QTest::newRow("group may not write")
-        << ini << "link 1001:2000 1000:2000 644" << QString("symbolic link");
+    // Links, made as root: the link's owner, then "chain" for a link to it
+    // made by root (the rule's own table is in the settings writer's tests).
+    QTest::newRow("link by the file's owner") << ini << "link 1000" << QString();
+    QTest::newRow("link by a stranger") << ini << "link 1001" << QString("symbolic link");
     QTest::newRow("stranger's link in a chain")
-        << ini << "chain 1001:1001 1000:1000 644" << QString("symbolic link");
+        << ini << "link 1001 chain" << QString("symbolic link");
 }
 
 void tst_MoveChecks::settingsFile()
@@ -656,56 +510,38 @@ void tst_MoveChecks::settingsFile()
     QFETCH(QString, setup);
     QFETCH(QString, refusal);
 
-    const QByteArray real = m_root + "real/";
-    const QByteArray install = m_root + "install/";
-    QCOMPARE(::mkdir(real.constData(), 0755), 0);
-    QCOMPARE(::mkdir(install.constData(), 0755), 0);
-    const QByteArray file = real + "Quillbox.ini";
-    QByteArray checked = file;
-
-    const QStringList words = setup.split(' ');
-    if (words.at(0) == "folder") {
+    const QByteArray file = m_root + "real/Quillbox.ini";
+    const QByteArray checked = setup.startsWith("l") ? m_root + "install/Quillbox.ini" : file;
+    QCOMPARE(::mkdir((m_root + "real").constData(), 0755), 0);
+    QCOMPARE(::mkdir((m_root + "install").constData(), 0755), 0);
+    if (setup == "folder")
         QCOMPARE(::mkdir(file.constData(), 0755), 0);
-    } else if (words.at(0) == "loop") {
-        checked = install + "Quillbox.ini";
-        QCOMPARE(::symlink("Other.ini", checked.constData()), 0);
-        QCOMPARE(::symlink("Quillbox.ini", (install + "Other.ini").constData()), 0);
-    } else {
+    else if (setup == "loop")
+        QCOMPARE(::symlink("Quillbox.ini", checked.constData()), 0);
+    else
         QVERIFY(FileTest::WriteFile(file, contents));
-    }
-    if (words.at(0) == "hardlink")
-        QCOMPARE(::link(file.constData(), (real + "Second.ini").constData()), 0);
-    if (words.at(0) == "readonly")
+    if (setup == "hardlink")
+        QCOMPARE(::link(file.constData(), (m_root + "real/Second.ini").constData()), 0);
+    if (setup == "readonly")
         QCOMPARE(::chmod(file.constData(), 0444), 0);
-
-    if (words.size() == 4) {
+    if (setup.startsWith("link ")) {
         if (::geteuid() != 0)
             QSKIP("only root may give links and files to other users");
-        const QList<QByteArray> linkIds = words.at(1).toUtf8().split(':');
-        const QList<QByteArray> fileIds = words.at(2).toUtf8().split(':');
-        const mode_t mode = mode_t(words.at(3).toUInt(nullptr, 8));
-        QCOMPARE(::chown(file.constData(), fileIds.at(0).toUInt(), fileIds.at(1).toUInt()), 0);
-        QCOMPARE(::chmod(file.constData(), mode), 0);
-        checked = install + "Quillbox.ini";
-        QByteArray first = checked;
-        if (words.at(0) == "chain") {
-            // The outer link is root's own; the one in the middle is not.
-            QCOMPARE(::symlink("middle", checked.constData()), 0);
-            first = install + "middle";
-        }
+        const uid_t owner = setup.section(' ', 1, 1).toUInt();
+        const QByteArray first = setup.endsWith("chain") ? m_root + "install/middle" : checked;
+        QCOMPARE(::chown(file.constData(), 1000, 1000), 0);
         QCOMPARE(::symlink(file.constData(), first.constData()), 0);
-        QCOMPARE(::lchown(first.constData(), linkIds.at(0).toUInt(), linkIds.at(1).toUInt()), 0);
+        QCOMPARE(::lchown(first.constData(), owner, owner), 0);
+        if (first != checked) // root's own link to the stranger's
+            QCOMPARE(::symlink("middle", checked.constData()), 0);
     }
 
     const QByteArrayList before = Tree(m_root);
     const QString text = MoveChecks::CheckSettingsFile(checked);
     QCOMPARE(Tree(m_root), before); // the probe is gone
-    if (refusal.isEmpty()) {
-        QCOMPARE(text, QString());
-    } else {
-        QVERIFY2(text.contains(refusal) && text.contains(QFile::decodeName(checked)),
-                 qPrintable(text));
-    }
+    QVERIFY2(Matches(text, refusal) &&
+                 (refusal.isEmpty() || text.contains(QFile::decodeName(checked))),
+             qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(tst_MoveChecks)
