@@ -96,8 +96,6 @@ private slots:
     void spaceVerdict();
     void spaceOnSmallFileSystem_data();
     void spaceOnSmallFileSystem();
-    void createEveryName_data();
-    void createEveryName();
     void nameClashes_data();
     void nameClashes();
     void writers_data();
@@ -125,7 +123,6 @@ void tst_MoveChecks::targetText_data()
     QTest::addColumn<QString>("refusal"); // a part of the text; "" when accepted
 
     QTest::newRow("inner blanks") << QByteArray("/srv/my mail\tdata") << QString();
-    QTest::newRow("not valid UTF-8") << QByteArray("/srv/\xff\xfe") << QString();
     QTest::newRow("2047 bytes") << "/" + QByteArray(2046, 'x') << QString();
     QTest::newRow("blanks only") << QByteArray("  ") << QString("enter the new location");
     QTest::newRow("relative") << QByteArray("srv/mail") << QString("not a full path");
@@ -152,26 +149,21 @@ void tst_MoveChecks::targetProbe_data()
     QTest::addColumn<bool>("writable");
     QTest::addColumn<QByteArray>("leftAfter");
 
-    const QByteArray none;
-    QTest::newRow("existing") << QByteArray("a") << none << QString() << true << QByteArray("a f");
-    QTest::newRow("two levels missing, slash")
-        << QByteArray("a/b/c/") << none << QString() << true << QByteArray("a f");
-    QTest::newRow("doubled slashes")
-        << QByteArray("b//c") << none << QString() << true << QByteArray("a f");
-    QTest::newRow("a level gains a file") << QByteArray("a/b/c") << QByteArray("a/b") << QString()
-                                          << true << QByteArray("a a/b a/b/file f");
+    const auto row = [](const char *name, const char *target, const char *fileInside,
+                        const QString &error, bool writable, const char *left = "a f") {
+        QTest::newRow(name) << QByteArray(target) << QByteArray(fileInside) << error << writable
+                            << QByteArray(left);
+    };
+    row("existing", "a", "", QString(), true);
+    row("two levels missing, slash", "a/b/c/", "", QString(), true);
+    row("doubled slashes", "b//c", "", QString(), true);
+    row("a level gains a file", "a/b/c", "a/b", QString(), true, "a a/b a/b/file f");
     // /proc/self takes no new files, whoever asks (root included).
-    QTest::newRow("not writable") << QByteArray("/proc/self") << none << QString() << false
-                                  << QByteArray("a f");
-    QTest::newRow("a level cannot be made")
-        << QByteArray("/proc/self/flitto/b") << none
-        << QString("Cannot create the folder /proc/self/flitto (") << false << QByteArray("a f");
-    QTest::newRow("the target is a file")
-        << QByteArray("f/") << none << QString("f/ is a file, not a folder") << false
-        << QByteArray("a f");
-    QTest::newRow("a level is a file")
-        << QByteArray("f/b") << none << QString("cannot be created: ") << false
-        << QByteArray("a f");
+    row("not writable", "/proc/self", "", QString(), false);
+    row("a level cannot be made", "/proc/self/flitto/b", "",
+        "Cannot create the folder /proc/self/flitto (", false);
+    row("the target is a file", "f/", "", "f/ is a file, not a folder", false);
+    row("a level is a file", "f/b", "", "cannot be created: ", false);
 }
 
 void tst_MoveChecks::targetProbe()
@@ -207,32 +199,26 @@ void tst_MoveChecks::spaceVerdict_data()
     QTest::addColumn<qint64>("needed");
     QTest::addColumn<QString>("tooLarge"); // the file refused whatever the space
 
-    const QList<qint64> none;
-    QTest::newRow("whole blocks") << QList<SourceFile>{{"a", 4096, 4096}, {"b", 8192, 8192}} << none
-                                  << 4096LL << 64L << 12288LL << QString();
-    QTest::newRow("rounded up to the target's clusters")
-        << QList<SourceFile>{{"a", 100, 4096}, {"b", 5000, 8192}} << none << 32768LL << 32L
-        << 65536LL << QString();
-    QTest::newRow("sparse file by its blocks") << QList<SourceFile>{{"sparse", 10 * GiB, 4096}}
-                                               << none << 4096LL << 64L << 4096LL << QString();
-    QTest::newRow("no blocks reported: by size")
-        << QList<SourceFile>{{"a", 10000, 0}} << none << 4096LL << 64L << 12288LL << QString();
+    const auto row = [](const char *name, const QList<SourceFile> &files,
+                        const QList<qint64> &replaced, qint64 blockSize, long bits, qint64 needed,
+                        const QString &tooLarge = QString()) {
+        QTest::newRow(name) << files << replaced << blockSize << bits << needed << tooLarge;
+    };
+    row("whole blocks", {{"a", 4096, 4096}, {"b", 8192, 8192}}, {}, 4096, 64, 12288);
+    row("rounded up to the clusters", {{"a", 100, 4096}, {"b", 5000, 8192}}, {}, 32768, 32, 65536);
+    row("sparse file by its blocks", {{"sparse", 10 * GiB, 4096}}, {}, 4096, 64, 4096);
+    row("no blocks reported: by size", {{"a", 10000, 0}}, {}, 4096, 64, 12288);
     // Replacing frees the old file only after the copy is written: the
     // largest replaced part stays needed on top.
-    QTest::newRow("replaced files credited")
-        << QList<SourceFile>{{"a", 8 * MiB, 8 * MiB}, {"b", 2 * MiB, 2 * MiB}}
-        << QList<qint64>{8 * MiB, 2 * MiB} << 4096LL << 64L << 8 * MiB << QString();
-    QTest::newRow("smaller copy of a larger file")
-        << QList<SourceFile>{{"a", 1 * MiB, 1 * MiB}, {"b", 1 * MiB, 1 * MiB}}
-        << QList<qint64>{5 * MiB, 0} << 4096LL << 64L << 2 * MiB << QString();
-    QTest::newRow("vfat holds 4 GiB less one byte")
-        << QList<SourceFile>{{"big.db", 4 * GiB - 1, 4 * GiB}} << none << 32768LL << 32L << 4 * GiB
-        << QString();
-    QTest::newRow("vfat refuses 4 GiB")
-        << QList<SourceFile>{{"small", 1, 4096}, {"big.db", 4 * GiB, 4 * GiB}} << none << 32768LL
-        << 32L << 4 * GiB + 32768 << QString("big.db");
-    QTest::newRow("no size limit reported") << QList<SourceFile>{{"big.db", 100 * GiB, 100 * GiB}}
-                                            << none << 4096LL << -1L << 100 * GiB << QString();
+    row("replaced files credited", {{"a", 8 * MiB, 8 * MiB}, {"b", 2 * MiB, 2 * MiB}},
+        {8 * MiB, 2 * MiB}, 4096, 64, 8 * MiB);
+    row("smaller copy of a larger file", {{"a", 1 * MiB, 1 * MiB}, {"b", 1 * MiB, 1 * MiB}},
+        {5 * MiB, 0}, 4096, 64, 2 * MiB);
+    row("vfat holds 4 GiB less one byte", {{"big.db", 4 * GiB - 1, 4 * GiB}}, {}, 32768, 32,
+        4 * GiB);
+    row("vfat refuses 4 GiB", {{"small", 1, 4096}, {"big.db", 4 * GiB, 4 * GiB}}, {}, 32768, 32,
+        4 * GiB + 32768, "big.db");
+    row("no size limit reported", {{"big.db", 100 * GiB, 100 * GiB}}, {}, 4096, -1, 100 * GiB);
 }
 
 void tst_MoveChecks::spaceVerdict()
@@ -266,20 +252,19 @@ void tst_MoveChecks::spaceOnSmallFileSystem_data()
     QTest::addColumn<bool>("firstHardLinked");
     QTest::addColumn<QString>("refusal");
 
+    const auto row = [](const char *name, const char *kind, const QList<SourceFile> &files,
+                        const QByteArrayList &existing, bool firstHardLinked,
+                        const QString &refusal) {
+        QTest::newRow(name) << QByteArray(kind) << files << existing << firstHardLinked << refusal;
+    };
     // The file system holds 1 MiB.
-    const QList<SourceFile> twoFiles = Files({"a.db", "b.db"}, 300 * KiB);
+    const QList<SourceFile> two = Files({"a.db", "b.db"}, 300 * KiB);
     const QString full("not enough free space");
-    QTest::newRow("too much") << QByteArray("tmpfs") << Files({"a.db", "b.db"}, 600 * KiB)
-                              << QByteArrayList{} << false << full;
-    QTest::newRow("replaced files make room")
-        << QByteArray("tmpfs") << twoFiles << QByteArrayList{"a.db", "b.db"} << false << QString();
-    QTest::newRow("hard-linked file frees nothing")
-        << QByteArray("tmpfs") << twoFiles << QByteArrayList{"a.db", "b.db"} << true << full;
-    QTest::newRow("other names free nothing")
-        << QByteArray("tmpfs") << twoFiles << QByteArrayList{"c.db", "d.db"} << false << full;
-    QTest::newRow("vfat: 4 GiB file")
-        << QByteArray("vfat") << QList<SourceFile>{{"huge.db", 4 * GiB, 4096}} << QByteArrayList{}
-        << false << QString("huge.db");
+    row("too much", "tmpfs", Files({"a.db", "b.db"}, 600 * KiB), {}, false, full);
+    row("replaced files make room", "tmpfs", two, {"a.db", "b.db"}, false, QString());
+    row("hard-linked file frees nothing", "tmpfs", two, {"a.db", "b.db"}, true, full);
+    row("other names free nothing", "tmpfs", two, {"c.db", "d.db"}, false, full);
+    row("vfat: 4 GiB file", "vfat", {{"huge.db", 4 * GiB, 4096}}, {}, false, "huge.db");
 }
 
 void tst_MoveChecks::spaceOnSmallFileSystem()
@@ -304,40 +289,29 @@ void tst_MoveChecks::spaceOnSmallFileSystem()
     QVERIFY2(Matches(QString::fromUtf8(result), refusal), result.constData());
 }
 
-void tst_MoveChecks::createEveryName_data()
-{
-    QTest::addColumn<QByteArrayList>("names");
-    QTest::addColumn<QStringList>("named"); // in the refusal; empty when accepted
-
-    QTest::newRow("distinct") << QByteArrayList{"mail.db", "mail.idx", "Mail.db"} << QStringList{};
-    QTest::newRow("same name twice") << QByteArrayList{"a.db", "mail.db", "b.db", "mail.db"}
-                                     << QStringList{"mail.db and mail.db", "/mnt/new"};
-    QTest::newRow("name too long") << QByteArrayList{"a.db", QByteArray(300, 'n')}
-                                   << QStringList{"cannot be created", QString(300, 'n')};
-}
-
-void tst_MoveChecks::createEveryName()
-{
-    QFETCH(QByteArrayList, names);
-    QFETCH(QStringList, named);
-    const QString text = MoveChecks::CreateEveryName(m_root.chopped(1), "/mnt/new", Files(names));
-    QCOMPARE(text.isEmpty(), named.isEmpty());
-    for (const QString &part : std::as_const(named))
-        QVERIFY2(text.contains(part), qPrintable(text));
-}
-
 void tst_MoveChecks::nameClashes_data()
 {
-    QTest::addColumn<QByteArray>("kind"); // "" for the scratch folder's own
+    QTest::addColumn<QByteArray>("kind"); // vfat, the scratch folder's own (exact), or "direct"
     QTest::addColumn<QByteArrayList>("names");
-    QTest::addColumn<QByteArray>("expected"); // folding, then a part of the refusal
+    QTest::addColumn<QByteArray>("expected"); // how the result starts
 
     const QByteArrayList caseTwins{"Inbox.db", "inbox.db", "Sent.db"};
-    QTest::newRow("byte-exact: case twins") << QByteArray() << caseTwins << QByteArray("exact\n");
+    QTest::newRow("byte-exact: case twins")
+        << QByteArray("exact") << caseTwins << QByteArray("exact\n\nleft:");
     QTest::newRow("vfat: case twins")
         << QByteArray("vfat") << caseTwins << QByteArray("folds\nThe files Inbox.db and inbox.db");
-    QTest::newRow("vfat: distinct")
-        << QByteArray("vfat") << QByteArrayList{"Inbox.db", "Sent.db"} << QByteArray("folds\n");
+    QTest::newRow("vfat: distinct") << QByteArray("vfat") << QByteArrayList{"Inbox.db", "Sent.db"}
+                                    << QByteArray("folds\n\nleft:");
+    // CreateEveryName on its own, in a byte-exact folder.
+    QTest::newRow("created: distinct")
+        << QByteArray("direct") << QByteArrayList{"mail.db", "mail.idx", "Mail.db"}
+        << QByteArray("direct\n\nleft:");
+    QTest::newRow("created: same name twice")
+        << QByteArray("direct") << QByteArrayList{"a.db", "mail.db", "b.db", "mail.db"}
+        << QByteArray("direct\nThe files mail.db and mail.db would become one file in /mnt/new");
+    QTest::newRow("created: name too long")
+        << QByteArray("direct") << QByteArrayList{"a.db", QByteArray(300, 'n')}
+        << "direct\nThe file " + QByteArray(300, 'n') + " cannot be created in /mnt/new";
 }
 
 void tst_MoveChecks::nameClashes()
@@ -347,15 +321,21 @@ void tst_MoveChecks::nameClashes()
     QFETCH(QByteArray, expected);
 
     const QByteArray target = m_root + "target";
-    const QByteArray result = InMounted(kind, target, m_root + "image", [&] {
+    const QByteArray mount = kind == "vfat" ? kind : QByteArray();
+    const QByteArray result = InMounted(mount, target, m_root + "image", [&] {
+        if (kind == "direct") // the files it made stay
+            return "direct\n" +
+                   MoveChecks::CreateEveryName(target, "/mnt/new", Files(names)).toUtf8() +
+                   "\nleft:";
         QByteArray outcome = MoveChecks::FoldsNames(target) ? "folds\n" : "exact\n";
         outcome += MoveChecks::CheckNameClashes(target, Files(names)).toUtf8();
         return outcome + "\nleft:" + FileTest::ListFolder(target).join(' ');
     });
     if (result.startsWith("SKIP:"))
         QSKIP(result.constData());
+    // Nothing is left behind; the refusal, if any, is the line in between.
     QVERIFY2(result.startsWith(expected) && result.endsWith("\nleft:"), result.constData());
-    QCOMPARE(result.count('\n'), 2); // the refusal, if any, is the line in between
+    QCOMPARE(result.count('\n'), 2);
 }
 
 void tst_MoveChecks::writers_data()
@@ -370,7 +350,6 @@ void tst_MoveChecks::writers_data()
         << QString("3<>") << true << QString("quillbox") << true;
     QTest::newRow("reading only") << QString("3<") << true << QString("sleep") << false;
     QTest::newRow("writing elsewhere") << QString("3>>") << false << QString("sleep") << false;
-    QTest::newRow("this process writing") << QString("<self>") << true << QString() << false;
 }
 
 void tst_MoveChecks::writers()
@@ -387,35 +366,33 @@ void tst_MoveChecks::writers()
     QVERIFY(FileTest::WriteFile(source + "/mail.idx", "index"));
     QVERIFY(FileTest::WriteFile(m_root + "other/mail.db", "data"));
     const QByteArray held = (inFolder ? source : m_root + "other") + "/mail.db";
+    // This process writing is never reported.
+    const int ownFd = ::open((source + "/mail.idx").constData(), O_WRONLY | O_CLOEXEC);
+    QVERIFY(ownFd >= 0);
 
+    // The program's name is the name it was started under: a link to sleep.
+    const QByteArray started = m_root + program.toUtf8();
+    const QString sleep = QStandardPaths::findExecutable(QStringLiteral("sleep"));
+    QCOMPARE(::symlink(QFile::encodeName(sleep).constData(), started.constData()), 0);
     QProcess holder;
-    const int ownFd = redirection == "<self>" ? ::open(held.constData(), O_WRONLY | O_CLOEXEC) : -1;
-    if (ownFd < 0) {
-        // The program's name is the name it was started under: a link to
-        // sleep named like the program.
-        const QString sleep = QStandardPaths::findExecutable(QStringLiteral("sleep"));
-        const QByteArray started = m_root + program.toUtf8();
-        QCOMPARE(::symlink(QFile::encodeName(sleep).constData(), started.constData()), 0);
-        holder.start(QStringLiteral("sh"),
-                     {QStringLiteral("-c"),
-                      QStringLiteral("exec %1\"$1\"; exec \"$2\" 30").arg(redirection),
-                      QStringLiteral("sh"), QFile::decodeName(held), QFile::decodeName(started)});
-        QVERIFY(holder.waitForStarted());
-        const QByteArray proc = "/proc/" + QByteArray::number(holder.processId());
-        // Ready once the shell has opened the file and become the sleeper.
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                return FileTest::ReadFile(proc + "/comm") == program.toUtf8() + '\n' &&
-                       ::access((proc + "/fd/3").constData(), F_OK) == 0;
-            },
-            10000));
-    }
+    holder.start(QStringLiteral("sh"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("exec %1\"$1\"; exec \"$2\" 30").arg(redirection),
+                  QStringLiteral("sh"), QFile::decodeName(held), QFile::decodeName(started)});
+    QVERIFY(holder.waitForStarted());
+    const QByteArray proc = "/proc/" + QByteArray::number(holder.processId());
+    // Ready once the shell has opened the file and become the sleeper.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return FileTest::ReadFile(proc + "/comm") == program.toUtf8() + '\n' &&
+                   ::access((proc + "/fd/3").constData(), F_OK) == 0;
+        },
+        10000));
 
     const qint64 pid = holder.processId();
     const QList<MoveChecks::Writer> writers = MoveChecks::FindWriters(source);
     const QString description = MoveChecks::DescribeWriters(source, writers);
-    if (ownFd >= 0)
-        ::close(ownFd);
+    ::close(ownFd);
     holder.kill();
     holder.waitForFinished();
 
@@ -435,23 +412,21 @@ void tst_MoveChecks::foreignFiles_data()
 {
     QTest::addColumn<QByteArrayList>("inTarget"); // "<none>": no target folder
     QTest::addColumn<QByteArrayList>("foreign");
-    QTest::addColumn<QString>("more"); // the list's tail; "" when all are shown
 
-    QTest::newRow("no folder yet") << QByteArrayList{"<none>"} << QByteArrayList{} << QString();
+    QTest::newRow("no folder yet") << QByteArrayList{"<none>"} << QByteArrayList{};
     QTest::newRow("another database")
         << QByteArrayList{"old.db", "mail.db", ".hidden", "Mail.idx", "mail.idx"}
-        << QByteArrayList{".hidden", "Mail.idx", "old.db"} << QString();
+        << QByteArrayList{".hidden", "Mail.idx", "old.db"};
     QByteArrayList many;
     for (int i = 10; i < 22; ++i)
         many.append("f" + QByteArray::number(i));
-    QTest::newRow("twelve others") << many << many << QString("and 2 more");
+    QTest::newRow("twelve others: ten shown") << many << many;
 }
 
 void tst_MoveChecks::foreignFiles()
 {
     QFETCH(QByteArrayList, inTarget);
     QFETCH(QByteArrayList, foreign);
-    QFETCH(QString, more);
 
     const QByteArray target = m_root + "target";
     if (inTarget != QByteArrayList{"<none>"}) {
@@ -466,8 +441,8 @@ void tst_MoveChecks::foreignFiles()
     QVERIFY2(foreign.isEmpty() || text.contains(QFile::decodeName(target)), qPrintable(text));
     for (qsizetype i = 0; i < foreign.size(); ++i)
         QCOMPARE(text.contains("\n    " + QFile::decodeName(foreign.at(i)) + "\n"), i < 10);
-    QCOMPARE(text.contains("more"), !more.isEmpty());
-    QVERIFY2(text.contains(more), qPrintable(text));
+    QCOMPARE(text.contains(QStringLiteral("and %1 more").arg(foreign.size() - 10)),
+             foreign.size() > 10);
 }
 
 void tst_MoveChecks::settingsFile_data()
@@ -476,32 +451,29 @@ void tst_MoveChecks::settingsFile_data()
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("refusal"); // "" when accepted
 
+    const auto row = [](const char *name, const QByteArray &contents, const QString &refusal,
+                        const char *setup = "file") {
+        QTest::newRow(name) << contents << QString(setup) << refusal;
+    };
     const QByteArray ini("[Settings]\r\nDataDirectory=/srv/mail\r\n");
-    QTest::newRow("CR LF") << ini << "file" << QString();
-    QTest::newRow("UTF-8 mark") << "\xef\xbb\xbf" + ini << "file" << QString();
-    QTest::newRow("CR at the very end") << QByteArray("[S]\nK=v\r") << "file" << QString();
-    QTest::newRow("empty") << QByteArray() << "file" << QString();
-    QTest::newRow("UTF-16 LE") << QByteArray("\xff\xfe[\0S\0]\0", 8) << "file" << QString("UTF-16");
-    QTest::newRow("UTF-16 BE") << QByteArray("\xfe\xff\0[\0S\0]", 8) << "file" << QString("UTF-16");
-    QTest::newRow("UTF-32 LE") << QByteArray("\xff\xfe\0\0[\0\0\0", 8) << "file"
-                               << QString("UTF-32");
-    QTest::newRow("UTF-32 BE") << QByteArray("\0\0\xfe\xff\0\0\0[", 8) << "file"
-                               << QString("UTF-32");
-    QTest::newRow("NUL") << QByteArray("[S]\nK=a\0b\n", 10) << "file" << QString("NUL");
-    QTest::newRow("CR alone") << QByteArray("[S]\rK=v\r") << "file"
-                              << QString("carriage return alone");
-    QTest::newRow("CR before CR LF")
-        << QByteArray("[S]\r\r\nK=v\r\n") << "file" << QString("carriage return alone");
-    QTest::newRow("two hard links") << ini << "hardlink" << QString("2 hard links");
-    QTest::newRow("read-only") << ini << "readonly" << QString("read-only");
-    QTest::newRow("a folder") << QByteArray() << "folder" << QString("Cannot read");
-    QTest::newRow("link loop") << QByteArray() << "loop" << QString("loop");
+    row("CR LF", ini, QString());
+    row("CR at the very end", "[S]\nK=v\r", QString());
+    row("UTF-16 LE", QByteArray("\xff\xfe[\0S\0]\0", 8), "UTF-16");
+    row("UTF-16 BE", QByteArray("\xfe\xff\0[\0S\0]", 8), "UTF-16");
+    row("UTF-32 LE", QByteArray("\xff\xfe\0\0[\0\0\0", 8), "UTF-32");
+    row("UTF-32 BE", QByteArray("\0\0\xfe\xff\0\0\0[", 8), "UTF-32");
+    row("NUL", QByteArray("[S]\nK=a\0b\n", 10), "NUL");
+    row("CR alone", "[S]\rK=v\r", "carriage return alone");
+    row("CR before CR LF", "[S]\r\r\nK=v\r\n", "carriage return alone");
+    row("two hard links", ini, "2 hard links", "hardlink");
+    row("read-only", ini, "read-only", "readonly");
+    row("a folder", QByteArray(), "Cannot read", "folder");
+    row("link loop", QByteArray(), "loop", "loop");
     // Links, made as root: the link's owner, then "chain" for a link to it
     // made by root (the rule's own table is in the settings writer's tests).
-    QTest::newRow("link by the file's owner") << ini << "link 1000" << QString();
-    QTest::newRow("link by a stranger") << ini << "link 1001" << QString("symbolic link");
-    QTest::newRow("stranger's link in a chain")
-        << ini << "link 1001 chain" << QString("symbolic link");
+    row("link by the file's owner", ini, QString(), "link 1000");
+    row("link by a stranger", ini, "symbolic link", "link 1001");
+    row("stranger's link in a chain", ini, "symbolic link", "link 1001 chain");
 }
 
 void tst_MoveChecks::settingsFile()
