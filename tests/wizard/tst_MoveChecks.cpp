@@ -6,7 +6,6 @@
 #include <QStandardPaths>
 #include <QTest>
 
-#include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <sys/mount.h>
@@ -60,16 +59,15 @@ QByteArray InMounted(const QByteArray &kind, const QByteArray &target, const QBy
             return "SKIP: tmpfs cannot be mounted here";
         // vfat through FUSE: the only case-insensitive file system a kernel
         // without Unicode folding offers.
-        if (kind == "vfat" && ::geteuid() != 0)
-            return "SKIP: a FUSE mount in a private namespace needs root";
         const QString mount = QStringLiteral(
             "PATH=$PATH:/usr/sbin:/sbin; test -w /dev/fuse && mkfs.vfat -C \"$0\" 2048 >/dev/null "
             "&& fusefat -o rw+ \"$0\" \"$1\" >/dev/null");
         if (kind == "vfat" &&
-            QProcess::execute(QStringLiteral("sh"),
-                              {QStringLiteral("-c"), mount, QFile::decodeName(image),
-                               QFile::decodeName(target)}) != 0)
-            return "SKIP: no vfat here (needs /dev/fuse, mkfs.vfat and fusefat)";
+            (::geteuid() != 0 ||
+             QProcess::execute(QStringLiteral("sh"),
+                               {QStringLiteral("-c"), mount, QFile::decodeName(image),
+                                QFile::decodeName(target)}) != 0))
+            return "SKIP: a FUSE mount here needs root, /dev/fuse, mkfs.vfat and fusefat";
         const QByteArray result = body();
         // The FUSE server ends by itself with its mount.
         if (!kind.isEmpty() && ::umount2(target.constData(), 0) != 0)
@@ -331,11 +329,10 @@ void tst_MoveChecks::writers()
     QFETCH(bool, found);
     const QByteArray source = m_root + "source";
     QCOMPARE(::mkdir(source.constData(), 0755), 0);
-    QCOMPARE(::mkdir((m_root + "other").constData(), 0755), 0);
     QVERIFY(FileTest::WriteFile(source + "/mail.db", "data"));
     QVERIFY(FileTest::WriteFile(source + "/mail.idx", "index"));
-    QVERIFY(FileTest::WriteFile(m_root + "other/mail.db", "data"));
-    const QByteArray held = (inFolder ? source : m_root + "other") + "/mail.db";
+    QVERIFY(FileTest::WriteFile(m_root + "mail.db", "data"));
+    const QByteArray held = (inFolder ? source + '/' : m_root) + "mail.db";
     // This process writing is never reported.
     const int ownFd = ::open((source + "/mail.idx").constData(), O_WRONLY | O_CLOEXEC);
     QVERIFY(ownFd >= 0);
@@ -445,9 +442,8 @@ void tst_MoveChecks::settingsFile()
     QFETCH(QByteArray, contents);
     QFETCH(QString, setup);
     QFETCH(QString, refusal);
-    const QByteArray file = m_root + "real/Quillbox.ini";
+    const QByteArray file = m_root + "Quillbox.ini";
     const QByteArray checked = setup.startsWith("l") ? m_root + "install/Quillbox.ini" : file;
-    QCOMPARE(::mkdir((m_root + "real").constData(), 0755), 0);
     QCOMPARE(::mkdir((m_root + "install").constData(), 0755), 0);
     if (setup == "folder")
         QCOMPARE(::mkdir(file.constData(), 0755), 0);
@@ -456,7 +452,7 @@ void tst_MoveChecks::settingsFile()
     else
         QVERIFY(FileTest::WriteFile(file, contents));
     if (setup == "hardlink")
-        QCOMPARE(::link(file.constData(), (m_root + "real/Second.ini").constData()), 0);
+        QCOMPARE(::link(file.constData(), (m_root + "Second.ini").constData()), 0);
     if (setup == "readonly")
         QCOMPARE(::chmod(file.constData(), 0444), 0);
     if (setup.startsWith("link ")) {
