@@ -2,7 +2,6 @@
 // copies, what the proof catches, stopping, and the owner kept as root.
 #include "CheckedCopy.h"
 #include "CopyIo.h"
-#include "EStreamError.h"
 #include "FileTestSupport.h"
 #include "FileUtil.h"
 
@@ -35,15 +34,15 @@ struct
 // Puts the substitute calls in place for one scope.
 struct PlannedIo
 {
-    explicit PlannedIo(size_t maxRead, int readFailAt = -1, int writeFailAt = -1,
-                       std::function<void(int)> beforeRead = {})
+    explicit PlannedIo(
+        size_t maxRead, int readFailAt = -1, int writeFailAt = -1,
+        std::function<void(int)> beforeRead = [](int) {})
         : saved(CurrentCopyIo())
     {
         io = {maxRead, readFailAt, writeFailAt, std::move(beforeRead), 0, 0};
         CurrentCopyIo().Read = [](int fd, void *buffer, size_t count) -> ssize_t {
             const int call = io.reads++;
-            if (io.beforeRead)
-                io.beforeRead(call);
+            io.beforeRead(call);
             const ssize_t got = call == io.readFailAt ? (errno = EIO, -1)
                                                       : ::read(fd, buffer, qMin(count, io.maxRead));
             io.bytesRead += qMax<ssize_t>(got, 0);
@@ -74,11 +73,9 @@ quint64 ReferenceChecksum(const QByteArray &contents)
     return XXH3_64bits(stream.constData(), size_t(stream.size()));
 }
 
-// Writes the contents; sparse: blocks of zeros are left as holes.
-bool WriteLaidOut(const QByteArray &path, const QByteArray &contents, bool sparse = true)
+// Writes the contents, leaving blocks of zeros as holes.
+bool WriteLaidOut(const QByteArray &path, const QByteArray &contents)
 {
-    if (!sparse)
-        return WriteFile(path, contents);
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     bool ok = fd >= 0 && ::ftruncate(fd, contents.size()) == 0;
     for (qint64 at = 0; ok && at < contents.size(); at += 4096) {
@@ -129,10 +126,8 @@ bool SetOldTime(const QByteArray &path)
 class tst_CheckedCopy : public QObject
 {
     Q_OBJECT
-
 private Q_SLOTS:
     void init();
-
     void copyKeepsContentsAndHoles_data();
     void copyKeepsContentsAndHoles();
     void proofCatchesChange_data();
@@ -186,7 +181,7 @@ void tst_CheckedCopy::copyKeepsContentsAndHoles()
     QFETCH(int, maxRead);
     const QByteArray source = m_src + "f.dat";
     const QByteArray target = m_dst + "f.dat";
-    QVERIFY(WriteLaidOut(source, contents, sparse));
+    QVERIFY(sparse ? WriteLaidOut(source, contents) : WriteFile(source, contents));
     const quint64 expected = ReferenceChecksum(contents);
     PlannedIo planned{size_t(maxRead)}; // -1: as long as asked
     QCOMPARE(ContentChecksum(source), expected);
@@ -198,7 +193,6 @@ void tst_CheckedCopy::copyKeepsContentsAndHoles()
     QCOMPARE(record.BytesRead, qint64(contents.size()));
     QVERIFY(ReadFile(target) == contents);
     QCOMPARE(Proof(record), QStringLiteral("Same"));
-
     struct stat before, after;
     QCOMPARE(::stat(source.constData(), &before), 0);
     QCOMPARE(::stat(target.constData(), &after), 0);
@@ -268,7 +262,6 @@ void tst_CheckedCopy::proofCatchesChange()
             QCOMPARE(::close(fd), 0);
         }
     };
-
     PlannedIo planned(size_t(-1), -1, -1,
                       [&](int call) { return duringCopy && call == 1 ? act() : void(); });
     CheckedCopyRecord record;
@@ -359,10 +352,10 @@ void tst_CheckedCopy::ownerKeptAsRoot()
     CheckedCopyRecord record;
     QCOMPARE(CopyInto(source, m_dst, record, {nullptr, {}, keepOwner}), QString());
     struct stat copied;
-    QCOMPARE(::stat((m_dst + "f.dat").constData(), &copied), 0);
-    QCOMPARE(copied.st_uid, keepOwner ? 12345u : ::geteuid());
-    QCOMPARE(copied.st_gid, keepOwner ? 23456u : ::getegid());
-    QCOMPARE(int(copied.st_mode & 07777), expectedMode);
+    QCOMPARE(::stat(record.Target.constData(), &copied), 0);
+    QCOMPARE(QList<uint>({copied.st_uid, copied.st_gid, copied.st_mode & 07777}),
+             QList<uint>({keepOwner ? 12345u : ::geteuid(), keepOwner ? 23456u : ::getegid(),
+                          uint(expectedMode)}));
 }
 
 QTEST_GUILESS_MAIN(tst_CheckedCopy)
