@@ -266,23 +266,20 @@ void tst_MoveChecks::nameClashes_data()
     QTest::addColumn<QByteArray>("kind"); // vfat, the scratch folder's own (exact), or "direct"
     QTest::addColumn<QByteArrayList>("names");
     QTest::addColumn<QByteArray>("expected"); // how the result starts
-    const QByteArrayList caseTwins{"Inbox.db", "inbox.db", "Sent.db"};
-    QTest::newRow("byte-exact: case twins")
-        << QByteArray("exact") << caseTwins << QByteArray("exact\n\nleft:");
-    QTest::newRow("vfat: case twins")
-        << QByteArray("vfat") << caseTwins << QByteArray("folds\nThe files Inbox.db and inbox.db");
-    QTest::newRow("vfat: distinct") << QByteArray("vfat") << QByteArrayList{"Inbox.db", "Sent.db"}
-                                    << QByteArray("folds\n\nleft:");
+    const auto row = [](const char *name, const char *kind, const QByteArrayList &names,
+                        const QByteArray &expected) {
+        QTest::newRow(name) << QByteArray(kind) << names << expected;
+    };
+    const QByteArrayList twins{"Inbox.db", "inbox.db", "Sent.db"};
+    row("byte-exact: case twins", "exact", twins, "exact\n\nleft:");
+    row("vfat: case twins", "vfat", twins, "folds\nThe files Inbox.db and inbox.db");
+    row("vfat: distinct", "vfat", {"Inbox.db", "Sent.db"}, "folds\n\nleft:");
     // CreateEveryName on its own, in a byte-exact folder.
-    QTest::newRow("created: distinct")
-        << QByteArray("direct") << QByteArrayList{"mail.db", "mail.idx", "Mail.db"}
-        << QByteArray("direct\n\nleft:");
-    QTest::newRow("created: same name twice")
-        << QByteArray("direct") << QByteArrayList{"a.db", "mail.db", "b.db", "mail.db"}
-        << QByteArray("direct\nThe files mail.db and mail.db would become one file in /mnt/new");
-    QTest::newRow("created: name too long")
-        << QByteArray("direct") << QByteArrayList{"a.db", QByteArray(300, 'n')}
-        << "direct\nThe file " + QByteArray(300, 'n') + " cannot be created in /mnt/new";
+    row("created: distinct", "direct", {"mail.db", "mail.idx", "Mail.db"}, "direct\n\nleft:");
+    row("created: same name twice", "direct", {"a.db", "mail.db", "b.db", "mail.db"},
+        "direct\nThe files mail.db and mail.db would become one file in /mnt/new");
+    row("created: name too long", "direct", {"a.db", QByteArray(300, 'n')},
+        "direct\nThe file " + QByteArray(300, 'n') + " cannot be created in /mnt/new");
 }
 
 void tst_MoveChecks::nameClashes()
