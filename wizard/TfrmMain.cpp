@@ -5,6 +5,7 @@
 #include "FileUtil.h"
 #include "FlittoApplication.h"
 #include "JpegImage.h"
+#include "MoveNotifier.h"
 #include "TDezaZudi.h"
 #include "TRTFLabel.h"
 #include "TRzButtonEdit.h"
@@ -12,6 +13,7 @@
 #include "TRzRegIniFile.h"
 #include "TRzSelectFolderDialog.h"
 #include "TfrmAbout.h"
+#include "WizardAccessibility.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -299,6 +301,7 @@ TfrmMain::TfrmMain(const QByteArray &installFolder, QWidget *parent)
     CS->setObjectName(QStringLiteral("CS"));
     CS->SetHexNumPrefix(QByteArrayLiteral("$"));
     CS->SetQuoteChar('\'');
+    NameMainWindowControls(this);
 }
 
 TfrmMain::~TfrmMain() = default;
@@ -907,6 +910,7 @@ bool TfrmMain::CheckMove()
 
 void TfrmMain::CopyDatabaseFiles()
 {
+    MoveNotice notice([this] { return lblStatus->text(); }, [this] { return isActiveWindow(); });
     repaint();
     WaitCursor hourGlass;
 
@@ -933,4 +937,5 @@ void TfrmMain::CopyDatabaseFiles()
     lblStatus->repaint();
     lblContinue->show();
     btnNext->setEnabled(true);
+    notice.Succeeded();
 }
