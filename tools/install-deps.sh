@@ -10,6 +10,7 @@ packages=(
   fonts-liberation
   xvfb xauth xdotool imagemagick openbox x11-utils
   dosfstools fusefat
+  dbus-daemon desktop-file-utils libglib2.0-bin
 )
 
 missing=()

@@ -3,6 +3,8 @@
 #include "RtfTextDocument.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QPainter>
 #include <QTextBlock>
@@ -69,8 +71,37 @@ TTwipsRect RenderRectInTwips(const QRect &area, int dpiX, int dpiY)
     return twips;
 }
 
+namespace {
+
+// The label as assistive technology sees it: static text whose name is the
+// document's plain text unless a name was given.
+class RtfLabelInterface : public QAccessibleWidget
+{
+public:
+    explicit RtfLabelInterface(TRTFLabel *label) : QAccessibleWidget(label, QAccessible::StaticText)
+    {}
+
+    QString text(QAccessible::Text type) const override
+    {
+        const QString own = QAccessibleWidget::text(type);
+        if (own.isEmpty() && type == QAccessible::Name)
+            return static_cast<const TRTFLabel *>(widget())->PlainText();
+        return own;
+    }
+};
+
+QAccessibleInterface *RtfLabelFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("TRTFLabel"))
+        return new RtfLabelInterface(static_cast<TRTFLabel *>(object));
+    return nullptr;
+}
+
+} // namespace
+
 TRTFLabel::TRTFLabel(QWidget *parent) : QWidget(parent)
 {
+    QAccessible::installFactory(RtfLabelFactory);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, !m_transparent);
 }
@@ -79,6 +110,20 @@ void TRTFLabel::SetRichText(const QByteArray &document)
 {
     m_richText = document;
     m_content.reset();
+    if (accessibleName().isEmpty()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+QString TRTFLabel::PlainText() const
+{
+    QStringList paragraphs;
+    for (const TRtfParagraph &paragraph : Content().paragraphs)
+        paragraphs.append(paragraph.Text());
+    while (!paragraphs.isEmpty() && paragraphs.constLast().isEmpty())
+        paragraphs.removeLast();
+    return paragraphs.join(QLatin1Char('\n'));
 }
 
 QColor TRTFLabel::Color() const

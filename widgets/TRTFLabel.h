@@ -62,6 +62,9 @@ public:
 
     // What the reader made of the document (read once per document).
     const TRtfContent &Content() const;
+    // The document's text without its formatting, one line per paragraph:
+    // what a screen reader reads.
+    QString PlainText() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

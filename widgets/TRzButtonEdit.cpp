@@ -45,6 +45,33 @@ QLatin1String PictureName(TRzCustomButtonEdit::TButtonKind kind)
     return QLatin1String();
 }
 
+// What a button of the kind does, as a screen reader says it; a custom
+// button keeps the name it was given.
+QString ActionName(TRzCustomButtonEdit::TButtonKind kind)
+{
+    switch (kind) {
+    case TRzCustomButtonEdit::bkLookup:
+        return QStringLiteral("Browse");
+    case TRzCustomButtonEdit::bkDropDown:
+        return QStringLiteral("Open list");
+    case TRzCustomButtonEdit::bkCalendar:
+        return QStringLiteral("Calendar");
+    case TRzCustomButtonEdit::bkAccept:
+        return QStringLiteral("Accept");
+    case TRzCustomButtonEdit::bkReject:
+        return QStringLiteral("Reject");
+    case TRzCustomButtonEdit::bkFolder:
+        return QStringLiteral("Choose folder");
+    case TRzCustomButtonEdit::bkFind:
+        return QStringLiteral("Find");
+    case TRzCustomButtonEdit::bkSearch:
+        return QStringLiteral("Search");
+    case TRzCustomButtonEdit::bkCustom:
+        break;
+    }
+    return QString();
+}
+
 } // namespace
 
 QImage TRzCustomButtonEdit::KindPicture(TButtonKind kind)
@@ -226,6 +253,8 @@ void TRzCustomButtonEdit::SetKind(int index, TButtonKind kind)
 {
     m_kinds[index] = kind;
     TRzControlButton *button = ButtonAt(index);
+    if (kind != bkCustom)
+        button->setAccessibleName(ActionName(kind));
     switch (kind) {
     case bkCustom:
         button->SetGlyph(m_customGlyphs[index]);

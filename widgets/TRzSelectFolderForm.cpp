@@ -1,5 +1,6 @@
 #include "TRzSelectFolderForm.h"
 
+#include "Accessibility.h"
 #include "TRzCustomSelectFolderDialog.h"
 #include "TRzShellTree.h"
 #include "TRzShellTreeNode.h"
@@ -97,6 +98,7 @@ TRzSelectFolderForm::TRzSelectFolderForm(QWidget *parent)
     setMinimumSize(MinimumWidth, MinimumHeight);
     resize(MinimumWidth, MinimumHeight);
     FormResize();
+    Accessibility::NameSelectFolderForm(this);
 }
 
 TRzSelectFolderForm::~TRzSelectFolderForm() = default;

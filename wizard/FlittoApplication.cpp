@@ -8,6 +8,9 @@
 FlittoApplication::FlittoApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Flitto"));
+    // The menu entry tools/install.sh writes: the desktop shows its icon
+    // and name for the window and the notifications.
+    setDesktopFileName(QStringLiteral("flitto"));
 }
 
 bool FlittoApplication::notify(QObject *receiver, QEvent *event)

@@ -3,6 +3,7 @@
 #include "TRzURLLabel.h"
 #include "TRzVersionInfo.h"
 #include "VersionText.h"
+#include "WizardAccessibility.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -176,6 +177,7 @@ TfrmAbout::TfrmAbout(QWidget *parent)
     // also keeps QDialog from placing it over its parent when shown.
     if (QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    NameAboutBoxControls(this);
 }
 
 void TfrmAbout::FormActivate()

@@ -6,6 +6,7 @@
 #include "FlatComboBox.h"
 #include "FlittoApplication.h"
 #include "JpegImage.h"
+#include "MoveNotifier.h"
 #include "PictureButton.h"
 #include "TDezaZudi.h"
 #include "TRTFLabel.h"
@@ -14,6 +15,7 @@
 #include "TRzRegIniFile.h"
 #include "TRzSelectFolderDialog.h"
 #include "TfrmAbout.h"
+#include "WizardAccessibility.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -185,9 +187,32 @@ QByteArray Document(const QString &name)
     return file.readAll();
 }
 
+QPixmap LoadPicture(const QString &path)
+{
+    if (!path.endsWith(QLatin1String(".jpg")))
+        return QPixmap(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QPixmap();
+    return QPixmap::fromImage(LoadJpegImage(file.readAll()));
+}
+
+// A picture of the window; on high-density screens its double-resolution
+// form ("@2x"), so that it is not scaled up. Either way its size in the
+// layout is the same.
 QPixmap Picture(const QString &name)
 {
-    return QPixmap(QStringLiteral(":/wizard/") + name);
+    const QString path = QStringLiteral(":/wizard/") + name;
+    if (qApp->devicePixelRatio() > 1) {
+        QString dense = path;
+        dense.insert(dense.lastIndexOf(QLatin1Char('.')), QLatin1String("@2x"));
+        QPixmap pixmap = LoadPicture(dense);
+        if (!pixmap.isNull()) {
+            pixmap.setDevicePixelRatio(2);
+            return pixmap;
+        }
+    }
+    return LoadPicture(path);
 }
 
 // A button picture with its disabled form: the file holds both, side by
@@ -319,9 +344,7 @@ TfrmMain::TfrmMain(const QByteArray &installFolder, QWidget *parent)
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setGeometry(0, 0, 153, 294);
     Image2->setScaledContents(true);
-    QFile side(QStringLiteral(":/wizard/side.jpg"));
-    if (side.open(QIODevice::ReadOnly))
-        Image2->setPixmap(QPixmap::fromImage(LoadJpegImage(side.readAll())));
+    Image2->setPixmap(Picture(QStringLiteral("side.jpg")));
 
     CreateButtonBar();
     CreatePages();
@@ -334,6 +357,7 @@ TfrmMain::TfrmMain(const QByteArray &installFolder, QWidget *parent)
     CS->setObjectName(QStringLiteral("CS"));
     CS->SetHexNumPrefix(QByteArrayLiteral("$"));
     CS->SetQuoteChar('\'');
+    NameMainWindowControls(this);
 }
 
 TfrmMain::~TfrmMain() = default;
@@ -944,6 +968,7 @@ bool TfrmMain::CheckMove()
 
 void TfrmMain::CopyDatabaseFiles()
 {
+    MoveNotice notice([this] { return lblStatus->text(); }, [this] { return isActiveWindow(); });
     repaint();
     WaitCursor hourGlass;
 
@@ -970,4 +995,5 @@ void TfrmMain::CopyDatabaseFiles()
     lblStatus->repaint();
     lblContinue->show();
     btnNext->setEnabled(true);
+    notice.Succeeded();
 }

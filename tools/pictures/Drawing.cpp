@@ -3,9 +3,32 @@
 #include <QLinearGradient>
 #include <QPainterPath>
 
+namespace {
+
+int scale = 1;
+
+} // namespace
+
+void SetPictureScale(int newScale)
+{
+    scale = newScale;
+}
+
+int PictureScale()
+{
+    return scale;
+}
+
+QImage Canvas(int width, int height, QImage::Format format)
+{
+    QImage image(width * scale, height * scale, format);
+    image.setDevicePixelRatio(scale);
+    return image;
+}
+
 QImage TransparentCanvas(int width, int height)
 {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    QImage image = Canvas(width, height, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     return image;
 }

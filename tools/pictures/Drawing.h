@@ -7,6 +7,14 @@
 
 // Small helpers the picture drawings share.
 
+// Pictures are drawn in logical pixels at this scale: 2 draws the
+// double-resolution forms for high-density screens.
+void SetPictureScale(int scale);
+int PictureScale();
+
+// A canvas of the logical size at the picture scale.
+QImage Canvas(int width, int height, QImage::Format format);
+
 // A transparent canvas for an icon.
 QImage TransparentCanvas(int width, int height);
 

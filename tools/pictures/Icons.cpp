@@ -13,10 +13,11 @@ namespace {
 // one picture for a button that shows either.
 QImage WithDisabledForm(const QImage &normal)
 {
-    QImage both = TransparentCanvas(normal.width() * 2, normal.height());
+    const QSize size = normal.deviceIndependentSize().toSize();
+    QImage both = TransparentCanvas(size.width() * 2, size.height());
     QPainter p(&both);
     p.drawImage(0, 0, normal);
-    p.drawImage(normal.width(), 0, DisabledForm(normal));
+    p.drawImage(size.width(), 0, DisabledForm(normal));
     return both;
 }
 

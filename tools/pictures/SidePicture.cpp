@@ -353,7 +353,7 @@ void DrawWorker(QPainter &p)
 
 QImage DrawSidePicture()
 {
-    QImage image(163, 305, QImage::Format_RGB32);
+    QImage image = Canvas(163, 305, QImage::Format_RGB32);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     DrawBackground(p);

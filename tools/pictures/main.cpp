@@ -4,6 +4,7 @@
 //     cmake --build build --target flitto_regenerate_pictures
 // and look at them before committing.
 
+#include "Drawing.h"
 #include "Icons.h"
 #include "ProgressiveJpeg.h"
 #include "SidePicture.h"
@@ -55,8 +56,6 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    bool ok = WriteFile(folder.filePath(QStringLiteral("side.jpg")),
-                        EncodeProgressiveJpeg(DrawSidePicture(), 90));
     const struct
     {
         const char *name;
@@ -67,7 +66,20 @@ int main(int argc, char **argv)
         {"previous.png", DrawPrevious}, {"next.png", DrawNext},
         {"cancel.png", DrawCancel},     {"exit.png", DrawExit},
     };
-    for (const auto &icon : icons)
-        ok = WritePng(folder.filePath(QLatin1String(icon.name)), icon.draw()) && ok;
+    // Each picture at its size and at double resolution ("@2x", the
+    // suffix Qt's high-density loading knows).
+    bool ok = true;
+    for (const int scale : {1, 2}) {
+        SetPictureScale(scale);
+        const auto name = [&](const char *file) {
+            QString path = QLatin1String(file);
+            if (scale != 1)
+                path.insert(path.lastIndexOf(QLatin1Char('.')), QStringLiteral("@%1x").arg(scale));
+            return folder.filePath(path);
+        };
+        ok = WriteFile(name("side.jpg"), EncodeProgressiveJpeg(DrawSidePicture(), 90)) && ok;
+        for (const auto &icon : icons)
+            ok = WritePng(name(icon.name), icon.draw()) && ok;
+    }
     return ok ? 0 : 1;
 }

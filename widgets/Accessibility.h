@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <span>
+
+class QWidget;
+
+// How a window's controls present themselves to screen readers and other
+// assistive technology; nothing here changes how a control looks.
+namespace Accessibility {
+
+enum class Kind
+{
+    Named,     // gets the name of its entry
+    OwnText,   // keeps its own text as its name: a label's text, a button's caption
+    Decorative // hidden from assistive technology
+};
+
+// One control of a window, found by its object name.
+struct Entry
+{
+    const char *objectName;
+    Kind kind;
+    const char *name;        // Named only
+    const char *description; // every kind but Decorative
+};
+
+// Names and describes the window's controls by the table. A button of kind
+// OwnText is named by its caption without the mnemonic marks; labels keep
+// their changing text. Returns the object names of the table that were not
+// found, so that a caller can notice a control that was renamed.
+QStringList Apply(QWidget *window, std::span<const Entry> entries);
+
+// Hides a purely decorative control (a picture that tells nothing) from
+// assistive technology: its accessible interface reports it invisible.
+void MarkDecorative(QWidget *widget);
+bool IsDecorative(const QWidget *widget);
+
+// A caption as it reads: "&Next" gives "Next", "A && B" gives "A & B".
+QString WithoutMnemonic(const QString &caption);
+
+// The folder dialog's controls.
+void NameSelectFolderForm(QWidget *form);
+
+} // namespace Accessibility
