@@ -60,5 +60,8 @@ MoveNotice::MoveNotice(std::function<QString()> statusText, std::function<bool()
 
 MoveNotice::~MoveNotice()
 {
-    m_notifier.Finished(m_ok, m_statusText(), m_windowActive());
+    if (m_dismissed)
+        return;
+    m_notifier.Finished(m_ok, m_ok || m_error.isEmpty() ? m_statusText() : m_error,
+                        m_windowActive());
 }

@@ -47,10 +47,16 @@ public:
     MoveNotice &operator=(const MoveNotice &) = delete;
 
     void Succeeded() { m_ok = true; }
+    // The error the run ended with, to show instead of the status line.
+    void Failed(const QString &error) { m_error = error; }
+    // A run that was stopped on request tells the user nothing new.
+    void Dismiss() { m_dismissed = true; }
 
 private:
     std::function<QString()> m_statusText;
     std::function<bool()> m_windowActive;
     MoveNotifier m_notifier;
     bool m_ok = false;
+    bool m_dismissed = false;
+    QString m_error;
 };

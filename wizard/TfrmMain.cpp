@@ -986,10 +986,19 @@ void TfrmMain::CopyDatabaseFiles()
 
     MovePage page(this);
     move->SetView(&page);
-    const DatabaseMove::Outcome outcome = move->Run();
+    DatabaseMove::Outcome outcome;
+    try {
+        outcome = move->Run();
+    } catch (const Exception &error) {
+        move->SetView(nullptr);
+        notice.Failed(ErrorReportText(error.message()));
+        throw;
+    }
     move->SetView(nullptr);
-    if (outcome != DatabaseMove::Outcome::Proven || m_move != move)
+    if (outcome != DatabaseMove::Outcome::Proven || m_move != move) {
+        notice.Dismiss();
         return;
+    }
 
     lblStatus->setText(QStringLiteral("Copy completed."));
     lblStatus->repaint();
