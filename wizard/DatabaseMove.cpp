@@ -400,8 +400,7 @@ DatabaseMove::Outcome DatabaseMove::Run()
     } catch (...) {
         Fail(std::current_exception());
     }
-    for (const FileUtil::CheckedCopyRecord &record : std::as_const(m_records))
-        m_log.File(FileUtil::NameOfPath(record.Target), record.BytesRead, record.Checksum);
+    LogCopies();
     if (m_stop) {
         m_log.Write(QStringLiteral("stopped"));
         return Outcome::Stopped;
@@ -411,10 +410,15 @@ DatabaseMove::Outcome DatabaseMove::Run()
     return Outcome::Proven;
 }
 
-void DatabaseMove::Fail(const std::exception_ptr &error)
+void DatabaseMove::LogCopies()
 {
     for (const FileUtil::CheckedCopyRecord &record : std::as_const(m_records))
         m_log.File(FileUtil::NameOfPath(record.Target), record.BytesRead, record.Checksum);
+}
+
+void DatabaseMove::Fail(const std::exception_ptr &error)
+{
+    LogCopies();
     try {
         std::rethrow_exception(error);
     } catch (Exception &failure) {

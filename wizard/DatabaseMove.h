@@ -131,6 +131,8 @@ private:
     void CopyAll(); // on the worker thread
     bool TakeLocks(QString *refusal);
     void CreateTarget();
+    // Every file copied so far, with its size and checksum, into the log.
+    void LogCopies();
     [[noreturn]] void Fail(const std::exception_ptr &error);
 
     Plan m_plan;

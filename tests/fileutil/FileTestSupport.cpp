@@ -256,4 +256,13 @@ ReadSwap::~ReadSwap()
     FileUtil::CurrentCopyIo().Read = m_old;
 }
 
+QByteArrayList PartialCopies(const QByteArray &folder)
+{
+    QByteArrayList partial;
+    for (const QByteArray &name : ListFolder(folder))
+        if (name.contains(".flitto-") && !name.endsWith(".flitto-lock"))
+            partial << name;
+    return partial;
+}
+
 } // namespace FileTest

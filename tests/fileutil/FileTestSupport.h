@@ -58,6 +58,9 @@ QByteArray ReadFile(const QByteArray &path);
 QByteArray Pattern(qint64 size, char seed = 'a');
 // The names in a folder, sorted, without "." and "..".
 QByteArrayList ListFolder(const QByteArray &folder);
+// The half-written files a copy or a settings change leaves in the folder
+// while it writes (".flitto-" names); the lock file of a move does not count.
+QByteArrayList PartialCopies(const QByteArray &folder);
 // The number of open file descriptors of this process.
 int OpenDescriptorCount();
 

@@ -78,12 +78,8 @@ public:
     QByteArrayList PartialFiles() const
     {
         QByteArrayList partial;
-        for (const QByteArray &folder : {Target(), ProgramFolder()}) {
-            for (const QByteArray &name : FileTest::ListFolder(folder)) {
-                if (name.contains(".flitto-") && !name.endsWith(".flitto-lock"))
-                    partial << name;
-            }
-        }
+        for (const QByteArray &folder : {Target(), ProgramFolder()})
+            partial << FileTest::PartialCopies(folder);
         return partial;
     }
 

@@ -63,16 +63,6 @@ ssize_t ReadHeldInside(int fd, void *buffer, size_t count)
     return ::read(fd, buffer, count);
 }
 
-QByteArrayList PartialFiles(const QByteArray &folder)
-{
-    QByteArrayList partial;
-    for (const QString &name :
-         QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden))
-        if (name.contains(QStringLiteral(".flitto-")))
-            partial << QFile::encodeName(name);
-    return partial;
-}
-
 } // namespace
 
 class tst_DatabaseMove : public QObject
@@ -204,7 +194,7 @@ void tst_DatabaseMove::runEnds()
     else
         QVERIFY2(raised.contains(error) && raised.contains(MoveLog::DefaultPath()),
                  qPrintable(raised));
-    QCOMPARE(PartialFiles(FileUtil::WithTrailingSeparator(target())), QByteArrayList());
+    QCOMPARE(FileTest::PartialCopies(target()), QByteArrayList());
     QCOMPARE(move.Proven(), outcome == int(DatabaseMove::Outcome::Proven));
 
     const QByteArray entry = log();

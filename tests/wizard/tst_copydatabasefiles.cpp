@@ -117,16 +117,6 @@ ssize_t SlowRead(int fd, void *buffer, size_t count)
     return ::read(fd, buffer, qMin<size_t>(count, 4096));
 }
 
-// Names of half-written copies left in a folder.
-QByteArrayList PartialCopies(const QByteArray &folder)
-{
-    QByteArrayList partial;
-    for (const QByteArray &name : FileTest::ListFolder(FileUtil::WithTrailingSeparator(folder)))
-        if (name.contains(".flitto-"))
-            partial << name;
-    return partial;
-}
-
 } // namespace
 
 class tst_CopyDatabaseFiles : public QObject
@@ -550,7 +540,7 @@ void tst_CopyDatabaseFiles::confirmedCancelStopsTheCopy()
     // is not there, half or whole, and the settings are as they were.
     QVERIFY(!m_window->isVisible());
     QVERIFY(FileTest::ListFolder(FileUtil::WithTrailingSeparator(target())).size() < 5);
-    QCOMPARE(PartialCopies(target()), QByteArrayList());
+    QCOMPARE(FileTest::PartialCopies(target()), QByteArrayList());
     QVERIFY(QFileInfo(QFile::decodeName(target() + "/Messages.dat")).size() != 16 << 20);
     QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settings);
 }
@@ -592,8 +582,8 @@ void tst_CopyDatabaseFiles::failedNestedRunLeavesNoMove()
     QCOMPARE(page(), m_window->tabMove);
     QVERIFY(!m_window->btnNext->isEnabled());
     QVERIFY(!m_window->lblContinue->isVisible());
-    QCOMPARE(PartialCopies(target()), QByteArrayList());
-    QCOMPARE(PartialCopies(other), QByteArrayList());
+    QCOMPARE(FileTest::PartialCopies(target()), QByteArrayList());
+    QCOMPARE(FileTest::PartialCopies(other), QByteArrayList());
     // Even asked directly, the settings file does not get either folder.
     QVERIFY_THROWS_EXCEPTION(Exception, m_window->SaveLocalSettings());
     QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settings);
