@@ -1,6 +1,6 @@
 #include "BenchFiles.h"
 
-#include "FileUtil.h"
+#include "fileutil/FileUtil.h"
 
 #include <QRandomGenerator>
 

@@ -12,9 +12,9 @@
 //
 //   bench_checkedcopy [--dir FOLDER] [--files N] [--big MIB] [--rounds N]
 #include "BenchFiles.h"
-#include "CheckedCopy.h"
-#include "Exception.h"
-#include "FileUtil.h"
+#include "fileutil/CheckedCopy.h"
+#include "fileutil/Exception.h"
+#include "fileutil/FileUtil.h"
 
 #include <QByteArrayList>
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 // Diagnostics benchmark, run by hand: messages per second from one client
 // to the reference dispatcher (the window looked up again for every
 // message), and the cost of a send operation on a disabled client.
-#include "LinuxDispatcherPlatform.h"
-#include "TCSObjectManager.h"
-#include "TDezaZudi.h"
+#include "diag/LinuxDispatcherPlatform.h"
+#include "diag/TCSObjectManager.h"
+#include "diag/TDezaZudi.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,8 +7,8 @@
 //   bench_filecopy [--size MIB] [--rounds N] [--dir FOLDER]
 //   bench_filecopy --make-files FOLDER COUNT BYTES   (test data, then exit)
 #include "BenchFiles.h"
-#include "EStreamError.h"
-#include "FileUtil.h"
+#include "fileutil/EStreamError.h"
+#include "fileutil/FileUtil.h"
 
 #include <QByteArrayList>
 #include <QCoreApplication>

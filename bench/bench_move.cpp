@@ -7,8 +7,8 @@
 //
 //   bench_move [file count] [file size] [rounds]
 
-#include "FileUtil.h"
-#include "TfrmMain.h"
+#include "fileutil/FileUtil.h"
+#include "wizard/TfrmMain.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -19,7 +19,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
-#include "TRzButtonEdit.h"
+#include "widgets/buttonedit/TRzButtonEdit.h"
 
 #include <algorithm>
 #include <cstdio>

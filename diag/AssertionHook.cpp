@@ -1,7 +1,7 @@
-#include "AssertionHook.h"
+#include "diag/AssertionHook.h"
 
-#include "TCSObjectManager.h"
-#include "TDezaZudi.h"
+#include "diag/TCSObjectManager.h"
+#include "diag/TDezaZudi.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CSFormat.h"
+#include "diag/CSFormat.h"
 
 #include <QByteArray>
 

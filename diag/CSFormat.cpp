@@ -1,4 +1,4 @@
-#include "CSFormat.h"
+#include "diag/CSFormat.h"
 
 #include <algorithm>
 #include <cmath>

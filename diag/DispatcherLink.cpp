@@ -1,9 +1,9 @@
 // The dispatcher link of the diagnostic client: finding, starting and
 // registering with the dispatcher, and handing each message over as one
 // MessagePacket record.
-#include "TDezaZudi.h"
+#include "diag/TDezaZudi.h"
 
-#include "MessagePacket.h"
+#include "diag/MessagePacket.h"
 
 #include <QDate>
 

@@ -1,3 +1,3 @@
-#include "DispatcherPlatform.h"
+#include "diag/DispatcherPlatform.h"
 
 DispatcherPlatform::~DispatcherPlatform() = default;

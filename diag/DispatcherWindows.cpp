@@ -1,4 +1,4 @@
-#include "DispatcherWindows.h"
+#include "diag/DispatcherWindows.h"
 
 #include <QtEndian>
 

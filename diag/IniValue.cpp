@@ -1,7 +1,7 @@
-#include "IniValue.h"
+#include "diag/IniValue.h"
 
-#include "PrivateProfile.h"
-#include "SafeFile.h"
+#include "fileutil/PrivateProfile.h"
+#include "fileutil/SafeFile.h"
 
 std::optional<QByteArray> IniValue(const QByteArray &contents, const QByteArray &section,
                                    const QByteArray &key)

@@ -1,7 +1,7 @@
-#include "LinuxDispatcherPlatform.h"
+#include "diag/LinuxDispatcherPlatform.h"
 
-#include "DispatcherWindows.h"
-#include "IniValue.h"
+#include "diag/DispatcherWindows.h"
+#include "diag/IniValue.h"
 
 #include <QDeadlineTimer>
 #include <QMutexLocker>

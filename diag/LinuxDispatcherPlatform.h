@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DispatcherPlatform.h"
+#include "diag/DispatcherPlatform.h"
 
 #include <QHash>
 #include <QMutex>

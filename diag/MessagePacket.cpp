@@ -1,4 +1,4 @@
-#include "MessagePacket.h"
+#include "diag/MessagePacket.h"
 
 #include <QtEndian>
 

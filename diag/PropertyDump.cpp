@@ -1,4 +1,4 @@
-#include "PropertyDump.h"
+#include "diag/PropertyDump.h"
 
 #include <QColor>
 #include <QCursor>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TDezaZudi.h"
+#include "diag/TDezaZudi.h"
 
 #include <QByteArray>
 #include <QMetaType>

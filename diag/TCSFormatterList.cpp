@@ -1,4 +1,4 @@
-#include "TCSFormatterList.h"
+#include "diag/TCSFormatterList.h"
 
 TCSFormatter::~TCSFormatter() = default;
 

@@ -1,9 +1,9 @@
-#include "TCSObjectManager.h"
+#include "diag/TCSObjectManager.h"
 
-#include "AssertionHook.h"
-#include "LinuxDispatcherPlatform.h"
-#include "TCSFormatterList.h"
-#include "TDezaZudi.h"
+#include "diag/AssertionHook.h"
+#include "diag/LinuxDispatcherPlatform.h"
+#include "diag/TCSFormatterList.h"
+#include "diag/TDezaZudi.h"
 
 #include <QMutexLocker>
 

@@ -1,7 +1,7 @@
-#include "TDezaZudi.h"
+#include "diag/TDezaZudi.h"
 
-#include "LinuxDispatcherPlatform.h"
-#include "TCSObjectManager.h"
+#include "diag/LinuxDispatcherPlatform.h"
+#include "diag/TCSObjectManager.h"
 
 #include <cxxabi.h>
 #include <dlfcn.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CSFormat.h"
-#include "DispatcherPlatform.h"
+#include "diag/CSFormat.h"
+#include "diag/DispatcherPlatform.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

@@ -1,8 +1,8 @@
-#include "CheckedCopy.h"
+#include "fileutil/CheckedCopy.h"
 
-#include "CopyIo.h"
-#include "EStreamError.h"
-#include "FileUtil.h"
+#include "fileutil/CopyIo.h"
+#include "fileutil/EStreamError.h"
+#include "fileutil/FileUtil.h"
 
 #include <xxhash.h>
 // The library's run-time choice of the fastest vector unit (AVX2 where there

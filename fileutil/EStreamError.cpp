@@ -1,4 +1,4 @@
-#include "EStreamError.h"
+#include "fileutil/EStreamError.h"
 
 EStreamError::EStreamError(const QString &message, int systemError)
     : Exception(message), m_systemError(systemError)

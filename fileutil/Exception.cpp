@@ -1,4 +1,4 @@
-#include "Exception.h"
+#include "fileutil/Exception.h"
 
 #include <QFile>
 

@@ -1,9 +1,9 @@
-#include "FileUtil.h"
+#include "fileutil/FileUtil.h"
 
-#include "CheckedCopy.h"
-#include "CopyIo.h"
-#include "EStreamError.h"
-#include "TProgressList.h"
+#include "fileutil/CheckedCopy.h"
+#include "fileutil/CopyIo.h"
+#include "fileutil/EStreamError.h"
+#include "fileutil/TProgressList.h"
 
 #include <QByteArrayList>
 #include <QMetaProperty>

@@ -1,6 +1,6 @@
-#include "PrivateProfile.h"
+#include "fileutil/PrivateProfile.h"
 
-#include "SafeFile.h"
+#include "fileutil/SafeFile.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "SafeFile.h"
+#include "fileutil/SafeFile.h"
 
-#include "FileUtil.h"
+#include "fileutil/FileUtil.h"
 
 #include <QByteArrayList>
 #include <QRandomGenerator>

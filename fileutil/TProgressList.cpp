@@ -1,4 +1,4 @@
-#include "TProgressList.h"
+#include "fileutil/TProgressList.h"
 
 #include <QMetaObject>
 

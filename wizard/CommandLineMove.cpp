@@ -1,9 +1,9 @@
-#include "CommandLineMove.h"
+#include "wizard/CommandLineMove.h"
 
-#include "DatabaseMove.h"
-#include "Exception.h"
-#include "FileUtil.h"
-#include "TIniFile.h"
+#include "fileutil/Exception.h"
+#include "fileutil/FileUtil.h"
+#include "wizard/DatabaseMove.h"
+#include "wizard/TIniFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

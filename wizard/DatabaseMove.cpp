@@ -1,12 +1,12 @@
-#include "DatabaseMove.h"
+#include "wizard/DatabaseMove.h"
 
-#include "EStreamError.h"
-#include "Exception.h"
-#include "FileUtil.h"
-#include "MoveLock.h"
-#include "SafeFile.h"
-#include "TCustomIniFile.h"
-#include "TIniFile.h"
+#include "fileutil/EStreamError.h"
+#include "fileutil/Exception.h"
+#include "fileutil/FileUtil.h"
+#include "fileutil/SafeFile.h"
+#include "wizard/MoveLock.h"
+#include "wizard/TCustomIniFile.h"
+#include "wizard/TIniFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CheckedCopy.h"
-#include "MoveChecks.h"
-#include "MoveLog.h"
+#include "fileutil/CheckedCopy.h"
+#include "wizard/MoveChecks.h"
+#include "wizard/MoveLog.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

@@ -1,4 +1,4 @@
-#include "ElfSection.h"
+#include "wizard/ElfSection.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "FlittoApplication.h"
+#include "wizard/FlittoApplication.h"
 
-#include "Exception.h"
+#include "fileutil/Exception.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -3,7 +3,7 @@
 // (not into a library, where nothing would pull it in) and into the tests
 // that read a file carrying it.
 
-#include "VersionResource.h"
+#include "wizard/VersionResource.h"
 
 #include <array>
 

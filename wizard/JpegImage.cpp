@@ -1,4 +1,4 @@
-#include "JpegImage.h"
+#include "wizard/JpegImage.h"
 
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared before it

@@ -1,8 +1,8 @@
-#include "MoveChecks.h"
+#include "wizard/MoveChecks.h"
 
-#include "Exception.h"
-#include "FileUtil.h"
-#include "SafeFile.h"
+#include "fileutil/Exception.h"
+#include "fileutil/FileUtil.h"
+#include "fileutil/SafeFile.h"
 
 #include <QLocale>
 #include <QRandomGenerator>

@@ -1,6 +1,6 @@
-#include "MoveLock.h"
+#include "wizard/MoveLock.h"
 
-#include "FileUtil.h"
+#include "fileutil/FileUtil.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "MoveLog.h"
+#include "wizard/MoveLog.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "MoveNotifier.h"
+#include "wizard/MoveNotifier.h"
 
 #include <QDBusMessage>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "TCustomIniFile.h"
+#include "wizard/TCustomIniFile.h"
 
-#include "HexDigit.h"
+#include "fileutil/HexDigit.h"
 
 bool IniTextToInt(const QByteArray &input, qint32 *value)
 {

@@ -1,6 +1,6 @@
-#include "TIniFile.h"
+#include "wizard/TIniFile.h"
 
-#include "PrivateProfile.h"
+#include "fileutil/PrivateProfile.h"
 
 TIniFile::TIniFile(const QByteArray &fileName) : TCustomIniFile(fileName) {}
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TCustomIniFile.h"
+#include "wizard/TCustomIniFile.h"
 
 // An INI file on disk through the private-profile functions. It holds only
 // the file's name and caches nothing: every call goes to the file.

@@ -1,7 +1,7 @@
-#include "TRzRegIniFile.h"
+#include "wizard/TRzRegIniFile.h"
 
-#include "FileUtil.h"
-#include "TIniFile.h"
+#include "fileutil/FileUtil.h"
+#include "wizard/TIniFile.h"
 
 #include <limits.h>
 #include <unistd.h>

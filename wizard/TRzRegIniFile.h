@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TCustomIniFile.h"
+#include "wizard/TCustomIniFile.h"
 
 #include <QByteArray>
 #include <QObject>

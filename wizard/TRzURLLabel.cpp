@@ -1,4 +1,4 @@
-#include "TRzURLLabel.h"
+#include "wizard/TRzURLLabel.h"
 
 #include <QDesktopServices>
 #include <QMouseEvent>

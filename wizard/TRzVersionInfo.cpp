@@ -1,7 +1,7 @@
-#include "TRzVersionInfo.h"
+#include "wizard/TRzVersionInfo.h"
 
-#include "ElfSection.h"
-#include "VersionResource.h"
+#include "wizard/ElfSection.h"
+#include "wizard/VersionResource.h"
 
 #include <limits.h>
 #include <unistd.h>

@@ -1,9 +1,9 @@
-#include "TfrmAbout.h"
+#include "wizard/TfrmAbout.h"
 
-#include "TRzURLLabel.h"
-#include "TRzVersionInfo.h"
-#include "VersionText.h"
-#include "WizardAccessibility.h"
+#include "wizard/TRzURLLabel.h"
+#include "wizard/TRzVersionInfo.h"
+#include "wizard/VersionText.h"
+#include "wizard/WizardAccessibility.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DatabaseMove.h"
+#include "wizard/DatabaseMove.h"
 
 #include <QByteArray>
 #include <QHash>

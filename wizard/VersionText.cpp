@@ -1,4 +1,4 @@
-#include "VersionText.h"
+#include "wizard/VersionText.h"
 
 QString FormatVersion(const QString &version)
 {

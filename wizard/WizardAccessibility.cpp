@@ -1,10 +1,10 @@
-#include "WizardAccessibility.h"
+#include "wizard/WizardAccessibility.h"
 
-#include "Accessibility.h"
-#include "TRzButtonEdit.h"
-#include "TRzControlButton.h"
-#include "TfrmAbout.h"
-#include "TfrmMain.h"
+#include "widgets/buttonedit/TRzButtonEdit.h"
+#include "widgets/buttonedit/TRzControlButton.h"
+#include "widgets/look/Accessibility.h"
+#include "wizard/TfrmAbout.h"
+#include "wizard/TfrmMain.h"
 
 #include <QComboBox>
 #include <QLabel>

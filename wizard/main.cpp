@@ -1,8 +1,8 @@
-#include "CommandLineMove.h"
-#include "FileUtil.h"
-#include "FlittoApplication.h"
-#include "TRzVersionInfo.h"
-#include "TfrmMain.h"
+#include "fileutil/FileUtil.h"
+#include "wizard/CommandLineMove.h"
+#include "wizard/FlittoApplication.h"
+#include "wizard/TRzVersionInfo.h"
+#include "wizard/TfrmMain.h"
 
 #include <csignal>
 

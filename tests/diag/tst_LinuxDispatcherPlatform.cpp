@@ -1,8 +1,8 @@
-#include "DispatcherWindows.h"
-#include "IniValue.h"
-#include "LinuxDispatcherPlatform.h"
-#include "TCSObjectManager.h"
-#include "TDezaZudi.h"
+#include "diag/DispatcherWindows.h"
+#include "diag/IniValue.h"
+#include "diag/LinuxDispatcherPlatform.h"
+#include "diag/TCSObjectManager.h"
+#include "diag/TDezaZudi.h"
 
 #include <QDir>
 #include <QElapsedTimer>

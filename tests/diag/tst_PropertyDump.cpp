@@ -1,7 +1,7 @@
-#include "MessagePacket.h"
-#include "PropertyDump.h"
-#include "TCSObjectManager.h"
 #include "TestDispatcherPlatform.h"
+#include "diag/MessagePacket.h"
+#include "diag/PropertyDump.h"
+#include "diag/TCSObjectManager.h"
 
 #include <QColor>
 #include <QCursor>

@@ -1,9 +1,9 @@
-#include "AssertionHook.h"
-#include "MessagePacket.h"
-#include "TCSFormatterList.h"
-#include "TCSObjectManager.h"
-#include "TDezaZudi.h"
 #include "TestDispatcherPlatform.h"
+#include "diag/AssertionHook.h"
+#include "diag/MessagePacket.h"
+#include "diag/TCSFormatterList.h"
+#include "diag/TCSObjectManager.h"
+#include "diag/TDezaZudi.h"
 
 #include <QRegularExpression>
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "MessagePacket.h"
-#include "TCSObjectManager.h"
-#include "TDezaZudi.h"
 #include "TestDispatcherPlatform.h"
+#include "diag/MessagePacket.h"
+#include "diag/TCSObjectManager.h"
+#include "diag/TDezaZudi.h"
 
 #include <QHash>
 #include <QMetaProperty>

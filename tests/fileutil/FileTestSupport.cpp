@@ -1,8 +1,8 @@
 #include "FileTestSupport.h"
 
-#include "CopyIo.h"
+#include "fileutil/CopyIo.h"
 
-#include "Exception.h"
+#include "fileutil/Exception.h"
 
 #include <QDir>
 #include <QFile>

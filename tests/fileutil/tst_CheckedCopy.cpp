@@ -1,9 +1,9 @@
 // CopyFileChecked / ProveCopy: the checksum's independence of holes, sparse
 // copies, what the proof catches, stopping, and the owner kept as root.
-#include "CheckedCopy.h"
-#include "CopyIo.h"
 #include "FileTestSupport.h"
-#include "FileUtil.h"
+#include "fileutil/CheckedCopy.h"
+#include "fileutil/CopyIo.h"
+#include "fileutil/FileUtil.h"
 
 #include <QFile>
 #include <QTest>

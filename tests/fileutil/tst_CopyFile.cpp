@@ -1,10 +1,10 @@
 // CopyFileTo / CopyFileWithOptions: what the copy produces, what it leaves
 // alone, and how it fails.
-#include "CopyIo.h"
-#include "EStreamError.h"
 #include "FileTestSupport.h"
-#include "FileUtil.h"
-#include "TProgressList.h"
+#include "fileutil/CopyIo.h"
+#include "fileutil/EStreamError.h"
+#include "fileutil/FileUtil.h"
+#include "fileutil/TProgressList.h"
 
 #include <QFile>
 #include <QTest>

@@ -1,6 +1,6 @@
 // Path helpers, existence tests, folder creation and size queries.
 #include "FileTestSupport.h"
-#include "FileUtil.h"
+#include "fileutil/FileUtil.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "PrivateProfile.h"
+#include "fileutil/PrivateProfile.h"
 
 #include <QDir>
 #include <QFile>

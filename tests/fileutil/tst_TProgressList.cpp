@@ -1,6 +1,6 @@
 // SetProgressProperty through the TProgressList adapter.
-#include "FileUtil.h"
-#include "TProgressList.h"
+#include "fileutil/FileUtil.h"
+#include "fileutil/TProgressList.h"
 
 #include <QApplication>
 #include <QProgressBar>

@@ -1,11 +1,11 @@
 // The move without a window: what the checks refuse, how a run ends, what
 // the settings file gets and what the log keeps.
 
-#include "DatabaseMove.h"
 #include "FileTestSupport.h"
-#include "FileUtil.h"
-#include "MoveLog.h"
 #include "StagedInstall.h"
+#include "fileutil/FileUtil.h"
+#include "wizard/DatabaseMove.h"
+#include "wizard/MoveLog.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "ElfSection.h"
 #include "ElfTestFile.h"
+#include "wizard/ElfSection.h"
 
 #include <QFile>
 #include <QTemporaryDir>

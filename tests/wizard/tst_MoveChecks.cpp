@@ -1,4 +1,4 @@
-#include "MoveChecks.h"
+#include "wizard/MoveChecks.h"
 
 #include "FileTestSupport.h"
 

@@ -1,7 +1,7 @@
 // The notification at the end of a long move, posted to a notification
 // service double on a private message bus.
 
-#include "MoveNotifier.h"
+#include "wizard/MoveNotifier.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

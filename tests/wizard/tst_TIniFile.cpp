@@ -1,4 +1,4 @@
-#include "TIniFile.h"
+#include "wizard/TIniFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
-#include "TIniFile.h"
-#include "TRzRegIniFile.h"
+#include "wizard/TIniFile.h"
+#include "wizard/TRzRegIniFile.h"
 
 #include <QCoreApplication>
 #include <QFile>

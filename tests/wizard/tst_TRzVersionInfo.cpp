@@ -1,7 +1,7 @@
-#include "ElfSection.h"
 #include "ElfTestFile.h"
-#include "TRzVersionInfo.h"
-#include "VersionResource.h"
+#include "wizard/ElfSection.h"
+#include "wizard/TRzVersionInfo.h"
+#include "wizard/VersionResource.h"
 
 #include <QCoreApplication>
 #include <QFile>

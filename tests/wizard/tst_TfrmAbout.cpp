@@ -1,8 +1,8 @@
 #include "ElfTestFile.h"
-#include "TRzURLLabel.h"
-#include "TRzVersionInfo.h"
-#include "TfrmAbout.h"
-#include "VersionResource.h"
+#include "wizard/TRzURLLabel.h"
+#include "wizard/TRzVersionInfo.h"
+#include "wizard/TfrmAbout.h"
+#include "wizard/VersionResource.h"
 
 #include <QApplication>
 #include <QDesktopServices>

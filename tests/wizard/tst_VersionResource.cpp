@@ -1,4 +1,4 @@
-#include "VersionResource.h"
+#include "wizard/VersionResource.h"
 
 #include <QTest>
 

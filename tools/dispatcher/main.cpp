@@ -4,8 +4,8 @@
 // kind, date and time, connection id, computer, program, category, type
 // name, text and details, separated by tabs, with control bytes escaped.
 // Each record it drops is reported with one line on stderr.
-#include "DispatcherWindows.h"
-#include "MessagePacket.h"
+#include "diag/DispatcherWindows.h"
+#include "diag/MessagePacket.h"
 
 #include <QDate>
 #include <QTime>

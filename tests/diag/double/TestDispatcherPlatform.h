@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DispatcherPlatform.h"
+#include "diag/DispatcherPlatform.h"
 
 #include <QByteArrayList>
 #include <QMap>

@@ -1,4 +1,0 @@
-#include "TRzSelectFolderDialog.h"
-
-TRzSelectFolderDialog::TRzSelectFolderDialog(QObject *parent) : TRzCustomSelectFolderDialog(parent)
-{}

@@ -1,3 +1,0 @@
-#include "TRzShellTree.h"
-
-TRzShellTree::TRzShellTree(QWidget *parent) : TRzCustomShellTree(parent) {}

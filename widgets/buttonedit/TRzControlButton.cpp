@@ -1,0 +1,140 @@
+#include "widgets/buttonedit/TRzControlButton.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
+#include <qdrawutil.h>
+
+TRzControlButton::TRzControlButton(QWidget *parent) : QAbstractButton(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+    // Its parent may be an edit with a text cursor; the button is no text.
+    setCursor(Qt::ArrowCursor);
+}
+
+void TRzControlButton::SetGlyph(const QImage &glyph)
+{
+    m_glyph = glyph;
+    update();
+}
+
+void TRzControlButton::SetNumGlyphs(int count)
+{
+    m_numGlyphs = qBound(1, count, 4);
+    update();
+}
+
+void TRzControlButton::SetFlat(bool flat)
+{
+    m_flat = flat;
+    update();
+}
+
+QColor TRzControlButton::Color() const
+{
+    return m_color.value_or(QApplication::palette(this).color(QPalette::Button));
+}
+
+void TRzControlButton::SetColor(const QColor &color)
+{
+    m_color = color;
+    update();
+}
+
+void TRzControlButton::SetDropDownArrow(bool arrow)
+{
+    m_dropDownArrow = arrow;
+    update();
+}
+
+QImage TRzControlButton::CurrentImage() const
+{
+    if (m_glyph.isNull())
+        return {};
+    const int width = m_glyph.width() / m_numGlyphs;
+    if (!isEnabled()) {
+        if (m_numGlyphs >= 2)
+            return m_glyph.copy(width, 0, width, m_glyph.height());
+        // A picture without a disabled image: the style greys the normal one.
+        QStyleOption option;
+        option.initFrom(this);
+        const QPixmap normal = QPixmap::fromImage(m_glyph.copy(0, 0, width, m_glyph.height()));
+        return style()->generatedIconPixmap(QIcon::Disabled, normal, &option).toImage();
+    }
+    if (isDown() && m_numGlyphs >= 3)
+        return m_glyph.copy(2 * width, 0, width, m_glyph.height());
+    return m_glyph.copy(0, 0, width, m_glyph.height());
+}
+
+void TRzControlButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QPalette scheme = QApplication::palette(this);
+    const QRect area = rect();
+    const bool down = isDown() && isEnabled();
+    if (m_flat) {
+        painter.fillRect(area, Color());
+        if (down)
+            qDrawShadePanel(&painter, area, scheme, true, 1);
+        else if (underMouse() && isEnabled())
+            qDrawShadePanel(&painter, area, scheme, false, 1);
+    } else {
+        const QBrush face(Color());
+        qDrawWinButton(&painter, area, scheme, down, &face);
+    }
+
+    const QPoint shift = down ? QPoint(1, 1) : QPoint();
+    const QImage image = CurrentImage();
+    if (!image.isNull()) {
+        const QPoint at((area.width() - image.width()) / 2, (area.height() - image.height()) / 2);
+        painter.drawImage(at + shift, image);
+    } else if (m_dropDownArrow) {
+        // The classic drop-down arrow: 7 pixels wide, 4 high.
+        const QPoint tip(area.width() / 2, (area.height() + 4) / 2);
+        const auto drawArrow = [&painter, tip](QPoint offset, const QColor &color) {
+            painter.setPen(color);
+            for (int row = 0; row < 4; ++row) {
+                const QPoint left = tip + offset + QPoint(-row, -row);
+                painter.drawLine(left, left + QPoint(2 * row, 0));
+            }
+        };
+        if (isEnabled()) {
+            drawArrow(shift, scheme.color(QPalette::ButtonText));
+        } else {
+            drawArrow(QPoint(1, 1), scheme.color(QPalette::Light));
+            drawArrow(QPoint(), scheme.color(QPalette::Dark));
+        }
+    }
+}
+
+void TRzControlButton::mousePressEvent(QMouseEvent *event)
+{
+    // The focus goes to the focus control first; a press that cannot take
+    // it there is not a press.
+    QWidget *control = m_focusControl;
+    if (event->button() == Qt::LeftButton && control && control->isEnabled() &&
+        control->isVisible() && (control->focusPolicy() & Qt::TabFocus)) {
+        if (control->window()->focusWidget() != control)
+            control->setFocus(Qt::MouseFocusReason);
+        if (control->window()->focusWidget() != control) {
+            event->accept();
+            return;
+        }
+    }
+    QAbstractButton::mousePressEvent(event);
+}
+
+void TRzControlButton::enterEvent(QEnterEvent *event)
+{
+    QAbstractButton::enterEvent(event);
+    update();
+}
+
+void TRzControlButton::leaveEvent(QEvent *event)
+{
+    QAbstractButton::leaveEvent(event);
+    update();
+}

@@ -1,0 +1,48 @@
+#include "widgets/look/PictureButton.h"
+
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+QRect PictureButton::PictureRect() const
+{
+    const QSize size = icon().isNull() ? QSize(0, iconSize().height()) : iconSize();
+    return QRect(QPoint(Margin, (height() - size.height()) / 2), size);
+}
+
+void PictureButton::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    painter.drawControl(QStyle::CE_PushButtonBevel, option);
+
+    QPoint shift;
+    if (option.state & (QStyle::State_Sunken | QStyle::State_On))
+        shift = QPoint(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
+                       style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
+
+    const QRect picture = PictureRect();
+    if (!icon().isNull()) {
+        QIcon::Mode mode = QIcon::Normal;
+        if (!isEnabled())
+            mode = QIcon::Disabled;
+        else if (option.state & QStyle::State_MouseOver)
+            mode = QIcon::Active;
+        icon().paint(&painter, picture.translated(shift), Qt::AlignCenter, mode,
+                     isChecked() ? QIcon::On : QIcon::Off);
+    }
+
+    QRect caption = rect().translated(shift);
+    caption.setLeft(picture.x() + picture.width() + (icon().isNull() ? 0 : Spacing) + shift.x());
+    int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic;
+    if (!style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this))
+        flags |= Qt::TextHideMnemonic;
+    painter.drawItemText(caption, flags, option.palette, isEnabled(), text(), QPalette::ButtonText);
+
+    if (option.state & QStyle::State_HasFocus) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(option);
+        focus.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &option, this);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
+}

@@ -1,0 +1,535 @@
+#include "widgets/progressbar/TRzCustomProgressBar.h"
+
+#include "widgets/look/TRzFrameController.h"
+
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// numerator / denominator rounded to the nearest whole number, a half to
+// the even neighbour (12.5 gives 12, 37.5 gives 38). Exact, where a
+// floating-point quotient could land a hair off the half.
+qint64 RoundHalfEven(qint64 numerator, qint64 denominator)
+{
+    const qint64 quotient = numerator / denominator;
+    const qint64 twiceRemainder = 2 * (numerator % denominator);
+    if (twiceRemainder > denominator || (twiceRemainder == denominator && quotient % 2 != 0))
+        return quotient + 1;
+    return quotient;
+}
+
+} // namespace
+
+// A rectangle as the drawing rules count: right and bottom are exclusive.
+struct TRzCustomProgressBar::Box
+{
+    int left, top, right, bottom;
+
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    bool IsEmpty() const { return right <= left || bottom <= top; }
+    void Shrink(int by)
+    {
+        left += by;
+        top += by;
+        right -= by;
+        bottom -= by;
+    }
+    QRect ToQRect() const { return QRect(left, top, qMax(0, Width()), qMax(0, Height())); }
+};
+
+// Draws the frames, one pixel line at a time.
+class TRzCustomProgressBar::Painter
+{
+public:
+    Painter(const TRzCustomProgressBar &bar, QPainter &painter)
+        : m_bar(bar), m_painter(painter), m_palette(bar.palette()),
+          m_flat(Rz::AdjustColorLuminance(bar.m_flatColor.Resolve(m_palette),
+                                          bar.m_flatColorAdjustment))
+    {}
+
+    QColor Color(const Rz::TColor &color) const { return color.Resolve(m_palette); }
+
+    void Fill(const Box &box, const QColor &color)
+    {
+        if (!box.IsEmpty())
+            m_painter.fillRect(box.ToQRect(), color);
+    }
+    void Pixel(int x, int y, const QColor &color) { Fill({x, y, x + 1, y + 1}, color); }
+    // The four sides of the box, top and left in one colour, right and
+    // bottom in the other (which also takes the top-right and bottom-left
+    // corners); without corners, the four corner pixels stay as they were.
+    void Outline(const Box &b, const QColor &upperLeft, const QColor &lowerRight,
+                 bool corners = true)
+    {
+        if (b.IsEmpty())
+            return;
+        const int skip = corners ? 0 : 1;
+        Fill({b.left, b.top + skip, b.left + 1, b.bottom - 1}, upperLeft);
+        Fill({b.left + skip, b.top, b.right - 1, b.top + 1}, upperLeft);
+        Fill({b.right - 1, b.top + skip, b.right, b.bottom - skip}, lowerRight);
+        Fill({b.left + skip, b.bottom - 1, b.right - skip, b.bottom}, lowerRight);
+    }
+    // One line frame along the box, which then shrinks by one pixel.
+    void LineFrame(Box &box, const QColor &upperLeft, const QColor &lowerRight)
+    {
+        Outline(box, upperLeft, lowerRight);
+        box.Shrink(1);
+    }
+    // A band of the given width along the inside of the box, which shrinks by it.
+    void Band(Box &box, int width, const QColor &color)
+    {
+        if (width <= 0)
+            return;
+        if (box.Width() <= 2 * width || box.Height() <= 2 * width) {
+            Fill(box, color);
+        } else {
+            Fill({box.left, box.top, box.right, box.top + width}, color);
+            Fill({box.left, box.bottom - width, box.right, box.bottom}, color);
+            Fill({box.left, box.top + width, box.left + width, box.bottom - width}, color);
+            Fill({box.right - width, box.top + width, box.right, box.bottom - width}, color);
+        }
+        box.Shrink(width);
+    }
+
+    void Frame(Rz::TFrameStyleEx style, Box &box, bool inner)
+    {
+        const QColor highlight = Color(Rz::clBtnHighlight);
+        const QColor shadow = Color(Rz::clBtnShadow);
+        const QColor light = Color(Rz::cl3DLight);
+        const QColor darkShadow = Color(Rz::cl3DDkShadow);
+        switch (style) {
+        case Rz::fsNone:
+            break;
+        case Rz::fsFlat:
+            Outline(box, m_flat, m_flat, !inner); // inner: open corners
+            box.Shrink(1);
+            break;
+        case Rz::fsGroove:
+            Etched(box, highlight, shadow);
+            break;
+        case Rz::fsBump:
+            Etched(box, shadow, highlight);
+            break;
+        case Rz::fsLowered:
+            LineFrame(box, shadow, highlight);
+            LineFrame(box, darkShadow, light);
+            break;
+        case Rz::fsRaised:
+            LineFrame(box, light, darkShadow);
+            LineFrame(box, highlight, shadow);
+            break;
+        case Rz::fsButtonUp:
+            LineFrame(box, highlight, darkShadow);
+            LineFrame(box, light, shadow);
+            break;
+        case Rz::fsButtonDown:
+            LineFrame(box, Color(Rz::clBtnText), Color(Rz::clBtnText));
+            LineFrame(box, shadow, shadow);
+            break;
+        case Rz::fsStatus:
+            for (int i = 0; i < m_bar.m_bevelWidth; ++i)
+                LineFrame(box, shadow, highlight);
+            break;
+        case Rz::fsPopup:
+            for (int i = 0; i < m_bar.m_bevelWidth; ++i)
+                LineFrame(box, highlight, shadow);
+            break;
+        case Rz::fsFlatBold:
+            LineFrame(box, m_flat, m_flat);
+            LineFrame(box, m_flat, m_flat);
+            break;
+        case Rz::fsFlatRounded:
+            FlatRounded(box, inner);
+            break;
+        }
+    }
+
+private:
+    // The corner pixels first, then the light line one pixel in and down,
+    // then the dark line one pixel short at right and bottom over it.
+    void Etched(Box &box, const QColor &light, const QColor &dark)
+    {
+        if (!box.IsEmpty()) {
+            Pixel(box.right - 1, box.top, light);
+            Pixel(box.left, box.bottom - 1, light);
+            Outline({box.left + 1, box.top + 1, box.right, box.bottom}, light, light);
+            Outline({box.left, box.top, box.right - 1, box.bottom - 1}, dark, dark);
+        }
+        box.Shrink(2);
+    }
+
+    // Two line frames, then over the rectangle as it was a rounded outline
+    // in the flat colour: sides two pixels short at each end, and one pixel
+    // diagonally inside each corner.
+    void FlatRounded(Box &box, bool inner)
+    {
+        const Box outline = box;
+        QColor first = Color(m_bar.m_borderColor);
+        QColor second = Color(m_bar.m_backColor);
+        if (!inner) {
+            const QWidget *parent = m_bar.parentWidget();
+            first = parent ? parent->palette().color(QPalette::Active, parent->backgroundRole())
+                           : m_palette.color(QPalette::Active, QPalette::Window);
+            if (m_bar.m_borderWidth > 0 || m_bar.m_borderInner != Rz::fsNone)
+                second = Color(m_bar.m_borderColor);
+        }
+        LineFrame(box, first, first);
+        LineFrame(box, second, second);
+        const Box &o = outline;
+        if (o.Width() < 4 || o.Height() < 4)
+            return;
+        Fill({o.left + 2, o.top, o.right - 2, o.top + 1}, m_flat);
+        Fill({o.left + 2, o.bottom - 1, o.right - 2, o.bottom}, m_flat);
+        Fill({o.left, o.top + 2, o.left + 1, o.bottom - 2}, m_flat);
+        Fill({o.right - 1, o.top + 2, o.right, o.bottom - 2}, m_flat);
+        Pixel(o.left + 1, o.top + 1, m_flat);
+        Pixel(o.right - 2, o.top + 1, m_flat);
+        Pixel(o.left + 1, o.bottom - 2, m_flat);
+        Pixel(o.right - 2, o.bottom - 2, m_flat);
+    }
+
+    const TRzCustomProgressBar &m_bar;
+    QPainter &m_painter;
+    const QPalette m_palette;
+    const QColor m_flat;
+};
+
+TRzCustomProgressBar::TRzCustomProgressBar(QWidget *parent) : QWidget(parent)
+{
+    // Every pixel is painted, from one finished image: nothing beneath needs
+    // drawing first, and the bar never shows half-drawn.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    resize(200, 24);
+    FollowBounds();
+}
+
+TRzCustomProgressBar::~TRzCustomProgressBar() = default;
+
+void TRzCustomProgressBar::SetTotalParts(int value)
+{
+    value = qMax(0, value);
+    if (value == m_totalParts)
+        return;
+    m_totalParts = value;
+    if (IsLoading())
+        return;
+    m_partsComplete = 0;
+    SetPercent(0);
+}
+
+void TRzCustomProgressBar::SetPartsComplete(int value)
+{
+    value = qMax(0, value);
+    if (value == m_partsComplete)
+        return;
+    m_partsComplete = qMin(value, m_totalParts);
+    if (IsLoading() || m_totalParts == 0)
+        return;
+    SetPercent(int(RoundHalfEven(qint64(m_partsComplete) * 100, m_totalParts)));
+}
+
+void TRzCustomProgressBar::SetPercent(int value)
+{
+    value = qBound(0, value, 65535);
+    if (value == m_percent)
+        return;
+    m_percent = value;
+    Change(value);
+    Redraw();
+}
+
+void TRzCustomProgressBar::AddCompletedParts(int count)
+{
+    SetPartsComplete(int(qBound<qint64>(0, qint64(m_partsComplete) + count, qint64(INT_MAX))));
+}
+
+void TRzCustomProgressBar::SetShowPercent(bool show)
+{
+    if (show == m_showPercent)
+        return;
+    m_showPercent = show;
+    Redraw();
+}
+
+void TRzCustomProgressBar::SetBarStyle(Rz::TBarStyle style)
+{
+    if (style == m_barStyle)
+        return;
+    m_barStyle = style;
+    m_showPercent = style == Rz::bsTraditional;
+    m_interiorOffset = style == Rz::bsTraditional ? 0 : 1;
+    Redraw();
+}
+
+Rz::TOrientation TRzCustomProgressBar::Orientation() const
+{
+    FollowBounds();
+    return m_orientation;
+}
+
+void TRzCustomProgressBar::SetOrientation(Rz::TOrientation orientation)
+{
+    FollowBounds(); // a bounds change made before this call must not undo it later
+    if (orientation == m_orientation)
+        return;
+    m_orientation = orientation;
+    Redraw();
+}
+
+void TRzCustomProgressBar::SetNumSegments(int count)
+{
+    count = qBound(1, count, 100);
+    if (count == m_numSegments)
+        return;
+    m_numSegments = count;
+    Redraw();
+}
+
+void TRzCustomProgressBar::SetBarColor(const Rz::TColor &color)
+{
+    QPalette colors = palette();
+    colors.setColor(QPalette::WindowText, color.Resolve(colors));
+    setPalette(colors);
+    if (color == m_barColor)
+        return;
+    m_barColor = color;
+    Redraw();
+}
+
+void TRzCustomProgressBar::SetBackColor(const Rz::TColor &color)
+{
+    if (color == m_backColor)
+        return;
+    m_backColor = color;
+    Redraw();
+}
+
+void TRzCustomProgressBar::SetBorderColor(const Rz::TColor &color)
+{
+    if (color == m_borderColor)
+        return;
+    m_borderColor = color;
+    Redraw();
+}
+
+void TRzCustomProgressBar::SetBorderOuter(Rz::TFrameStyleEx style)
+{
+    if (style == m_borderOuter)
+        return;
+    m_borderOuter = style;
+    Redraw();
+}
+
+void TRzCustomProgressBar::SetBorderInner(Rz::TFrameStyleEx style)
+{
+    if (style == m_borderInner)
+        return;
+    m_borderInner = style;
+    Redraw();
+}
+
+void TRzCustomProgressBar::SetBorderWidth(int width)
+{
+    width = qMax(0, width);
+    if (width == m_borderWidth)
+        return;
+    m_borderWidth = width;
+    Redraw();
+}
+
+void TRzCustomProgressBar::SetBevelWidth(int width)
+{
+    width = qMax(1, width);
+    if (width == m_bevelWidth)
+        return;
+    m_bevelWidth = width;
+    Redraw();
+}
+
+void TRzCustomProgressBar::SetFlatColor(const Rz::TColor &color)
+{
+    if (color == m_flatColor)
+        return;
+    m_flatColor = color;
+    update();
+}
+
+void TRzCustomProgressBar::SetFlatColorAdjustment(int steps)
+{
+    if (steps == m_flatColorAdjustment)
+        return;
+    m_flatColorAdjustment = steps;
+    update();
+}
+
+void TRzCustomProgressBar::SetInteriorOffset(int pixels)
+{
+    pixels = qBound(0, pixels, 255);
+    if (pixels == m_interiorOffset)
+        return;
+    m_interiorOffset = pixels;
+    Redraw();
+}
+
+void TRzCustomProgressBar::SetThemeAware(bool aware)
+{
+    if (aware == m_themeAware)
+        return;
+    m_themeAware = aware;
+    update();
+}
+
+void TRzCustomProgressBar::SetFrameController(TRzFrameController *controller)
+{
+    if (controller == m_frameController)
+        return;
+    disconnect(m_controllerChanged);
+    m_frameController = controller; // a destroyed controller turns into nullptr
+    if (controller) {
+        m_controllerChanged = connect(controller, &TRzFrameController::Changed, this,
+                                      &TRzCustomProgressBar::UpdateFromFrameController);
+        UpdateFromFrameController();
+    }
+}
+
+void TRzCustomProgressBar::UpdateFromFrameController()
+{
+    if (!m_frameController || !m_frameController->FrameVisible())
+        return;
+    m_borderOuter = m_frameController->FrameStyle();
+    m_flatColor = m_frameController->FrameColor();
+    m_flatColorAdjustment = 0;
+    m_backColor = m_frameController->Color();
+    Redraw();
+}
+
+void TRzCustomProgressBar::Change(int) {}
+
+void TRzCustomProgressBar::Redraw()
+{
+    // Synchronous on purpose: the copy that steps the bar keeps the event
+    // loop busy, so a queued update would show only after the last file.
+    repaint();
+}
+
+void TRzCustomProgressBar::FollowBounds() const
+{
+    const QRect bounds = geometry();
+    if (bounds == m_boundsSeen)
+        return;
+    m_boundsSeen = bounds;
+    m_orientation = bounds.height() > bounds.width() ? Rz::orVertical : Rz::orHorizontal;
+}
+
+void TRzCustomProgressBar::resizeEvent(QResizeEvent *event)
+{
+    FollowBounds();
+    QWidget::resizeEvent(event);
+}
+
+void TRzCustomProgressBar::moveEvent(QMoveEvent *event)
+{
+    FollowBounds();
+    QWidget::moveEvent(event);
+}
+
+void TRzCustomProgressBar::paintEvent(QPaintEvent *)
+{
+    FollowBounds();
+    const qreal ratio = devicePixelRatioF();
+    QImage image(size() * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    {
+        QPainter painter(&image);
+        PaintBar(painter);
+    }
+    QPainter(this).drawImage(0, 0, image);
+}
+
+void TRzCustomProgressBar::PaintBar(QPainter &qp) const
+{
+    Painter painter(*this, qp);
+    const QColor barColor = painter.Color(m_barColor);
+    const QColor backColor = painter.Color(m_backColor);
+    const QColor borderColor = painter.Color(m_borderColor);
+
+    Box r{0, 0, width(), height()};
+    painter.Fill(r, borderColor);
+    painter.Frame(m_borderOuter, r, false);
+    painter.Band(r, m_borderWidth, borderColor);
+    painter.Frame(m_borderInner, r, true);
+    painter.Band(r, m_interiorOffset, backColor);
+    if (r.IsEmpty())
+        return;
+    const bool horizontal = m_orientation == Rz::orHorizontal;
+
+    if (m_barStyle == Rz::bsTraditional) {
+        const QString text =
+            m_showPercent ? QString::asprintf("%u%%", unsigned(m_percent)) : QString();
+        Box filled = r;
+        Box empty = {r.right, r.top, r.right, r.bottom};
+        if (m_percent < 100) {
+            if (horizontal) {
+                filled.right = r.left + int(RoundHalfEven(qint64(m_percent) * r.Width(), 100));
+                empty.left = filled.right;
+            } else {
+                filled.top = r.bottom - int(RoundHalfEven(qint64(m_percent) * r.Height(), 100));
+                empty = {r.left, r.top, r.right, filled.top};
+            }
+        }
+        const QFontMetrics metrics(font());
+        const int textLeft = r.right / 2 - metrics.horizontalAdvance(text) / 2;
+        const int textTop = r.top + (r.Height() - metrics.height()) / 2;
+        const QPoint baseline(textLeft, textTop + metrics.ascent());
+        qp.setFont(font());
+        // The text in the opposite colour on each part, clipped at the bar's
+        // edge, so that it reads in two colours split exactly there.
+        const auto part = [&](const Box &box, const QColor &fill, const QColor &ink) {
+            if (box.IsEmpty())
+                return;
+            painter.Fill(box, fill);
+            if (text.isEmpty())
+                return;
+            qp.save();
+            qp.setClipRect(box.ToQRect());
+            qp.setPen(ink);
+            qp.drawText(baseline, text);
+            qp.restore();
+        };
+        part(filled, barColor, backColor);
+        part(empty, backColor, barColor);
+        return;
+    }
+
+    // Segments: as many whole ones as fit, centred, lit from the start.
+    const int length = horizontal ? r.Width() : r.Height();
+    int count = m_numSegments;
+    int size = length / count;
+    if (length <= 80 && count > 10) {
+        size = length / 10;
+        count = 10;
+    }
+    if (size > 0)
+        count += (length - size * count) / size;
+    const int margin = (length - size * count) / 2;
+    const int lit = int(qMin<qint64>(count, qint64(m_percent) * count / 100));
+    const auto segment = [&](int from, int to) -> Box {
+        return horizontal ? Box{r.left + from, r.top, r.left + to, r.bottom}
+                          : Box{r.left, r.bottom - to, r.right, r.bottom - from};
+    };
+    painter.Fill(segment(0, margin), backColor);
+    painter.Fill(segment(margin + size * count, length), backColor);
+    for (int i = 0; i < count && size > 0; ++i) {
+        const Box box = segment(margin + i * size, margin + (i + 1) * size);
+        painter.Outline(box, backColor, backColor);
+        Box inside = box;
+        inside.Shrink(1);
+        painter.Fill(inside, i < lit ? barColor : backColor);
+    }
+}

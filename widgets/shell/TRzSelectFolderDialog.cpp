@@ -1,0 +1,4 @@
+#include "widgets/shell/TRzSelectFolderDialog.h"
+
+TRzSelectFolderDialog::TRzSelectFolderDialog(QObject *parent) : TRzCustomSelectFolderDialog(parent)
+{}

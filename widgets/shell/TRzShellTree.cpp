@@ -1,0 +1,3 @@
+#include "widgets/shell/TRzShellTree.h"
+
+TRzShellTree::TRzShellTree(QWidget *parent) : TRzCustomShellTree(parent) {}

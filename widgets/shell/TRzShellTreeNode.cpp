@@ -1,0 +1,54 @@
+#include "widgets/shell/TRzShellTreeNode.h"
+
+#include "widgets/shell/TRzCustomShellTree.h"
+
+TRzShellTreeNode::TRzShellTreeNode(std::unique_ptr<TRzShellTreeData> record,
+                                   TRzShellAttributes attributes)
+    : QTreeWidgetItem(QTreeWidgetItem::UserType), m_record(std::move(record)),
+      m_attributes(attributes)
+{
+    SetListingState(Listing::Leaf);
+}
+
+void TRzShellTreeNode::SetAttributes(TRzShellAttributes attributes)
+{
+    m_attributes = attributes;
+}
+
+void TRzShellTreeNode::SetListingState(Listing state)
+{
+    m_listing = state;
+    setChildIndicatorPolicy(state == Listing::Unlisted
+                                ? QTreeWidgetItem::ShowIndicator
+                                : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+}
+
+TRzShellIconList::Overlay TRzShellTreeNode::Overlay() const
+{
+    if (m_attributes.testFlag(saShared))
+        return TRzShellIconList::SharedOverlay;
+    if (m_attributes.testFlag(saLink))
+        return TRzShellIconList::LinkOverlay;
+    return TRzShellIconList::NoOverlay;
+}
+
+QVariant TRzShellTreeNode::data(int column, int role) const
+{
+    if (role != Qt::DecorationRole || column != 0)
+        return QTreeWidgetItem::data(column, role);
+    if (!m_iconsKnown) {
+        m_icons = m_record->Tree()->Namespace()->ItemIcons(m_record->AbsoluteId());
+        m_iconsKnown = true;
+    }
+    const QTreeWidget *view = treeWidget();
+    const bool open = view && view->currentItem() == this;
+    return TRzShellIconList::Instance().Decorated(open ? m_icons.open : m_icons.normal, Overlay(),
+                                                  IsDimmed());
+}
+
+bool TRzShellTreeNode::operator<(const QTreeWidgetItem &other) const
+{
+    const auto &node = static_cast<const TRzShellTreeNode &>(other);
+    return m_record->Tree()->Namespace()->CompareItems(m_record->ParentId(), m_record->RelativeId(),
+                                                       node.m_record->RelativeId()) < 0;
+}
