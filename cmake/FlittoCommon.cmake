@@ -4,7 +4,11 @@ add_library(flitto_common INTERFACE)
 target_compile_features(flitto_common INTERFACE cxx_std_20)
 set(CMAKE_CXX_EXTENSIONS OFF)
 
-target_compile_options(flitto_common INTERFACE -Wall -Wextra)
+# Beyond -Wall -Wextra: casts that hide what they do, overrides that only
+# overload, polymorphic classes deleted through a base without a virtual
+# destructor, and names that hide another in scope.
+target_compile_options(flitto_common INTERFACE
+  -Wall -Wextra -Wold-style-cast -Woverloaded-virtual -Wnon-virtual-dtor -Wshadow)
 if(FLITTO_WERROR)
   target_compile_options(flitto_common INTERFACE -Werror)
 endif()

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool imagemagick openbox x11-utils
   dosfstools fusefat
   dbus-daemon desktop-file-utils libglib2.0-bin
+  clang-format git
 )
 
 missing=()

@@ -987,11 +987,11 @@ void TRzCustomShellTree::startDrag(Qt::DropActions)
     const QByteArray path = NodePath(node);
     if (!m_options.testFlag(stoOleDrag) || path.isEmpty())
         return;
-    auto *data = new QMimeData;
-    data->setUrls({QUrl::fromLocalFile(QFile::decodeName(path))});
-    data->setText(QFile::decodeName(path));
+    auto *mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(QFile::decodeName(path))});
+    mime->setText(QFile::decodeName(path));
     auto *drag = new QDrag(this);
-    drag->setMimeData(data);
+    drag->setMimeData(mime);
     {
         FlagScope dragging(m_dragging);
         drag->exec(Qt::CopyAction | Qt::LinkAction, Qt::CopyAction);

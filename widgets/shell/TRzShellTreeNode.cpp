@@ -40,8 +40,8 @@ QVariant TRzShellTreeNode::data(int column, int role) const
         m_icons = m_record->Tree()->Namespace()->ItemIcons(m_record->AbsoluteId());
         m_iconsKnown = true;
     }
-    const QTreeWidget *view = treeWidget();
-    const bool open = view && view->currentItem() == this;
+    const QTreeWidget *tree = treeWidget();
+    const bool open = tree && tree->currentItem() == this;
     return TRzShellIconList::Instance().Decorated(open ? m_icons.open : m_icons.normal, Overlay(),
                                                   IsDimmed());
 }
