@@ -1,12 +1,16 @@
 // The window's pictures on ordinary and on high-density screens (this test
 // runs once at each scale): drawn from the source of the screen's density,
-// at the same place and size in the layout.
+// at the same place and size in the layout. The button edit's built-in
+// pictures, which the window's folder edits show, too.
 
 #include "TestDispatcherPlatform.h"
 #include "diag/TCSObjectManager.h"
+#include "widgets/buttonedit/TRzButtonEdit.h"
+#include "widgets/buttonedit/TRzControlButton.h"
 #include "wizard/TfrmMain.h"
 
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QTest>
 
@@ -25,6 +29,8 @@ private Q_SLOTS:
     void labels();
     void buttons_data();
     void buttons();
+    void buttonEditPictures_data();
+    void buttonEditPictures();
 };
 
 namespace {
@@ -109,6 +115,66 @@ void tst_WindowPictures::buttons()
     if (twoStates)
         expected = expected.copy(0, 0, expected.width() / 2, expected.height());
     QCOMPARE(Pixels(shown.toImage()), Pixels(expected));
+}
+
+void tst_WindowPictures::buttonEditPictures_data()
+{
+    QTest::addColumn<TRzButtonEdit::TButtonKind>("kind");
+    QTest::addColumn<QString>("name");
+    const QMetaEnum kinds = QMetaEnum::fromType<TRzButtonEdit::TButtonKind>();
+    for (int i = 0; i < kinds.keyCount(); ++i) {
+        const auto kind = TRzButtonEdit::TButtonKind(kinds.value(i));
+        if (kind != TRzButtonEdit::bkCustom)
+            QTest::newRow(kinds.key(i))
+                << kind
+                << QStringLiteral("RZBTNEDT_") + QString::fromLatin1(kinds.key(i) + 2).toUpper();
+    }
+}
+
+// The button paints its picture's image of the screen's density at its
+// centre: on a high-density screen the double-resolution drawing, not the
+// ordinary picture scaled up.
+void tst_WindowPictures::buttonEditPictures()
+{
+    QFETCH(TRzButtonEdit::TButtonKind, kind);
+    QFETCH(QString, name);
+    const bool dense = qApp->devicePixelRatio() > 1;
+    const QImage ordinary(QStringLiteral(":/buttonedit/") + name);
+    QImage source(QStringLiteral(":/buttonedit/") + name + (dense ? "@2x" : ""));
+    QCOMPARE(source.size(), QSize(20, 10) * (dense ? 2 : 1));
+    source.setDevicePixelRatio(dense ? 2 : 1);
+
+    TRzButtonEdit edit;
+    edit.resize(120, 23);
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    TRzControlButton *button = edit.Button();
+    for (const bool enabled : {true, false}) {
+        edit.setEnabled(enabled);
+        edit.SetButtonKind(kind);
+        edit.Loaded(); // the drop-down kind's picture
+        const QImage shown = Pixels(button->grab().toImage());
+        button->SetGlyph(QImage());
+        const QImage face = button->grab().toImage();
+        // The face with the image of the state painted over its centre.
+        const auto over = [&](const QImage &picture) {
+            QImage image = picture.copy(enabled ? 0 : picture.width() / 2, 0, picture.width() / 2,
+                                        picture.height());
+            image.setDevicePixelRatio(picture.devicePixelRatio());
+            QImage canvas = face.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            QPainter painter(&canvas);
+            painter.drawImage(QPoint((button->width() - 10) / 2, (button->height() - 10) / 2),
+                              image);
+            painter.end();
+            return Pixels(canvas);
+        };
+        QCOMPARE(shown, over(source));
+        if (dense) {
+            QImage scaledUp = ordinary.scaled(ordinary.size() * 2);
+            scaledUp.setDevicePixelRatio(2);
+            QVERIFY(shown != over(scaledUp));
+        }
+    }
 }
 
 QTEST_MAIN(tst_WindowPictures)

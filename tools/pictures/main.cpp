@@ -1,9 +1,11 @@
 // Draws every picture of the wizard's main window into a folder, normally
-// resources/wizard/ of the source tree. The drawn files are committed; after
-// changing a drawing, regenerate them with
+// resources/wizard/ of the source tree, and the button edit's built-in
+// pictures into another, normally resources/buttonedit/. The drawn files
+// are committed; after changing a drawing, regenerate them with
 //     cmake --build build --target flitto_regenerate_pictures
 // and look at them before committing.
 
+#include "ButtonEditPictures.h"
 #include "Drawing.h"
 #include "Icons.h"
 #include "ProgressiveJpeg.h"
@@ -46,14 +48,17 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT-FOLDER\n", argv[0]);
+    if (arguments.size() != 3) {
+        std::fprintf(stderr, "usage: %s WIZARD-FOLDER BUTTON-EDIT-FOLDER\n", argv[0]);
         return 2;
     }
     const QDir folder(arguments[1]);
-    if (!folder.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "Cannot create %s\n", qPrintable(arguments[1]));
-        return 1;
+    const QDir buttonEditFolder(arguments[2]);
+    for (const QDir &made : {folder, buttonEditFolder}) {
+        if (!made.mkpath(QStringLiteral("."))) {
+            std::fprintf(stderr, "Cannot create %s\n", qPrintable(made.path()));
+            return 1;
+        }
     }
 
     const struct
@@ -80,6 +85,12 @@ int main(int argc, char **argv)
         ok = WriteFile(name("side.jpg"), EncodeProgressiveJpeg(DrawSidePicture(), 90)) && ok;
         for (const auto &icon : icons)
             ok = WritePng(name(icon.name), icon.draw()) && ok;
+    }
+    // The button edit's pictures: the ordinary form stays indexed pixel art.
+    for (const QByteArray &picture : ButtonEditPictureNames()) {
+        const QString base = buttonEditFolder.filePath(QString::fromLatin1(picture));
+        ok = WriteFile(base + QLatin1String(".xpm"), ButtonEditXpm(picture)) && ok;
+        ok = WritePng(base + QLatin1String("@2x.png"), DrawButtonEditPicture(picture)) && ok;
     }
     return ok ? 0 : 1;
 }

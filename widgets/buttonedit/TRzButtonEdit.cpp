@@ -74,22 +74,26 @@ QString ActionName(TRzCustomButtonEdit::TButtonKind kind)
 
 } // namespace
 
-QImage TRzCustomButtonEdit::KindPicture(TButtonKind kind)
+QImage TRzCustomButtonEdit::KindPicture(TButtonKind kind, int scale)
 {
     // Only the user-interface thread creates button edits, so no lock.
     static bool resourcesReady = false;
-    static QHash<int, QImage> pictures;
+    static QHash<int, QImage> pictures[2];
     if (kind == bkCustom)
         return {};
-    const auto found = pictures.constFind(kind);
-    if (found != pictures.cend())
+    const bool dense = scale > 1;
+    const auto found = pictures[dense].constFind(kind);
+    if (found != pictures[dense].cend())
         return *found;
     if (!resourcesReady) {
         InitWidgetResources();
         resourcesReady = true;
     }
-    const QImage picture(QStringLiteral(":/buttonedit/") + PictureName(kind));
-    pictures.insert(kind, picture);
+    QImage picture(QStringLiteral(":/buttonedit/") + PictureName(kind) +
+                   (dense ? QLatin1String("@2x") : QLatin1String()));
+    if (dense)
+        picture.setDevicePixelRatio(2);
+    pictures[dense].insert(kind, picture);
     return picture;
 }
 
@@ -266,6 +270,7 @@ void TRzCustomButtonEdit::SetKind(int index, TButtonKind kind)
         break;
     default:
         button->SetGlyph(KindPicture(kind));
+        button->SetDenseGlyph(KindPicture(kind, 2));
         button->SetNumGlyphs(2);
         button->SetDropDownArrow(false);
         break;
@@ -285,6 +290,7 @@ void TRzCustomButtonEdit::Loaded()
             continue;
         TRzControlButton *button = ButtonAt(index);
         button->SetGlyph(KindPicture(m_kinds[index]));
+        button->SetDenseGlyph(KindPicture(m_kinds[index], 2));
         button->SetNumGlyphs(2);
         button->SetDropDownArrow(false);
     }

@@ -95,7 +95,9 @@ public:
 
     // A kind's built-in picture, loaded on first use and shared by all
     // button edits: two images of 10 x 10 side by side (normal, disabled).
-    static QImage KindPicture(TButtonKind kind);
+    // A scale above 1 gives its double-resolution form for high-density
+    // screens: 40 x 20 pixels at a device pixel ratio of 2.
+    static QImage KindPicture(TButtonKind kind, int scale = 1);
 
 Q_SIGNALS:
     void OnButtonClick();

@@ -18,6 +18,13 @@ TRzControlButton::TRzControlButton(QWidget *parent) : QAbstractButton(parent)
 void TRzControlButton::SetGlyph(const QImage &glyph)
 {
     m_glyph = glyph;
+    m_denseGlyph = QImage();
+    update();
+}
+
+void TRzControlButton::SetDenseGlyph(const QImage &glyph)
+{
+    m_denseGlyph = glyph;
     update();
 }
 
@@ -50,23 +57,28 @@ void TRzControlButton::SetDropDownArrow(bool arrow)
     update();
 }
 
-QImage TRzControlButton::CurrentImage() const
+QImage TRzControlButton::CurrentImageOf(const QImage &glyph) const
 {
-    if (m_glyph.isNull())
+    if (glyph.isNull())
         return {};
-    const int width = m_glyph.width() / m_numGlyphs;
+    const int width = glyph.width() / m_numGlyphs;
+    const auto image = [&](int index) {
+        QImage part = glyph.copy(index * width, 0, width, glyph.height());
+        part.setDevicePixelRatio(glyph.devicePixelRatio());
+        return part;
+    };
     if (!isEnabled()) {
         if (m_numGlyphs >= 2)
-            return m_glyph.copy(width, 0, width, m_glyph.height());
+            return image(1);
         // A picture without a disabled image: the style greys the normal one.
         QStyleOption option;
         option.initFrom(this);
-        const QPixmap normal = QPixmap::fromImage(m_glyph.copy(0, 0, width, m_glyph.height()));
+        const QPixmap normal = QPixmap::fromImage(image(0));
         return style()->generatedIconPixmap(QIcon::Disabled, normal, &option).toImage();
     }
     if (isDown() && m_numGlyphs >= 3)
-        return m_glyph.copy(2 * width, 0, width, m_glyph.height());
-    return m_glyph.copy(0, 0, width, m_glyph.height());
+        return image(2);
+    return image(0);
 }
 
 void TRzControlButton::paintEvent(QPaintEvent *)
@@ -87,9 +99,12 @@ void TRzControlButton::paintEvent(QPaintEvent *)
     }
 
     const QPoint shift = down ? QPoint(1, 1) : QPoint();
-    const QImage image = CurrentImage();
+    // On a high-density screen the dense form, in the same place and size.
+    const bool dense = devicePixelRatioF() > 1 && !m_denseGlyph.isNull();
+    const QImage image = CurrentImageOf(dense ? m_denseGlyph : m_glyph);
     if (!image.isNull()) {
-        const QPoint at((area.width() - image.width()) / 2, (area.height() - image.height()) / 2);
+        const QSize size = image.deviceIndependentSize().toSize();
+        const QPoint at((area.width() - size.width()) / 2, (area.height() - size.height()) / 2);
         painter.drawImage(at + shift, image);
     } else if (m_dropDownArrow) {
         // The classic drop-down arrow: 7 pixels wide, 4 high.

@@ -25,7 +25,13 @@ public:
     explicit TRzControlButton(QWidget *parent = nullptr);
 
     QImage Glyph() const { return m_glyph; }
+    // Setting the picture drops its double-resolution form.
     void SetGlyph(const QImage &glyph);
+    // The picture's double-resolution form (device pixel ratio 2, images
+    // side by side as in the picture), which high-density screens show in
+    // the picture's place. None until set.
+    QImage DenseGlyph() const { return m_denseGlyph; }
+    void SetDenseGlyph(const QImage &glyph);
     int NumGlyphs() const { return m_numGlyphs; }
     void SetNumGlyphs(int count);
     // The width the button asks for; its owner places it.
@@ -44,7 +50,7 @@ public:
     void SetFocusControl(QWidget *control) { m_focusControl = control; }
 
     // The image of the picture that shows in the button's present state.
-    QImage CurrentImage() const;
+    QImage CurrentImage() const { return CurrentImageOf(m_glyph); }
 
     QSize sizeHint() const override { return {m_width, 17}; }
 
@@ -55,7 +61,11 @@ protected:
     void leaveEvent(QEvent *event) override;
 
 private:
+    // The image of the present state from a picture or its dense form.
+    QImage CurrentImageOf(const QImage &glyph) const;
+
     QImage m_glyph;
+    QImage m_denseGlyph;
     int m_numGlyphs = 2;
     int m_width = 17;
     bool m_flat = false;
