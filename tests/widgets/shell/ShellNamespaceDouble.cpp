@@ -117,11 +117,6 @@ void ShellNamespaceDouble::SetProtected(const QByteArray &path)
     m_items[Key(Id(path))].protectedItem = true;
 }
 
-void ShellNamespaceDouble::SetCreateFailure(const QByteArray &path, const QString &message)
-{
-    m_items[Key(Id(path))].createFailure = message;
-}
-
 int ShellNamespaceDouble::TotalListCount() const
 {
     int total = 0;
@@ -269,8 +264,6 @@ TRzShellCreateResult ShellNamespaceDouble::CreateFolder(const TRzShellAbsId &fol
     const QByteArray created = key + '/' + name.toUtf8();
     if (!m_items.contains(key)) {
         result.message = QStringLiteral("no such folder");
-    } else if (!m_items.value(key).createFailure.isEmpty()) {
-        result.message = m_items.value(key).createFailure;
     } else if (m_items.contains(created)) {
         result.outcome = TRzShellCreateResult::Exists;
         result.message = QStringLiteral("taken");

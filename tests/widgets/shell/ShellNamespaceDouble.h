@@ -8,7 +8,7 @@
 #include <QStringList>
 
 // An in-memory namespace for the shell tree tests: items are added by path
-// ("/a/b"), listings and folder creation can be made to fail, every listing
+// ("/a/b"), listings can be made to fail, every listing
 // is counted, and items can be "virtual" (no file-system path), like
 // groupings on other desktops. Nothing here touches the real file system, so
 // a tree that went around the namespace would find none of these items.
@@ -22,7 +22,6 @@ public:
         bool ancestor = false;    // a virtual item that holds file-system items
         bool canRename = true;
         bool protectedItem = false; // a vital folder of the namespace
-        QString createFailure;      // CreateFolder in it fails with this
         TRzShellListing::Outcome outcome = TRzShellListing::Complete;
         QString message;
     };
@@ -39,8 +38,6 @@ public:
                     const QString &message = QString());
     void SetCanRename(const QByteArray &path, bool canRename);
     void SetProtected(const QByteArray &path);
-    // Creating folders in the folder fails with the message; empty: it works.
-    void SetCreateFailure(const QByteArray &path, const QString &message);
     int ListCount(const QByteArray &path) const { return m_listCounts.value(path); }
     int TotalListCount() const;
     bool Exists(const QByteArray &path) const { return m_items.contains(path); }
