@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QEventLoop>
@@ -25,10 +24,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <sys/stat.h>
 
 namespace {
 
@@ -62,36 +57,6 @@ public:
 private:
     bool &m_flag;
 };
-
-QByteArray WithoutTrailingSlash(QByteArray path)
-{
-    while (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
-    return path;
-}
-
-QByteArray RealPath(const QByteArray &path)
-{
-    char *resolved = ::realpath(path.constData(), nullptr);
-    if (!resolved)
-        return QByteArray();
-    QByteArray result(resolved);
-    std::free(resolved);
-    return result;
-}
-
-// True when folder is path itself or one of the folders holding it.
-bool HoldsOrIs(const QByteArray &folder, const QByteArray &path)
-{
-    if (folder == "/")
-        return path.startsWith('/');
-    return path == folder || (path.startsWith(folder) && path.at(folder.size()) == '/');
-}
-
-bool IsTopLevelFolder(const QByteArray &path)
-{
-    return path.size() > 1 && path.startsWith('/') && path.indexOf('/', 1) < 0;
-}
 
 } // namespace
 
@@ -213,13 +178,8 @@ void TRzCustomShellTree::SetProtectedPaths(const QByteArrayList &paths)
 {
     m_protectedPaths.clear();
     for (const QByteArray &path : paths) {
-        if (path.isEmpty())
-            continue;
-        const QByteArray plain = WithoutTrailingSlash(path);
-        m_protectedPaths.append(plain);
-        const QByteArray real = RealPath(plain);
-        if (!real.isEmpty() && real != plain)
-            m_protectedPaths.append(real);
+        if (!path.isEmpty())
+            m_protectedPaths.append(path);
     }
 }
 
@@ -227,26 +187,7 @@ bool TRzCustomShellTree::IsProtected(TRzShellTreeNode *node) const
 {
     if (!node || node->IsRoot())
         return true;
-    const QByteArray path = WithoutTrailingSlash(NodePath(node));
-    if (path.isEmpty())
-        return false; // not in the file system: the namespace's commands decide
-    QByteArrayList forms{path};
-    const QByteArray real = RealPath(path);
-    if (!real.isEmpty() && real != path)
-        forms.append(real);
-
-    QByteArrayList guarded = m_protectedPaths;
-    guarded.append(QByteArray("/"));
-    guarded.append(WithoutTrailingSlash(QFile::encodeName(QDir::homePath())));
-    for (const QByteArray &form : forms) {
-        if (form == "/" || IsTopLevelFolder(form))
-            return true;
-        for (const QByteArray &kept : guarded) {
-            if (HoldsOrIs(form, kept))
-                return true;
-        }
-    }
-    return false;
+    return m_namespace->IsProtected(node->Record().AbsoluteId(), m_protectedPaths);
 }
 
 TRzShellListFlags TRzCustomShellTree::ListRequest() const
@@ -650,11 +591,13 @@ void TRzCustomShellTree::CreateNewFolder()
     if (!node)
         return;
     const bool atRoot = node->Record().AbsoluteId().isEmpty();
-    QByteArray folder = NodePath(node);
-    if (folder.isEmpty())
-        folder = QFile::encodeName(QDir::currentPath());
-    if (!folder.endsWith('/'))
-        folder += '/';
+    // An item without a path holds no folders: the new one goes into the
+    // current folder instead.
+    const std::optional<TRzShellAbsId> folder = NodePath(node).isEmpty()
+                                                    ? m_namespace->ParsePath(QByteArray("."))
+                                                    : node->Record().AbsoluteId();
+    if (!folder)
+        return;
 
     enum class Series
     {
@@ -663,19 +606,22 @@ void TRzCustomShellTree::CreateNewFolder()
         Failed
     };
     QString created;
+    QString takenReason;
     const auto trySeries = [&](const QString &base, const QString &numbered) {
         for (int attempt = 1; attempt <= NewFolderAttempts; ++attempt) {
             const QString name = attempt == 1 ? base : base + numbered.arg(attempt);
-            if (::mkdir((folder + QFile::encodeName(name)).constData(), 0777) == 0) {
+            const TRzShellCreateResult result = m_namespace->CreateFolder(*folder, name);
+            if (result.outcome == TRzShellCreateResult::Created) {
                 created = name;
                 return Series::Created;
             }
-            if (errno == EEXIST)
+            if (result.outcome == TRzShellCreateResult::Exists) {
+                takenReason = result.message;
                 continue;
-            const QString reason = qt_error_string(errno);
+            }
             QMessageBox box(
                 QMessageBox::Warning, QStringLiteral("Warning"),
-                QStringLiteral("Unable to create the folder '%2'\n\n%1").arg(reason, name),
+                QStringLiteral("Unable to create the folder '%2'\n\n%1").arg(result.message, name),
                 QMessageBox::Ok, window());
             box.exec();
             return Series::Failed;
@@ -693,7 +639,7 @@ void TRzCustomShellTree::CreateNewFolder()
     if (outcome == Series::AllTaken) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
                         QStringLiteral("Unable to create the folder '%2'\n\n%1")
-                            .arg(qt_error_string(EEXIST), QStringLiteral("New Folder")),
+                            .arg(takenReason, QStringLiteral("New Folder")),
                         QMessageBox::Ok, window());
         box.exec();
         return;
@@ -850,7 +796,7 @@ std::unique_ptr<TRzShellCommands> TRzCustomShellTree::CommandsOf(TRzShellTreeNod
         return nullptr;
     }
     if (IsProtected(node))
-        commands->Disable(QStringLiteral("delete"));
+        commands->Disable(TRzShellVerb::Delete);
     return commands;
 }
 
@@ -862,14 +808,18 @@ TRzShellCommands::Outcome TRzCustomShellTree::InvokeCommand(TRzShellTreeNode *no
     std::unique_ptr<TRzShellCommands> commands = CommandsOf(node);
     if (!commands)
         return TRzShellCommands::Outcome::Failed;
-    const TRzShellCommand *command = commands->Find(verb);
+    return RunCommand(node, *commands, verb);
+}
+
+TRzShellCommands::Outcome TRzCustomShellTree::RunCommand(TRzShellTreeNode *node,
+                                                         TRzShellCommands &commands,
+                                                         const QString &verb)
+{
+    const TRzShellCommand *command = commands.Find(verb);
     if (!command)
         return TRzShellCommands::Outcome::Unknown;
-    if (command->verb.compare(QLatin1String("rename"), Qt::CaseInsensitive) == 0)
-        return StartRename(node) ? TRzShellCommands::Outcome::Done
-                                 : TRzShellCommands::Outcome::Declined;
     if (!command->enabled) {
-        if (command->verb.compare(QLatin1String("delete"), Qt::CaseInsensitive) == 0) {
+        if (TRzShellCommands::SameVerb(command->verb, TRzShellVerb::Delete)) {
             QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
                             QStringLiteral("\"%1\" cannot be deleted from here: it is the root, a "
                                            "folder directly in it, your home folder, or a folder "
@@ -880,7 +830,11 @@ TRzShellCommands::Outcome TRzCustomShellTree::InvokeCommand(TRzShellTreeNode *no
         }
         return TRzShellCommands::Outcome::Declined;
     }
-    const TRzShellCommands::Outcome outcome = commands->Invoke(verb, window());
+    // The tree edits the label itself rather than handing a rename over.
+    if (TRzShellCommands::SameVerb(command->verb, TRzShellVerb::Rename))
+        return StartRename(node) ? TRzShellCommands::Outcome::Done
+                                 : TRzShellCommands::Outcome::Declined;
+    const TRzShellCommands::Outcome outcome = commands.Invoke(command->verb, window());
     RefreshTree();
     return outcome;
 }
@@ -920,15 +874,8 @@ void TRzCustomShellTree::contextMenuEvent(QContextMenuEvent *event)
         FlagScope open(m_menuOpen);
         chosen = menu.exec(where);
     }
-    if (chosen) {
-        const QString verb = chosen->data().toString();
-        if (verb.compare(QLatin1String("rename"), Qt::CaseInsensitive) == 0) {
-            StartRename(node);
-        } else {
-            commands->Invoke(verb, window());
-            RefreshTree();
-        }
-    }
+    if (chosen)
+        RunCommand(node, *commands, chosen->data().toString());
     RunDueRefresh();
 }
 
@@ -958,7 +905,7 @@ void TRzCustomShellTree::keyPressEvent(QKeyEvent *event)
     if (event->matches(QKeySequence::Copy)) {
         // Without the tree's own keys, Ctrl+C does nothing here.
         if (ownKeys)
-            InvokeCommand(SelectedNode(), QStringLiteral("copypath"));
+            InvokeCommand(SelectedNode(), TRzShellVerb::CopyPath);
         else
             event->ignore();
         return;
@@ -972,7 +919,7 @@ void TRzCustomShellTree::keyPressEvent(QKeyEvent *event)
             RefreshTree();
             return;
         case Qt::Key_Delete:
-            InvokeCommand(SelectedNode(), QStringLiteral("delete"));
+            InvokeCommand(SelectedNode(), TRzShellVerb::Delete);
             return;
         default:
             break;

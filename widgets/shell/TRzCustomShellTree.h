@@ -62,8 +62,8 @@ public:
     void SetSelectedItem(const TRzShellAbsId &item);
 
     // Folders that a delete command must leave alone, with every folder that
-    // holds one of them. The root, its direct subfolders and the home folder
-    // are always protected.
+    // holds one of them; the namespace adds its own vital folders (for the
+    // file system: the root, its direct subfolders and the home folder).
     void SetProtectedPaths(const QByteArrayList &paths);
     QByteArrayList ProtectedPaths() const { return m_protectedPaths; }
     bool IsProtected(TRzShellTreeNode *node) const;
@@ -77,7 +77,8 @@ public:
     // Ends a label edit under way as Enter would; false when the rename was
     // refused, so the name on screen is not the item's.
     bool CommitLabelEdit();
-    // Carries out one of the node's context commands, then refreshes the tree.
+    // Carries out one of the node's context commands as its menu would, then
+    // refreshes the tree.
     TRzShellCommands::Outcome InvokeCommand(TRzShellTreeNode *node, const QString &verb);
 
     TRzShellTreeNode *RootNode() const;
@@ -132,6 +133,10 @@ private:
     QString EditText(TRzShellTreeNode *node) const;
     bool ApplyRename(TRzShellTreeNode *node, const QString &typed);
     std::unique_ptr<TRzShellCommands> CommandsOf(TRzShellTreeNode *node);
+    // The one way a command is carried out, whether chosen from the menu or
+    // asked for by name.
+    TRzShellCommands::Outcome RunCommand(TRzShellTreeNode *node, TRzShellCommands &commands,
+                                         const QString &verb);
     void ShowError(const QString &text);
     void OnCurrentItemChanged(QTreeWidgetItem *current);
     void OnItemExpanded(QTreeWidgetItem *item);

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -46,6 +47,47 @@ QByteArray CurrentFolder()
     return QByteArray(buffer.constData());
 }
 
+QByteArray WithoutTrailingSlash(QByteArray path)
+{
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return path;
+}
+
+// The path with every link resolved; empty when it cannot be resolved.
+QByteArray RealPath(const QByteArray &path)
+{
+    char *resolved = ::realpath(path.constData(), nullptr);
+    if (!resolved)
+        return QByteArray();
+    QByteArray result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+// The path as given and, when it differs, with its links resolved.
+QByteArrayList PathForms(const QByteArray &path)
+{
+    QByteArrayList forms{path};
+    const QByteArray real = RealPath(path);
+    if (!real.isEmpty() && real != path)
+        forms.append(real);
+    return forms;
+}
+
+// True when folder is path itself or one of the folders holding it.
+bool HoldsOrIs(const QByteArray &folder, const QByteArray &path)
+{
+    if (folder == "/")
+        return path.startsWith('/');
+    return path == folder || (path.startsWith(folder) && path.at(folder.size()) == '/');
+}
+
+bool IsTopLevelFolder(const QByteArray &path)
+{
+    return path.size() > 1 && path.startsWith('/') && path.indexOf('/', 1) < 0;
+}
+
 struct DirCloser
 {
     void operator()(DIR *dir) const { ::closedir(dir); }
@@ -71,27 +113,27 @@ public:
     FileSystemCommands(const QByteArray &path, Kind kind, bool offerRename)
         : m_path(path), m_kind(kind)
     {
-        Add(QStringLiteral("open"), QStringLiteral("&Open"));
-        Add(QStringLiteral("copypath"), QStringLiteral("&Copy Path"));
+        Add(TRzShellVerb::Open, QStringLiteral("&Open"));
+        Add(TRzShellVerb::CopyPath, QStringLiteral("&Copy Path"));
         if (offerRename)
-            Add(QStringLiteral("rename"), QStringLiteral("Rena&me"));
-        Add(QStringLiteral("delete"), QStringLiteral("Move to &Trash"));
+            Add(TRzShellVerb::Rename, QStringLiteral("Rena&me"));
+        Add(TRzShellVerb::Delete, QStringLiteral("Move to &Trash"));
     }
 
 protected:
     Outcome Run(const QString &verb, QWidget *window) override
     {
-        if (verb == QLatin1String("open")) {
+        if (SameVerb(verb, TRzShellVerb::Open)) {
             if (QDesktopServices::openUrl(QUrl::fromLocalFile(Text(m_path))))
                 return Outcome::Done;
             ShowError(window, QStringLiteral("Unable to open \"%1\".").arg(Text(m_path)));
             return Outcome::Failed;
         }
-        if (verb == QLatin1String("copypath")) {
+        if (SameVerb(verb, TRzShellVerb::CopyPath)) {
             QGuiApplication::clipboard()->setText(Text(m_path));
             return Outcome::Done;
         }
-        if (verb == QLatin1String("delete"))
+        if (SameVerb(verb, TRzShellVerb::Delete))
             return MoveToTrash(window);
         return Outcome::Unknown;
     }
@@ -401,6 +443,43 @@ TRzShellRenameResult TRzFileSystemNamespace::RenameItem(const TRzShellAbsId &fol
     result.ok = true;
     result.newId = name;
     return result;
+}
+
+TRzShellCreateResult TRzFileSystemNamespace::CreateFolder(const TRzShellAbsId &folder,
+                                                          const QString &name)
+{
+    TRzShellCreateResult result;
+    if (::mkdir(ChildPath(folder, QFile::encodeName(name)).constData(), 0777) == 0) {
+        result.outcome = TRzShellCreateResult::Created;
+        return result;
+    }
+    const int error = errno;
+    result.outcome = error == EEXIST ? TRzShellCreateResult::Exists : TRzShellCreateResult::Failed;
+    result.message = qt_error_string(error);
+    return result;
+}
+
+bool TRzFileSystemNamespace::IsProtected(const TRzShellAbsId &item, const QByteArrayList &kept)
+{
+    const QByteArray path = WithoutTrailingSlash(ItemPath(item));
+    if (path.isEmpty())
+        return false;
+    QByteArrayList guarded;
+    for (const QByteArray &each : kept) {
+        if (!each.isEmpty())
+            guarded.append(PathForms(WithoutTrailingSlash(each)));
+    }
+    guarded.append(QByteArray("/"));
+    guarded.append(WithoutTrailingSlash(QFile::encodeName(QDir::homePath())));
+    for (const QByteArray &form : PathForms(path)) {
+        if (form == "/" || IsTopLevelFolder(form))
+            return true;
+        for (const QByteArray &each : std::as_const(guarded)) {
+            if (HoldsOrIs(form, each))
+                return true;
+        }
+    }
+    return false;
 }
 
 std::unique_ptr<TRzShellCommands> TRzFileSystemNamespace::ItemCommands(const TRzShellAbsId &folder,

@@ -7,7 +7,9 @@
 // The shell namespace on Linux: the file system with "/" as its root. An
 // item's relative identifier is its entry name (bytes); hidden means the
 // name starts with "."; the commands are open, copy path, rename and delete
-// (to the desktop's trash, after a confirmation).
+// (to the desktop's trash, after a confirmation). Protected are "/", the
+// folders directly in it, the home folder, the kept paths and every folder
+// holding one; paths count both as given and with their links resolved.
 class TRzFileSystemNamespace : public TRzShellNamespace
 {
 public:
@@ -23,6 +25,8 @@ public:
     TRzShellIcons ItemIcons(const TRzShellAbsId &item) override;
     TRzShellRenameResult RenameItem(const TRzShellAbsId &folder, const TRzShellRelId &child,
                                     const QString &newName) override;
+    TRzShellCreateResult CreateFolder(const TRzShellAbsId &folder, const QString &name) override;
+    bool IsProtected(const TRzShellAbsId &item, const QByteArrayList &kept) override;
     std::unique_ptr<TRzShellCommands> ItemCommands(const TRzShellAbsId &folder,
                                                    const TRzShellRelId &child, bool offerRename,
                                                    QString *error) override;

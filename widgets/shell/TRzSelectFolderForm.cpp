@@ -348,7 +348,7 @@ void TRzSelectFolderForm::DeleteBtnClick()
     TRzShellTreeNode *node = m_shellTree->SelectedNode();
     if (!node || node->IsRoot())
         return;
-    m_shellTree->InvokeCommand(node, QStringLiteral("delete"));
+    m_shellTree->InvokeCommand(node, TRzShellVerb::Delete);
 }
 
 QString TRzSelectFolderForm::CutFirstDirectory(const QString &folder)

@@ -2,10 +2,15 @@
 
 TRzShellCommands::~TRzShellCommands() = default;
 
+bool TRzShellCommands::SameVerb(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
 const TRzShellCommand *TRzShellCommands::Find(const QString &verb) const
 {
     for (const TRzShellCommand &command : m_commands) {
-        if (command.verb.compare(verb, Qt::CaseInsensitive) == 0)
+        if (SameVerb(command.verb, verb))
             return &command;
     }
     return nullptr;

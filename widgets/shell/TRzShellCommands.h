@@ -1,9 +1,19 @@
 #pragma once
 
+#include <QLatin1String>
 #include <QList>
 #include <QString>
 
 class QWidget;
+
+// The verbs the tree and the dialog ask for by name; a namespace may offer
+// others. Verbs are always compared with TRzShellCommands::SameVerb.
+namespace TRzShellVerb {
+inline constexpr QLatin1String Open{"open"};
+inline constexpr QLatin1String CopyPath{"copypath"};
+inline constexpr QLatin1String Rename{"rename"};
+inline constexpr QLatin1String Delete{"delete"};
+} // namespace TRzShellVerb
 
 // One entry of an item's context commands.
 struct TRzShellCommand
@@ -28,6 +38,9 @@ public:
     };
 
     virtual ~TRzShellCommands();
+
+    // The one way verbs are compared: without regard to case.
+    static bool SameVerb(const QString &a, const QString &b);
 
     const QList<TRzShellCommand> &Commands() const { return m_commands; }
     const TRzShellCommand *Find(const QString &verb) const;

@@ -77,6 +77,18 @@ struct TRzShellRenameResult
     QString message;                    // why the rename was refused
 };
 
+struct TRzShellCreateResult
+{
+    enum Outcome
+    {
+        Created,
+        Exists, // the name is taken; another one may do
+        Failed, // another name would fail the same way
+    };
+    Outcome outcome = Failed;
+    QString message; // why it was not created
+};
+
 // The shell namespace as the folder tree and the folder dialog see it: the
 // only way either of them reaches folders. The file system is one
 // implementation; tests put a double in its place.
@@ -104,6 +116,11 @@ public:
     virtual TRzShellIcons ItemIcons(const TRzShellAbsId &item) = 0;
     virtual TRzShellRenameResult RenameItem(const TRzShellAbsId &folder, const TRzShellRelId &child,
                                             const QString &newName) = 0;
+    // Creates an empty folder with the name (one entry name) in the folder.
+    virtual TRzShellCreateResult CreateFolder(const TRzShellAbsId &folder, const QString &name) = 0;
+    // True when a delete must leave the item alone: the namespace's vital
+    // folders, and every item that is or holds one of the kept paths.
+    virtual bool IsProtected(const TRzShellAbsId &item, const QByteArrayList &kept) = 0;
     // The item's context commands; nullptr with *error set when the namespace
     // cannot give them.
     virtual std::unique_ptr<TRzShellCommands> ItemCommands(const TRzShellAbsId &folder,

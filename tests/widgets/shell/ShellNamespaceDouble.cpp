@@ -9,17 +9,18 @@ public:
     DoubleCommands(ShellNamespaceDouble &owner, QByteArray key, bool offerRename)
         : m_owner(owner), m_key(std::move(key))
     {
-        Add(QStringLiteral("open"), QStringLiteral("&Open"));
+        Add(TRzShellVerb::Open, QStringLiteral("&Open"));
+        Add(TRzShellVerb::CopyPath, QStringLiteral("&Copy Path"));
         if (offerRename)
-            Add(QStringLiteral("rename"), QStringLiteral("Rena&me"));
-        Add(QStringLiteral("delete"), QStringLiteral("&Delete"));
+            Add(TRzShellVerb::Rename, QStringLiteral("Rena&me"));
+        Add(TRzShellVerb::Delete, QStringLiteral("&Delete"));
     }
 
 protected:
     Outcome Run(const QString &verb, QWidget *) override
     {
         m_owner.m_invoked.append(verb + QLatin1Char(' ') + QFile::decodeName(m_key));
-        if (verb == QLatin1String("delete"))
+        if (SameVerb(verb, TRzShellVerb::Delete))
             m_owner.Remove(m_key);
         return Outcome::Done;
     }
@@ -104,6 +105,16 @@ void ShellNamespaceDouble::SetOutcome(const QByteArray &path, TRzShellListing::O
     Item &item = m_items[Key(Id(path))];
     item.outcome = outcome;
     item.message = message;
+}
+
+void ShellNamespaceDouble::SetCanRename(const QByteArray &path, bool canRename)
+{
+    m_items[Key(Id(path))].canRename = canRename;
+}
+
+void ShellNamespaceDouble::SetProtected(const QByteArray &path)
+{
+    m_items[Key(Id(path))].protectedItem = true;
 }
 
 int ShellNamespaceDouble::TotalListCount() const
@@ -243,6 +254,37 @@ TRzShellRenameResult ShellNamespaceDouble::RenameItem(const TRzShellAbsId &folde
     result.ok = true;
     result.newId = newName.toUtf8();
     return result;
+}
+
+TRzShellCreateResult ShellNamespaceDouble::CreateFolder(const TRzShellAbsId &folder,
+                                                        const QString &name)
+{
+    TRzShellCreateResult result;
+    const QByteArray key = Key(folder);
+    const QByteArray created = key + '/' + name.toUtf8();
+    if (!m_items.contains(key)) {
+        result.message = QStringLiteral("no such folder");
+    } else if (m_items.contains(created)) {
+        result.outcome = TRzShellCreateResult::Exists;
+        result.message = QStringLiteral("taken");
+    } else {
+        AddFolder(created);
+        result.outcome = TRzShellCreateResult::Created;
+    }
+    return result;
+}
+
+bool ShellNamespaceDouble::IsProtected(const TRzShellAbsId &item, const QByteArrayList &kept)
+{
+    const QByteArray key = Key(item);
+    if (key.isEmpty() || m_items.value(key).protectedItem)
+        return true;
+    for (const QByteArray &each : kept) {
+        const QByteArray keptKey = Key(Id(each));
+        if (keptKey == key || keptKey.startsWith(key + '/'))
+            return true;
+    }
+    return false;
 }
 
 std::unique_ptr<TRzShellCommands> ShellNamespaceDouble::ItemCommands(const TRzShellAbsId &folder,

@@ -8,8 +8,10 @@
 #include <QStringList>
 
 // An in-memory namespace for the shell tree tests: items are added by path
-// ("/a/b"), listings can be made to fail, every listing is counted, and items
-// can be "virtual" (no file-system path), like groupings on other desktops.
+// ("/a/b"), listings can be made to fail, every listing
+// is counted, and items can be "virtual" (no file-system path), like
+// groupings on other desktops. Nothing here touches the real file system, so
+// a tree that went around the namespace would find none of these items.
 class ShellNamespaceDouble : public TRzShellNamespace
 {
 public:
@@ -19,6 +21,7 @@ public:
         bool virtualItem = false; // has no file-system path
         bool ancestor = false;    // a virtual item that holds file-system items
         bool canRename = true;
+        bool protectedItem = false; // a vital folder of the namespace
         TRzShellListing::Outcome outcome = TRzShellListing::Complete;
         QString message;
     };
@@ -33,6 +36,8 @@ public:
     // hand out the first child only.
     void SetOutcome(const QByteArray &path, TRzShellListing::Outcome outcome,
                     const QString &message = QString());
+    void SetCanRename(const QByteArray &path, bool canRename);
+    void SetProtected(const QByteArray &path);
     int ListCount(const QByteArray &path) const { return m_listCounts.value(path); }
     int TotalListCount() const;
     bool Exists(const QByteArray &path) const { return m_items.contains(path); }
@@ -50,6 +55,8 @@ public:
     TRzShellIcons ItemIcons(const TRzShellAbsId &item) override;
     TRzShellRenameResult RenameItem(const TRzShellAbsId &folder, const TRzShellRelId &child,
                                     const QString &newName) override;
+    TRzShellCreateResult CreateFolder(const TRzShellAbsId &folder, const QString &name) override;
+    bool IsProtected(const TRzShellAbsId &item, const QByteArrayList &kept) override;
     std::unique_ptr<TRzShellCommands> ItemCommands(const TRzShellAbsId &folder,
                                                    const TRzShellRelId &child, bool offerRename,
                                                    QString *error) override;

@@ -49,6 +49,8 @@ private Q_SLOTS:
     void newFolderSeries_data();
     void newFolderSeries();
     void newFolderFailureWarnsOnce();
+    void newFolderThroughNamespace_data();
+    void newFolderThroughNamespace();
     void refreshKeepsSelection_data();
     void refreshKeepsSelection();
     void renameInPlace_data();
@@ -56,6 +58,8 @@ private Q_SLOTS:
     void refreshWaitsForLabelEdit();
     void contextMenuDelete_data();
     void contextMenuDelete();
+    void commandChecks_data();
+    void commandChecks();
     void onlyLeftClickSelects_data();
     void onlyLeftClickSelects();
     void thousandsOfFolders();
@@ -384,6 +388,35 @@ void TestTRzShellTree::newFolderFailureWarnsOnce()
     QVERIFY(!guard.SawBox());
 }
 
+void TestTRzShellTree::newFolderThroughNamespace_data()
+{
+    QTest::addColumn<QByteArray>("existing");
+    QTest::addColumn<QByteArray>("created");
+    QTest::newRow("free name") << QByteArray() << QByteArray("/Beta/New Folder");
+    QTest::newRow("name taken") << QByteArray("/Beta/New Folder")
+                                << QByteArray("/Beta/New Folder (2)");
+}
+
+void TestTRzShellTree::newFolderThroughNamespace()
+{
+    QFETCH(QByteArray, existing);
+    QFETCH(QByteArray, created);
+    // "/Beta" exists only in the double: a folder made around the namespace
+    // would fail with a warning, and the double would not hold it.
+    auto ns = MakeDouble();
+    if (!existing.isEmpty())
+        ns->AddFolder(existing);
+    auto tree = MakeTree(ns, {});
+    QVERIFY(tree);
+    tree->SetSelectedItem({"Beta"});
+    tree->FillTree();
+    NoBoxGuard guard;
+    tree->CreateNewFolder();
+    QVERIFY2(!guard.SawBox(), qPrintable(guard.Seen()));
+    QVERIFY(ns->Exists(created));
+    QVERIFY(tree->IsEditingLabel());
+}
+
 void TestTRzShellTree::refreshKeepsSelection_data()
 {
     QTest::addColumn<QString>("change");
@@ -596,6 +629,68 @@ void TestTRzShellTree::contextMenuDelete()
         const QString homeTrash = m_data.filePath(QStringLiteral("Trash/files/victim"));
         QVERIFY(QFileInfo::exists(homeTrash + QStringLiteral("/inner/mail.dat")));
         QDir(homeTrash).removeRecursively();
+    }
+}
+
+void TestTRzShellTree::commandChecks_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QString>("verb");
+    QTest::addColumn<bool>("enabled"); // listed and enabled in the menu
+    QTest::addColumn<bool>("carried"); // carried out, from the menu and by name
+
+    const QString copy = TRzShellVerb::CopyPath, rename = TRzShellVerb::Rename,
+                  remove = TRzShellVerb::Delete;
+    QTest::newRow("plain, copypath") << "plain" << copy << true << true;
+    QTest::newRow("plain, rename") << "plain" << rename << true << true;
+    QTest::newRow("plain, delete") << "plain" << remove << true << true;
+    QTest::newRow("vital, copypath") << "vital" << copy << true << true;
+    QTest::newRow("vital, delete") << "vital" << remove << false << false;
+    QTest::newRow("holds a kept path, delete") << "holder" << remove << false << false;
+    // The menu offers it, but the label cannot be edited either way.
+    QTest::newRow("cannot be renamed, rename") << "fixed" << rename << true << false;
+    QTest::newRow("read-only, rename") << "read-only" << rename << false << false;
+    QTest::newRow("read-only, delete") << "read-only" << remove << true << true;
+}
+
+void TestTRzShellTree::commandChecks()
+{
+    QFETCH(QString, situation);
+    QFETCH(QString, verb);
+    QFETCH(bool, enabled);
+    QFETCH(bool, carried);
+    const QString caption = verb == TRzShellVerb::CopyPath ? QStringLiteral("&Copy Path")
+                            : verb == TRzShellVerb::Rename ? QStringLiteral("Rena&me")
+                                                           : QStringLiteral("&Delete");
+    for (const bool fromMenu : {true, false}) {
+        auto ns = MakeDouble();
+        if (situation == QLatin1String("vital"))
+            ns->SetProtected("/alpha/one");
+        ns->SetCanRename("/alpha/one", situation != QLatin1String("fixed"));
+        auto tree = MakeTree(ns, Tree::stoContextMenus);
+        QVERIFY(tree);
+        tree->SetReadOnly(situation == QLatin1String("read-only"));
+        if (situation == QLatin1String("holder"))
+            tree->SetProtectedPaths({"/alpha/one/two/three"});
+        tree->SetSelectedItem({"alpha", "one"});
+        tree->FillTree();
+        TRzShellTreeNode *node = tree->SelectedNode();
+        if (fromMenu) {
+            auto menu = ChooseFromNextMenu(caption);
+            RightClick(tree.get(), node);
+            QVERIFY(menu->seen);
+            QCOMPARE(menu->captions.contains(caption) && !menu->disabled.contains(caption),
+                     enabled);
+        } else {
+            // A refused delete says why; nothing else asks anything.
+            auto told = AnswerNextBox(QStringLiteral("OK"));
+            QCOMPARE(tree->InvokeCommand(node, verb) == TRzShellCommands::Outcome::Done, carried);
+            QCOMPARE(told->seen, verb == TRzShellVerb::Delete && !carried);
+        }
+        const QStringList invoked = ns->Invoked();
+        QVERIFY2((tree->IsEditingLabel() || !invoked.isEmpty()) == carried,
+                 fromMenu ? "from the menu" : "by name");
+        QVERIFY(invoked.isEmpty() || invoked == QStringList{verb + QStringLiteral(" /alpha/one")});
     }
 }
 
