@@ -1,5 +1,6 @@
 #include "widgets/look/RzGraphics.h"
 
+#include <QFrame>
 #include <QPainter>
 
 #include <algorithm>
@@ -298,6 +299,28 @@ TFrameStyleEx OneLineStyle(TFrameStyleEx style)
         break;
     }
     return style;
+}
+
+void ApplyFrameStyle(QFrame &frame, TFrameStyleEx style, const QColor &flat)
+{
+    const TFrameStyleEx drawn = OneLineStyle(style);
+    int shape = QFrame::Box | QFrame::Plain; // fsFlat and fsFlatBold
+    if (drawn == fsNone)
+        shape = QFrame::NoFrame;
+    else if (drawn == fsGroove)
+        shape = QFrame::Box | QFrame::Sunken;
+    else if (drawn == fsBump)
+        shape = QFrame::Box | QFrame::Raised;
+    else if (drawn == fsStatus)
+        shape = QFrame::Panel | QFrame::Sunken;
+    else if (drawn == fsPopup)
+        shape = QFrame::Panel | QFrame::Raised;
+    frame.setFrameStyle(shape);
+    frame.setLineWidth(drawn == fsFlatBold ? 2 : 1);
+    QPalette palette = frame.palette();
+    // A plain frame is drawn in the window-text colour.
+    palette.setColor(QPalette::WindowText, flat);
+    frame.setPalette(palette);
 }
 
 } // namespace Rz

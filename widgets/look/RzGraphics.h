@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QRect>
 
+class QFrame;
 class QPainter;
 
 // Types and drawing shared by the Rz controls: frame styles and the one
@@ -146,6 +147,10 @@ QRect DrawFrame(QPainter &painter, const QRect &box, TFrameStyleEx style, const 
 // raised ones as one fsPopup line frame (with a bevel width of 1), the
 // rounded one as fsFlat; the others stay.
 TFrameStyleEx OneLineStyle(TFrameStyleEx style);
+// Gives a Qt frame (such as a scroll area's, whose width places its
+// viewport) the style one bevel deep, which Qt draws line for line as
+// DrawFrame does; flat lines in the colour given.
+void ApplyFrameStyle(QFrame &frame, TFrameStyleEx style, const QColor &flat);
 
 } // namespace Rz
 
