@@ -12,7 +12,8 @@ Rz::TFrameStyleEx TRzEdit::SharedStyle(TFrameStyle style)
     static constexpr Rz::TFrameStyleEx shared[] = {Rz::fsNone, Rz::fsFlat,    Rz::fsGroove,
                                                    Rz::fsBump, Rz::fsLowered, Rz::fsRaised};
     static_assert(std::size(shared) == fsRaised + 1);
-    return shared[style];
+    // A number outside the six, written through the property, draws no frame.
+    return std::size_t(style) < std::size(shared) ? shared[style] : Rz::fsNone;
 }
 
 TRzEdit::TRzEdit(QWidget *parent) : QLineEdit(parent)
