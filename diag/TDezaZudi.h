@@ -17,6 +17,7 @@ class TCSObjectManager;
 // colour, 0xFF0000nn for the system colour with index nn. A type of its own
 // (not an alias of int), so that the property dump can tell a colour
 // property from a number: Qt keeps no alias names at run time.
+// Not Rz::TColor of the widgets: this library must not depend on widgets.
 enum class TColor : qint32
 {
 };

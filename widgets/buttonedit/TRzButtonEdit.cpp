@@ -237,10 +237,10 @@ void TRzCustomButtonEdit::SetFlatButtons(bool flat)
 
 QColor TRzCustomButtonEdit::FlatButtonColor() const
 {
-    return m_flatButtonColor.value_or(QApplication::palette(this).color(QPalette::Button));
+    return m_flatButtonColor.Resolve(QApplication::palette(this));
 }
 
-void TRzCustomButtonEdit::SetFlatButtonColor(const QColor &color)
+void TRzCustomButtonEdit::SetFlatButtonColor(const Rz::TColor &color)
 {
     m_flatButtonColor = color;
     UpdateFlatButtons();

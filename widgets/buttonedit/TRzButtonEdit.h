@@ -80,7 +80,7 @@ public:
     // The colour of flat buttons while the edit is hot or focused: the
     // system's button-face colour until set.
     QColor FlatButtonColor() const;
-    void SetFlatButtonColor(const QColor &color);
+    void SetFlatButtonColor(const Rz::TColor &color);
     TAlignment Alignment() const { return m_alignment; }
     void SetAlignment(TAlignment alignment);
 
@@ -132,7 +132,7 @@ private:
     QKeySequence m_shortCuts[2] = {QKeySequence(Qt::Key_F4), QKeySequence()};
     bool m_allowKeyEdit = true;
     bool m_flatButtons = false;
-    std::optional<QColor> m_flatButtonColor;
+    Rz::TColor m_flatButtonColor = Rz::clBtnFace;
     TAlignment m_alignment = taLeftJustify;
     bool m_arranging = false;
 };

@@ -42,10 +42,10 @@ void TRzControlButton::SetFlat(bool flat)
 
 QColor TRzControlButton::Color() const
 {
-    return m_color.value_or(QApplication::palette(this).color(QPalette::Button));
+    return m_color.Resolve(QApplication::palette(this));
 }
 
-void TRzControlButton::SetColor(const QColor &color)
+void TRzControlButton::SetColor(const Rz::TColor &color)
 {
     m_color = color;
     update();

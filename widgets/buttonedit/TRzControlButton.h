@@ -1,11 +1,11 @@
 #pragma once
 
+#include "widgets/look/RzGraphics.h"
+
 #include <QAbstractButton>
 #include <QColor>
 #include <QImage>
 #include <QPointer>
-
-#include <optional>
 
 // A small push button that never takes the keyboard focus: it hands the
 // focus to its focus control before it lets itself be pressed. It shows a
@@ -41,7 +41,7 @@ public:
     void SetFlat(bool flat);
     // The system's button-face colour until set.
     QColor Color() const;
-    void SetColor(const QColor &color);
+    void SetColor(const Rz::TColor &color);
     // Without a picture, draw the arrow of a drop-down button.
     bool DropDownArrow() const { return m_dropDownArrow; }
     void SetDropDownArrow(bool arrow);
@@ -69,7 +69,7 @@ private:
     int m_numGlyphs = 2;
     int m_width = 17;
     bool m_flat = false;
-    std::optional<QColor> m_color;
+    Rz::TColor m_color = Rz::clBtnFace;
     bool m_dropDownArrow = false;
     QPointer<QWidget> m_focusControl;
 };

@@ -4,7 +4,17 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPainter>
-#include <qdrawutil.h>
+
+#include <iterator>
+
+Rz::TFrameStyleEx TRzEdit::SharedStyle(TFrameStyle style)
+{
+    static constexpr Rz::TFrameStyleEx shared[] = {Rz::fsNone, Rz::fsFlat,    Rz::fsGroove,
+                                                   Rz::fsBump, Rz::fsLowered, Rz::fsRaised};
+    static_assert(std::size(shared) == fsRaised + 1);
+    // A number outside the six, written through the property, draws no frame.
+    return std::size_t(style) < std::size(shared) ? shared[style] : Rz::fsNone;
+}
 
 TRzEdit::TRzEdit(QWidget *parent) : QLineEdit(parent)
 {
@@ -30,10 +40,10 @@ void TRzEdit::SetFrameStyle(TFrameStyle style)
 
 QColor TRzEdit::FrameColor() const
 {
-    return m_frameColor.value_or(SystemColor(QPalette::Dark));
+    return Resolve(m_frameColor);
 }
 
-void TRzEdit::SetFrameColor(const QColor &color)
+void TRzEdit::SetFrameColor(const Rz::TColor &color)
 {
     m_frameColor = color;
     update();
@@ -59,10 +69,10 @@ void TRzEdit::SetBorderStyle(TBorderStyle style)
 
 QColor TRzEdit::Color() const
 {
-    return m_color.value_or(SystemColor(QPalette::Base));
+    return Resolve(m_color);
 }
 
-void TRzEdit::SetColor(const QColor &color)
+void TRzEdit::SetColor(const Rz::TColor &color)
 {
     m_color = color;
     UpdateColors();
@@ -70,10 +80,10 @@ void TRzEdit::SetColor(const QColor &color)
 
 QColor TRzEdit::FocusColor() const
 {
-    return m_focusColor.value_or(SystemColor(QPalette::Base));
+    return Resolve(m_focusColor);
 }
 
-void TRzEdit::SetFocusColor(const QColor &color)
+void TRzEdit::SetFocusColor(const Rz::TColor &color)
 {
     m_focusColor = color;
     UpdateColors();
@@ -81,10 +91,10 @@ void TRzEdit::SetFocusColor(const QColor &color)
 
 QColor TRzEdit::DisabledColor() const
 {
-    return m_disabledColor.value_or(SystemColor(QPalette::Button));
+    return Resolve(m_disabledColor);
 }
 
-void TRzEdit::SetDisabledColor(const QColor &color)
+void TRzEdit::SetDisabledColor(const Rz::TColor &color)
 {
     m_disabledColor = color;
     UpdateColors();
@@ -104,9 +114,9 @@ int TRzEdit::BorderWidth() const
     return m_frameVisible || m_borderStyle == bsSingle ? 2 : 0;
 }
 
-QColor TRzEdit::SystemColor(QPalette::ColorRole role) const
+QColor TRzEdit::Resolve(const Rz::TColor &color) const
 {
-    return QApplication::palette(this).color(role);
+    return color.Resolve(QApplication::palette(this));
 }
 
 void TRzEdit::UpdateBorder()
@@ -142,53 +152,34 @@ void TRzEdit::paintEvent(QPaintEvent *event)
 
 void TRzEdit::DrawBorder(QPainter &painter) const
 {
-    // A stroked rectangle covers one pixel more than its size; the lines run
-    // from corner pixel to corner pixel of the whole edit.
-    const QRect outer = rect().adjusted(0, 0, -1, -1);
     const QRect edge = rect();
     const QPalette scheme = QApplication::palette(this);
     if (!m_frameVisible) {
         if (m_borderStyle == bsSingle)
-            qDrawWinPanel(&painter, rect(), scheme, true);
+            Rz::DrawFrame(painter, edge, Rz::fsLowered, scheme, {});
         return;
     }
 
+    // Two lines deep: the frame's one line (the 3-D styles one bevel deep),
+    // inside it a line in the edit's colour, bold in the frame colour while
+    // hot-tracked; the etched styles take both lines.
     const QColor inside = CurrentColor();
     const bool bold = m_frameHotTrack && (m_hot || hasFocus());
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(bold ? FrameColor() : inside);
-    painter.drawRect(outer.adjusted(1, 1, -1, -1));
-    switch (m_frameStyle) {
-    case fsNone:
-        painter.setPen(inside);
-        painter.drawRect(outer);
-        break;
-    case fsFlat:
-        painter.setPen(inside);
-        painter.drawRect(outer);
-        painter.setPen(FrameColor());
-        if (m_frameSides & sdLeft)
-            painter.drawLine(edge.topLeft(), edge.bottomLeft());
-        if (m_frameSides & sdTop)
-            painter.drawLine(edge.topLeft(), edge.topRight());
-        if (m_frameSides & sdRight)
-            painter.drawLine(edge.topRight(), edge.bottomRight());
-        if (m_frameSides & sdBottom)
-            painter.drawLine(edge.bottomLeft(), edge.bottomRight());
-        break;
-    case fsGroove:
-        qDrawShadeRect(&painter, rect(), scheme, true, 1, 0);
-        break;
-    case fsBump:
-        qDrawShadeRect(&painter, rect(), scheme, false, 1, 0);
-        break;
-    case fsLowered:
-        qDrawShadePanel(&painter, rect(), scheme, true, 1);
-        break;
-    case fsRaised:
-        qDrawShadePanel(&painter, rect(), scheme, false, 1);
-        break;
-    }
+    const QColor ring = bold ? FrameColor() : inside;
+    Rz::DrawLineFrame(painter, edge, inside, inside);
+    Rz::DrawLineFrame(painter, edge.adjusted(1, 1, -1, -1), ring, ring);
+    Rz::TFrameLook look;
+    look.flat = FrameColor();
+    look.flatSides = {};
+    if (m_frameSides & sdLeft)
+        look.flatSides |= Qt::LeftEdge;
+    if (m_frameSides & sdTop)
+        look.flatSides |= Qt::TopEdge;
+    if (m_frameSides & sdRight)
+        look.flatSides |= Qt::RightEdge;
+    if (m_frameSides & sdBottom)
+        look.flatSides |= Qt::BottomEdge;
+    Rz::DrawFrame(painter, edge, Rz::OneLineStyle(SharedStyle(m_frameStyle)), scheme, look);
 }
 
 void TRzEdit::focusInEvent(QFocusEvent *event)

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "widgets/look/RzGraphics.h"
+
 #include <QColor>
 #include <QLineEdit>
-
-#include <optional>
 
 class QPainter;
 
@@ -28,6 +28,9 @@ class TRzEdit : public QLineEdit
     Q_PROPERTY(bool TabOnEnter READ TabOnEnter WRITE SetTabOnEnter)
 
 public:
+    // The six styles the edit draws, under the numbers it has always
+    // published (fsRaised is 5 here, 6 in Rz::TFrameStyleEx), so that values
+    // read or stored through the property keep their meaning.
     enum TFrameStyle
     {
         fsNone,
@@ -56,6 +59,10 @@ public:
 
     explicit TRzEdit(QWidget *parent = nullptr);
 
+    // The shared style a published one stands for: the one place where the
+    // two numberings meet.
+    static Rz::TFrameStyleEx SharedStyle(TFrameStyle style);
+
     QString Text() const { return text(); }
     void SetText(const QString &value) { setText(value); }
 
@@ -63,9 +70,11 @@ public:
     void SetFrameVisible(bool visible);
     TFrameStyle FrameStyle() const { return m_frameStyle; }
     void SetFrameStyle(TFrameStyle style);
+    // The colours read as they are drawn now; a system colour (the defaults,
+    // Rz::clBtnShadow and the like) follows the desktop's scheme.
     // The system's button-shadow colour until set.
     QColor FrameColor() const;
-    void SetFrameColor(const QColor &color);
+    void SetFrameColor(const Rz::TColor &color);
     TSides FrameSides() const { return m_frameSides; }
     void SetFrameSides(TSides sides);
     // The frame turns bold while the pointer is over the edit or it has the focus.
@@ -76,13 +85,13 @@ public:
 
     // The system's window colour until set.
     QColor Color() const;
-    void SetColor(const QColor &color);
+    void SetColor(const Rz::TColor &color);
     // The system's window colour until set.
     QColor FocusColor() const;
-    void SetFocusColor(const QColor &color);
+    void SetFocusColor(const Rz::TColor &color);
     // The system's button-face colour until set.
     QColor DisabledColor() const;
-    void SetDisabledColor(const QColor &color);
+    void SetDisabledColor(const Rz::TColor &color);
 
     // Selects all text when the focus arrives by keyboard.
     bool AutoSelect() const { return m_autoSelect; }
@@ -118,19 +127,19 @@ private:
     void UpdateBorder();
     void UpdateColors();
     void DrawBorder(QPainter &painter) const;
-    // A colour of the platform's scheme, not of this edit's own palette
+    // The colour against the platform's scheme, not this edit's own palette
     // (which carries the edit's current colour).
-    QColor SystemColor(QPalette::ColorRole role) const;
+    QColor Resolve(const Rz::TColor &color) const;
 
     bool m_frameVisible = false;
     TFrameStyle m_frameStyle = fsFlat;
-    std::optional<QColor> m_frameColor;
+    Rz::TColor m_frameColor = Rz::clBtnShadow;
     TSides m_frameSides = TSides(sdLeft | sdTop | sdRight | sdBottom);
     bool m_frameHotTrack = false;
     TBorderStyle m_borderStyle = bsSingle;
-    std::optional<QColor> m_color;
-    std::optional<QColor> m_focusColor;
-    std::optional<QColor> m_disabledColor;
+    Rz::TColor m_color = Rz::clWindow;
+    Rz::TColor m_focusColor = Rz::clWindow;
+    Rz::TColor m_disabledColor = Rz::clBtnFace;
     bool m_autoSelect = true;
     bool m_tabOnEnter = false;
     bool m_hot = false;

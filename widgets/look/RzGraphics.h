@@ -3,12 +3,20 @@
 #include <QColor>
 #include <QObject>
 #include <QPalette>
+#include <QRect>
 
-// Types and colour helpers shared by the Rz controls: frame styles, bar
-// styles, orientation, and colours that may name a system colour.
+class QFrame;
+class QPainter;
+
+// Types and drawing shared by the Rz controls: frame styles and the one
+// painter that draws them, bar styles, orientation, and colours that may
+// name a system colour.
 namespace Rz {
 Q_NAMESPACE
 
+// The frame styles of every control. The numbers are published (and the
+// progress bar's and the folder dialog's properties keep them); the edit
+// publishes its six styles under numbers of its own (TRzEdit::TFrameStyle).
 enum TFrameStyleEx
 {
     fsNone,
@@ -72,6 +80,15 @@ public:
                           : QColor::fromRgb(m_rgb);
     }
 
+    // For properties published as QColor without a palette at hand: a plain
+    // colour as it is, a system colour as an invalid QColor.
+    QColor ToQColor() const { return IsSystem() ? QColor() : QColor::fromRgb(m_rgb); }
+    // The reverse of ToQColor: an invalid QColor stands for the system colour given.
+    static TColor FromQColor(const QColor &color, TColor system)
+    {
+        return color.isValid() ? TColor(color) : system;
+    }
+
     friend bool operator==(const TColor &, const TColor &) = default;
 
 private:
@@ -100,6 +117,40 @@ inline constexpr TColor clYellow = TColor::Rgb(255, 255, 0);
 // luminance may rise to 255, beyond the scale; the channels it then gives
 // are limited to 255.
 QColor AdjustColorLuminance(const QColor &color, int amount);
+
+// What a frame is drawn with besides the palette's 3-D colours (clBtnShadow,
+// clBtnHighlight, cl3DLight, cl3DDkShadow, clBtnText).
+struct TFrameLook
+{
+    QColor flat; // fsFlat, fsFlatBold and the outline of fsFlatRounded
+    // fsFlat only: the sides drawn, each along the whole side; without
+    // corners the four corner pixels stay as they were.
+    Qt::Edges flatSides = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
+    bool flatCorners = true;
+    int bevelWidth = 1; // the number of line frames of fsStatus and fsPopup
+    // fsFlatRounded: the two line frames beneath the rounded outline.
+    QColor roundedFirst;
+    QColor roundedSecond;
+};
+
+// One line frame along the inside of box: the top and left sides in one
+// colour, the right and bottom sides (with the top-right and bottom-left
+// corners) in the other.
+void DrawLineFrame(QPainter &painter, const QRect &box, const QColor &upperLeft,
+                   const QColor &lowerRight);
+// The frame of the style along the inside of box, one pixel line at a time;
+// returns the rectangle inside it. The system colours come from palette.
+QRect DrawFrame(QPainter &painter, const QRect &box, TFrameStyleEx style, const QPalette &palette,
+                const TFrameLook &look);
+// The style that draws the frame one bevel deep, as controls do whose
+// border is one line: the lowered styles as one fsStatus line frame, the
+// raised ones as one fsPopup line frame (with a bevel width of 1), the
+// rounded one as fsFlat; the others stay.
+TFrameStyleEx OneLineStyle(TFrameStyleEx style);
+// Gives a Qt frame (such as a scroll area's, whose width places its
+// viewport) the style one bevel deep, which Qt draws line for line as
+// DrawFrame does; flat lines in the colour given.
+void ApplyFrameStyle(QFrame &frame, TFrameStyleEx style, const QColor &flat);
 
 } // namespace Rz
 

@@ -43,7 +43,7 @@ struct TRzCustomProgressBar::Box
     QRect ToQRect() const { return QRect(left, top, qMax(0, Width()), qMax(0, Height())); }
 };
 
-// Draws the frames, one pixel line at a time.
+// Fills and frames the boxes of the bar.
 class TRzCustomProgressBar::Painter
 {
 public:
@@ -60,26 +60,10 @@ public:
         if (!box.IsEmpty())
             m_painter.fillRect(box.ToQRect(), color);
     }
-    void Pixel(int x, int y, const QColor &color) { Fill({x, y, x + 1, y + 1}, color); }
-    // The four sides of the box, top and left in one colour, right and
-    // bottom in the other (which also takes the top-right and bottom-left
-    // corners); without corners, the four corner pixels stay as they were.
-    void Outline(const Box &b, const QColor &upperLeft, const QColor &lowerRight,
-                 bool corners = true)
+    void Outline(const Box &box, const QColor &color)
     {
-        if (b.IsEmpty())
-            return;
-        const int skip = corners ? 0 : 1;
-        Fill({b.left, b.top + skip, b.left + 1, b.bottom - 1}, upperLeft);
-        Fill({b.left + skip, b.top, b.right - 1, b.top + 1}, upperLeft);
-        Fill({b.right - 1, b.top + skip, b.right, b.bottom - skip}, lowerRight);
-        Fill({b.left + skip, b.bottom - 1, b.right - skip, b.bottom}, lowerRight);
-    }
-    // One line frame along the box, which then shrinks by one pixel.
-    void LineFrame(Box &box, const QColor &upperLeft, const QColor &lowerRight)
-    {
-        Outline(box, upperLeft, lowerRight);
-        box.Shrink(1);
+        if (!box.IsEmpty())
+            Rz::DrawLineFrame(m_painter, box.ToQRect(), color, color);
     }
     // A band of the given width along the inside of the box, which shrinks by it.
     void Band(Box &box, int width, const QColor &color)
@@ -97,101 +81,34 @@ public:
         box.Shrink(width);
     }
 
+    // The frame along the inside of the box, which shrinks by its width.
     void Frame(Rz::TFrameStyleEx style, Box &box, bool inner)
     {
-        const QColor highlight = Color(Rz::clBtnHighlight);
-        const QColor shadow = Color(Rz::clBtnShadow);
-        const QColor light = Color(Rz::cl3DLight);
-        const QColor darkShadow = Color(Rz::cl3DDkShadow);
-        switch (style) {
-        case Rz::fsNone:
-            break;
-        case Rz::fsFlat:
-            Outline(box, m_flat, m_flat, !inner); // inner: open corners
-            box.Shrink(1);
-            break;
-        case Rz::fsGroove:
-            Etched(box, highlight, shadow);
-            break;
-        case Rz::fsBump:
-            Etched(box, shadow, highlight);
-            break;
-        case Rz::fsLowered:
-            LineFrame(box, shadow, highlight);
-            LineFrame(box, darkShadow, light);
-            break;
-        case Rz::fsRaised:
-            LineFrame(box, light, darkShadow);
-            LineFrame(box, highlight, shadow);
-            break;
-        case Rz::fsButtonUp:
-            LineFrame(box, highlight, darkShadow);
-            LineFrame(box, light, shadow);
-            break;
-        case Rz::fsButtonDown:
-            LineFrame(box, Color(Rz::clBtnText), Color(Rz::clBtnText));
-            LineFrame(box, shadow, shadow);
-            break;
-        case Rz::fsStatus:
-            for (int i = 0; i < m_bar.m_bevelWidth; ++i)
-                LineFrame(box, shadow, highlight);
-            break;
-        case Rz::fsPopup:
-            for (int i = 0; i < m_bar.m_bevelWidth; ++i)
-                LineFrame(box, highlight, shadow);
-            break;
-        case Rz::fsFlatBold:
-            LineFrame(box, m_flat, m_flat);
-            LineFrame(box, m_flat, m_flat);
-            break;
-        case Rz::fsFlatRounded:
-            FlatRounded(box, inner);
-            break;
+        Rz::TFrameLook look;
+        look.flat = m_flat;
+        look.flatCorners = !inner; // the inner flat frame leaves its corners open
+        look.bevelWidth = m_bar.m_bevelWidth;
+        // fsFlatRounded lies inside on the border and back colours, outside on
+        // the parent's colour and then on what lies inside the outer frame.
+        look.roundedFirst = Color(m_bar.m_borderColor);
+        look.roundedSecond = Color(m_bar.m_backColor);
+        if (!inner && style == Rz::fsFlatRounded) {
+            const QWidget *parent = m_bar.parentWidget();
+            look.roundedFirst =
+                parent ? parent->palette().color(QPalette::Active, parent->backgroundRole())
+                       : m_palette.color(QPalette::Active, QPalette::Window);
+            if (m_bar.m_borderWidth > 0 || m_bar.m_borderInner != Rz::fsNone)
+                look.roundedSecond = Color(m_bar.m_borderColor);
         }
+        const QRect inside = Rz::DrawFrame(m_painter, RawRect(box), style, m_palette, look);
+        box = {inside.left(), inside.top(), inside.right() + 1, inside.bottom() + 1};
     }
 
 private:
-    // The corner pixels first, then the light line one pixel in and down,
-    // then the dark line one pixel short at right and bottom over it.
-    void Etched(Box &box, const QColor &light, const QColor &dark)
+    // The box's corners as they are, even when it has shrunk past empty.
+    static QRect RawRect(const Box &box)
     {
-        if (!box.IsEmpty()) {
-            Pixel(box.right - 1, box.top, light);
-            Pixel(box.left, box.bottom - 1, light);
-            Outline({box.left + 1, box.top + 1, box.right, box.bottom}, light, light);
-            Outline({box.left, box.top, box.right - 1, box.bottom - 1}, dark, dark);
-        }
-        box.Shrink(2);
-    }
-
-    // Two line frames, then over the rectangle as it was a rounded outline
-    // in the flat colour: sides two pixels short at each end, and one pixel
-    // diagonally inside each corner.
-    void FlatRounded(Box &box, bool inner)
-    {
-        const Box outline = box;
-        QColor first = Color(m_bar.m_borderColor);
-        QColor second = Color(m_bar.m_backColor);
-        if (!inner) {
-            const QWidget *parent = m_bar.parentWidget();
-            first = parent ? parent->palette().color(QPalette::Active, parent->backgroundRole())
-                           : m_palette.color(QPalette::Active, QPalette::Window);
-            if (m_bar.m_borderWidth > 0 || m_bar.m_borderInner != Rz::fsNone)
-                second = Color(m_bar.m_borderColor);
-        }
-        LineFrame(box, first, first);
-        LineFrame(box, second, second);
-        const Box &o = outline;
-        if (o.Width() < 4 || o.Height() < 4)
-            return;
-        Fill({o.left + 2, o.top, o.right - 2, o.top + 1}, m_flat);
-        Fill({o.left + 2, o.bottom - 1, o.right - 2, o.bottom}, m_flat);
-        Fill({o.left, o.top + 2, o.left + 1, o.bottom - 2}, m_flat);
-        Fill({o.right - 1, o.top + 2, o.right, o.bottom - 2}, m_flat);
-        Pixel(o.left + 1, o.top + 1, m_flat);
-        Pixel(o.right - 2, o.top + 1, m_flat);
-        Pixel(o.left + 1, o.bottom - 2, m_flat);
-        Pixel(o.right - 2, o.bottom - 2, m_flat);
+        return QRect(QPoint(box.left, box.top), QPoint(box.right - 1, box.bottom - 1));
     }
 
     const TRzCustomProgressBar &m_bar;
@@ -527,7 +444,7 @@ void TRzCustomProgressBar::PaintBar(QPainter &qp) const
     painter.Fill(segment(margin + size * count, length), backColor);
     for (int i = 0; i < count && size > 0; ++i) {
         const Box box = segment(margin + i * size, margin + (i + 1) * size);
-        painter.Outline(box, backColor, backColor);
+        painter.Outline(box, backColor);
         Box inside = box;
         inside.Shrink(1);
         painter.Fill(inside, i < lit ? barColor : backColor);

@@ -12,14 +12,14 @@ class TRzSelectFolderDialog : public TRzCustomSelectFolderDialog
     Q_PROPERTY(int FormHeight READ FormHeight WRITE SetFormHeight)
     Q_PROPERTY(TFormWindowState FormWindowState READ FormWindowState WRITE SetFormWindowState)
     Q_PROPERTY(TRzSelectFolderDialogOptions Options READ Options WRITE SetOptions)
-    Q_PROPERTY(QColor FrameColor READ FrameColor WRITE SetFrameColor)
-    Q_PROPERTY(TFrameStyle FrameStyle READ FrameStyle WRITE SetFrameStyle)
+    Q_PROPERTY(QColor FrameColor READ PublishedFrameColor WRITE SetPublishedFrameColor)
+    Q_PROPERTY(Rz::TFrameStyleEx FrameStyle READ FrameStyle WRITE SetFrameStyle)
     Q_PROPERTY(bool FrameVisible READ FrameVisible WRITE SetFrameVisible)
     Q_PROPERTY(
         TFramingPreference FramingPreference READ FramingPreference WRITE SetFramingPreference)
     Q_PROPERTY(bool HotTrack READ HotTrack WRITE SetHotTrack)
-    Q_PROPERTY(QColor HighlightColor READ HighlightColor WRITE SetHighlightColor)
-    Q_PROPERTY(QColor HotTrackColor READ HotTrackColor WRITE SetHotTrackColor)
+    Q_PROPERTY(QColor HighlightColor READ PublishedHighlightColor WRITE SetPublishedHighlightColor)
+    Q_PROPERTY(QColor HotTrackColor READ PublishedHotTrackColor WRITE SetPublishedHotTrackColor)
     Q_PROPERTY(
         THotTrackColorType HotTrackColorType READ HotTrackColorType WRITE SetHotTrackColorType)
     Q_PROPERTY(QString SelectedPath READ SelectedPath WRITE SetSelectedPath STORED false)

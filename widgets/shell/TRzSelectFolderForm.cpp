@@ -146,8 +146,7 @@ void TRzSelectFolderForm::ApplyOptions(unsigned options)
     FormResize();
 }
 
-void TRzSelectFolderForm::ApplyFrame(bool visible, TRzShellDialog::TFrameStyle style,
-                                     const QColor &color)
+void TRzSelectFolderForm::ApplyFrame(bool visible, Rz::TFrameStyleEx style, const Rz::TColor &color)
 {
     // Visual themes are not in use, so the framing preference changes nothing:
     // a visible frame is always the tree's own, drawn in the classic way.
@@ -155,52 +154,18 @@ void TRzSelectFolderForm::ApplyFrame(bool visible, TRzShellDialog::TFrameStyle s
         m_shellTree->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         return;
     }
-    int shape = QFrame::Box | QFrame::Plain;
-    int width = 1;
-    switch (style) {
-    case TRzShellDialog::fsNone:
-        shape = QFrame::NoFrame;
-        break;
-    case TRzShellDialog::fsFlat:
-        break;
-    case TRzShellDialog::fsFlatBold:
-        width = 2;
-        break;
-    case TRzShellDialog::fsGroove:
-        shape = QFrame::Box | QFrame::Sunken;
-        break;
-    case TRzShellDialog::fsBump:
-        shape = QFrame::Box | QFrame::Raised;
-        break;
-    case TRzShellDialog::fsLowered:
-    case TRzShellDialog::fsButtonDown:
-    case TRzShellDialog::fsStatus:
-        shape = QFrame::Panel | QFrame::Sunken;
-        break;
-    case TRzShellDialog::fsRaised:
-    case TRzShellDialog::fsButtonUp:
-    case TRzShellDialog::fsPopup:
-        shape = QFrame::Panel | QFrame::Raised;
-        break;
-    }
-    m_shellTree->setFrameStyle(shape);
-    m_shellTree->setLineWidth(width);
-    QPalette palette = m_shellTree->palette();
-    // A plain frame is drawn in the window-text colour.
-    palette.setColor(QPalette::WindowText,
-                     color.isValid() ? color : palette.color(QPalette::Dark)); // clBtnShadow
-    m_shellTree->setPalette(palette);
+    Rz::ApplyFrameStyle(*m_shellTree, style, color.Resolve(m_shellTree->palette()));
 }
 
-void TRzSelectFolderForm::ApplyHotTrack(bool hotTrack, const QColor &highlight,
-                                        const QColor &hotTrackColor,
+void TRzSelectFolderForm::ApplyHotTrack(bool hotTrack, const Rz::TColor &highlight,
+                                        const Rz::TColor &hotTrackColor,
                                         TRzShellDialog::THotTrackColorType type)
 {
     QString sheet;
     if (hotTrack) {
         const QPalette palette = m_okBtn->palette();
-        const QColor focus = highlight.isValid() ? highlight : palette.color(QPalette::Highlight);
-        QColor hover = hotTrackColor.isValid() ? hotTrackColor : palette.color(QPalette::Highlight);
+        const QColor focus = highlight.Resolve(palette);
+        QColor hover = hotTrackColor.Resolve(palette);
         if (type == TRzShellDialog::htctComplement)
             hover = QColor(255 - hover.red(), 255 - hover.green(), 255 - hover.blue());
         sheet = QStringLiteral("QPushButton:hover { border: 2px solid %1; }"

@@ -40,8 +40,8 @@ public:
     // Button visibility, pictures and flat look, and the tree's own options
     // and read-only state from the dialog's option bits.
     void ApplyOptions(unsigned options);
-    void ApplyFrame(bool visible, TRzShellDialog::TFrameStyle style, const QColor &color);
-    void ApplyHotTrack(bool hotTrack, const QColor &highlight, const QColor &hotTrackColor,
+    void ApplyFrame(bool visible, Rz::TFrameStyleEx style, const Rz::TColor &color);
+    void ApplyHotTrack(bool hotTrack, const Rz::TColor &highlight, const Rz::TColor &hotTrackColor,
                        TRzShellDialog::THotTrackColorType type);
 
     // Shortens a path from the left, folder by folder, until it fits the

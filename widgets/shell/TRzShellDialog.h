@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/look/RzGraphics.h"
+
 #include <QColor>
 #include <QObject>
 
@@ -18,21 +20,6 @@ public:
         wsMaximized,
     };
     Q_ENUM(TFormWindowState)
-    enum TFrameStyle
-    {
-        fsNone,
-        fsFlat,
-        fsGroove,
-        fsBump,
-        fsLowered,
-        fsButtonDown,
-        fsRaised,
-        fsButtonUp,
-        fsStatus,
-        fsPopup,
-        fsFlatBold,
-    };
-    Q_ENUM(TFrameStyle)
     enum TFramingPreference
     {
         fpCustomFraming,
@@ -55,22 +42,21 @@ public:
     TFormWindowState FormWindowState() const { return m_formWindowState; }
     void SetFormWindowState(TFormWindowState state) { m_formWindowState = state; }
 
-    // Colours: an invalid colour stands for the system colour named as the
-    // default, taken from the palette when drawn.
-    QColor FrameColor() const { return m_frameColor; }
-    void SetFrameColor(const QColor &color) { m_frameColor = color; }
-    TFrameStyle FrameStyle() const { return m_frameStyle; }
-    void SetFrameStyle(TFrameStyle style) { m_frameStyle = style; }
+    // Colours: system colours, taken from the palette when drawn, until set.
+    Rz::TColor FrameColor() const { return m_frameColor; }
+    void SetFrameColor(const Rz::TColor &color) { m_frameColor = color; }
+    Rz::TFrameStyleEx FrameStyle() const { return m_frameStyle; }
+    void SetFrameStyle(Rz::TFrameStyleEx style) { m_frameStyle = style; }
     bool FrameVisible() const { return m_frameVisible; }
     void SetFrameVisible(bool visible) { m_frameVisible = visible; }
     TFramingPreference FramingPreference() const { return m_framingPreference; }
     void SetFramingPreference(TFramingPreference preference) { m_framingPreference = preference; }
     bool HotTrack() const { return m_hotTrack; }
     void SetHotTrack(bool hotTrack) { m_hotTrack = hotTrack; }
-    QColor HighlightColor() const { return m_highlightColor; }
-    void SetHighlightColor(const QColor &color) { m_highlightColor = color; }
-    QColor HotTrackColor() const { return m_hotTrackColor; }
-    void SetHotTrackColor(const QColor &color) { m_hotTrackColor = color; }
+    Rz::TColor HighlightColor() const { return m_highlightColor; }
+    void SetHighlightColor(const Rz::TColor &color) { m_highlightColor = color; }
+    Rz::TColor HotTrackColor() const { return m_hotTrackColor; }
+    void SetHotTrackColor(const Rz::TColor &color) { m_hotTrackColor = color; }
     THotTrackColorType HotTrackColorType() const { return m_hotTrackColorType; }
     void SetHotTrackColorType(THotTrackColorType type) { m_hotTrackColorType = type; }
 
@@ -85,6 +71,28 @@ Q_SIGNALS:
     void OnFormClose(QObject *sender);
 
 protected:
+    static constexpr Rz::TColor DefaultFrameColor = Rz::clBtnShadow;
+    static constexpr Rz::TColor DefaultHighlightColor = Rz::clHighlight;
+    static constexpr Rz::TColor DefaultHotTrackColor = Rz::clHighlight;
+
+    // The colours as the dialog's properties publish them: QColors in which
+    // an invalid colour stands for the default system colour.
+    QColor PublishedFrameColor() const { return m_frameColor.ToQColor(); }
+    void SetPublishedFrameColor(const QColor &color)
+    {
+        m_frameColor = Rz::TColor::FromQColor(color, DefaultFrameColor);
+    }
+    QColor PublishedHighlightColor() const { return m_highlightColor.ToQColor(); }
+    void SetPublishedHighlightColor(const QColor &color)
+    {
+        m_highlightColor = Rz::TColor::FromQColor(color, DefaultHighlightColor);
+    }
+    QColor PublishedHotTrackColor() const { return m_hotTrackColor.ToQColor(); }
+    void SetPublishedHotTrackColor(const QColor &color)
+    {
+        m_hotTrackColor = Rz::TColor::FromQColor(color, DefaultHotTrackColor);
+    }
+
     // Sets the executing flag for its lifetime; throws when it is already set.
     class ExecutingScope
     {
@@ -102,13 +110,13 @@ private:
     int m_formWidth = -1;
     int m_formHeight = -1;
     TFormWindowState m_formWindowState = wsNormal;
-    QColor m_frameColor;
-    TFrameStyle m_frameStyle = fsFlat;
+    Rz::TColor m_frameColor = DefaultFrameColor;
+    Rz::TFrameStyleEx m_frameStyle = Rz::fsFlat;
     bool m_frameVisible = false;
     TFramingPreference m_framingPreference = fpXPThemes;
     bool m_hotTrack = false;
-    QColor m_highlightColor;
-    QColor m_hotTrackColor;
+    Rz::TColor m_highlightColor = DefaultHighlightColor;
+    Rz::TColor m_hotTrackColor = DefaultHotTrackColor;
     THotTrackColorType m_hotTrackColorType = htctComplement;
     bool m_executing = false;
 };

@@ -1,10 +1,19 @@
-// Colours of the Rz controls: system colour lookup and luminance changes.
+// Colours of the Rz controls: system colour lookup and luminance changes;
+// the frame styles and colours the controls publish.
+#include "widgets/buttonedit/TRzEdit.h"
 #include "widgets/look/RzGraphics.h"
+#include "widgets/look/TRzFrameController.h"
+#include "widgets/progressbar/TRzProgressBar.h"
+#include "widgets/shell/TRzSelectFolderDialog.h"
 
 #include <QGuiApplication>
+#include <QMetaEnum>
+#include <QMetaProperty>
 #include <QTest>
 
 using namespace Rz;
+
+Q_DECLARE_METATYPE(const QMetaObject *)
 
 class tst_RzGraphics : public QObject
 {
@@ -15,6 +24,11 @@ private Q_SLOTS:
     void adjustColorLuminance();
     void systemColours_data();
     void systemColours();
+    void publishedFrameStyles_data();
+    void publishedFrameStyles();
+    void editStylesMapByName();
+    void folderDialogColours_data();
+    void folderDialogColours();
 };
 
 void tst_RzGraphics::adjustColorLuminance_data()
@@ -81,6 +95,94 @@ void tst_RzGraphics::systemColours()
         QCOMPARE(color.Resolve(palette), color.Resolve(QPalette()));
         QCOMPARE(color.Resolve(palette).alpha(), 255);
     }
+}
+
+void tst_RzGraphics::publishedFrameStyles_data()
+{
+    QTest::addColumn<const QMetaObject *>("meta");
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<int>("value");
+    const QMetaObject *bar = &TRzProgressBar::staticMetaObject;
+    const QMetaObject *controller = &TRzFrameController::staticMetaObject;
+    const QMetaObject *dialog = &TRzSelectFolderDialog::staticMetaObject;
+    const QMetaObject *edit = &TRzEdit::staticMetaObject;
+    QTest::newRow("bar none") << bar << QByteArray("BorderOuter") << QByteArray("fsNone") << 0;
+    QTest::newRow("bar lowered") << bar << QByteArray("BorderOuter") << QByteArray("fsLowered")
+                                 << 4;
+    QTest::newRow("bar button down")
+        << bar << QByteArray("BorderOuter") << QByteArray("fsButtonDown") << 5;
+    QTest::newRow("bar raised") << bar << QByteArray("BorderInner") << QByteArray("fsRaised") << 6;
+    QTest::newRow("bar flat bold")
+        << bar << QByteArray("BorderInner") << QByteArray("fsFlatBold") << 10;
+    QTest::newRow("bar flat rounded")
+        << bar << QByteArray("BorderOuter") << QByteArray("fsFlatRounded") << 11;
+    QTest::newRow("controller raised")
+        << controller << QByteArray("FrameStyle") << QByteArray("fsRaised") << 6;
+    QTest::newRow("dialog flat") << dialog << QByteArray("FrameStyle") << QByteArray("fsFlat") << 1;
+    QTest::newRow("dialog raised")
+        << dialog << QByteArray("FrameStyle") << QByteArray("fsRaised") << 6;
+    QTest::newRow("dialog popup") << dialog << QByteArray("FrameStyle") << QByteArray("fsPopup")
+                                  << 9;
+    QTest::newRow("dialog flat bold")
+        << dialog << QByteArray("FrameStyle") << QByteArray("fsFlatBold") << 10;
+    QTest::newRow("edit bump") << edit << QByteArray("FrameStyle") << QByteArray("fsBump") << 3;
+    QTest::newRow("edit lowered") << edit << QByteArray("FrameStyle") << QByteArray("fsLowered")
+                                  << 4;
+    // The edit's own numbering: it has no fsButtonDown before fsRaised.
+    QTest::newRow("edit raised") << edit << QByteArray("FrameStyle") << QByteArray("fsRaised") << 5;
+}
+
+// The numbers behind the published frame styles stay what they were.
+void tst_RzGraphics::publishedFrameStyles()
+{
+    QFETCH(const QMetaObject *, meta);
+    QFETCH(QByteArray, property);
+    QFETCH(QByteArray, key);
+    QFETCH(int, value);
+    const int index = meta->indexOfProperty(property.constData());
+    QVERIFY(index >= 0);
+    const QMetaEnum enumerator = meta->property(index).enumerator();
+    QVERIFY(enumerator.isValid());
+    bool found = false;
+    QCOMPARE(enumerator.keyToValue(key.constData(), &found), value);
+    QVERIFY(found);
+}
+
+// Each of the edit's published styles stands for the shared style of its name.
+void tst_RzGraphics::editStylesMapByName()
+{
+    const QMetaEnum edit = QMetaEnum::fromType<TRzEdit::TFrameStyle>();
+    const QMetaEnum shared = QMetaEnum::fromType<TFrameStyleEx>();
+    QCOMPARE(edit.keyCount(), 6);
+    for (int i = 0; i < edit.keyCount(); ++i) {
+        const TFrameStyleEx style = TRzEdit::SharedStyle(TRzEdit::TFrameStyle(edit.value(i)));
+        QCOMPARE(shared.valueToKey(style), edit.key(i));
+    }
+    // A number the property lets through beyond the six draws no frame.
+    QCOMPARE(TRzEdit::SharedStyle(TRzEdit::TFrameStyle(7)), fsNone);
+}
+
+void tst_RzGraphics::folderDialogColours_data()
+{
+    QTest::addColumn<QByteArray>("property");
+    QTest::newRow("frame") << QByteArray("FrameColor");
+    QTest::newRow("highlight") << QByteArray("HighlightColor");
+    QTest::newRow("hot track") << QByteArray("HotTrackColor");
+}
+
+// The folder dialog publishes its system-colour defaults as invalid QColors
+// (the object dump shows them as clNone), and takes one back as the default.
+void tst_RzGraphics::folderDialogColours()
+{
+    QFETCH(QByteArray, property);
+    TRzSelectFolderDialog dialog;
+    const char *name = property.constData();
+    QCOMPARE(dialog.property(name), QVariant(QColor()));
+    QVERIFY(dialog.setProperty(name, QColor(1, 2, 3)));
+    QCOMPARE(dialog.property(name), QVariant(QColor(1, 2, 3)));
+    QVERIFY(dialog.setProperty(name, QColor()));
+    QCOMPARE(dialog.property(name), QVariant(QColor()));
 }
 
 QTEST_MAIN(tst_RzGraphics)

@@ -108,7 +108,7 @@ void TestTRzSelectFolderDialog::defaults()
     QCOMPARE(dialog.FormWidth(), -1);
     QCOMPARE(dialog.FormHeight(), -1);
     QCOMPARE(dialog.FormWindowState(), TRzShellDialog::wsNormal);
-    QCOMPARE(dialog.FrameStyle(), TRzShellDialog::fsFlat);
+    QCOMPARE(dialog.FrameStyle(), Rz::fsFlat);
     QCOMPARE(dialog.FramingPreference(), TRzShellDialog::fpXPThemes);
     QCOMPARE(dialog.HotTrackColorType(), TRzShellDialog::htctComplement);
     QVERIFY(!dialog.FrameVisible());
