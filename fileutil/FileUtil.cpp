@@ -55,24 +55,6 @@ private:
     QPointer<QObject> m_control;
 };
 
-// Progress values are 32-bit: a file above 2 GiB is shown in coarser steps
-// instead of with a wrapped-around maximum.
-class ProgressScale
-{
-public:
-    explicit ProgressScale(qint64 size) : m_size(qMax<qint64>(size, 0))
-    {
-        while ((m_size >> m_shift) > INT_MAX)
-            ++m_shift;
-    }
-
-    int Of(qint64 bytes) const { return int(qBound<qint64>(0, bytes, m_size) >> m_shift); }
-
-private:
-    qint64 m_size;
-    int m_shift = 0;
-};
-
 ssize_t SystemRead(int fd, void *buffer, size_t count)
 {
     return ::read(fd, buffer, count);

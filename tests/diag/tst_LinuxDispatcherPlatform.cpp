@@ -674,18 +674,6 @@ private slots:
         QCOMPARE(SocketFileName(className, pid, title), name);
     }
 
-    void copyDataHeader()
-    {
-        const QByteArray header = EncodeHeader(-2, 300);
-        QCOMPARE(header.toHex(), QByteArray("4a0000002c010000"
-                                            "0000000000000000"
-                                            "feffffffffffffff"));
-        const TCopyDataHeader decoded = DecodeHeader(header.constData());
-        QCOMPARE(decoded.Message, 0x4Au);
-        QCOMPARE(decoded.Size, 300u);
-        QCOMPARE(decoded.DataWord, qint64(-2));
-    }
-
     void iniValues_data()
     {
         QTest::addColumn<QByteArray>("contents");
