@@ -2,10 +2,13 @@
 
 #include "fileutil/FileUtil.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 
 #include <fcntl.h>
 #include <ftw.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -62,6 +65,37 @@ void RemoveTree(const QByteArray &folder)
             return 0;
         },
         64, FTW_DEPTH | FTW_PHYS);
+}
+
+ProcessRun RunProcess(const QByteArrayList &command)
+{
+    std::vector<char *> argv;
+    for (const QByteArray &part : command)
+        argv.push_back(const_cast<char *>(part.constData()));
+    argv.push_back(nullptr);
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ProcessRun run;
+    int status = 0;
+    rusage usage = {};
+    if (pid > 0 && ::wait4(pid, &status, 0, &usage) == pid) {
+        run.seconds = double(timer.nsecsElapsed()) / 1e9;
+        run.cpuSeconds = CpuSeconds(usage);
+        run.peakKiB = usage.ru_maxrss;
+        run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    return run;
+}
+
+double CpuSeconds(const rusage &usage)
+{
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace BenchFiles

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QtGlobal>
 
+struct rusage;
+
 // Test data for the benchmarks: files of pseudo-random bytes (never
-// sparse, never all zeros, so no copy tool can take a shortcut).
+// sparse, never all zeros, so no copy tool can take a shortcut); and the
+// runs of the tools they are measured against.
 namespace BenchFiles {
 
 // Writes one file of the given size; false on failure.
@@ -17,5 +21,21 @@ bool MakeFileSet(const QByteArray &folder, int count, qint64 size);
 
 // Removes the named files and folders below folder, then folder itself.
 void RemoveTree(const QByteArray &folder);
+
+// What one run of a program cost; the times and the memory are set once it
+// was waited for, ok only when it exited with 0.
+struct ProcessRun
+{
+    double seconds = 0;    // wall time
+    double cpuSeconds = 0; // the child's processor time, user and system
+    long peakKiB = 0;      // the child's own peak resident memory
+    bool ok = false;
+};
+
+// Starts the program with its arguments (found on the PATH) and waits.
+ProcessRun RunProcess(const QByteArrayList &command);
+
+// Processor time (user and system) of a finished run.
+double CpuSeconds(const rusage &usage);
 
 } // namespace BenchFiles

@@ -76,19 +76,12 @@ Run RunInChild(const std::function<bool(std::vector<double> &)> &body)
     return run;
 }
 
-// Processor time (user and system) of a finished run.
-double CpuSeconds(const rusage &usage)
-{
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 // This process's processor time so far.
 double OwnCpuSeconds()
 {
     rusage usage = {};
     ::getrusage(RUSAGE_SELF, &usage);
-    return CpuSeconds(usage);
+    return BenchFiles::CpuSeconds(usage);
 }
 
 // Wall and processor seconds of one stage.
@@ -118,32 +111,6 @@ private:
     QElapsedTimer m_timer;
     double m_cpu = 0;
 };
-
-// Starts the program with its arguments and waits; a negative wall time on
-// failure.
-Cost RunProcess(const QByteArrayList &command)
-{
-    std::vector<char *> argv;
-    for (const QByteArray &part : command)
-        argv.push_back(const_cast<char *>(part.constData()));
-    argv.push_back(nullptr);
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage = {};
-    Cost cost;
-    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
-        return cost;
-    cost.wall = double(timer.nsecsElapsed()) / 1e9;
-    cost.cpu = CpuSeconds(usage);
-    return cost;
-}
 
 double Median(std::vector<double> values)
 {
@@ -248,11 +215,11 @@ Cost CpRun(const QByteArray &source, const QByteArray &target, const QByteArrayL
     for (const QByteArray &name : names)
         command << source + name;
     command << target;
-    const Cost copy = RunProcess(command);
-    const Cost flush = RunProcess({"sync", "-f", target});
-    if (copy.wall < 0 || flush.wall < 0)
+    const BenchFiles::ProcessRun copy = BenchFiles::RunProcess(command);
+    const BenchFiles::ProcessRun flush = BenchFiles::RunProcess({"sync", "-f", target});
+    if (!copy.ok || !flush.ok)
         return Cost();
-    return {copy.wall + flush.wall, copy.cpu + flush.cpu};
+    return {copy.seconds + flush.seconds, copy.cpuSeconds + flush.cpuSeconds};
 }
 
 struct Stage

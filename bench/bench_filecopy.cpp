@@ -13,50 +13,14 @@
 #include <QByteArrayList>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-struct Run
-{
-    double seconds = 0;
-    long peakKiB = 0;
-    bool ok = false;
-};
-
-// Starts the program with its arguments and waits: wall time and the
-// child's own peak resident memory.
-Run RunProcess(const QByteArrayList &command)
-{
-    std::vector<char *> argv;
-    for (const QByteArray &part : command)
-        argv.push_back(const_cast<char *>(part.constData()));
-    argv.push_back(nullptr);
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    Run run;
-    int status = 0;
-    rusage usage = {};
-    if (pid > 0 && ::wait4(pid, &status, 0, &usage) == pid) {
-        run.seconds = double(timer.nsecsElapsed()) / 1e9;
-        run.peakKiB = usage.ru_maxrss;
-        run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    return run;
-}
 
 QByteArray Self()
 {
@@ -146,13 +110,14 @@ int main(int argc, char **argv)
     std::vector<long> peaks(size_t(tools.size()), 0);
     // Warm the source into the page cache once, so that every tool reads it
     // from memory and the comparison measures the copy loop and the writes.
-    RunProcess(Command("cp", source, target));
+    BenchFiles::RunProcess(Command("cp", source, target));
     Settle(target);
     for (int round = 0; round < rounds; ++round) {
         for (qsizetype k = 0; k < tools.size(); ++k) {
             // Rotate the order, so that no tool always runs after the same one.
             const qsizetype t = (k + round) % tools.size();
-            const Run run = RunProcess(Command(tools[t], source, target));
+            const BenchFiles::ProcessRun run =
+                BenchFiles::RunProcess(Command(tools[t], source, target));
             if (!run.ok || FileUtil::QueryFileSize(target) != (sizeMiB << 20)) {
                 std::fprintf(stderr, "%s failed\n", tools[t].constData());
                 BenchFiles::RemoveTree(work);
@@ -186,7 +151,7 @@ int main(int argc, char **argv)
             break;
         std::printf("%8lld MiB", static_cast<long long>(mib));
         for (const QByteArray &tool : tools) {
-            const Run run = RunProcess(Command(tool, file, target));
+            const BenchFiles::ProcessRun run = BenchFiles::RunProcess(Command(tool, file, target));
             std::printf(" %12ld", run.ok ? run.peakKiB : -1L);
             Settle(target);
         }

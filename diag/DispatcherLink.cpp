@@ -25,6 +25,13 @@ private:
 // Julian day number of 1 January 0001 less one: day numbers count from 1.
 constexpr qint64 DayNumberOrigin = 1721425;
 
+// A record's text fields hold what the client cuts, and a closing NUL.
+static_assert(MessagePacket::ComputerNameSize == MaxComputerNameLength + 1);
+static_assert(MessagePacket::AppNameSize == MaxShortNameLength + 1 &&
+              MessagePacket::CategorySize == MaxShortNameLength + 1 &&
+              MessagePacket::TypeNameSize == MaxShortNameLength + 1);
+static_assert(mkRegister >= FirstLinkKind && mkUnregister <= LastLinkKind);
+
 } // namespace
 
 TCSTimeStamp TDezaZudi::QueryTimeStamp()
@@ -46,7 +53,7 @@ quint32 TDezaZudi::QueryThreadId()
 
 QByteArray TDezaZudi::QueryComputerName()
 {
-    return m_platform->ComputerName().value_or(QByteArray()).left(15);
+    return m_platform->ComputerName().value_or(QByteArray()).left(MaxComputerNameLength);
 }
 
 QByteArray TDezaZudi::QueryAppName()
@@ -56,7 +63,7 @@ QByteArray TDezaZudi::QueryAppName()
     const qsizetype dot = name.lastIndexOf('.');
     if (dot >= 0)
         name.truncate(dot);
-    return name.left(40);
+    return name.left(MaxShortNameLength);
 }
 
 void TDezaZudi::LocateDispatcher(bool LaunchIfAbsent)
@@ -149,7 +156,8 @@ QByteArray TDezaZudi::DefaultDispatcherFile()
 
 void TDezaZudi::LaunchDispatcher(const QByteArray &Command, TWindowHandle &Window)
 {
-    const std::optional<TStartedProcess> started = m_platform->CreateProcess(Command.left(255));
+    const std::optional<TStartedProcess> started =
+        m_platform->CreateProcess(Command.left(MaxCommandLength));
     if (!started) {
         m_enabled = false;
         return;

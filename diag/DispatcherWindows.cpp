@@ -11,28 +11,6 @@
 
 namespace DispatcherWindows {
 
-TFd &TFd::operator=(TFd &&other) noexcept
-{
-    if (this != &other) {
-        TFd old(m_fd);
-        m_fd = other.release();
-    }
-    return *this;
-}
-
-TFd::~TFd()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-int TFd::release()
-{
-    const int fd = m_fd;
-    m_fd = -1;
-    return fd;
-}
-
 QByteArray DefaultWindowDirectory()
 {
     const QByteArray uid = QByteArray::number(::geteuid());
@@ -53,31 +31,31 @@ bool IsTrusted(const struct stat &st)
 
 } // namespace
 
-TFd OpenTrustedDirectory(const QByteArray &path)
+FileHandle OpenTrustedDirectory(const QByteArray &path)
 {
-    TFd directory(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    FileHandle directory(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat st;
-    if (!directory.valid() || ::fstat(directory.get(), &st) != 0 || !IsTrusted(st))
-        return TFd();
+    if (!directory.IsValid() || ::fstat(directory.Get(), &st) != 0 || !IsTrusted(st))
+        return FileHandle();
     return directory;
 }
 
-TFd CreateTrustedDirectory(const QByteArray &path, QByteArray *reason)
+FileHandle CreateTrustedDirectory(const QByteArray &path, QByteArray *reason)
 {
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
         if (reason)
             *reason = "cannot create " + path + ": " + QByteArray(::strerror(errno));
-        return TFd();
+        return FileHandle();
     }
-    TFd directory = OpenTrustedDirectory(path);
-    if (!directory.valid() && reason)
+    FileHandle directory = OpenTrustedDirectory(path);
+    if (!directory.IsValid() && reason)
         *reason = path + " is not a folder owned by this user and closed to others";
     return directory;
 }
 
-QByteArray EntryPath(const TFd &directory, const QByteArray &name)
+QByteArray EntryPath(const FileHandle &directory, const QByteArray &name)
 {
-    return "/proc/self/fd/" + QByteArray::number(directory.get()) + '/' + name;
+    return "/proc/self/fd/" + QByteArray::number(directory.Get()) + '/' + name;
 }
 
 QByteArray SocketFileName(const QByteArray &className, quint32 processId, const QByteArray &title)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileutil/FileHandle.h"
+
 #include <QByteArray>
 
 #include <optional>
@@ -10,25 +12,7 @@
 // Both the client's platform and the reference dispatcher use this.
 namespace DispatcherWindows {
 
-// A file descriptor that closes itself.
-class TFd
-{
-public:
-    TFd() = default;
-    explicit TFd(int fd) : m_fd(fd) {}
-    TFd(TFd &&other) noexcept : m_fd(other.release()) {}
-    TFd &operator=(TFd &&other) noexcept;
-    TFd(const TFd &) = delete;
-    TFd &operator=(const TFd &) = delete;
-    ~TFd();
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    int release();
-
-private:
-    int m_fd = -1;
-};
+using FileUtil::FileHandle;
 
 // "/run/user/<uid>/dezazudi" when "/run/user/<uid>" exists, otherwise
 // "/tmp/dezazudi-<uid>", for the effective uid.
@@ -39,16 +23,16 @@ QByteArray DefaultWindowDirectory();
 // diagnostics hold folder names and never go to another user's process.
 // Checking the opened directory, and reaching sockets through it, leaves no
 // gap between the check and the use.
-TFd OpenTrustedDirectory(const QByteArray &path);
+FileHandle OpenTrustedDirectory(const QByteArray &path);
 
 // Creates the window directory with mode 0700 when it is missing, then
-// opens it as OpenTrustedDirectory does; an invalid TFd and a reason when
+// opens it as OpenTrustedDirectory does; an invalid FileHandle and a reason when
 // the directory cannot be made or is not safe.
-TFd CreateTrustedDirectory(const QByteArray &path, QByteArray *reason);
+FileHandle CreateTrustedDirectory(const QByteArray &path, QByteArray *reason);
 
 // A path that reaches an entry of an opened directory, short enough for a
 // socket address whatever the directory's own path.
-QByteArray EntryPath(const TFd &directory, const QByteArray &name);
+QByteArray EntryPath(const FileHandle &directory, const QByteArray &name);
 
 struct TSocketName
 {

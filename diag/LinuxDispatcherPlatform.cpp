@@ -47,26 +47,27 @@ void LimitTo(int socket, const QDeadlineTimer &deadline)
 // gone or nobody listens on it (error: why). A non-blocking probe never
 // waits for a dispatcher whose backlog is full: it exists, so it counts as
 // there. A full backlog makes a bounded connect end with EAGAIN.
-TFd ConnectTo(const QByteArray &path, bool probe, const QDeadlineTimer &deadline, int &error)
+FileHandle ConnectTo(const QByteArray &path, bool probe, const QDeadlineTimer &deadline, int &error)
 {
     error = ENOENT;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.size() >= static_cast<qsizetype>(sizeof address.sun_path))
-        return TFd();
+        return FileHandle();
     std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
-    TFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (probe ? SOCK_NONBLOCK : 0), 0));
-    if (!socket.valid())
-        return TFd();
-    LimitTo(socket.get(), deadline);
+    FileHandle socket(
+        ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (probe ? SOCK_NONBLOCK : 0), 0));
+    if (!socket.IsValid())
+        return FileHandle();
+    LimitTo(socket.Get(), deadline);
     int result;
     do {
         result =
-            ::connect(socket.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address);
+            ::connect(socket.Get(), reinterpret_cast<const sockaddr *>(&address), sizeof address);
     } while (result != 0 && errno == EINTR && !probe);
     error = result == 0 ? 0 : errno;
     if (result != 0 && !(probe && (error == EAGAIN || error == EINPROGRESS)))
-        return TFd();
+        return FileHandle();
     return socket;
 }
 
@@ -168,19 +169,19 @@ TWindowHandle LinuxDispatcherPlatform::FindWindow(const QByteArray &ClassName,
                                                   const QByteArray &Title)
 {
     ReapStartedChildren();
-    const TFd directory = OpenTrustedDirectory(WindowDirectory());
-    if (!directory.valid())
+    const FileHandle directory = OpenTrustedDirectory(WindowDirectory());
+    if (!directory.IsValid())
         return 0;
-    for (const TEntry &entry : Windows(directory.get())) {
+    for (const TEntry &entry : Windows(directory.Get())) {
         if (entry.ClassName != ClassName || entry.Title != Title)
             continue;
         // A socket file whose dispatcher died is stale, one served by another
         // user is not ours: skip both. A full backlog tells no peer; the
         // exchange checks it again.
         int error = 0;
-        const TFd probe = ConnectTo(EntryPath(directory, entry.Name), true,
-                                    QDeadlineTimer(QDeadlineTimer::Forever), error);
-        if (!probe.valid() || (error == 0 && !PeerIsOurs(probe.get())))
+        const FileHandle probe = ConnectTo(EntryPath(directory, entry.Name), true,
+                                           QDeadlineTimer(QDeadlineTimer::Forever), error);
+        if (!probe.IsValid() || (error == 0 && !PeerIsOurs(probe.Get())))
             continue;
         QMutexLocker locker(&m_lock);
         m_names.insert(entry.Handle, entry.Name);
@@ -192,10 +193,10 @@ TWindowHandle LinuxDispatcherPlatform::FindWindow(const QByteArray &ClassName,
 QList<TThreadWindow> LinuxDispatcherPlatform::ThreadWindows(quint32 ThreadId)
 {
     QList<TThreadWindow> windows;
-    const TFd directory = OpenTrustedDirectory(WindowDirectory());
-    if (!directory.valid())
+    const FileHandle directory = OpenTrustedDirectory(WindowDirectory());
+    if (!directory.IsValid())
         return windows;
-    for (const TEntry &entry : Windows(directory.get())) {
+    for (const TEntry &entry : Windows(directory.Get())) {
         if (entry.ProcessId != ThreadId)
             continue;
         QMutexLocker locker(&m_lock);
@@ -215,8 +216,8 @@ TCopyDataResult LinuxDispatcherPlatform::SendCopyData(TWindowHandle Window, qint
         if (m_exchangeTimedOut)
             return {0, true};
     }
-    const TFd directory = OpenTrustedDirectory(WindowDirectory());
-    if (!directory.valid())
+    const FileHandle directory = OpenTrustedDirectory(WindowDirectory());
+    if (!directory.IsValid())
         return {};
     QByteArray name;
     {
@@ -224,7 +225,7 @@ TCopyDataResult LinuxDispatcherPlatform::SendCopyData(TWindowHandle Window, qint
         name = m_names.value(Window);
     }
     if (name.isEmpty()) {
-        for (const TEntry &entry : Windows(directory.get())) {
+        for (const TEntry &entry : Windows(directory.Get())) {
             if (entry.Handle == Window)
                 name = entry.Name;
         }
@@ -235,30 +236,30 @@ TCopyDataResult LinuxDispatcherPlatform::SendCopyData(TWindowHandle Window, qint
                                         ? QDeadlineTimer(m_settings.ExchangeTimeoutMs)
                                         : QDeadlineTimer(QDeadlineTimer::Forever);
     int error = 0;
-    const TFd socket = ConnectTo(EntryPath(directory, name), false, deadline, error);
-    if (!socket.valid())
+    const FileHandle socket = ConnectTo(EntryPath(directory, name), false, deadline, error);
+    if (!socket.IsValid())
         return Broken(error);
     // The socket file may have been replaced since the lookup: a message
     // for one window must not reach another, nor another user.
     struct stat st;
-    if (::fstatat(directory.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+    if (::fstatat(directory.Get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
         !IsOwnSocket(st) || HandleOf(st.st_ino, ParseSocketFileName(name)->ProcessId) != Window ||
-        !PeerIsOurs(socket.get()))
+        !PeerIsOurs(socket.Get()))
         return {};
     const QByteArray header = EncodeHeader(Kind, static_cast<quint32>(Record.size()));
     char answer[AnswerSize];
     // errno is cleared first: a peer that hangs up leaves it untouched.
     errno = 0;
-    LimitTo(socket.get(), deadline);
-    if (!SendAll(socket.get(), header.constData(), header.size()))
+    LimitTo(socket.Get(), deadline);
+    if (!SendAll(socket.Get(), header.constData(), header.size()))
         return Broken(errno);
     errno = 0;
-    LimitTo(socket.get(), deadline);
-    if (!SendAll(socket.get(), Record.constData(), Record.size()))
+    LimitTo(socket.Get(), deadline);
+    if (!SendAll(socket.Get(), Record.constData(), Record.size()))
         return Broken(errno);
     errno = 0;
-    LimitTo(socket.get(), deadline);
-    if (!ReceiveAll(socket.get(), answer, AnswerSize))
+    LimitTo(socket.Get(), deadline);
+    if (!ReceiveAll(socket.Get(), answer, AnswerSize))
         return Broken(errno);
     return {qFromLittleEndian<qint64>(answer), false};
 }
@@ -329,9 +330,9 @@ void LinuxDispatcherPlatform::WaitForInputIdle(const TStartedProcess &Process)
     QDeadlineTimer deadline(m_settings.LaunchWaitMs);
     for (;;) {
         {
-            const TFd directory = OpenTrustedDirectory(WindowDirectory());
-            if (directory.valid()) {
-                const QList<TEntry> entries = Windows(directory.get());
+            const FileHandle directory = OpenTrustedDirectory(WindowDirectory());
+            if (directory.IsValid()) {
+                const QList<TEntry> entries = Windows(directory.Get());
                 if (std::any_of(entries.begin(), entries.end(), [&](const TEntry &entry) {
                         return entry.ProcessId == Process.ProcessId;
                     }))

@@ -274,7 +274,7 @@ void TDezaZudi::SendObject(const QByteArray &Name, TCSObjectRef Object)
 {
     if (!m_enabled)
         return;
-    const QByteArray name = Name.left(255);
+    const QByteArray name = Name.left(MaxNameLength);
     if (!Object.Object) {
         SendRaw(mkError, name + ": Call to SendObject with nil object", QByteArray());
         return;

@@ -93,7 +93,7 @@ void TDezaZudi::SendListOfKind(qint32 Kind, const QByteArray &Name, const QByteA
 {
     if (!m_enabled)
         return;
-    DeliverMessage(Kind, Name.left(255), Joined(List), TypeName);
+    DeliverMessage(Kind, Name.left(MaxNameLength), Joined(List), TypeName);
 }
 
 void TDezaZudi::SendText(qint32 Kind, const QByteArray &Text)
@@ -225,7 +225,7 @@ void TDezaZudi::SendLastExceptionFrom(const void *caller)
     const QByteArray stop = !message.isEmpty() && !message.endsWith('.') ? "." : "";
     const QByteArray text = CSFormat("Exception %s in module %s at %s.\r\n%s%s\r\n",
                                      {className, module, where, message, stop});
-    SendRaw(mkError, text.left(1024), QByteArray());
+    SendRaw(mkError, text.left(MaxExceptionTextLength), QByteArray());
 }
 
 bool TDezaZudi::OfferToHook(qint32 Kind, const QByteArray &Text, const QByteArray &Details,
@@ -237,7 +237,7 @@ bool TDezaZudi::OfferToHook(qint32 Kind, const QByteArray &Text, const QByteArra
     // first; a message the handler lets through connects it again.
     if (m_registered)
         Disconnect();
-    if (Kind >= 40 && Kind <= 99)
+    if (Kind >= FirstLinkKind && Kind <= LastLinkKind)
         return false;
     TDezaZudiMsgData data;
     data.Kind = Kind;
@@ -245,10 +245,10 @@ bool TDezaZudi::OfferToHook(qint32 Kind, const QByteArray &Text, const QByteArra
     data.Details = SplitLines(Details);
     data.ProcessId = QueryProcessId();
     data.ThreadId = QueryThreadId();
-    data.ComputerName = m_computerName.left(15);
-    data.AppName = m_appName.left(40);
-    data.TypeName = TypeName.left(40);
-    data.Category = m_category.left(40);
+    data.ComputerName = m_computerName.left(MaxComputerNameLength);
+    data.AppName = m_appName.left(MaxShortNameLength);
+    data.TypeName = TypeName.left(MaxShortNameLength);
+    data.Category = m_category.left(MaxShortNameLength);
     data.CategoryColor = m_categoryColor;
     data.Time = Stamp.Time;
     data.Date = Stamp.Date;

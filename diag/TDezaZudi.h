@@ -1,5 +1,9 @@
 #pragma once
 
+// TDezaZudi is implemented in three files: TDezaZudi.cpp (the send
+// operations), DispatcherLink.cpp (the link to the dispatcher) and
+// PropertyDump.cpp (the object and property dumps).
+
 #include "diag/CSFormat.h"
 #include "diag/DispatcherPlatform.h"
 
@@ -29,7 +33,8 @@ enum class TCursor : qint32
 inline constexpr TColor clWindow = TColor(static_cast<qint32>(0xFF000005));
 
 // The message kinds this client produces; any other number passes through
-// the operations that take a kind. Kinds 40 to 99 are the link's own.
+// the operations that take a kind. Kinds FirstLinkKind to LastLinkKind are
+// the link's own.
 enum TCSMessageKind : qint32
 {
     mkPlain = 0,
@@ -41,6 +46,22 @@ enum TCSMessageKind : qint32
     mkRegister = 41,
     mkUnregister = 42,
 };
+
+// The kinds the link uses for itself (registration and the like): never
+// offered to the OnSendMsg handler.
+inline constexpr qint32 FirstLinkKind = 40;
+inline constexpr qint32 LastLinkKind = 99;
+
+// Where the client cuts what it sends, in bytes.
+inline constexpr qsizetype MaxComputerNameLength = 15;
+// The application name, a type name and the category.
+inline constexpr qsizetype MaxShortNameLength = 40;
+// The name of a value, list or object.
+inline constexpr qsizetype MaxNameLength = 255;
+// The command that starts the dispatcher.
+inline constexpr qsizetype MaxCommandLength = 255;
+// The report of an exception.
+inline constexpr qsizetype MaxExceptionTextLength = 1024;
 
 // The moment of a send: milliseconds since local midnight and the local day
 // number (1 January 0001 is day 1).
@@ -58,10 +79,10 @@ struct TDezaZudiMsgData
     QByteArrayList Details;
     quint32 ProcessId = 0;
     quint32 ThreadId = 0;
-    QByteArray ComputerName; // at most 15 characters
-    QByteArray AppName;      // at most 40 characters
-    QByteArray TypeName;     // at most 40 characters
-    QByteArray Category;     // at most 40 characters
+    QByteArray ComputerName; // at most MaxComputerNameLength bytes
+    QByteArray AppName;      // at most MaxShortNameLength bytes
+    QByteArray TypeName;     // at most MaxShortNameLength bytes
+    QByteArray Category;     // at most MaxShortNameLength bytes
     TColor CategoryColor = TColor(0);
     qint32 Time = 0;
     qint32 Date = 0;

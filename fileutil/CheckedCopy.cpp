@@ -2,6 +2,7 @@
 
 #include "fileutil/CopyIo.h"
 #include "fileutil/EStreamError.h"
+#include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 
 #include <xxhash.h>
@@ -116,20 +117,6 @@ private:
     alignas(64) char m_block[ChecksumBlockSize];
 };
 
-// Owns one open file descriptor.
-struct Descriptor
-{
-    explicit Descriptor(int value) : fd(value) {}
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    int fd;
-};
-
 int OpenForReading(const QByteArray &path)
 {
     // O_NONBLOCK: never hang on a FIFO put in the file's place.
@@ -165,13 +152,13 @@ bool SameTime(const struct stat &a, const struct stat &b)
 
 quint64 ContentChecksum(const QByteArray &path)
 {
-    const Descriptor file(OpenForReading(path));
+    const FileHandle file(OpenForReading(path));
     struct stat info;
-    if (file.fd < 0 || ::fstat(file.fd, &info) != 0)
+    if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0)
         throw EFOpenError(path, errno);
     if (!S_ISREG(info.st_mode))
         throw EFOpenError(path, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
-    return ChecksumOf(file.fd, info.st_size, nullptr);
+    return ChecksumOf(file.Get(), info.st_size, nullptr);
 }
 
 CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &targetFolder,
@@ -213,15 +200,15 @@ CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &ta
 ProofResult ProveCopy(const CheckedCopyRecord &record, const std::atomic<bool> *stop)
 {
     {
-        const Descriptor copy(OpenForReading(record.Target));
+        const FileHandle copy(OpenForReading(record.Target));
         struct stat info;
-        if (copy.fd < 0 || ::fstat(copy.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        if (copy.Get() < 0 || ::fstat(copy.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
             qint64(info.st_size) != record.BytesRead)
             return ProofResult::CopyDiffers;
         // The copy was flushed, so its cached pages are clean and can be
         // dropped: the reads below then come from the disk.
-        ::posix_fadvise(copy.fd, 0, 0, POSIX_FADV_DONTNEED);
-        if (ChecksumOf(copy.fd, info.st_size, stop) != record.Checksum)
+        ::posix_fadvise(copy.Get(), 0, 0, POSIX_FADV_DONTNEED);
+        if (ChecksumOf(copy.Get(), info.st_size, stop) != record.Checksum)
             return ProofResult::CopyDiffers;
     }
 

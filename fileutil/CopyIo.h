@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <atomic>
+#include <climits>
 #include <cstddef>
 #include <functional>
 #include <sys/stat.h>
@@ -39,6 +40,26 @@ using ChunkSink = std::function<void(qint64 offset, const char *data, size_t cou
 // data segment with skipHoles.
 qint64 ReadFileData(int fd, char *buffer, size_t bufferSize, bool skipHoles,
                     const std::atomic<bool> *stop, const ChunkSink &sink);
+
+// Progress values are 32-bit: a file above 2 GiB is shown in coarser steps
+// (the byte counts halved as often as it takes for the size to fit) instead
+// of with a wrapped-around maximum.
+class ProgressScale
+{
+public:
+    explicit ProgressScale(qint64 size) : m_size(qMax<qint64>(size, 0))
+    {
+        while ((m_size >> m_shift) > INT_MAX)
+            ++m_shift;
+    }
+
+    // The progress value for bytes done, kept within 0 and the size.
+    int Of(qint64 bytes) const { return int(qBound<qint64>(0, bytes, m_size) >> m_shift); }
+
+private:
+    qint64 m_size;
+    int m_shift = 0;
+};
 
 // How CopyRegularFile goes about one copy.
 struct CopyPlan

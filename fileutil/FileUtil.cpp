@@ -3,13 +3,13 @@
 #include "fileutil/CheckedCopy.h"
 #include "fileutil/CopyIo.h"
 #include "fileutil/EStreamError.h"
+#include "fileutil/FileHandle.h"
 #include "fileutil/TProgressList.h"
 
 #include <QByteArrayList>
 #include <QMetaProperty>
 #include <QObject>
 #include <QPointer>
-#include <QRandomGenerator>
 #include <QVariant>
 
 #include <algorithm>
@@ -30,56 +30,6 @@ namespace {
 // The kernel's time stamp (seconds and nanoseconds), named through the
 // field of struct stat that holds one.
 using FileTime = decltype(std::declval<struct stat>().st_mtim);
-
-// Owns one open file descriptor.
-class FileHandle
-{
-public:
-    explicit FileHandle(int fd = -1) noexcept : m_fd(fd) {}
-    FileHandle(FileHandle &&other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    FileHandle(const FileHandle &) = delete;
-    FileHandle &operator=(const FileHandle &) = delete;
-    FileHandle &operator=(FileHandle &&) = delete;
-    ~FileHandle()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-
-    int Get() const noexcept { return m_fd; }
-
-    // Closes now and tells whether that succeeded: a file system may report
-    // a deferred write failure only here.
-    bool Close() noexcept
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0 || errno == EINTR; // on Linux the descriptor is gone either way
-    }
-
-private:
-    int m_fd;
-};
-
-// Deletes the named file when the scope ends, unless told to keep it.
-class RemoveUnlessKept
-{
-public:
-    explicit RemoveUnlessKept(const QByteArray &path) : m_path(path) {}
-    RemoveUnlessKept(const RemoveUnlessKept &) = delete;
-    RemoveUnlessKept &operator=(const RemoveUnlessKept &) = delete;
-    ~RemoveUnlessKept()
-    {
-        if (!m_kept)
-            ::unlink(m_path.constData());
-    }
-
-    void Keep() { m_kept = true; }
-
-private:
-    QByteArray m_path;
-    bool m_kept = false;
-};
 
 // Sets a progress control's position back to 0 when the copy ends, however
 // it ends.
@@ -103,24 +53,6 @@ public:
 
 private:
     QPointer<QObject> m_control;
-};
-
-// Progress values are 32-bit: a file above 2 GiB is shown in coarser steps
-// instead of with a wrapped-around maximum.
-class ProgressScale
-{
-public:
-    explicit ProgressScale(qint64 size) : m_size(qMax<qint64>(size, 0))
-    {
-        while ((m_size >> m_shift) > INT_MAX)
-            ++m_shift;
-    }
-
-    int Of(qint64 bytes) const { return int(qBound<qint64>(0, bytes, m_size) >> m_shift); }
-
-private:
-    qint64 m_size;
-    int m_shift = 0;
 };
 
 ssize_t SystemRead(int fd, void *buffer, size_t count)
@@ -198,24 +130,6 @@ void RefuseUnsafeTarget(const QByteArray &target, const struct stat &source, boo
         throw EFCreateError(target, EACCES);
 }
 
-// Creates the file that receives the copy, under a fresh hidden name in the
-// destination's folder so that it can be renamed over the destination.
-FileHandle CreateTemporary(const QByteArray &target, mode_t mode, QByteArray &name)
-{
-    const QByteArray folder = FolderOfPath(target);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = folder + QByteArrayLiteral(".flitto-") +
-               QByteArray::number(QRandomGenerator::global()->generate64(), 36) +
-               QByteArrayLiteral(".part");
-        const int fd = OpenRetrying(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
-        if (fd >= 0)
-            return FileHandle(fd);
-        if (errno != EEXIST)
-            throw EFCreateError(target, errno);
-    }
-    throw EFCreateError(target, EEXIST);
-}
-
 ssize_t ReadRetrying(int fd, char *buffer, size_t count)
 {
     ssize_t got;
@@ -229,25 +143,6 @@ void ThrowIfStopped(const std::atomic<bool> *stop)
 {
     if (stop && stop->load(std::memory_order_relaxed))
         throw ECopyStopped();
-}
-
-// A write may take fewer bytes than offered (a signal, a file size limit,
-// a nearly full disk): go on with the rest until all is written or the
-// system reports why it cannot.
-void WriteAll(int fd, const char *data, size_t count)
-{
-    while (count > 0) {
-        const ssize_t written = CurrentCopyIo().Write(fd, data, count);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EWriteError(errno);
-        }
-        if (written == 0 || size_t(written) > count)
-            throw EWriteError(ENOSPC); // no progress: never spin on it
-        data += written;
-        count -= size_t(written);
-    }
 }
 
 } // namespace
@@ -421,9 +316,13 @@ CopyResult CopyRegularFile(const QByteArray &source, const QByteArray &target, c
     // the end; until then only its owner may read it.
     const mode_t mode =
         plan.KeepOwner ? mode_t(S_IRUSR | S_IWUSR) : (info.st_mode & 0777) | S_IRUSR | S_IWUSR;
-    QByteArray temporaryName;
-    FileHandle output = CreateTemporary(target, mode, temporaryName);
-    RemoveUnlessKept removePartial(temporaryName);
+    // The copy goes under a fresh hidden name in the destination's folder,
+    // so that it can be renamed over the destination. Nothing is flushed
+    // per file: a move flushes the folder once after all its copies.
+    ReplacementFile output(ReplaceFlush::Caller);
+    if (!output.Create(FolderOfPath(target) + QByteArrayLiteral(".flitto-"),
+                       QByteArrayLiteral(".part"), mode))
+        throw EFCreateError(target, errno);
 
     const auto buffer = std::make_unique_for_overwrite<char[]>(plan.BufferSize);
     qint64 written = 0; // the output's offset
@@ -433,7 +332,8 @@ CopyResult CopyRegularFile(const QByteArray &source, const QByteArray &target, c
             // Past a hole: seek on, so that the copy gets a hole as well.
             if (offset != written && ::lseek(output.Get(), off_t(offset), SEEK_SET) != offset)
                 throw EWriteError(errno);
-            WriteAll(output.Get(), data, count);
+            if (!WriteAll(output.Get(), data, count, CurrentCopyIo().Write))
+                throw EWriteError(errno);
             written = offset + qint64(count);
             if (plan.Written)
                 plan.Written(offset, data, count);
@@ -460,9 +360,8 @@ CopyResult CopyRegularFile(const QByteArray &source, const QByteArray &target, c
 
     if (!output.Close())
         throw EWriteError(errno);
-    if (::rename(temporaryName.constData(), target.constData()) != 0)
+    if (!output.RenameOver(target))
         throw EFCreateError(target, errno);
-    removePartial.Keep();
     return result;
 }
 

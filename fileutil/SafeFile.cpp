@@ -1,9 +1,9 @@
 #include "fileutil/SafeFile.h"
 
+#include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 
 #include <QByteArrayList>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -14,75 +14,6 @@
 namespace SafeFile {
 
 namespace {
-
-// Closes a descriptor and, until kept, removes the half-written
-// replacement: every way out of Replace() but success leaves no stray file.
-// With an empty path it only closes.
-class PendingFile
-{
-public:
-    PendingFile(int fd, QByteArray path) : m_fd(fd), m_path(std::move(path)) {}
-    PendingFile(const PendingFile &) = delete;
-    PendingFile &operator=(const PendingFile &) = delete;
-    ~PendingFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_path.isEmpty())
-            ::unlink(m_path.constData());
-    }
-
-    int fd() const { return m_fd; }
-    const QByteArray &path() const { return m_path; }
-    bool Close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-    void Keep() { m_path.clear(); }
-
-private:
-    int m_fd;
-    QByteArray m_path;
-};
-
-bool WriteAll(int fd, const QByteArray &data)
-{
-    const char *p = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, p, size_t(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += written;
-        left -= written;
-    }
-    return true;
-}
-
-// A name for the replacement that cannot collide with a settings file and
-// stays within NAME_MAX however long the original name is.
-QByteArray TemporaryName(const QByteArray &folder, const QByteArray &name)
-{
-    const quint64 salt = QRandomGenerator::global()->generate64();
-    return folder + '.' + name.left(200) + ".flitto-" + QByteArray::number(salt, 16);
-}
-
-void SyncFolder(const QByteArray &folder)
-{
-    // Makes the rename itself durable. Some file systems refuse fsync on a
-    // folder; the replacement is complete either way, so errors are ignored.
-    const int fd =
-        ::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
 
 // The final target of path; the links passed on the way go to links. Empty
 // for a loop or a link that cannot be read.
@@ -117,7 +48,7 @@ ReadStatus ReadAll(const QByteArray &path, QByteArray *contents)
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::Failed;
-    const PendingFile closer(fd, QByteArray());
+    const FileUtil::FileHandle closer(fd);
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > MaxFileSize)
         return ReadStatus::Failed;
@@ -196,22 +127,16 @@ bool Replace(const QByteArray &path, const QByteArray &contents)
         return false;
     }
 
-    const QByteArray folder = FileUtil::FolderOfPath(target);
-    const QByteArray name = FileUtil::NameOfPath(target);
-    int fd = -1;
-    QByteArray temporary;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = TemporaryName(folder, name);
-        // A new file gets the ordinary mode after the umask; an existing
-        // file's mode is copied below, once the owner is set.
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                    exists ? 0600 : 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
+    // The replacement's name cannot collide with a settings file and stays
+    // within NAME_MAX however long the original name is. A new file gets the
+    // ordinary mode after the umask; an existing file's mode is copied
+    // below, once the owner is set. The settings write is flushed every time.
+    FileUtil::ReplacementFile pending(FileUtil::ReplaceFlush::Always);
+    if (!pending.Create(FileUtil::FolderOfPath(target) + '.' +
+                            FileUtil::NameOfPath(target).left(200) + ".flitto-",
+                        QByteArray(), exists ? 0600 : 0666))
         return false;
-    PendingFile pending(fd, temporary);
+    const int fd = pending.Get();
 
     if (exists) {
         // Owner first: changing the owner clears set-id bits that the mode
@@ -226,13 +151,7 @@ bool Replace(const QByteArray &path, const QByteArray &contents)
         if (::fchmod(fd, st.st_mode & 07777) != 0)
             return false;
     }
-    if (!WriteAll(fd, contents) || ::fsync(fd) != 0 || !pending.Close())
-        return false;
-    if (::rename(temporary.constData(), target.constData()) != 0)
-        return false;
-    pending.Keep();
-    SyncFolder(folder);
-    return true;
+    return FileUtil::WriteAll(fd, contents) && pending.Close() && pending.RenameOver(target);
 }
 
 } // namespace SafeFile

@@ -1,5 +1,7 @@
 #include "wizard/ElfSection.h"
 
+#include "fileutil/FileHandle.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
@@ -15,23 +17,6 @@ constexpr std::uint16_t ExtendedIndex = 0xFFFF;
 // Real files have a few dozen sections; a table or name table beyond this
 // size is not worth reading into memory.
 constexpr std::uint64_t MaxTableSize = 16 * 1024 * 1024;
-
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 class ElfFile
 {
@@ -114,7 +99,8 @@ std::optional<QByteArray> ReadElfSection(const QByteArray &path, QByteArrayView 
     if (path.isEmpty() || maxSize < 0)
         return std::nullopt;
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-    const FileDescriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const FileUtil::FileHandle fd(
+        ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat st;
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0)
         return std::nullopt;

@@ -1,5 +1,6 @@
 #include "wizard/MoveLock.h"
 
+#include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 
 #include <QCryptographicHash>
@@ -20,13 +21,10 @@
 class MoveLock::Held
 {
 public:
-    explicit Held(int fd) : m_fd(fd) {}
-    ~Held() { ::close(m_fd); }
-    Held(const Held &) = delete;
-    Held &operator=(const Held &) = delete;
+    explicit Held(FileUtil::FileHandle file) : m_file(std::move(file)) {}
 
 private:
-    int m_fd;
+    FileUtil::FileHandle m_file;
 };
 
 namespace {
@@ -57,29 +55,23 @@ std::shared_ptr<MoveLock::Held> MoveLock::Take(const QByteArray &path, bool fold
     *busy = false;
     const int flags = folder ? O_RDONLY | O_DIRECTORY | O_CLOEXEC
                              : O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY;
-    const int fd = ::open(path.constData(), flags, 0644);
-    if (fd < 0)
-        return nullptr;
+    FileUtil::FileHandle file(::open(path.constData(), flags, 0644));
+    const int fd = file.Get();
     struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        ::close(fd);
+    if (!file.IsValid() || ::fstat(fd, &st) != 0)
         return nullptr;
-    }
     const QPair<quint64, quint64> key(quint64(st.st_dev), quint64(st.st_ino));
-    if (auto existing = HeldHere().value(key).lock()) {
-        ::close(fd);
+    if (auto existing = HeldHere().value(key).lock())
         return std::static_pointer_cast<Held>(existing);
-    }
     int result;
     do
         result = ::flock(fd, LOCK_EX | LOCK_NB);
     while (result != 0 && errno == EINTR);
     if (result != 0) {
         *busy = errno == EWOULDBLOCK;
-        ::close(fd);
         return nullptr;
     }
-    auto held = std::make_shared<Held>(fd);
+    auto held = std::make_shared<Held>(std::move(file));
     HeldHere().insert(key, held);
     return held;
 }

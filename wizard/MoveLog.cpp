@@ -1,5 +1,7 @@
 #include "wizard/MoveLog.h"
 
+#include "fileutil/FileHandle.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -31,22 +33,6 @@ QByteArray Escaped(const QByteArray &bytes)
 QByteArray Text(const QString &text)
 {
     return Escaped(text.toUtf8());
-}
-
-bool WriteAll(int fd, const QByteArray &data)
-{
-    const char *p = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, p, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        p += written;
-        left -= written;
-    }
-    return true;
 }
 
 } // namespace
@@ -98,9 +84,9 @@ bool MoveLog::Write(const QString &outcome, const QString &error)
     const QByteArray parent = folder.left(folder.lastIndexOf('/'));
     ::mkdir(parent.constData(), 0700);
     ::mkdir(folder.constData(), 0700);
-    const int fd =
-        ::open(m_path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
+    FileUtil::FileHandle file(
+        ::open(m_path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!file.IsValid())
         return false;
     QByteArray entry = "move " + m_started + "\n";
     for (const QByteArray &line : std::as_const(m_lines))
@@ -109,6 +95,6 @@ bool MoveLog::Write(const QString &outcome, const QString &error)
     if (!error.isEmpty())
         entry += "  error: " + Text(error) + "\n";
     entry += "\n";
-    const bool written = WriteAll(fd, entry);
-    return ::close(fd) == 0 && written;
+    const bool written = FileUtil::WriteAll(file.Get(), entry);
+    return file.Close() && written;
 }

@@ -77,7 +77,7 @@ struct TQuietWindow
 {
     QByteArray Path;
     quint32 Pid;
-    TFd Listener{::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)};
+    FileHandle Listener{::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)};
     int Exchanges = 0;
 
     TQuietWindow(const QByteArray &directory, quint32 pid)
@@ -86,7 +86,7 @@ struct TQuietWindow
     {
         ::mkdir(directory.constData(), 0700);
         const sockaddr_un address = Address(Path);
-        ::bind(Listener.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address);
+        ::bind(Listener.Get(), reinterpret_cast<const sockaddr *>(&address), sizeof address);
     }
     ~TQuietWindow() { ::unlink(Path.constData()); }
 
@@ -96,7 +96,7 @@ struct TQuietWindow
     {
         const pid_t child = ::fork();
         if (child == 0)
-            ::_exit(::setresuid(uid, uid, uid) == 0 && ::listen(Listener.get(), 16) == 0 ? 0 : 1);
+            ::_exit(::setresuid(uid, uid, uid) == 0 && ::listen(Listener.Get(), 16) == 0 ? 0 : 1);
         int status = -1;
         return child > 0 && ::waitpid(child, &status, 0) == child && status == 0;
     }
@@ -109,10 +109,11 @@ struct TQuietWindow
     // The connections so far that carried bytes: exchanges, not lookups.
     int CountExchanges()
     {
-        for (TFd c;
-             (c = TFd(::accept4(Listener.get(), nullptr, nullptr, SOCK_NONBLOCK))).valid();) {
+        for (FileHandle c;
+             (c = FileHandle(::accept4(Listener.Get(), nullptr, nullptr, SOCK_NONBLOCK)))
+                 .IsValid();) {
             char byte;
-            Exchanges += ::recv(c.get(), &byte, 1, 0) > 0;
+            Exchanges += ::recv(c.Get(), &byte, 1, 0) > 0;
         }
         return Exchanges;
     }
@@ -432,12 +433,12 @@ private slots:
         // A socket file nobody listens on, sorting before the live one.
         const QByteArray stale = m_windows + "/TFrmDispatcher#1#DezaZudi Dispatcher";
         {
-            TFd socket(::socket(AF_UNIX, SOCK_STREAM, 0));
+            FileHandle socket(::socket(AF_UNIX, SOCK_STREAM, 0));
             sockaddr_un address{};
             address.sun_family = AF_UNIX;
             std::memcpy(address.sun_path, stale.constData(), static_cast<size_t>(stale.size()));
             QCOMPARE(
-                ::bind(socket.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address),
+                ::bind(socket.Get(), reinterpret_cast<const sockaddr *>(&address), sizeof address),
                 0);
         }
         const TWindowHandle window =
@@ -567,14 +568,14 @@ private slots:
     void startedProgramHoldsNothingOfOurs()
     {
         // A descriptor without close-on-exec, as a library may leave one.
-        const TFd marker(::open(m_settings.constData(), O_WRONLY | O_CREAT, 0600));
+        const FileHandle marker(::open(m_settings.constData(), O_WRONLY | O_CREAT, 0600));
         const QByteArray listing = m_output + ".fds";
         // In a subshell: the shell would otherwise point its own output at
         // the listing while "ls" runs.
         const QByteArray script =
             WriteScript(QStringLiteral("fds.sh"), "(/bin/ls -l /proc/$$/fd) > " + listing);
         const std::optional<TStartedProcess> started = m_platform->CreateProcess(script);
-        QVERIFY(marker.valid() && started);
+        QVERIFY(marker.IsValid() && started);
         m_platform->WaitForInputIdle(*started); // it ends without a window
         int standard = 0;
         for (const QByteArray &line : ReadAll(listing).split('\n')) {
@@ -671,18 +672,6 @@ private slots:
         QCOMPARE(parts->ProcessId, pid);
         QCOMPARE(parts->Title, title);
         QCOMPARE(SocketFileName(className, pid, title), name);
-    }
-
-    void copyDataHeader()
-    {
-        const QByteArray header = EncodeHeader(-2, 300);
-        QCOMPARE(header.toHex(), QByteArray("4a0000002c010000"
-                                            "0000000000000000"
-                                            "feffffffffffffff"));
-        const TCopyDataHeader decoded = DecodeHeader(header.constData());
-        QCOMPARE(decoded.Message, 0x4Au);
-        QCOMPARE(decoded.Size, 300u);
-        QCOMPARE(decoded.DataWord, qint64(-2));
     }
 
     void iniValues_data()

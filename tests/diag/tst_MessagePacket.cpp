@@ -1,6 +1,9 @@
+#include "diag/DispatcherWindows.h"
 #include "diag/MessagePacket.h"
 
 #include <QTest>
+
+#include <limits>
 
 // Byte expectations are written out by hand (little-endian), not computed
 // with the code under test.
@@ -188,6 +191,44 @@ private slots:
     {
         QFETCH(QByteArray, record);
         QVERIFY(!MessagePacket::Parse(record));
+    }
+
+    // The header the record travels behind: the size field at every byte
+    // position and at the ends of its range, the kind sign-extended.
+    void copyDataHeader_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<uint>("size");
+        QTest::addColumn<QByteArray>("hex"); // message, size, first parameter, data word
+        const auto hex = [](const char *size, const char *kind) {
+            return QByteArray("4a000000") + size + "0000000000000000" + kind;
+        };
+        QTest::newRow("empty") << 0 << 0u << hex("00000000", "0000000000000000");
+        QTest::newRow("one byte") << 6 << 1u << hex("01000000", "0600000000000000");
+        QTest::newRow("300 bytes, kind -2") << -2 << 300u << hex("2c010000", "feffffffffffffff");
+        QTest::newRow("second byte") << 41 << 256u << hex("00010000", "2900000000000000");
+        QTest::newRow("third byte") << 10 << 65536u << hex("00000100", "0a00000000000000");
+        QTest::newRow("fourth byte") << 2 << 16777216u << hex("00000001", "0200000000000000");
+        QTest::newRow("largest signed") << std::numeric_limits<int>::max() << 2147483647u
+                                        << hex("ffffff7f", "ffffff7f00000000");
+        QTest::newRow("top bit") << std::numeric_limits<int>::min() << 2147483648u
+                                 << hex("00000080", "00000080ffffffff");
+        QTest::newRow("largest") << -1 << 4294967295u << hex("ffffffff", "ffffffffffffffff");
+    }
+
+    void copyDataHeader()
+    {
+        QFETCH(int, kind);
+        QFETCH(uint, size);
+        QFETCH(QByteArray, hex);
+        const QByteArray header = DispatcherWindows::EncodeHeader(kind, size);
+        QCOMPARE(header.toHex(), hex);
+        const DispatcherWindows::TCopyDataHeader decoded =
+            DispatcherWindows::DecodeHeader(header.constData());
+        QCOMPARE(decoded.Message, DispatcherWindows::CopyDataMessage);
+        QCOMPARE(decoded.Size, size);
+        QCOMPARE(decoded.WParam, quint64(0));
+        QCOMPARE(decoded.DataWord, qint64(kind));
     }
 };
 

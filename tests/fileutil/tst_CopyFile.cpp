@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <limits>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -183,6 +184,8 @@ private Q_SLOTS:
     void nothingLeftOpen();
     void progressControl_data();
     void progressControl();
+    void progressScale_data();
+    void progressScale();
     void fileAbove4GiB();
 
 private:
@@ -790,6 +793,45 @@ void tst_CopyFile::progressControl()
     PlannedIo io(faults);
     Outcome([&] { CopyFileTo(m_src + source, m_dst, &recorder); });
     QCOMPARE(recorder.log, log);
+}
+
+// The 32-bit progress range for sizes no test writes: fed the size alone.
+void tst_CopyFile::progressScale_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<int>("maximum");  // the value for the whole size
+    QTest::addColumn<int>("position"); // the value for bytes
+    QTest::newRow("empty") << qint64(0) << qint64(0) << 0 << 0;
+    QTest::newRow("negative size is empty") << qint64(-1) << qint64(5) << 0 << 0;
+    QTest::newRow("small: bytes as they are") << qint64(20000) << qint64(8192) << 20000 << 8192;
+    QTest::newRow("past the end: the end") << qint64(20000) << qint64(30000) << 20000 << 20000;
+    QTest::newRow("negative bytes: 0") << qint64(20000) << qint64(-1) << 20000 << 0;
+    QTest::newRow("2 GiB less 1: unscaled")
+        << qint64(2147483647) << qint64(12345) << 2147483647 << 12345;
+    QTest::newRow("2 GiB less 1: its end")
+        << qint64(2147483647) << qint64(2147483647) << 2147483647 << 2147483647;
+    QTest::newRow("2 GiB: halved") << qint64(2147483648) << qint64(12345) << 1073741824 << 6172;
+    QTest::newRow("2 GiB: its end")
+        << qint64(2147483648) << qint64(2147483648) << 1073741824 << 1073741824;
+    QTest::newRow("4 GiB less 1: still halved")
+        << qint64(4294967295) << qint64(2) << 2147483647 << 1;
+    QTest::newRow("4 GiB: quartered") << qint64(4294967296) << qint64(3) << 1073741824 << 0;
+    QTest::newRow("4 GiB and a bit: where 31 bits wrap")
+        << qint64(4294979641) << qint64(2147483645) << 1073744910 << 536870911;
+    QTest::newRow("largest size") << std::numeric_limits<qint64>::max() << qint64(4294967296)
+                                  << 2147483647 << 1;
+}
+
+void tst_CopyFile::progressScale()
+{
+    QFETCH(qint64, size);
+    QFETCH(qint64, bytes);
+    QFETCH(int, maximum);
+    QFETCH(int, position);
+    const ProgressScale scale(size);
+    QCOMPARE(scale.Of(size), maximum);
+    QCOMPARE(scale.Of(bytes), position);
 }
 
 void tst_CopyFile::fileAbove4GiB()

@@ -172,8 +172,8 @@ int main(int argc, char **argv)
     }
 
     QByteArray reason;
-    const TFd directory = CreateTrustedDirectory(directoryPath, &reason);
-    if (!directory.valid()) {
+    const FileHandle directory = CreateTrustedDirectory(directoryPath, &reason);
+    if (!directory.IsValid()) {
         std::fprintf(stderr, "dezazudi-dispatcher: %s\n", reason.constData());
         return 1;
     }
@@ -193,18 +193,18 @@ int main(int argc, char **argv)
     const QByteArray hidden = ".binding-" + QByteArray::number(pid);
     const QByteArray name = SocketFileName("TFrmDispatcher", pid, "DezaZudi Dispatcher");
     const QByteArray bindPath = EntryPath(directory, hidden);
-    TFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    FileHandle listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, bindPath.constData(), static_cast<size_t>(bindPath.size()));
-    ::unlinkat(directory.get(), hidden.constData(), 0);
-    if (!listener.valid() ||
-        ::bind(listener.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
-        ::listen(listener.get(), 64) != 0 ||
-        ::renameat(directory.get(), hidden.constData(), directory.get(), name.constData()) != 0) {
+    ::unlinkat(directory.Get(), hidden.constData(), 0);
+    if (!listener.IsValid() ||
+        ::bind(listener.Get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+        ::listen(listener.Get(), 64) != 0 ||
+        ::renameat(directory.Get(), hidden.constData(), directory.Get(), name.constData()) != 0) {
         std::fprintf(stderr, "dezazudi-dispatcher: cannot open its window in %s: %s\n",
                      directoryPath.constData(), std::strerror(errno));
-        ::unlinkat(directory.get(), hidden.constData(), 0);
+        ::unlinkat(directory.Get(), hidden.constData(), 0);
         return 1;
     }
     std::fprintf(stderr, "dezazudi-dispatcher: listening as %s/%s\n", directoryPath.constData(),
@@ -212,18 +212,18 @@ int main(int argc, char **argv)
 
     time_t lastActivity = std::time(nullptr);
     while (!g_stop) {
-        pollfd waiting{listener.get(), POLLIN, 0};
+        pollfd waiting{listener.Get(), POLLIN, 0};
         const int ready = ::poll(&waiting, 1, 200);
         if (ready > 0) {
-            TFd connection(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-            if (connection.valid())
-                Serve(connection.get(), out);
+            FileHandle connection(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (connection.IsValid())
+                Serve(connection.Get(), out);
             lastActivity = std::time(nullptr);
         } else if (idleExitSeconds > 0 && std::time(nullptr) - lastActivity >= idleExitSeconds) {
             break;
         }
     }
-    ::unlinkat(directory.get(), name.constData(), 0);
+    ::unlinkat(directory.Get(), name.constData(), 0);
     if (out != stdout)
         std::fclose(out);
     return 0;

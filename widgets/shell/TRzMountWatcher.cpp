@@ -8,30 +8,28 @@
 
 TRzMountWatcher::TRzMountWatcher(QObject *parent, const QByteArray &mountTable) : QObject(parent)
 {
-    m_fd = ::open(mountTable.constData(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0)
+    m_file = FileUtil::FileHandle(::open(mountTable.constData(), O_RDONLY | O_CLOEXEC));
+    if (!m_file.IsValid())
         return;
     // Reading the table to its end arms the next notification.
     m_table = ReadTable();
-    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Exception);
+    m_notifier = std::make_unique<QSocketNotifier>(m_file.Get(), QSocketNotifier::Exception);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &TRzMountWatcher::OnActivated);
 }
 
 TRzMountWatcher::~TRzMountWatcher()
 {
     m_notifier.reset();
-    if (m_fd >= 0)
-        ::close(m_fd);
 }
 
 QByteArray TRzMountWatcher::ReadTable()
 {
     QByteArray table;
-    if (::lseek(m_fd, 0, SEEK_SET) < 0)
+    if (::lseek(m_file.Get(), 0, SEEK_SET) < 0)
         return table;
     char buffer[8192];
     for (;;) {
-        const ssize_t got = ::read(m_fd, buffer, sizeof buffer);
+        const ssize_t got = ::read(m_file.Get(), buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)

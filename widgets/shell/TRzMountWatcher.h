@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileutil/FileHandle.h"
+
 #include <QByteArray>
 #include <QObject>
 
@@ -22,7 +24,7 @@ public:
     ~TRzMountWatcher() override;
 
     // False when the mount table could not be opened; then nothing is reported.
-    bool IsWatching() const { return m_fd >= 0; }
+    bool IsWatching() const { return m_file.IsValid(); }
 
 Q_SIGNALS:
     void MountsChanged();
@@ -31,7 +33,7 @@ private:
     void OnActivated();
     QByteArray ReadTable();
 
-    int m_fd = -1;
+    FileUtil::FileHandle m_file;
     QByteArray m_table;
     std::unique_ptr<QSocketNotifier> m_notifier; // destroyed before the descriptor is closed
 };

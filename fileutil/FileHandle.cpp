@@ -1,0 +1,124 @@
+#include "fileutil/FileHandle.h"
+
+#include "fileutil/FileUtil.h"
+
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace FileUtil {
+
+FileHandle &FileHandle::operator=(FileHandle &&other) noexcept
+{
+    if (this != &other) {
+        FileHandle old(m_fd);
+        m_fd = other.Release();
+    }
+    return *this;
+}
+
+FileHandle::~FileHandle()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+int FileHandle::Release() noexcept
+{
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
+}
+
+bool FileHandle::Close() noexcept
+{
+    const int fd = Release();
+    return ::close(fd) == 0 || errno == EINTR; // on Linux the descriptor is gone either way
+}
+
+bool WriteAll(int fd, const char *data, size_t count, WriteCall write)
+{
+    if (!write)
+        write = &::write;
+    while (count > 0) {
+        const ssize_t written = write(fd, data, count);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (written == 0 || size_t(written) > count) {
+            errno = ENOSPC;
+            return false;
+        }
+        data += written;
+        count -= size_t(written);
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const QByteArray &data)
+{
+    return WriteAll(fd, data.constData(), size_t(data.size()));
+}
+
+ReplacementFile::~ReplacementFile()
+{
+    m_file = FileHandle();
+    if (!m_name.isEmpty())
+        ::unlink(m_name.constData());
+}
+
+bool ReplacementFile::Create(const QByteArray &prefix, const QByteArray &suffix, mode_t mode)
+{
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray name =
+            prefix + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + suffix;
+        int fd;
+        do
+            fd = ::open(name.constData(), flags, mode);
+        while (fd < 0 && errno == EINTR);
+        if (fd >= 0) {
+            m_file = FileHandle(fd);
+            m_name = name;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    errno = EEXIST;
+    return false;
+}
+
+bool ReplacementFile::Close()
+{
+    if (m_flush == ReplaceFlush::Always && ::fsync(m_file.Get()) != 0) {
+        const int error = errno;
+        m_file = FileHandle();
+        errno = error;
+        return false;
+    }
+    return m_file.Close();
+}
+
+bool ReplacementFile::RenameOver(const QByteArray &target)
+{
+    if (::rename(m_name.constData(), target.constData()) != 0)
+        return false;
+    m_name.clear();
+    if (m_flush == ReplaceFlush::Always) {
+        // Makes the rename itself durable. Some file systems refuse fsync on
+        // a folder; the replacement is complete either way.
+        const QByteArray folder = FolderOfPath(target);
+        const FileHandle handle(::open(folder.isEmpty() ? "." : folder.constData(),
+                                       O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (handle.IsValid())
+            ::fsync(handle.Get());
+    }
+    return true;
+}
+
+} // namespace FileUtil
