@@ -2,6 +2,7 @@
 
 #include "fileutil/EStreamError.h"
 #include "fileutil/Exception.h"
+#include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 #include "fileutil/SafeFile.h"
 #include "wizard/MoveLock.h"
@@ -79,12 +80,12 @@ void TakeOwnerOf(const QByteArray &folder, const QByteArray &from)
     struct stat source;
     if (::stat(from.constData(), &source) != 0)
         return;
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
+    const FileUtil::FileHandle fd(
+        ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.IsValid())
         return;
-    if (::fchown(fd, source.st_uid, source.st_gid) == 0)
-        ::fchmod(fd, source.st_mode & 07777);
-    ::close(fd);
+    if (::fchown(fd.Get(), source.st_uid, source.st_gid) == 0)
+        ::fchmod(fd.Get(), source.st_mode & 07777);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "wizard/MoveChecks.h"
 
 #include "fileutil/Exception.h"
+#include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 #include "fileutil/SafeFile.h"
 
@@ -55,24 +56,6 @@ QString SizeText(qint64 bytes)
     const QLocale c = QLocale::c();
     return QStringLiteral("%1 (%2 bytes)").arg(c.formattedDataSize(bytes), QString::number(bytes));
 }
-
-// An open descriptor that closes when it goes.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // An open folder listing that closes when it goes.
 class Listing
@@ -157,7 +140,7 @@ int CreateExclusive(const QByteArray &path, struct stat *info = nullptr)
         ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return errno;
-    const Descriptor closer(fd);
+    const FileUtil::FileHandle closer(fd);
     if (info && ::fstat(fd, info) != 0)
         std::memset(info, 0, sizeof *info);
     return 0;
@@ -183,7 +166,7 @@ QByteArray ReadSmallFile(const QByteArray &path)
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return QByteArray();
-    const Descriptor closer(fd);
+    const FileUtil::FileHandle closer(fd);
     QByteArray data;
     char buffer[4096];
     for (;;) {
