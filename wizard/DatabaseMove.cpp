@@ -162,7 +162,7 @@ bool DatabaseMove::Check()
         return refuse(QStringLiteral("data folder"), error.message());
     }
 
-    if (m_plan.Local) {
+    if (m_plan.Mode == ConnectionMode::Local) {
         text = MoveChecks::CheckSettingsFile(m_plan.SettingsFile);
         if (!text.isEmpty())
             return refuse(QStringLiteral("settings file"), text);
@@ -443,7 +443,7 @@ void DatabaseMove::WriteSettings()
 {
     // Only a copy that is complete and read back may become Quillbox's
     // database.
-    if (!m_proven || !m_plan.Local)
+    if (!m_proven || m_plan.Mode != ConnectionMode::Local)
         throw Exception(QStringLiteral("The copy into %1 was not completed and checked. Go back "
                                        "and move the database again")
                             .arg(PathText(m_plan.Target)));

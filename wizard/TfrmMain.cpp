@@ -728,27 +728,28 @@ void TfrmMain::ShowCompletedPage()
 {
     ShowPage(tabCompleted, true, false);
     btnExit->setEnabled(true);
-    if (ConnectionModeIndex() == 0)
+    if (SelectedMode() == ConnectionMode::Local)
         SaveLocalSettings();
     else
         SaveRemoteSettings();
 }
 
-int TfrmMain::ConnectionModeIndex() const
+ConnectionMode TfrmMain::SelectedMode() const
 {
-    return comConnectionMode->currentIndex();
+    return ConnectionModeOf(comConnectionMode->currentIndex());
 }
 
 TRzButtonEdit *TfrmMain::SourceEdit() const
 {
-    switch (ConnectionModeIndex()) {
-    case 0:
+    switch (SelectedMode()) {
+    case ConnectionMode::Local:
         return edtCurrentDir;
-    case 1:
+    case ConnectionMode::Remote:
         return edtRemoteDir;
-    default:
-        return nullptr;
+    case ConnectionMode::None:
+        break;
     }
+    return nullptr;
 }
 
 bool TfrmMain::CheckSourceAndGoOn(TRzButtonEdit *edit)
@@ -767,13 +768,13 @@ bool TfrmMain::CheckSourceAndGoOn(TRzButtonEdit *edit)
 void TfrmMain::btnNextClick()
 {
     QWidget *page = pagScreens->currentWidget();
-    const int mode = ConnectionModeIndex();
+    const ConnectionMode mode = SelectedMode();
     if (page == tabWelcome) {
         ShowConnectionPage();
     } else if (page == tabConnection) {
-        if (mode == 0)
+        if (mode == ConnectionMode::Local)
             ShowLocalSourcePage();
-        else if (mode == 1)
+        else if (mode == ConnectionMode::Remote)
             ShowRemoteSourcePage();
     } else if (page == tabLocalSource) {
         if (CheckSourceAndGoOn(edtCurrentDir))
@@ -790,9 +791,9 @@ void TfrmMain::btnNextClick()
         if (CheckMove())
             ShowMovePage();
     } else if (page == tabMove) {
-        if (mode == 0)
+        if (mode == ConnectionMode::Local)
             ShowCompletedPage();
-        else if (mode == 1)
+        else if (mode == ConnectionMode::Remote)
             ShowServerUpdatePage();
     } else if (page == tabServerUpdate) {
         ShowCompletedPage();
@@ -802,15 +803,15 @@ void TfrmMain::btnNextClick()
 void TfrmMain::btnPreviousClick()
 {
     QWidget *page = pagScreens->currentWidget();
-    const int mode = ConnectionModeIndex();
+    const ConnectionMode mode = SelectedMode();
     if (page == tabConnection) {
         ShowWelcomePage();
     } else if (page == tabLocalSource || page == tabRemoteSource) {
         ShowConnectionPage();
     } else if (page == tabTarget) {
-        if (mode == 0)
+        if (mode == ConnectionMode::Local)
             ShowLocalSourcePage();
-        else if (mode == 1)
+        else if (mode == ConnectionMode::Remote)
             ShowRemoteSourcePage();
     } else if (page == tabReady) {
         ShowTargetPage();
@@ -819,9 +820,9 @@ void TfrmMain::btnPreviousClick()
     } else if (page == tabServerUpdate) {
         ShowMovePage();
     } else if (page == tabCompleted) {
-        if (mode == 0)
+        if (mode == ConnectionMode::Local)
             ShowMovePage();
-        else if (mode == 1)
+        else if (mode == ConnectionMode::Remote)
             ShowServerUpdatePage();
     }
 }
@@ -896,17 +897,16 @@ void TfrmMain::LoadSettings()
     IniSettings->SetPath(SettingsFileName());
     DataDirectory = IniSettings->ReadString(QByteArrayLiteral("Settings"),
                                             QByteArrayLiteral("DataDirectory"), QByteArray());
-    ConnectionMode = IniSettings->ReadInteger(QByteArrayLiteral("Settings"),
-                                              QByteArrayLiteral("ConnectionMode"), 0);
+    Mode = ConnectionModeOf(IniSettings->ReadInteger(QByteArrayLiteral("Settings"),
+                                                     QByteArrayLiteral("ConnectionMode"), 0));
     ServerIP = IniSettings->ReadString(QByteArrayLiteral("Server"), QByteArrayLiteral("ServerIP"),
                                        QByteArray());
     AdminPort = IniSettings->ReadInteger(QByteArrayLiteral("Server"),
                                          QByteArrayLiteral("AdminPort"), 12006);
     if (edtCurrentDir->text().isEmpty())
         SetFolder(edtCurrentDir, DataDirectory);
-    if (comConnectionMode->currentIndex() < 0 && ConnectionMode >= 0 &&
-        ConnectionMode < comConnectionMode->count())
-        comConnectionMode->setCurrentIndex(ConnectionMode);
+    if (SelectedMode() == ConnectionMode::None && Mode != ConnectionMode::None)
+        comConnectionMode->setCurrentIndex(int(Mode));
 }
 
 void TfrmMain::SaveLocalSettings()
@@ -951,7 +951,7 @@ DatabaseMove::Plan TfrmMain::CurrentPlan() const
         plan.Source = FolderBytes(source);
     plan.Target = FolderBytes(edtNewDir);
     plan.SettingsFile = SettingsFileName();
-    plan.Local = ConnectionModeIndex() == 0;
+    plan.Mode = SelectedMode();
     return plan;
 }
 

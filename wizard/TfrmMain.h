@@ -1,5 +1,6 @@
 #pragma once
 
+#include "wizard/ConnectionMode.h"
 #include "wizard/DatabaseMove.h"
 
 #include <QByteArray>
@@ -66,7 +67,7 @@ public:
 
     // Values read from the settings file by the last LoadSettings.
     QByteArray DataDirectory;
-    qint32 ConnectionMode = 0;
+    ConnectionMode Mode = ConnectionMode::Local;
     QByteArray ServerIP;
     qint32 AdminPort = 0;
 
@@ -129,7 +130,8 @@ private:
     QLabel *AddLabel(QWidget *page, const QString &name, const QString &text, const QPoint &at);
     TRzButtonEdit *AddFolderEdit(QWidget *page, const QString &name, const QRect &geometry);
     void ShowPage(QWidget *page, bool previous, bool next);
-    int ConnectionModeIndex() const;
+    // The mode chosen on the Connection page.
+    ConnectionMode SelectedMode() const;
     TRzButtonEdit *SourceEdit() const;
     bool CheckSourceAndGoOn(TRzButtonEdit *edit);
     bool BrowseForFolder(TRzButtonEdit *edit, const QString &startFolder);
