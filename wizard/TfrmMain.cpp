@@ -311,6 +311,16 @@ private:
     std::unique_ptr<StatusLine> m_status;
 };
 
+// Where the page stands in a page sequence; -1 when it is not in it.
+template <typename Step> qsizetype StepOf(const QList<Step> &sequence, const QWidget *page)
+{
+    for (qsizetype index = 0; index < sequence.size(); ++index) {
+        if (sequence[index].page == page)
+            return index;
+    }
+    return -1;
+}
+
 } // namespace
 
 QByteArray PathOfText(const QString &text)
@@ -765,66 +775,65 @@ bool TfrmMain::CheckSourceAndGoOn(TRzButtonEdit *edit)
     return true;
 }
 
+bool TfrmMain::CheckTarget()
+{
+    if (!edtNewDir->text().isEmpty())
+        return true;
+    ErrorBox(QStringLiteral("You have not specified where to move the database to!"));
+    return false;
+}
+
+QList<TfrmMain::Step> TfrmMain::PageSequence()
+{
+    const Step welcome{tabWelcome, &TfrmMain::ShowWelcomePage, {}};
+    const Step connection{tabConnection, &TfrmMain::ShowConnectionPage, {}};
+    const Step target{tabTarget, &TfrmMain::ShowTargetPage, [this] { return CheckTarget(); }};
+    const Step ready{tabReady, &TfrmMain::ShowReadyPage, [this] { return CheckMove(); }};
+    const Step move{tabMove, &TfrmMain::ShowMovePage, {}};
+    const Step completed{tabCompleted, &TfrmMain::ShowCompletedPage, {}};
+    switch (SelectedMode()) {
+    case ConnectionMode::Local:
+        return {welcome,
+                connection,
+                {tabLocalSource, &TfrmMain::ShowLocalSourcePage,
+                 [this] { return CheckSourceAndGoOn(edtCurrentDir); }},
+                target,
+                ready,
+                move,
+                completed};
+    case ConnectionMode::Remote:
+        return {welcome,
+                connection,
+                {tabRemoteSource, &TfrmMain::ShowRemoteSourcePage,
+                 [this] { return CheckSourceAndGoOn(edtRemoteDir); }},
+                target,
+                ready,
+                move,
+                {tabServerUpdate, &TfrmMain::ShowServerUpdatePage, {}},
+                completed};
+    case ConnectionMode::None:
+        break;
+    }
+    return {welcome, connection};
+}
+
 void TfrmMain::btnNextClick()
 {
-    QWidget *page = pagScreens->currentWidget();
-    const ConnectionMode mode = SelectedMode();
-    if (page == tabWelcome) {
-        ShowConnectionPage();
-    } else if (page == tabConnection) {
-        if (mode == ConnectionMode::Local)
-            ShowLocalSourcePage();
-        else if (mode == ConnectionMode::Remote)
-            ShowRemoteSourcePage();
-    } else if (page == tabLocalSource) {
-        if (CheckSourceAndGoOn(edtCurrentDir))
-            ShowTargetPage();
-    } else if (page == tabRemoteSource) {
-        if (CheckSourceAndGoOn(edtRemoteDir))
-            ShowTargetPage();
-    } else if (page == tabTarget) {
-        if (edtNewDir->text().isEmpty())
-            ErrorBox(QStringLiteral("You have not specified where to move the database to!"));
-        else
-            ShowReadyPage();
-    } else if (page == tabReady) {
-        if (CheckMove())
-            ShowMovePage();
-    } else if (page == tabMove) {
-        if (mode == ConnectionMode::Local)
-            ShowCompletedPage();
-        else if (mode == ConnectionMode::Remote)
-            ShowServerUpdatePage();
-    } else if (page == tabServerUpdate) {
-        ShowCompletedPage();
-    }
+    const QList<Step> sequence = PageSequence();
+    const qsizetype at = StepOf(sequence, pagScreens->currentWidget());
+    if (at < 0 || at + 1 >= sequence.size())
+        return;
+    if (sequence[at].goOn && !sequence[at].goOn())
+        return;
+    (this->*sequence[at + 1].show)();
 }
 
 void TfrmMain::btnPreviousClick()
 {
-    QWidget *page = pagScreens->currentWidget();
-    const ConnectionMode mode = SelectedMode();
-    if (page == tabConnection) {
-        ShowWelcomePage();
-    } else if (page == tabLocalSource || page == tabRemoteSource) {
-        ShowConnectionPage();
-    } else if (page == tabTarget) {
-        if (mode == ConnectionMode::Local)
-            ShowLocalSourcePage();
-        else if (mode == ConnectionMode::Remote)
-            ShowRemoteSourcePage();
-    } else if (page == tabReady) {
-        ShowTargetPage();
-    } else if (page == tabMove) {
-        ShowReadyPage();
-    } else if (page == tabServerUpdate) {
-        ShowMovePage();
-    } else if (page == tabCompleted) {
-        if (mode == ConnectionMode::Local)
-            ShowMovePage();
-        else if (mode == ConnectionMode::Remote)
-            ShowServerUpdatePage();
-    }
+    const QList<Step> sequence = PageSequence();
+    const qsizetype at = StepOf(sequence, pagScreens->currentWidget());
+    if (at > 0)
+        (this->*sequence[at - 1].show)();
 }
 
 void TfrmMain::btnCancelClick()

@@ -5,9 +5,11 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QPair>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -134,6 +136,20 @@ private:
     ConnectionMode SelectedMode() const;
     TRzButtonEdit *SourceEdit() const;
     bool CheckSourceAndGoOn(TRzButtonEdit *edit);
+    bool CheckTarget();
+
+    // One page of the walk: how it shows, and what must hold before Next
+    // leaves it (nothing when goOn is empty).
+    struct Step
+    {
+        QWidget *page;
+        void (TfrmMain::*show)();
+        std::function<bool()> goOn;
+    };
+    // The pages of the chosen mode in the order Next walks them; Previous
+    // walks the same sequence back. Without a mode the walk ends on the
+    // Connection page.
+    QList<Step> PageSequence();
     bool BrowseForFolder(TRzButtonEdit *edit, const QString &startFolder);
     // The move the pages describe now: source, target and settings file.
     DatabaseMove::Plan CurrentPlan() const;
