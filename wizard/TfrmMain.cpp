@@ -489,6 +489,20 @@ void TfrmMain::CreatePages()
     pagScreens->setFocusPolicy(Qt::NoFocus);
     pagScreens->tabBar()->setFocusPolicy(Qt::NoFocus);
 
+    CreateWelcomePage();
+    CreateConnectionPage();
+    CreateLocalSourcePage();
+    CreateRemoteSourcePage();
+    CreateTargetPage();
+    CreateReadyPage();
+    CreateMovePage();
+    CreateServerUpdatePage();
+    CreateCompletedPage();
+    pagScreens->setCurrentWidget(tabWelcome);
+}
+
+void TfrmMain::CreateWelcomePage()
+{
     tabWelcome = AddPage(QStringLiteral("tabWelcome"), QStringLiteral("Welcome"),
                          QStringLiteral("Welcome to the Quillbox Database Move Wizard"),
                          QStringLiteral("RzLabel4"), false);
@@ -519,7 +533,10 @@ void TfrmMain::CreatePages()
     red.setColor(QPalette::WindowText, Qt::red);
     lblNoIni->setPalette(red);
     new EndAbovePanel(welcomeText, pnlNoIni);
+}
 
+void TfrmMain::CreateConnectionPage()
+{
     tabConnection = AddPage(QStringLiteral("tabConnection"), QStringLiteral("Connection"),
                             QStringLiteral("Connection Mode"), QStringLiteral("RzLabel11"), true);
     AddRichText(tabConnection, QStringLiteral("RTFLabel9"), QRect(16, 32, 393, 33));
@@ -532,7 +549,10 @@ void TfrmMain::CreatePages()
     comConnectionMode->addItem(QStringLiteral("Remote Mode (Quillbox connects via server)"));
     comConnectionMode->setCurrentIndex(-1);
     AddRichText(tabConnection, QStringLiteral("RTFLabel10"), QRect(16, 104, 393, 57));
+}
 
+void TfrmMain::CreateLocalSourcePage()
+{
     tabLocalSource = AddPage(QStringLiteral("tabLocalSource"), QStringLiteral("Local Source"),
                              QStringLiteral("Current Location of Quillbox Database"),
                              QStringLiteral("RzLabel2"), true);
@@ -544,7 +564,10 @@ void TfrmMain::CreatePages()
     connect(edtCurrentDir, &TRzButtonEdit::OnButtonClick, this,
             [this] { ReportErrors([this] { edtCurrentDirButtonClick(); }); });
     AddRichText(tabLocalSource, QStringLiteral("RTFLabel4"), QRect(16, 96, 393, 57));
+}
 
+void TfrmMain::CreateRemoteSourcePage()
+{
     tabRemoteSource = AddPage(QStringLiteral("tabRemoteSource"), QStringLiteral("Remote Source"),
                               QStringLiteral("Current Location of Quillbox Database"),
                               QStringLiteral("RzLabel3"), true);
@@ -556,7 +579,10 @@ void TfrmMain::CreatePages()
     connect(edtRemoteDir, &TRzButtonEdit::OnButtonClick, this,
             [this] { ReportErrors([this] { edtCurrentDirButtonClick(); }); });
     AddRichText(tabRemoteSource, QStringLiteral("RTFLabel11"), QRect(16, 104, 393, 57));
+}
 
+void TfrmMain::CreateTargetPage()
+{
     tabTarget = AddPage(QStringLiteral("tabTarget"), QStringLiteral("Target"),
                         QStringLiteral("New Location of Quillbox Database"),
                         QStringLiteral("RzLabel5"), true);
@@ -575,7 +601,10 @@ void TfrmMain::CreatePages()
     image9->setGeometry(8, 13, 28, 28);
     image9->setPixmap(Picture(QStringLiteral("bulb.png")));
     AddRichText(rzPanel3, QStringLiteral("RTFLabel12"), QRect(43, 11, 265, 33));
+}
 
+void TfrmMain::CreateReadyPage()
+{
     tabReady = AddPage(QStringLiteral("tabReady"), QStringLiteral("Ready"),
                        QStringLiteral("Ready to Move the Quillbox Database"),
                        QStringLiteral("RzLabel7"), true);
@@ -591,7 +620,10 @@ void TfrmMain::CreatePages()
     lblCopyTo->setPalette(blue);
     lblCopyTo->setAutoFillBackground(true);
     AddRichText(tabReady, QStringLiteral("RTFLabel13"), QRect(16, 128, 97, 17));
+}
 
+void TfrmMain::CreateMovePage()
+{
     tabMove =
         AddPage(QStringLiteral("tabMove"), QStringLiteral("Move"),
                 QStringLiteral("Moving the Quillbox Database"), QStringLiteral("RzLabel14"), true);
@@ -611,17 +643,21 @@ void TfrmMain::CreatePages()
     barProgress->setFont(barFont);
     lblContinue = AddRichText(tabMove, QStringLiteral("lblContinue"), QRect(16, 112, 145, 17));
     lblContinue->hide();
+}
 
+void TfrmMain::CreateServerUpdatePage()
+{
     tabServerUpdate =
         AddPage(QStringLiteral("tabServerUpdate"), QStringLiteral("Server Update"),
                 QStringLiteral("Update the Quillbox Server"), QStringLiteral("RzLabel8"), true);
     AddRichText(tabServerUpdate, QStringLiteral("RTFLabel8"), QRect(16, 32, 393, 33));
+}
 
+void TfrmMain::CreateCompletedPage()
+{
     tabCompleted = AddPage(QStringLiteral("tabCompleted"), QStringLiteral("Completed"),
                            QStringLiteral("Completed"), QStringLiteral("RzLabel15"), true);
     AddRichText(tabCompleted, QStringLiteral("RTFLabel14"), QRect(16, 32, 385, 57));
-
-    pagScreens->setCurrentWidget(tabWelcome);
 }
 
 bool TfrmMain::event(QEvent *event)

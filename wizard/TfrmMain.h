@@ -126,6 +126,15 @@ private:
     void RunFirstActivation();
     void CreateButtonBar();
     void CreatePages();
+    void CreateWelcomePage();
+    void CreateConnectionPage();
+    void CreateLocalSourcePage();
+    void CreateRemoteSourcePage();
+    void CreateTargetPage();
+    void CreateReadyPage();
+    void CreateMovePage();
+    void CreateServerUpdatePage();
+    void CreateCompletedPage();
     QWidget *AddPage(const QString &objectName, const QString &caption, const QString &heading,
                      const QString &headingName, bool withIcon);
     TRTFLabel *AddRichText(QWidget *page, const QString &name, const QRect &geometry);
