@@ -3,6 +3,7 @@
 #include "fileutil/EStreamError.h"
 #include "fileutil/Exception.h"
 #include "fileutil/FileUtil.h"
+#include "fileutil/FlagScope.h"
 #include "fileutil/SafeFile.h"
 #include "wizard/MoveLock.h"
 #include "wizard/TCustomIniFile.h"
@@ -27,19 +28,6 @@ const QByteArray DataDirectoryKey = QByteArrayLiteral("DataDirectory");
 
 // Progress within a large file reaches the view at most this often.
 constexpr qint64 ProgressIntervalMs = 100;
-
-// Marks a move as running for the life of one Run(), however it ends.
-class RunningFlag
-{
-public:
-    explicit RunningFlag(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~RunningFlag() { m_flag = false; }
-    RunningFlag(const RunningFlag &) = delete;
-    RunningFlag &operator=(const RunningFlag &) = delete;
-
-private:
-    bool &m_flag;
-};
 
 QString ProofFailure(FileUtil::ProofResult result, const FileUtil::CheckedCopyRecord &record)
 {
@@ -362,7 +350,7 @@ void DatabaseMove::CopyAll()
 
 DatabaseMove::Outcome DatabaseMove::Run()
 {
-    const RunningFlag running(m_running);
+    const FlagScope running(m_running); // however the run ends
     m_stop = false;
     m_proven = false;
     m_workerError = nullptr;

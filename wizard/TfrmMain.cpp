@@ -6,7 +6,9 @@
 #include "fileutil/FileUtil.h"
 #include "widgets/buttonedit/TRzButtonEdit.h"
 #include "widgets/look/FlatComboBox.h"
+#include "widgets/look/MessageBoxes.h"
 #include "widgets/look/PictureButton.h"
+#include "widgets/look/TRzBusyPointer.h"
 #include "widgets/progressbar/TRzProgressBar.h"
 #include "widgets/richtext/TRTFLabel.h"
 #include "widgets/shell/TRzSelectFolderDialog.h"
@@ -47,18 +49,6 @@ static void InitResources()
 }
 
 namespace {
-
-// The application-wide hour-glass for the life of one copy run. Restored on
-// every way out, a failed run included, so an error box never leaves the
-// user looking at a busy pointer over an idle window.
-class WaitCursor
-{
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 // The status line of one copy run. Its text follows every file, but a
 // screen shows some sixty pictures a second: drawing the line anew for each
@@ -235,23 +225,12 @@ void InstallFontSubstitutes()
     QFont::insertSubstitution(Arial, QStringLiteral("Liberation Sans"));
 }
 
-int ShowBox(QMessageBox::Icon icon, const QString &title, const QString &text,
-            const QStringList &buttons, int defaultIndex, int escapeIndex)
-{
-    // No parent: the box is centred on the screen, not over the window.
-    QMessageBox box(icon, title, text, QMessageBox::NoButton);
-    QList<QPushButton *> added;
-    for (const QString &caption : buttons)
-        added << box.addButton(caption, QMessageBox::AcceptRole);
-    box.setDefaultButton(added.value(defaultIndex));
-    box.setEscapeButton(added.value(escapeIndex));
-    box.exec();
-    return added.indexOf(qobject_cast<QPushButton *>(box.clickedButton()));
-}
-
+// The wizard's boxes have no parent: they are centred on the screen, not
+// over the window.
 void ErrorBox(const QString &text)
 {
-    ShowBox(QMessageBox::Critical, QStringLiteral("Error"), text, {QStringLiteral("OK")}, 0, 0);
+    AskMessageBox(nullptr, QMessageBox::Critical, QStringLiteral("Error"), text,
+                  {{QStringLiteral("OK")}}, 0, 0);
 }
 
 // The Move page as the move sees it: the boxes of the checks, the status
@@ -265,9 +244,10 @@ public:
 
     WritersAnswer AskWriters(const QString &text) override
     {
-        const int answer = ShowBox(
-            QMessageBox::Warning, QStringLiteral("Warning"), text,
-            {QStringLiteral("&Retry"), QStringLiteral("&Ignore"), QStringLiteral("Cancel")}, 0, 2);
+        const int answer = AskMessageBox(
+            nullptr, QMessageBox::Warning, QStringLiteral("Warning"), text,
+            {{QStringLiteral("&Retry")}, {QStringLiteral("&Ignore")}, {QStringLiteral("Cancel")}},
+            0, 2);
         return answer == 0   ? WritersAnswer::Retry
                : answer == 1 ? WritersAnswer::Ignore
                              : WritersAnswer::Cancel;
@@ -275,8 +255,8 @@ public:
 
     bool AskForeignFiles(const QString &text) override
     {
-        return ShowBox(QMessageBox::Question, QStringLiteral("Confirm"), text,
-                       {QStringLiteral("&Yes"), QStringLiteral("&No")}, 1, 1) == 0;
+        return AskMessageBox(nullptr, QMessageBox::Question, QStringLiteral("Confirm"), text,
+                             {{QStringLiteral("&Yes")}, {QStringLiteral("&No")}}, 1, 1) == 0;
     }
 
     void Starting(const QByteArray &sourcePrefix, const QByteArray &target) override
@@ -874,9 +854,9 @@ void TfrmMain::btnPreviousClick()
 
 void TfrmMain::btnCancelClick()
 {
-    const int answer = ShowBox(QMessageBox::Question, QStringLiteral("Confirm"),
-                               QStringLiteral("Are you sure you want to cancel?"),
-                               {QStringLiteral("&Yes"), QStringLiteral("&No")}, 0, 1);
+    const int answer = AskMessageBox(nullptr, QMessageBox::Question, QStringLiteral("Confirm"),
+                                     QStringLiteral("Are you sure you want to cancel?"),
+                                     {{QStringLiteral("&Yes")}, {QStringLiteral("&No")}}, 0, 1);
     if (answer == 0) {
         // The copy stops within its current file before the window goes:
         // nothing may go on unseen once the user was told it stopped.
@@ -1015,7 +995,9 @@ void TfrmMain::CopyDatabaseFiles()
 {
     MoveNotice notice([this] { return lblStatus->text(); }, [this] { return isActiveWindow(); });
     repaint();
-    WaitCursor hourGlass;
+    // Restored on every way out, a failed run included, so that an error box
+    // never leaves the user looking at a busy pointer over an idle window.
+    const TRzBusyPointer hourGlass;
 
     // A new run ends the one still going: that one stops within its current
     // file, removes the half-written copy and never enables Next.

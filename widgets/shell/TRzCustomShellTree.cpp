@@ -1,5 +1,7 @@
 #include "widgets/shell/TRzCustomShellTree.h"
 
+#include "fileutil/FlagScope.h"
+#include "widgets/look/MessageBoxes.h"
 #include "widgets/look/TRzBusyPointer.h"
 #include "widgets/shell/TRzMountWatcher.h"
 #include "widgets/shell/TRzShellTreeData.h"
@@ -48,19 +50,6 @@ public:
 
 private:
     int &m_counter;
-};
-
-// A flag that is set for as long as the scope lives.
-class FlagScope
-{
-public:
-    explicit FlagScope(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~FlagScope() { m_flag = false; }
-    FlagScope(const FlagScope &) = delete;
-    FlagScope &operator=(const FlagScope &) = delete;
-
-private:
-    bool &m_flag;
 };
 
 QByteArray WithoutTrailingSlash(QByteArray path)
@@ -673,11 +662,9 @@ void TRzCustomShellTree::CreateNewFolder()
             if (errno == EEXIST)
                 continue;
             const QString reason = qt_error_string(errno);
-            QMessageBox box(
-                QMessageBox::Warning, QStringLiteral("Warning"),
-                QStringLiteral("Unable to create the folder '%2'\n\n%1").arg(reason, name),
-                QMessageBox::Ok, window());
-            box.exec();
+            ShowMessageBox(
+                window(), QMessageBox::Warning, QStringLiteral("Warning"),
+                QStringLiteral("Unable to create the folder '%2'\n\n%1").arg(reason, name));
             return Series::Failed;
         }
         return Series::AllTaken;
@@ -691,11 +678,9 @@ void TRzCustomShellTree::CreateNewFolder()
     if (outcome == Series::Failed)
         return;
     if (outcome == Series::AllTaken) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
-                        QStringLiteral("Unable to create the folder '%2'\n\n%1")
-                            .arg(qt_error_string(EEXIST), QStringLiteral("New Folder")),
-                        QMessageBox::Ok, window());
-        box.exec();
+        ShowMessageBox(window(), QMessageBox::Warning, QStringLiteral("Warning"),
+                       QStringLiteral("Unable to create the folder '%2'\n\n%1")
+                           .arg(qt_error_string(EEXIST), QStringLiteral("New Folder")));
         return;
     }
 
@@ -870,13 +855,11 @@ TRzShellCommands::Outcome TRzCustomShellTree::InvokeCommand(TRzShellTreeNode *no
                                  : TRzShellCommands::Outcome::Declined;
     if (!command->enabled) {
         if (command->verb.compare(QLatin1String("delete"), Qt::CaseInsensitive) == 0) {
-            QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
-                            QStringLiteral("\"%1\" cannot be deleted from here: it is the root, a "
-                                           "folder directly in it, your home folder, or a folder "
-                                           "that holds data this program works with.")
-                                .arg(QFile::decodeName(NodePath(node))),
-                            QMessageBox::Ok, window());
-            box.exec();
+            ShowMessageBox(window(), QMessageBox::Information, QStringLiteral("Information"),
+                           QStringLiteral("\"%1\" cannot be deleted from here: it is the root, a "
+                                          "folder directly in it, your home folder, or a folder "
+                                          "that holds data this program works with.")
+                               .arg(QFile::decodeName(NodePath(node))));
         }
         return TRzShellCommands::Outcome::Declined;
     }
@@ -887,9 +870,7 @@ TRzShellCommands::Outcome TRzCustomShellTree::InvokeCommand(TRzShellTreeNode *no
 
 void TRzCustomShellTree::ShowError(const QString &text)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok,
-                    window());
-    box.exec();
+    ShowMessageBox(window(), QMessageBox::Critical, QStringLiteral("Error"), text);
 }
 
 void TRzCustomShellTree::contextMenuEvent(QContextMenuEvent *event)
