@@ -4,23 +4,11 @@
 #include "diag/TDezaZudi.h"
 
 #include "diag/MessagePacket.h"
+#include "fileutil/FlagScope.h"
 
 #include <QDate>
 
 namespace {
-
-// Sets a flag back when a step ends, also when it fails.
-class TFlagGuard
-{
-public:
-    explicit TFlagGuard(bool &flag) : m_flag(flag) {}
-    TFlagGuard(const TFlagGuard &) = delete;
-    TFlagGuard &operator=(const TFlagGuard &) = delete;
-    ~TFlagGuard() { m_flag = false; }
-
-private:
-    bool &m_flag;
-};
 
 // Julian day number of 1 January 0001 less one: day numbers count from 1.
 constexpr qint64 DayNumberOrigin = 1721425;
@@ -85,8 +73,7 @@ void TDezaZudi::CheckDispatcherWindow(TWindowHandle Window)
 
 void TDezaZudi::Connect()
 {
-    m_connecting = true;
-    const TFlagGuard guard(m_connecting);
+    const FlagScope connecting(m_connecting);
     if (m_connectionId.isEmpty()) {
         m_connectionId = NewConnectionId();
         if (DeliverMessage(mkRegister, Destination(), QByteArray(), QByteArray()) == 0)
@@ -105,9 +92,8 @@ void TDezaZudi::Connect()
 
 void TDezaZudi::Reregister()
 {
-    m_connecting = true;
+    const FlagScope connecting(m_connecting);
     m_registered = true;
-    const TFlagGuard guard(m_connecting);
     if (DeliverMessage(mkRegister, Destination(), QByteArray(), QByteArray()) == 0)
         m_enabled = false;
 }

@@ -2,6 +2,7 @@
 
 #include "fileutil/Exception.h"
 #include "fileutil/FileUtil.h"
+#include "wizard/ConnectionMode.h"
 #include "wizard/DatabaseMove.h"
 #include "wizard/TIniFile.h"
 
@@ -407,7 +408,7 @@ void DescribeMove(const DatabaseMove::Plan &plan)
     Out(QStringLiteral("The checks passed. A move would copy %1 file(s), %2, from %3 to %4.")
             .arg(files)
             .arg(FormatBytes(bytes), PathText(plan.Source), PathText(plan.Target)));
-    if (plan.Local)
+    if (plan.Mode == ConnectionMode::Local)
         Out(QStringLiteral("It would then write %1 into %2 as the data folder.")
                 .arg(PathText(plan.Target), PathText(plan.SettingsFile)));
     else
@@ -490,7 +491,7 @@ int Move(const DatabaseMove::Plan &plan, const Arguments &args)
         return Interrupted(stopper.Signal() != 0 ? stopper.Signal() : SIGINT, plan);
     Out(QStringLiteral("Copy completed."));
 
-    if (plan.Local) {
+    if (plan.Mode == ConnectionMode::Local) {
         try {
             move.WriteSettings();
         } catch (const Exception &error) {
@@ -599,17 +600,17 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
         return Refused;
     }
     const TIniFile settings(plan.SettingsFile);
-    const qint32 mode =
+    const qint32 stored =
         settings.ReadInteger(SettingsSection, QByteArrayLiteral("ConnectionMode"), 0);
-    if (mode != 0 && mode != 1) {
+    plan.Mode = ConnectionModeOf(stored);
+    if (plan.Mode == ConnectionMode::None) {
         Complain(QStringLiteral("%1 gives the connection mode %2, which is neither local (0) nor "
                                 "remote (1). Correct it with the wizard or in the file")
                      .arg(PathText(plan.SettingsFile))
-                     .arg(mode));
+                     .arg(stored));
         return Refused;
     }
-    plan.Local = mode == 0;
-    if (plan.Local) {
+    if (plan.Mode == ConnectionMode::Local) {
         plan.Source = args.From.isEmpty()
                           ? settings.ReadString(SettingsSection, QByteArrayLiteral("DataDirectory"),
                                                 QByteArray())

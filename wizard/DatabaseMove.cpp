@@ -4,6 +4,7 @@
 #include "fileutil/Exception.h"
 #include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
+#include "fileutil/FlagScope.h"
 #include "fileutil/SafeFile.h"
 #include "wizard/MoveLock.h"
 #include "wizard/TCustomIniFile.h"
@@ -28,19 +29,6 @@ const QByteArray DataDirectoryKey = QByteArrayLiteral("DataDirectory");
 
 // Progress within a large file reaches the view at most this often.
 constexpr qint64 ProgressIntervalMs = 100;
-
-// Marks a move as running for the life of one Run(), however it ends.
-class RunningFlag
-{
-public:
-    explicit RunningFlag(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~RunningFlag() { m_flag = false; }
-    RunningFlag(const RunningFlag &) = delete;
-    RunningFlag &operator=(const RunningFlag &) = delete;
-
-private:
-    bool &m_flag;
-};
 
 QString ProofFailure(FileUtil::ProofResult result, const FileUtil::CheckedCopyRecord &record)
 {
@@ -163,7 +151,7 @@ bool DatabaseMove::Check()
         return refuse(QStringLiteral("data folder"), error.message());
     }
 
-    if (m_plan.Local) {
+    if (m_plan.Mode == ConnectionMode::Local) {
         text = MoveChecks::CheckSettingsFile(m_plan.SettingsFile);
         if (!text.isEmpty())
             return refuse(QStringLiteral("settings file"), text);
@@ -363,7 +351,7 @@ void DatabaseMove::CopyAll()
 
 DatabaseMove::Outcome DatabaseMove::Run()
 {
-    const RunningFlag running(m_running);
+    const FlagScope running(m_running); // however the run ends
     m_stop = false;
     m_proven = false;
     m_workerError = nullptr;
@@ -444,7 +432,7 @@ void DatabaseMove::WriteSettings()
 {
     // Only a copy that is complete and read back may become Quillbox's
     // database.
-    if (!m_proven || !m_plan.Local)
+    if (!m_proven || m_plan.Mode != ConnectionMode::Local)
         throw Exception(QStringLiteral("The copy into %1 was not completed and checked. Go back "
                                        "and move the database again")
                             .arg(PathText(m_plan.Target)));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fileutil/CheckedCopy.h"
+#include "wizard/ConnectionMode.h"
 #include "wizard/MoveChecks.h"
 #include "wizard/MoveLog.h"
 
@@ -71,7 +72,8 @@ public:
         QByteArray Source;       // the data folder
         QByteArray Target;       // the new folder, as the user gave it
         QByteArray SettingsFile; // Quillbox.ini
-        bool Local = true;       // local mode: the settings file gets the new folder
+        // Local: the settings file gets the new folder.
+        ConnectionMode Mode = ConnectionMode::Local;
 
         bool operator==(const Plan &) const = default;
     };

@@ -1,9 +1,9 @@
 #include "wizard/FlittoApplication.h"
 
 #include "fileutil/Exception.h"
+#include "widgets/look/MessageBoxes.h"
 
 #include <QMessageBox>
-#include <QPushButton>
 
 FlittoApplication::FlittoApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
@@ -47,10 +47,6 @@ void ShowErrorReport(const QString &message, const QString &details)
 {
     // No parent: like the wizard's own boxes, the report is centred on the
     // screen, and it must show even when the main window is already closed.
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Flitto"), ErrorReportText(message));
-    box.setInformativeText(details);
-    QPushButton *ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    box.setDefaultButton(ok);
-    box.setEscapeButton(ok);
-    box.exec();
+    AskMessageBox(nullptr, QMessageBox::Critical, QStringLiteral("Flitto"),
+                  ErrorReportText(message), {{QStringLiteral("OK")}}, 0, 0, details);
 }

@@ -6,7 +6,9 @@
 #include "fileutil/FileUtil.h"
 #include "widgets/buttonedit/TRzButtonEdit.h"
 #include "widgets/look/FlatComboBox.h"
+#include "widgets/look/MessageBoxes.h"
 #include "widgets/look/PictureButton.h"
+#include "widgets/look/TRzBusyPointer.h"
 #include "widgets/progressbar/TRzProgressBar.h"
 #include "widgets/richtext/TRTFLabel.h"
 #include "widgets/shell/TRzSelectFolderDialog.h"
@@ -47,18 +49,6 @@ static void InitResources()
 }
 
 namespace {
-
-// The application-wide hour-glass for the life of one copy run. Restored on
-// every way out, a failed run included, so an error box never leaves the
-// user looking at a busy pointer over an idle window.
-class WaitCursor
-{
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 // The status line of one copy run. Its text follows every file, but a
 // screen shows some sixty pictures a second: drawing the line anew for each
@@ -235,23 +225,12 @@ void InstallFontSubstitutes()
     QFont::insertSubstitution(Arial, QStringLiteral("Liberation Sans"));
 }
 
-int ShowBox(QMessageBox::Icon icon, const QString &title, const QString &text,
-            const QStringList &buttons, int defaultIndex, int escapeIndex)
-{
-    // No parent: the box is centred on the screen, not over the window.
-    QMessageBox box(icon, title, text, QMessageBox::NoButton);
-    QList<QPushButton *> added;
-    for (const QString &caption : buttons)
-        added << box.addButton(caption, QMessageBox::AcceptRole);
-    box.setDefaultButton(added.value(defaultIndex));
-    box.setEscapeButton(added.value(escapeIndex));
-    box.exec();
-    return added.indexOf(qobject_cast<QPushButton *>(box.clickedButton()));
-}
-
+// The wizard's boxes have no parent: they are centred on the screen, not
+// over the window.
 void ErrorBox(const QString &text)
 {
-    ShowBox(QMessageBox::Critical, QStringLiteral("Error"), text, {QStringLiteral("OK")}, 0, 0);
+    AskMessageBox(nullptr, QMessageBox::Critical, QStringLiteral("Error"), text,
+                  {{QStringLiteral("OK")}}, 0, 0);
 }
 
 // The Move page as the move sees it: the boxes of the checks, the status
@@ -265,9 +244,10 @@ public:
 
     WritersAnswer AskWriters(const QString &text) override
     {
-        const int answer = ShowBox(
-            QMessageBox::Warning, QStringLiteral("Warning"), text,
-            {QStringLiteral("&Retry"), QStringLiteral("&Ignore"), QStringLiteral("Cancel")}, 0, 2);
+        const int answer = AskMessageBox(
+            nullptr, QMessageBox::Warning, QStringLiteral("Warning"), text,
+            {{QStringLiteral("&Retry")}, {QStringLiteral("&Ignore")}, {QStringLiteral("Cancel")}},
+            0, 2);
         return answer == 0   ? WritersAnswer::Retry
                : answer == 1 ? WritersAnswer::Ignore
                              : WritersAnswer::Cancel;
@@ -275,8 +255,8 @@ public:
 
     bool AskForeignFiles(const QString &text) override
     {
-        return ShowBox(QMessageBox::Question, QStringLiteral("Confirm"), text,
-                       {QStringLiteral("&Yes"), QStringLiteral("&No")}, 1, 1) == 0;
+        return AskMessageBox(nullptr, QMessageBox::Question, QStringLiteral("Confirm"), text,
+                             {{QStringLiteral("&Yes")}, {QStringLiteral("&No")}}, 1, 1) == 0;
     }
 
     void Starting(const QByteArray &sourcePrefix, const QByteArray &target) override
@@ -310,6 +290,16 @@ private:
     // Drawn when the run ends in any way, with the page.
     std::unique_ptr<StatusLine> m_status;
 };
+
+// Where the page stands in a page sequence; -1 when it is not in it.
+template <typename Step> qsizetype StepOf(const QList<Step> &sequence, const QWidget *page)
+{
+    for (qsizetype index = 0; index < sequence.size(); ++index) {
+        if (sequence[index].page == page)
+            return index;
+    }
+    return -1;
+}
 
 } // namespace
 
@@ -479,6 +469,20 @@ void TfrmMain::CreatePages()
     pagScreens->setFocusPolicy(Qt::NoFocus);
     pagScreens->tabBar()->setFocusPolicy(Qt::NoFocus);
 
+    CreateWelcomePage();
+    CreateConnectionPage();
+    CreateLocalSourcePage();
+    CreateRemoteSourcePage();
+    CreateTargetPage();
+    CreateReadyPage();
+    CreateMovePage();
+    CreateServerUpdatePage();
+    CreateCompletedPage();
+    pagScreens->setCurrentWidget(tabWelcome);
+}
+
+void TfrmMain::CreateWelcomePage()
+{
     tabWelcome = AddPage(QStringLiteral("tabWelcome"), QStringLiteral("Welcome"),
                          QStringLiteral("Welcome to the Quillbox Database Move Wizard"),
                          QStringLiteral("RzLabel4"), false);
@@ -509,7 +513,10 @@ void TfrmMain::CreatePages()
     red.setColor(QPalette::WindowText, Qt::red);
     lblNoIni->setPalette(red);
     new EndAbovePanel(welcomeText, pnlNoIni);
+}
 
+void TfrmMain::CreateConnectionPage()
+{
     tabConnection = AddPage(QStringLiteral("tabConnection"), QStringLiteral("Connection"),
                             QStringLiteral("Connection Mode"), QStringLiteral("RzLabel11"), true);
     AddRichText(tabConnection, QStringLiteral("RTFLabel9"), QRect(16, 32, 393, 33));
@@ -522,7 +529,10 @@ void TfrmMain::CreatePages()
     comConnectionMode->addItem(QStringLiteral("Remote Mode (Quillbox connects via server)"));
     comConnectionMode->setCurrentIndex(-1);
     AddRichText(tabConnection, QStringLiteral("RTFLabel10"), QRect(16, 104, 393, 57));
+}
 
+void TfrmMain::CreateLocalSourcePage()
+{
     tabLocalSource = AddPage(QStringLiteral("tabLocalSource"), QStringLiteral("Local Source"),
                              QStringLiteral("Current Location of Quillbox Database"),
                              QStringLiteral("RzLabel2"), true);
@@ -534,7 +544,10 @@ void TfrmMain::CreatePages()
     connect(edtCurrentDir, &TRzButtonEdit::OnButtonClick, this,
             [this] { ReportErrors([this] { edtCurrentDirButtonClick(); }); });
     AddRichText(tabLocalSource, QStringLiteral("RTFLabel4"), QRect(16, 96, 393, 57));
+}
 
+void TfrmMain::CreateRemoteSourcePage()
+{
     tabRemoteSource = AddPage(QStringLiteral("tabRemoteSource"), QStringLiteral("Remote Source"),
                               QStringLiteral("Current Location of Quillbox Database"),
                               QStringLiteral("RzLabel3"), true);
@@ -546,7 +559,10 @@ void TfrmMain::CreatePages()
     connect(edtRemoteDir, &TRzButtonEdit::OnButtonClick, this,
             [this] { ReportErrors([this] { edtCurrentDirButtonClick(); }); });
     AddRichText(tabRemoteSource, QStringLiteral("RTFLabel11"), QRect(16, 104, 393, 57));
+}
 
+void TfrmMain::CreateTargetPage()
+{
     tabTarget = AddPage(QStringLiteral("tabTarget"), QStringLiteral("Target"),
                         QStringLiteral("New Location of Quillbox Database"),
                         QStringLiteral("RzLabel5"), true);
@@ -565,7 +581,10 @@ void TfrmMain::CreatePages()
     image9->setGeometry(8, 13, 28, 28);
     image9->setPixmap(Picture(QStringLiteral("bulb.png")));
     AddRichText(rzPanel3, QStringLiteral("RTFLabel12"), QRect(43, 11, 265, 33));
+}
 
+void TfrmMain::CreateReadyPage()
+{
     tabReady = AddPage(QStringLiteral("tabReady"), QStringLiteral("Ready"),
                        QStringLiteral("Ready to Move the Quillbox Database"),
                        QStringLiteral("RzLabel7"), true);
@@ -581,7 +600,10 @@ void TfrmMain::CreatePages()
     lblCopyTo->setPalette(blue);
     lblCopyTo->setAutoFillBackground(true);
     AddRichText(tabReady, QStringLiteral("RTFLabel13"), QRect(16, 128, 97, 17));
+}
 
+void TfrmMain::CreateMovePage()
+{
     tabMove =
         AddPage(QStringLiteral("tabMove"), QStringLiteral("Move"),
                 QStringLiteral("Moving the Quillbox Database"), QStringLiteral("RzLabel14"), true);
@@ -601,17 +623,21 @@ void TfrmMain::CreatePages()
     barProgress->setFont(barFont);
     lblContinue = AddRichText(tabMove, QStringLiteral("lblContinue"), QRect(16, 112, 145, 17));
     lblContinue->hide();
+}
 
+void TfrmMain::CreateServerUpdatePage()
+{
     tabServerUpdate =
         AddPage(QStringLiteral("tabServerUpdate"), QStringLiteral("Server Update"),
                 QStringLiteral("Update the Quillbox Server"), QStringLiteral("RzLabel8"), true);
     AddRichText(tabServerUpdate, QStringLiteral("RTFLabel8"), QRect(16, 32, 393, 33));
+}
 
+void TfrmMain::CreateCompletedPage()
+{
     tabCompleted = AddPage(QStringLiteral("tabCompleted"), QStringLiteral("Completed"),
                            QStringLiteral("Completed"), QStringLiteral("RzLabel15"), true);
     AddRichText(tabCompleted, QStringLiteral("RTFLabel14"), QRect(16, 32, 385, 57));
-
-    pagScreens->setCurrentWidget(tabWelcome);
 }
 
 bool TfrmMain::event(QEvent *event)
@@ -728,27 +754,28 @@ void TfrmMain::ShowCompletedPage()
 {
     ShowPage(tabCompleted, true, false);
     btnExit->setEnabled(true);
-    if (ConnectionModeIndex() == 0)
+    if (SelectedMode() == ConnectionMode::Local)
         SaveLocalSettings();
     else
         SaveRemoteSettings();
 }
 
-int TfrmMain::ConnectionModeIndex() const
+ConnectionMode TfrmMain::SelectedMode() const
 {
-    return comConnectionMode->currentIndex();
+    return ConnectionModeOf(comConnectionMode->currentIndex());
 }
 
 TRzButtonEdit *TfrmMain::SourceEdit() const
 {
-    switch (ConnectionModeIndex()) {
-    case 0:
+    switch (SelectedMode()) {
+    case ConnectionMode::Local:
         return edtCurrentDir;
-    case 1:
+    case ConnectionMode::Remote:
         return edtRemoteDir;
-    default:
-        return nullptr;
+    case ConnectionMode::None:
+        break;
     }
+    return nullptr;
 }
 
 bool TfrmMain::CheckSourceAndGoOn(TRzButtonEdit *edit)
@@ -764,73 +791,72 @@ bool TfrmMain::CheckSourceAndGoOn(TRzButtonEdit *edit)
     return true;
 }
 
+bool TfrmMain::CheckTarget()
+{
+    if (!edtNewDir->text().isEmpty())
+        return true;
+    ErrorBox(QStringLiteral("You have not specified where to move the database to!"));
+    return false;
+}
+
+QList<TfrmMain::Step> TfrmMain::PageSequence()
+{
+    const Step welcome{tabWelcome, &TfrmMain::ShowWelcomePage, {}};
+    const Step connection{tabConnection, &TfrmMain::ShowConnectionPage, {}};
+    const Step target{tabTarget, &TfrmMain::ShowTargetPage, [this] { return CheckTarget(); }};
+    const Step ready{tabReady, &TfrmMain::ShowReadyPage, [this] { return CheckMove(); }};
+    const Step move{tabMove, &TfrmMain::ShowMovePage, {}};
+    const Step completed{tabCompleted, &TfrmMain::ShowCompletedPage, {}};
+    switch (SelectedMode()) {
+    case ConnectionMode::Local:
+        return {welcome,
+                connection,
+                {tabLocalSource, &TfrmMain::ShowLocalSourcePage,
+                 [this] { return CheckSourceAndGoOn(edtCurrentDir); }},
+                target,
+                ready,
+                move,
+                completed};
+    case ConnectionMode::Remote:
+        return {welcome,
+                connection,
+                {tabRemoteSource, &TfrmMain::ShowRemoteSourcePage,
+                 [this] { return CheckSourceAndGoOn(edtRemoteDir); }},
+                target,
+                ready,
+                move,
+                {tabServerUpdate, &TfrmMain::ShowServerUpdatePage, {}},
+                completed};
+    case ConnectionMode::None:
+        break;
+    }
+    return {welcome, connection};
+}
+
 void TfrmMain::btnNextClick()
 {
-    QWidget *page = pagScreens->currentWidget();
-    const int mode = ConnectionModeIndex();
-    if (page == tabWelcome) {
-        ShowConnectionPage();
-    } else if (page == tabConnection) {
-        if (mode == 0)
-            ShowLocalSourcePage();
-        else if (mode == 1)
-            ShowRemoteSourcePage();
-    } else if (page == tabLocalSource) {
-        if (CheckSourceAndGoOn(edtCurrentDir))
-            ShowTargetPage();
-    } else if (page == tabRemoteSource) {
-        if (CheckSourceAndGoOn(edtRemoteDir))
-            ShowTargetPage();
-    } else if (page == tabTarget) {
-        if (edtNewDir->text().isEmpty())
-            ErrorBox(QStringLiteral("You have not specified where to move the database to!"));
-        else
-            ShowReadyPage();
-    } else if (page == tabReady) {
-        if (CheckMove())
-            ShowMovePage();
-    } else if (page == tabMove) {
-        if (mode == 0)
-            ShowCompletedPage();
-        else if (mode == 1)
-            ShowServerUpdatePage();
-    } else if (page == tabServerUpdate) {
-        ShowCompletedPage();
-    }
+    const QList<Step> sequence = PageSequence();
+    const qsizetype at = StepOf(sequence, pagScreens->currentWidget());
+    if (at < 0 || at + 1 >= sequence.size())
+        return;
+    if (sequence[at].goOn && !sequence[at].goOn())
+        return;
+    (this->*sequence[at + 1].show)();
 }
 
 void TfrmMain::btnPreviousClick()
 {
-    QWidget *page = pagScreens->currentWidget();
-    const int mode = ConnectionModeIndex();
-    if (page == tabConnection) {
-        ShowWelcomePage();
-    } else if (page == tabLocalSource || page == tabRemoteSource) {
-        ShowConnectionPage();
-    } else if (page == tabTarget) {
-        if (mode == 0)
-            ShowLocalSourcePage();
-        else if (mode == 1)
-            ShowRemoteSourcePage();
-    } else if (page == tabReady) {
-        ShowTargetPage();
-    } else if (page == tabMove) {
-        ShowReadyPage();
-    } else if (page == tabServerUpdate) {
-        ShowMovePage();
-    } else if (page == tabCompleted) {
-        if (mode == 0)
-            ShowMovePage();
-        else if (mode == 1)
-            ShowServerUpdatePage();
-    }
+    const QList<Step> sequence = PageSequence();
+    const qsizetype at = StepOf(sequence, pagScreens->currentWidget());
+    if (at > 0)
+        (this->*sequence[at - 1].show)();
 }
 
 void TfrmMain::btnCancelClick()
 {
-    const int answer = ShowBox(QMessageBox::Question, QStringLiteral("Confirm"),
-                               QStringLiteral("Are you sure you want to cancel?"),
-                               {QStringLiteral("&Yes"), QStringLiteral("&No")}, 0, 1);
+    const int answer = AskMessageBox(nullptr, QMessageBox::Question, QStringLiteral("Confirm"),
+                                     QStringLiteral("Are you sure you want to cancel?"),
+                                     {{QStringLiteral("&Yes")}, {QStringLiteral("&No")}}, 0, 1);
     if (answer == 0) {
         // The copy stops within its current file before the window goes:
         // nothing may go on unseen once the user was told it stopped.
@@ -896,17 +922,16 @@ void TfrmMain::LoadSettings()
     IniSettings->SetPath(SettingsFileName());
     DataDirectory = IniSettings->ReadString(QByteArrayLiteral("Settings"),
                                             QByteArrayLiteral("DataDirectory"), QByteArray());
-    ConnectionMode = IniSettings->ReadInteger(QByteArrayLiteral("Settings"),
-                                              QByteArrayLiteral("ConnectionMode"), 0);
+    Mode = ConnectionModeOf(IniSettings->ReadInteger(QByteArrayLiteral("Settings"),
+                                                     QByteArrayLiteral("ConnectionMode"), 0));
     ServerIP = IniSettings->ReadString(QByteArrayLiteral("Server"), QByteArrayLiteral("ServerIP"),
                                        QByteArray());
     AdminPort = IniSettings->ReadInteger(QByteArrayLiteral("Server"),
                                          QByteArrayLiteral("AdminPort"), 12006);
     if (edtCurrentDir->text().isEmpty())
         SetFolder(edtCurrentDir, DataDirectory);
-    if (comConnectionMode->currentIndex() < 0 && ConnectionMode >= 0 &&
-        ConnectionMode < comConnectionMode->count())
-        comConnectionMode->setCurrentIndex(ConnectionMode);
+    if (SelectedMode() == ConnectionMode::None && Mode != ConnectionMode::None)
+        comConnectionMode->setCurrentIndex(int(Mode));
 }
 
 void TfrmMain::SaveLocalSettings()
@@ -951,7 +976,7 @@ DatabaseMove::Plan TfrmMain::CurrentPlan() const
         plan.Source = FolderBytes(source);
     plan.Target = FolderBytes(edtNewDir);
     plan.SettingsFile = SettingsFileName();
-    plan.Local = ConnectionModeIndex() == 0;
+    plan.Mode = SelectedMode();
     return plan;
 }
 
@@ -970,7 +995,9 @@ void TfrmMain::CopyDatabaseFiles()
 {
     MoveNotice notice([this] { return lblStatus->text(); }, [this] { return isActiveWindow(); });
     repaint();
-    WaitCursor hourGlass;
+    // Restored on every way out, a failed run included, so that an error box
+    // never leaves the user looking at a busy pointer over an idle window.
+    const TRzBusyPointer hourGlass;
 
     // A new run ends the one still going: that one stops within its current
     // file, removes the half-written copy and never enables Next.

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "wizard/ConnectionMode.h"
 #include "wizard/DatabaseMove.h"
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QPair>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -66,7 +69,7 @@ public:
 
     // Values read from the settings file by the last LoadSettings.
     QByteArray DataDirectory;
-    qint32 ConnectionMode = 0;
+    ConnectionMode Mode = ConnectionMode::Local;
     QByteArray ServerIP;
     qint32 AdminPort = 0;
 
@@ -123,15 +126,39 @@ private:
     void RunFirstActivation();
     void CreateButtonBar();
     void CreatePages();
+    void CreateWelcomePage();
+    void CreateConnectionPage();
+    void CreateLocalSourcePage();
+    void CreateRemoteSourcePage();
+    void CreateTargetPage();
+    void CreateReadyPage();
+    void CreateMovePage();
+    void CreateServerUpdatePage();
+    void CreateCompletedPage();
     QWidget *AddPage(const QString &objectName, const QString &caption, const QString &heading,
                      const QString &headingName, bool withIcon);
     TRTFLabel *AddRichText(QWidget *page, const QString &name, const QRect &geometry);
     QLabel *AddLabel(QWidget *page, const QString &name, const QString &text, const QPoint &at);
     TRzButtonEdit *AddFolderEdit(QWidget *page, const QString &name, const QRect &geometry);
     void ShowPage(QWidget *page, bool previous, bool next);
-    int ConnectionModeIndex() const;
+    // The mode chosen on the Connection page.
+    ConnectionMode SelectedMode() const;
     TRzButtonEdit *SourceEdit() const;
     bool CheckSourceAndGoOn(TRzButtonEdit *edit);
+    bool CheckTarget();
+
+    // One page of the walk: how it shows, and what must hold before Next
+    // leaves it (nothing when goOn is empty).
+    struct Step
+    {
+        QWidget *page;
+        void (TfrmMain::*show)();
+        std::function<bool()> goOn;
+    };
+    // The pages of the chosen mode in the order Next walks them; Previous
+    // walks the same sequence back. Without a mode the walk ends on the
+    // Connection page.
+    QList<Step> PageSequence();
     bool BrowseForFolder(TRzButtonEdit *edit, const QString &startFolder);
     // The move the pages describe now: source, target and settings file.
     DatabaseMove::Plan CurrentPlan() const;

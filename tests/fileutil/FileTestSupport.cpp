@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
 
 #include <algorithm>
 #include <cerrno>
@@ -90,6 +91,17 @@ QByteArray ReadFile(const QByteArray &path)
     }
     ::close(fd);
     return contents;
+}
+
+void PutFile(const QByteArray &path, const QByteArray &contents)
+{
+    QVERIFY2(WriteFile(path, contents, 0666), path.constData());
+}
+
+QByteArray FileBytes(const QByteArray &path)
+{
+    const QByteArray contents = ReadFile(path);
+    return contents.isNull() ? QByteArray("<unreadable>") : contents;
 }
 
 QByteArray Pattern(qint64 size, char seed)

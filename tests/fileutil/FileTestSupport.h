@@ -54,6 +54,13 @@ bool WriteFile(const QByteArray &path, const QByteArray &contents, mode_t mode =
 // The whole contents, or a null QByteArray when the file cannot be read.
 // Reads without touching the file's access time where the kernel allows.
 QByteArray ReadFile(const QByteArray &path);
+// For tests that compare whole files, settings files above all: writes the
+// bytes with the permissions a new file normally gets (0666 less the umask),
+// and a failure fails the running test.
+void PutFile(const QByteArray &path, const QByteArray &contents);
+// The whole contents; "<unreadable>" when the file cannot be read, so that
+// no expected contents match a file that is missing or closed to the test.
+QByteArray FileBytes(const QByteArray &path);
 // Deterministic contents of the given size that differ from chunk to chunk.
 QByteArray Pattern(qint64 size, char seed = 'a');
 // The names in a folder, sorted, without "." and "..".

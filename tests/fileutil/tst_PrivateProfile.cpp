@@ -1,3 +1,4 @@
+#include "FileTestSupport.h"
 #include "fileutil/PrivateProfile.h"
 
 #include <QDir>
@@ -12,37 +13,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using FileTest::FileBytes;
+using FileTest::PutFile;
+
 namespace {
 
 // A byte string from a literal, embedded NULs and all.
 template <qsizetype N> QByteArray B(const char (&text)[N])
 {
     return QByteArray(text, N - 1);
-}
-
-QByteArray ReadFile(const QByteArray &path)
-{
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return QByteArray("<unreadable>");
-    QByteArray data;
-    char buffer[4096];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
-        data.append(buffer, got);
-    ::close(fd);
-    return data;
-}
-
-// POSIX calls, not QFile: a name that is not valid text must reach the
-// file system unchanged.
-void WriteFile(const QByteArray &path, const QByteArray &contents)
-{
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    QVERIFY(fd >= 0);
-    const ssize_t written = ::write(fd, contents.constData(), size_t(contents.size()));
-    ::close(fd);
-    QCOMPARE(qsizetype(written), contents.size());
 }
 
 // The text stored in a symlink, unresolved.
@@ -366,9 +345,9 @@ void tst_PrivateProfile::setValueRefused()
     QVERIFY(!PrivateProfile::SetValue(Sample, section, key, value).has_value());
 
     const QByteArray path = Path("Quillbox.ini");
-    WriteFile(path, Sample);
+    PutFile(path, Sample);
     QVERIFY(!PrivateProfile::WriteString(section, key, value, path));
-    QCOMPARE(ReadFile(path), Sample);
+    QCOMPARE(FileBytes(path), Sample);
 }
 
 void tst_PrivateProfile::writtenValueReadsBack_data()
@@ -390,7 +369,7 @@ void tst_PrivateProfile::writtenValueReadsBack()
     QFETCH(QByteArray, value);
 
     const QByteArray path = Path("Quillbox.ini");
-    WriteFile(path, contents);
+    PutFile(path, contents);
     QVERIFY(PrivateProfile::WriteString("Settings", "DataDirectory", value, path));
     QCOMPARE(PrivateProfile::GetString("settings", "DATADIRECTORY", "none", 2048, path), value);
 }
@@ -422,7 +401,7 @@ void tst_PrivateProfile::readCutsToBuffer()
     QByteArray long1;
     for (int i = 0; i < 3000; ++i)
         long1 += char('a' + i % 26);
-    WriteFile(path, "[S]\nK=" + long1 + "\n");
+    PutFile(path, "[S]\nK=" + long1 + "\n");
     QCOMPARE(PrivateProfile::GetString("S", "K", "", 2048, path), long1.left(2047));
 }
 
@@ -430,7 +409,7 @@ void tst_PrivateProfile::writeCreatesFile()
 {
     const QByteArray path = Path("Quillbox.ini");
     QVERIFY(PrivateProfile::WriteString("Settings", "DataDirectory", "/d", path));
-    QCOMPARE(ReadFile(path), QByteArray("[Settings]\nDataDirectory=/d\n"));
+    QCOMPARE(FileBytes(path), QByteArray("[Settings]\nDataDirectory=/d\n"));
 
     const mode_t mask = ::umask(022);
     ::umask(mask);
@@ -452,12 +431,12 @@ void tst_PrivateProfile::writeChangesOnlyTheKey()
                                 "[Server]\r\n"
                                 "ServerIP=\xe9\r\n"
                                 "AdminPort=0x10");
-    WriteFile(path, before);
+    PutFile(path, before);
     QVERIFY(::chmod(path.constData(), 0640) == 0);
     QVERIFY(PrivateProfile::WriteString("Settings", "DataDirectory", "/new", path));
     QByteArray expected = before;
     expected.replace("\"/old\"   ", "/new");
-    QCOMPARE(ReadFile(path), expected);
+    QCOMPARE(FileBytes(path), expected);
     QCOMPARE(ModeOf(path) & 07777, mode_t(0640));
     QCOMPARE(Entries(QFile::encodeName(m_dir->path())),
              QStringList{QStringLiteral("Quillbox.ini")});
@@ -468,7 +447,7 @@ void tst_PrivateProfile::writeFailsInMissingFolder()
     QVERIFY(!PrivateProfile::WriteString("S", "K", "v", Path("missing/Quillbox.ini")));
     QVERIFY(!QFile::exists(QFile::decodeName(Path("missing"))));
     // A file where the folder should be.
-    WriteFile(Path("plain"), "x");
+    PutFile(Path("plain"), "x");
     QVERIFY(!PrivateProfile::WriteString("S", "K", "v", Path("plain/Quillbox.ini")));
     QVERIFY(!PrivateProfile::WriteString("S", "K", "v", QByteArray()));
 }
@@ -478,10 +457,10 @@ void tst_PrivateProfile::writeFailsOnReadOnlyFile()
     // The folder is writable: the file could be replaced, but a read-only
     // settings file must stay as it is, even for root.
     const QByteArray path = Path("Quillbox.ini");
-    WriteFile(path, Sample);
+    PutFile(path, Sample);
     QCOMPARE(::chmod(path.constData(), 0444), 0);
     QVERIFY(!PrivateProfile::WriteString("Settings", "DataDirectory", "/new", path));
-    QCOMPARE(ReadFile(path), Sample);
+    QCOMPARE(FileBytes(path), Sample);
     QCOMPARE(ModeOf(path) & 07777, mode_t(0444));
     QCOMPARE(Entries(QFile::encodeName(m_dir->path())),
              QStringList{QStringLiteral("Quillbox.ini")});
@@ -494,14 +473,14 @@ void tst_PrivateProfile::writeFailsInReadOnlyFolder()
     const QByteArray folder = Path("locked");
     QVERIFY(QDir().mkdir(QFile::decodeName(folder)));
     const QByteArray path = folder + "/Quillbox.ini";
-    WriteFile(path, Sample);
+    PutFile(path, Sample);
     QCOMPARE(::chmod(folder.constData(), 0555), 0);
     const bool written = PrivateProfile::WriteString("Settings", "DataDirectory", "/new", path);
     const bool createdNew = PrivateProfile::WriteString("Settings", "K", "v", folder + "/New.ini");
     QCOMPARE(::chmod(folder.constData(), 0755), 0);
     QVERIFY(!written);
     QVERIFY(!createdNew);
-    QCOMPARE(ReadFile(path), Sample);
+    QCOMPARE(FileBytes(path), Sample);
     QCOMPARE(Entries(folder), QStringList{QStringLiteral("Quillbox.ini")});
 }
 
@@ -521,11 +500,11 @@ void tst_PrivateProfile::writeFailsOnFolderOrUnreadableFile()
     if (::geteuid() == 0)
         return; // root reads every file
     const QByteArray path = Path("Unreadable.ini");
-    WriteFile(path, Sample);
+    PutFile(path, Sample);
     QCOMPARE(::chmod(path.constData(), 0200), 0);
     QVERIFY(!PrivateProfile::WriteString("S", "K", "v", path));
     QCOMPARE(::chmod(path.constData(), 0600), 0);
-    QCOMPARE(ReadFile(path), Sample);
+    QCOMPARE(FileBytes(path), Sample);
 }
 
 void tst_PrivateProfile::writeKeepsSymlink_data()
@@ -548,7 +527,7 @@ void tst_PrivateProfile::writeKeepsSymlink()
     QVERIFY(QDir().mkdir(QFile::decodeName(real)));
     QVERIFY(QDir().mkdir(QFile::decodeName(install)));
     const QByteArray target = real + "/Quillbox.ini";
-    WriteFile(target, Sample);
+    PutFile(target, Sample);
     QCOMPARE(::chmod(target.constData(), 0640), 0);
     if (linkTarget == "<abs>")
         linkTarget = target;
@@ -574,7 +553,7 @@ void tst_PrivateProfile::writeKeepsSymlink()
     }
     QByteArray expected = Sample;
     expected.replace("/srv/quillbox/data", "/new");
-    QCOMPARE(ReadFile(target), expected);
+    QCOMPARE(FileBytes(target), expected);
     QCOMPARE(ModeOf(target) & 07777, mode_t(0640));
     QVERIFY(S_ISREG(ModeOf(target)));
     QCOMPARE(Entries(real), QStringList{QStringLiteral("Quillbox.ini")});
@@ -588,18 +567,18 @@ void tst_PrivateProfile::writeThroughDanglingSymlinkCreatesTarget()
     QVERIFY(PrivateProfile::WriteString("S", "K", "v", link));
     QVERIFY(S_ISLNK(ModeOf(link)));
     QCOMPARE(LinkText(link), QByteArray("Stored.ini"));
-    QCOMPARE(ReadFile(Path("Stored.ini")), QByteArray("[S]\nK=v\n"));
+    QCOMPARE(FileBytes(Path("Stored.ini")), QByteArray("[S]\nK=v\n"));
 }
 
 void tst_PrivateProfile::writeFailsOnReadOnlySymlinkTarget()
 {
     const QByteArray target = Path("Stored.ini");
-    WriteFile(target, Sample);
+    PutFile(target, Sample);
     QCOMPARE(::chmod(target.constData(), 0444), 0);
     const QByteArray link = Path("Quillbox.ini");
     QCOMPARE(::symlink("Stored.ini", link.constData()), 0);
     QVERIFY(!PrivateProfile::WriteString("Settings", "DataDirectory", "/new", link));
-    QCOMPARE(ReadFile(target), Sample);
+    QCOMPARE(FileBytes(target), Sample);
     QVERIFY(S_ISLNK(ModeOf(link)));
 }
 
@@ -655,7 +634,7 @@ void tst_PrivateProfile::writeThroughLinkOnlyForItsOwner()
     QVERIFY(QDir().mkdir(QFile::decodeName(real)));
     const QByteArray target = real + "/Quillbox.ini";
     if (!dangling)
-        WriteFile(target, Sample);
+        PutFile(target, Sample);
     const QByteArray judged = dangling ? real : target;
     const QByteArrayList fileIds = fileOwner.split(':');
     QCOMPARE(::chown(judged.constData(), fileIds.at(0).toUInt(), fileIds.at(1).toUInt()), 0);
@@ -669,10 +648,10 @@ void tst_PrivateProfile::writeThroughLinkOnlyForItsOwner()
     QByteArray expected = Sample;
     expected.replace("/srv/quillbox/data", "/new");
     if (dangling)
-        QCOMPARE(ReadFile(target), written ? QByteArray("[Settings]\nDataDirectory=/new\n")
-                                           : QByteArray("<unreadable>"));
+        QCOMPARE(FileBytes(target), written ? QByteArray("[Settings]\nDataDirectory=/new\n")
+                                            : QByteArray("<unreadable>"));
     else
-        QCOMPARE(ReadFile(target), written ? expected : Sample);
+        QCOMPARE(FileBytes(target), written ? expected : Sample);
     QVERIFY(S_ISLNK(ModeOf(link)));
 }
 
@@ -681,7 +660,7 @@ void tst_PrivateProfile::writeKeepsOwner()
     if (::geteuid() != 0)
         QSKIP("only root may give a file to another owner");
     const QByteArray path = Path("Quillbox.ini");
-    WriteFile(path, Sample);
+    PutFile(path, Sample);
     QCOMPARE(::chown(path.constData(), 4321, 4322), 0);
     QCOMPARE(::chmod(path.constData(), 0664), 0);
     QVERIFY(PrivateProfile::WriteString("Settings", "ConnectionMode", "1", path));
@@ -697,7 +676,7 @@ void tst_PrivateProfile::failedWriteKeepsOldBytes()
     // A file size limit makes writing the replacement fail half-way, as a
     // full disk would.
     const QByteArray path = Path("Quillbox.ini");
-    WriteFile(path, Sample);
+    PutFile(path, Sample);
     QByteArray longValue(4096, 'x');
 
     struct rlimit old;
@@ -711,7 +690,7 @@ void tst_PrivateProfile::failedWriteKeepsOldBytes()
     std::signal(SIGXFSZ, oldHandler);
 
     QVERIFY(!written);
-    QCOMPARE(ReadFile(path), Sample);
+    QCOMPARE(FileBytes(path), Sample);
     QCOMPARE(Entries(QFile::encodeName(m_dir->path())),
              QStringList{QStringLiteral("Quillbox.ini")});
 }

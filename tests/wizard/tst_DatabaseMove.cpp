@@ -75,7 +75,7 @@ private:
 
     DatabaseMove::Plan plan(const QByteArray &target) const
     {
-        return {m_install->dataFolder(), target, m_install->settingsFile(), true};
+        return {m_install->dataFolder(), target, m_install->settingsFile(), ConnectionMode::Local};
     }
     QByteArray target() const { return m_install->root() + "New"; }
     QByteArray log() const { return StagedInstall::readFile(MoveLog::DefaultPath()); }

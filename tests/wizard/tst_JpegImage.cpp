@@ -1,12 +1,11 @@
+#include "tools/pictures/ProgressiveJpeg.h"
 #include "wizard/JpegImage.h"
 
 #include <QFile>
 #include <QImageReader>
 #include <QTest>
 
-#include <cstdio>
 #include <cstdlib>
-#include <jpeglib.h>
 
 namespace {
 
@@ -49,43 +48,12 @@ enum class Scans
     Progressive
 };
 
-// Encodes a picture with libjpeg for the decoder to read back: Grayscale8
-// pictures as one-component JPEGs, RGB888 ones as colour, CMYK when asked.
-QByteArray Encode(const QImage &image, Scans scans, bool cmyk = false)
+// A picture as libjpeg writes it by default, for the decoder to read back.
+QByteArray Encode(const QImage &image, Scans scans)
 {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(image.width());
-    info.image_height = JDIMENSION(image.height());
-    const bool grey = image.format() == QImage::Format_Grayscale8;
-    info.input_components = grey ? 1 : cmyk ? 4 : 3;
-    info.in_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 95, TRUE);
-    if (scans == Scans::Progressive)
-        jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    QByteArray row;
-    for (int y = 0; y < image.height(); ++y) {
-        if (cmyk) {
-            row.fill(char(0x40), qsizetype(image.width()) * 4);
-        } else {
-            row = QByteArray(reinterpret_cast<const char *>(image.constScanLine(y)),
-                             qsizetype(image.width()) * info.input_components);
-        }
-        JSAMPROW rows[] = {reinterpret_cast<JSAMPROW>(row.data())};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(size));
-    std::free(buffer);
-    return bytes;
+    JpegSettings settings;
+    settings.Progressive = scans == Scans::Progressive;
+    return EncodeJpeg(image, settings);
 }
 
 // A picture whose left half has one colour and right half another.
@@ -249,8 +217,11 @@ void tst_JpegImage::givesNullImage_data()
     const qsizetype frame = FrameHeaderAt(huge);
     huge.replace(frame + 5, 4, QByteArrayLiteral("\xFD\xE8\xFD\xE8")); // 65000 x 65000
     QTest::newRow("65000 x 65000 claimed") << huge;
-    QTest::newRow("CMYK") << Encode(TwoHalves(8, 8, QImage::Format_RGB888, 0, 0), Scans::Baseline,
-                                    true);
+    JpegSettings cmyk;
+    cmyk.Cmyk = true;
+    const QRgb quarterInk = qRgba(0x40, 0x40, 0x40, 0x40);
+    QTest::newRow("CMYK") << EncodeJpeg(
+        TwoHalves(8, 8, QImage::Format_RGBA8888, quarterInk, quarterInk), cmyk);
 }
 
 void tst_JpegImage::givesNullImage()

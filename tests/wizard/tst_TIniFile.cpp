@@ -1,3 +1,4 @@
+#include "FileTestSupport.h"
 #include "wizard/TIniFile.h"
 
 #include <QFile>
@@ -9,34 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-// POSIX calls, not QFile: a name that is not valid text must reach the
-// file system unchanged.
-void WriteFile(const QByteArray &path, const QByteArray &contents)
-{
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    QVERIFY(fd >= 0);
-    const ssize_t written = ::write(fd, contents.constData(), size_t(contents.size()));
-    ::close(fd);
-    QCOMPARE(qsizetype(written), contents.size());
-}
-
-QByteArray ReadFile(const QByteArray &path)
-{
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return QByteArray("<unreadable>");
-    QByteArray data;
-    char buffer[4096];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
-        data.append(buffer, got);
-    ::close(fd);
-    return data;
-}
-
-} // namespace
+using FileTest::FileBytes;
+using FileTest::PutFile;
 
 class tst_TIniFile : public QObject
 {
@@ -174,7 +149,7 @@ void tst_TIniFile::readInteger()
     QFETCH(qint32, expected);
 
     const QByteArray path = Path("Quillbox.ini");
-    WriteFile(path, contents);
+    PutFile(path, contents);
     const TIniFile ini(path);
     QCOMPARE(ini.ReadInteger("Server", "AdminPort", 12006), expected);
 }
@@ -199,7 +174,7 @@ void tst_TIniFile::readStringIsCut()
     for (int i = 0; i < length; ++i)
         value += char('A' + i % 23);
     const QByteArray path = Path("Quillbox.ini");
-    WriteFile(path, "[Settings]\r\nDataDirectory=" + value + "\r\n");
+    PutFile(path, "[Settings]\r\nDataDirectory=" + value + "\r\n");
     const TIniFile ini(path);
     QCOMPARE(ini.ReadString("Settings", "DataDirectory", QByteArray()), value.left(expected));
 }
@@ -215,10 +190,10 @@ void tst_TIniFile::readStringDefaults()
 void tst_TIniFile::writeStringChangesFile()
 {
     const QByteArray path = Path("Quillbox.ini");
-    WriteFile(path, "[Settings]\r\nDataDirectory=/old\r\nConnectionMode=0\r\n");
+    PutFile(path, "[Settings]\r\nDataDirectory=/old\r\nConnectionMode=0\r\n");
     TIniFile ini(path);
     ini.WriteString("Settings", "DataDirectory", "/srv/new");
-    QCOMPARE(ReadFile(path),
+    QCOMPARE(FileBytes(path),
              QByteArray("[Settings]\r\nDataDirectory=/srv/new\r\nConnectionMode=0\r\n"));
     QCOMPARE(ini.ReadString("Settings", "DataDirectory", QByteArray()), QByteArray("/srv/new"));
 }
@@ -241,7 +216,7 @@ void tst_TIniFile::writeFailureRaises()
     const QByteArray path = QFile::encodeName(m_dir->path()) + '/' + name;
     const QByteArray before("[Settings]\nDataDirectory=/old\n");
     if (readOnly) {
-        WriteFile(path, before);
+        PutFile(path, before);
         QCOMPARE(::chmod(path.constData(), 0444), 0);
     }
     TIniFile ini(path);
@@ -254,7 +229,7 @@ void tst_TIniFile::writeFailureRaises()
         QCOMPARE(base.message(), QStringLiteral("Unable to write to ") + QFile::decodeName(path));
     }
     if (readOnly)
-        QCOMPARE(ReadFile(path), before);
+        QCOMPARE(FileBytes(path), before);
 }
 
 QTEST_GUILESS_MAIN(tst_TIniFile)

@@ -1,5 +1,7 @@
 #include "widgets/shell/TRzCustomShellTree.h"
 
+#include "fileutil/FlagScope.h"
+#include "widgets/look/MessageBoxes.h"
 #include "widgets/look/TRzBusyPointer.h"
 #include "widgets/shell/TRzMountWatcher.h"
 #include "widgets/shell/TRzShellTreeData.h"
@@ -43,19 +45,6 @@ public:
 
 private:
     int &m_counter;
-};
-
-// A flag that is set for as long as the scope lives.
-class FlagScope
-{
-public:
-    explicit FlagScope(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~FlagScope() { m_flag = false; }
-    FlagScope(const FlagScope &) = delete;
-    FlagScope &operator=(const FlagScope &) = delete;
-
-private:
-    bool &m_flag;
 };
 
 } // namespace
@@ -619,11 +608,9 @@ void TRzCustomShellTree::CreateNewFolder()
                 takenReason = result.message;
                 continue;
             }
-            QMessageBox box(
-                QMessageBox::Warning, QStringLiteral("Warning"),
-                QStringLiteral("Unable to create the folder '%2'\n\n%1").arg(result.message, name),
-                QMessageBox::Ok, window());
-            box.exec();
+            ShowMessageBox(
+                window(), QMessageBox::Warning, QStringLiteral("Warning"),
+                QStringLiteral("Unable to create the folder '%2'\n\n%1").arg(result.message, name));
             return Series::Failed;
         }
         return Series::AllTaken;
@@ -637,11 +624,9 @@ void TRzCustomShellTree::CreateNewFolder()
     if (outcome == Series::Failed)
         return;
     if (outcome == Series::AllTaken) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
-                        QStringLiteral("Unable to create the folder '%2'\n\n%1")
-                            .arg(takenReason, QStringLiteral("New Folder")),
-                        QMessageBox::Ok, window());
-        box.exec();
+        ShowMessageBox(window(), QMessageBox::Warning, QStringLiteral("Warning"),
+                       QStringLiteral("Unable to create the folder '%2'\n\n%1")
+                           .arg(takenReason, QStringLiteral("New Folder")));
         return;
     }
 
@@ -820,13 +805,11 @@ TRzShellCommands::Outcome TRzCustomShellTree::RunCommand(TRzShellTreeNode *node,
         return TRzShellCommands::Outcome::Unknown;
     if (!command->enabled) {
         if (TRzShellCommands::SameVerb(command->verb, TRzShellVerb::Delete)) {
-            QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
-                            QStringLiteral("\"%1\" cannot be deleted from here: it is the root, a "
-                                           "folder directly in it, your home folder, or a folder "
-                                           "that holds data this program works with.")
-                                .arg(QFile::decodeName(NodePath(node))),
-                            QMessageBox::Ok, window());
-            box.exec();
+            ShowMessageBox(window(), QMessageBox::Information, QStringLiteral("Information"),
+                           QStringLiteral("\"%1\" cannot be deleted from here: it is the root, a "
+                                          "folder directly in it, your home folder, or a folder "
+                                          "that holds data this program works with.")
+                               .arg(QFile::decodeName(NodePath(node))));
         }
         return TRzShellCommands::Outcome::Declined;
     }
@@ -841,9 +824,7 @@ TRzShellCommands::Outcome TRzCustomShellTree::RunCommand(TRzShellTreeNode *node,
 
 void TRzCustomShellTree::ShowError(const QString &text)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok,
-                    window());
-    box.exec();
+    ShowMessageBox(window(), QMessageBox::Critical, QStringLiteral("Error"), text);
 }
 
 void TRzCustomShellTree::contextMenuEvent(QContextMenuEvent *event)

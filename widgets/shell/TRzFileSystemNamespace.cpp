@@ -1,5 +1,6 @@
 #include "widgets/shell/TRzFileSystemNamespace.h"
 
+#include "widgets/look/MessageBoxes.h"
 #include "widgets/shell/TRzShellCommands.h"
 #include "widgets/shell/TRzShellIconList.h"
 #include "widgets/shell/TRzShellTrash.h"
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QUrl>
 
 #include <cerrno>
@@ -95,8 +95,7 @@ struct DirCloser
 
 void ShowError(QWidget *window, const QString &text)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, window);
-    box.exec();
+    ShowMessageBox(window, QMessageBox::Critical, QStringLiteral("Error"), text);
 }
 
 // The commands of one file-system item.
@@ -142,14 +141,13 @@ private:
     Outcome MoveToTrash(QWidget *window)
     {
         const QString shown = Text(m_path);
-        QMessageBox confirm(QMessageBox::Question, QStringLiteral("Confirm"),
-                            ConfirmText().arg(shown), QMessageBox::NoButton, window);
-        QPushButton *yes = confirm.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
-        QPushButton *no = confirm.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
-        confirm.setDefaultButton(no); // Enter alone must not throw a folder away
-        confirm.setEscapeButton(no);
-        confirm.exec();
-        if (confirm.clickedButton() != yes)
+        // No is the default: Enter alone must not throw a folder away.
+        const int answer = AskMessageBox(window, QMessageBox::Question, QStringLiteral("Confirm"),
+                                         ConfirmText().arg(shown),
+                                         {{QStringLiteral("&Yes"), QMessageBox::YesRole},
+                                          {QStringLiteral("&No"), QMessageBox::NoRole}},
+                                         1, 1);
+        if (answer != 0)
             return Outcome::Declined;
 
         QString reason;

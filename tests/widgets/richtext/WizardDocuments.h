@@ -5,13 +5,18 @@
 #include <QString>
 #include <QStringList>
 
-// The wizard's fifteen page documents, byte for byte as the window stores
-// them (each ends in a line break and a zero byte after its closing brace).
+// The wizard's fifteen page documents, byte for byte as the program ships
+// them in its resources.
 inline QByteArray WizardDocument(const QString &label)
 {
-    QFile file(QStringLiteral(FLITTO_DOCUMENTS_DIR "/%1.rtf").arg(label));
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(wizard);
+        return true;
+    }();
+    Q_UNUSED(registered);
+    QFile file(QStringLiteral(":/wizard/documents/%1.rtf").arg(label));
     if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing test document %s", qPrintable(label));
+        qFatal("missing wizard document %s", qPrintable(label));
     return file.readAll();
 }
 
