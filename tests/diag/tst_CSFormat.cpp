@@ -18,7 +18,7 @@ class tst_CSFormat : public QObject
         QTest::newRow(tag) << format << expected;
     }
 
-private slots:
+private Q_SLOTS:
     void formats_data()
     {
         QTest::addColumn<QByteArray>("format");

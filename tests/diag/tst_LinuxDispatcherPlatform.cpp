@@ -240,7 +240,7 @@ class tst_LinuxDispatcherPlatform : public QObject
         return kinds;
     }
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();

@@ -32,7 +32,7 @@ private:
         return f;
     }
 
-private slots:
+private Q_SLOTS:
     void wholeRecord()
     {
         const QByteArray expected =

@@ -122,7 +122,7 @@ class tst_PropertyDump : public QObject
 
     std::shared_ptr<TestDispatcherPlatform> m_platform;
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         m_platform = std::make_shared<TestDispatcherPlatform>();

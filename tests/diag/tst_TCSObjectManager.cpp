@@ -37,7 +37,7 @@ class tst_TCSObjectManager : public QObject
         return fields ? fields->Text : QByteArray("<none>");
     }
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         m_platform = std::make_shared<TestDispatcherPlatform>();

@@ -50,7 +50,7 @@ private:
         QTest::newRow(tag) << kind << text << details << typeName;
     }
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         m_platform = std::make_shared<TestDispatcherPlatform>();

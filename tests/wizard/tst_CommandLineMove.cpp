@@ -185,7 +185,7 @@ class tst_CommandLineMove : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void moves_data();
     void moves();
     void exitCodes_data();

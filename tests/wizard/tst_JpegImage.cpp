@@ -84,7 +84,7 @@ class tst_JpegImage : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void sidePictureIsAProgressiveJpeg();
     void sidePictureDecodesAsQtDecodesIt();

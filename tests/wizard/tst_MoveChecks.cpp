@@ -81,7 +81,7 @@ QByteArray InMounted(const QByteArray &kind, const QByteArray &target, const QBy
 class tst_MoveChecks : public QObject
 {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup() { m_scratch.reset(); }
     void target_data();
