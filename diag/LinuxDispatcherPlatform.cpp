@@ -2,6 +2,7 @@
 
 #include "diag/DispatcherWindows.h"
 #include "diag/IniValue.h"
+#include "fileutil/FileHandle.h"
 
 #include <QDeadlineTimer>
 #include <QMutexLocker>
@@ -112,11 +113,6 @@ struct TSpawnSetup
     bool valid() const { return AttributesMade && FilesMade; }
 };
 
-struct DirCloser
-{
-    void operator()(DIR *dir) const { ::closedir(dir); }
-};
-
 } // namespace
 
 LinuxDispatcherPlatform::LinuxDispatcherPlatform(TLinuxPlatformSettings settings)
@@ -141,11 +137,9 @@ QList<LinuxDispatcherPlatform::TEntry> LinuxDispatcherPlatform::Windows(int dire
     const int listing = ::fcntl(directory, F_DUPFD_CLOEXEC, 0);
     if (listing < 0)
         return entries;
-    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(listing));
-    if (!dir) {
-        ::close(listing);
+    const FileUtil::FolderListing dir = FileUtil::ListFolder(FileUtil::FileHandle(listing));
+    if (!dir)
         return entries;
-    }
     while (const dirent *entry = ::readdir(dir.get())) {
         const QByteArray name(entry->d_name);
         const std::optional<TSocketName> parts = ParseSocketFileName(name);

@@ -38,6 +38,24 @@ bool FileHandle::Close() noexcept
     return ::close(fd) == 0 || errno == EINTR; // on Linux the descriptor is gone either way
 }
 
+FolderListing ListFolder(const QByteArray &path)
+{
+    return FolderListing(::opendir(path.constData()));
+}
+
+FolderListing ListFolder(FileHandle folder)
+{
+    FolderListing listing(::fdopendir(folder.Get()));
+    if (listing) {
+        folder.Release(); // closed with the listing now
+    } else {
+        const int error = errno;
+        folder = FileHandle();
+        errno = error;
+    }
+    return listing;
+}
+
 bool WriteAll(int fd, const char *data, size_t count, WriteCall write)
 {
     if (!write)

@@ -3,6 +3,8 @@
 #include <QByteArray>
 
 #include <cstddef>
+#include <dirent.h>
+#include <memory>
 #include <sys/types.h>
 
 // Open files: the one owner of a descriptor in the program, the write of a
@@ -33,6 +35,19 @@ public:
 private:
     int m_fd = -1;
 };
+
+struct FolderListingCloser
+{
+    void operator()(DIR *dir) const noexcept { ::closedir(dir); }
+};
+// An open folder listing (readdir) that closes when it goes.
+using FolderListing = std::unique_ptr<DIR, FolderListingCloser>;
+
+// Lists the folder at path. Null with errno set when it cannot.
+FolderListing ListFolder(const QByteArray &path);
+// Lists an open folder and takes its descriptor over: the listing closes it,
+// and so does a failure. Null with errno set when it cannot.
+FolderListing ListFolder(FileHandle folder);
 
 // The write(2) call WriteAll makes; the copy passes its own so that tests
 // can provoke short and failed writes.

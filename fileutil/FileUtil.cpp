@@ -457,8 +457,7 @@ QByteArray ResolveNameIgnoringCase(const QByteArray &folder, const QByteArray &n
     if (::stat(exact.constData(), &st) == 0 && !S_ISDIR(st.st_mode))
         return exact;
 
-    std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(folder.isEmpty() ? "." : folder.constData()),
-                                             &::closedir);
+    const FolderListing dir = ListFolder(folder.isEmpty() ? QByteArray(".") : folder);
     if (!dir)
         return exact;
     QByteArrayList matches;

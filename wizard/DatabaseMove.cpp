@@ -233,7 +233,7 @@ DatabaseMove::ListSourceFiles(const QByteArray &sourcePrefix,
                              .arg(PathText(sourcePrefix), QString::fromLocal8Bit(strerror(error))));
     };
     QList<MoveChecks::SourceFile> files;
-    std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(sourcePrefix.constData()), &::closedir);
+    const FileUtil::FolderListing dir = FileUtil::ListFolder(sourcePrefix);
     if (!dir)
         throw unreadable(errno);
     bool first = true;

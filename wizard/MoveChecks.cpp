@@ -61,19 +61,12 @@ QString SizeText(qint64 bytes)
 class Listing
 {
 public:
-    explicit Listing(const QByteArray &folder) : m_dir(::opendir(folder.constData())) {}
-    ~Listing()
-    {
-        if (m_dir)
-            ::closedir(m_dir);
-    }
-    Listing(const Listing &) = delete;
-    Listing &operator=(const Listing &) = delete;
+    explicit Listing(const QByteArray &folder) : m_dir(FileUtil::ListFolder(folder)) {}
     bool IsOpen() const { return m_dir != nullptr; }
     // The next name without "." and ".."; null at the end.
     QByteArray Next()
     {
-        while (const dirent *entry = ::readdir(m_dir)) {
+        while (const dirent *entry = ::readdir(m_dir.get())) {
             const QByteArray name(entry->d_name);
             if (name != "." && name != "..")
                 return name;
@@ -82,7 +75,7 @@ public:
     }
 
 private:
-    DIR *m_dir;
+    FileUtil::FolderListing m_dir;
 };
 
 // A fresh hidden folder inside another, removed with the files created in

@@ -1,5 +1,6 @@
 #include "widgets/shell/TRzFileSystemNamespace.h"
 
+#include "fileutil/FileHandle.h"
 #include "widgets/look/MessageBoxes.h"
 #include "widgets/shell/TRzShellCommands.h"
 #include "widgets/shell/TRzShellIconList.h"
@@ -87,11 +88,6 @@ bool IsTopLevelFolder(const QByteArray &path)
 {
     return path.size() > 1 && path.startsWith('/') && path.indexOf('/', 1) < 0;
 }
-
-struct DirCloser
-{
-    void operator()(DIR *dir) const { ::closedir(dir); }
-};
 
 void ShowError(QWidget *window, const QString &text)
 {
@@ -224,11 +220,10 @@ TRzShellListing TRzFileSystemNamespace::ListChildren(const TRzShellAbsId &folder
         listing.message = qt_error_string(errno);
         return listing;
     }
-    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
+    const FileUtil::FolderListing dir = FileUtil::ListFolder(FileUtil::FileHandle(fd));
     if (!dir) {
         listing.outcome = TRzShellListing::NotStarted;
         listing.message = qt_error_string(errno);
-        ::close(fd);
         return listing;
     }
     for (;;) {
@@ -283,11 +278,9 @@ bool TRzFileSystemNamespace::HoldsLinkToFolder(const QByteArray &path)
     const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false; // cannot be listed either
-    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
-    if (!dir) {
-        ::close(fd);
+    const FileUtil::FolderListing dir = FileUtil::ListFolder(FileUtil::FileHandle(fd));
+    if (!dir)
         return false;
-    }
     // Only links are looked at, and only so many entries are read: a folder
     // too large to search keeps its mark until it is listed.
     for (int read = 0; read < LinkSearchLimit; ++read) {
