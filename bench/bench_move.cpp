@@ -8,7 +8,7 @@
 //   bench_move [file count] [file size] [rounds]
 
 #include "fileutil/FileUtil.h"
-#include "wizard/TfrmMain.h"
+#include "wizard/window/TfrmMain.h"
 
 #include <QApplication>
 #include <QComboBox>

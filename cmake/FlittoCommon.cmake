@@ -30,3 +30,26 @@ if(FLITTO_SANITIZE)
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(flitto_common INTERFACE -fsanitize=address,undefined)
 endif()
+
+# flitto_publish_headers(TARGET): called once a folder's library has all its
+# sources. Its headers are published, under their path from the project
+# root ("wizard/move/DatabaseMove.h"), in an include folder of its own that
+# only the library itself and the targets linking it see. An include of a
+# header from a library that is not linked, such as one crossing a layer the
+# wrong way, then fails the build instead of compiling by convention.
+function(flitto_publish_headers target)
+  get_target_property(sources ${target} SOURCES)
+  get_target_property(folder ${target} SOURCE_DIR)
+  set(published ${CMAKE_BINARY_DIR}/include/${target})
+  file(REMOVE_RECURSE ${published})
+  foreach(source IN LISTS sources)
+    if(source MATCHES "\\.h$")
+      get_filename_component(header ${source} ABSOLUTE BASE_DIR ${folder})
+      file(RELATIVE_PATH spelling ${PROJECT_SOURCE_DIR} ${header})
+      get_filename_component(header_folder ${published}/${spelling} DIRECTORY)
+      file(MAKE_DIRECTORY ${header_folder})
+      file(CREATE_LINK ${header} ${published}/${spelling} SYMBOLIC)
+    endif()
+  endforeach()
+  target_include_directories(${target} PUBLIC ${published})
+endfunction()

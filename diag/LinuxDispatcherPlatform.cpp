@@ -1,8 +1,8 @@
 #include "diag/LinuxDispatcherPlatform.h"
 
 #include "diag/DispatcherWindows.h"
-#include "diag/IniValue.h"
 #include "fileutil/FileHandle.h"
+#include "fileutil/PrivateProfile.h"
 
 #include <QDeadlineTimer>
 #include <QMutexLocker>
@@ -367,7 +367,7 @@ std::optional<QByteArray> LinuxDispatcherPlatform::ReadMachineValue(const QByteA
                                                                     const QByteArray &ValueName)
 {
     const QByteArray section = Key.mid(Key.lastIndexOf('\\') + 1);
-    return ReadIniValue(m_settings.SettingsFile, section, ValueName);
+    return PrivateProfile::ReadValue(m_settings.SettingsFile, section, ValueName);
 }
 
 QByteArray LinuxDispatcherPlatform::NewGuid()

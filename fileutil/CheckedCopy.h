@@ -20,11 +20,6 @@ inline constexpr size_t CheckedCopyBufferSize = size_t(64) << 10;
 // The checksum's unit (see ContentChecksum).
 inline constexpr size_t ChecksumBlockSize = 4096;
 
-// Raised when a copy stops because it was asked to; the half-written copy
-// is removed first. Silent, like every abort.
-class ECopyStopped : public EAbort
-{};
-
 struct CheckedCopyOptions
 {
     // Checked between chunks; once true the copy stops with ECopyStopped.

@@ -33,5 +33,27 @@ public:
     EAbort() : Exception(QString()) {}
 };
 
+// Raised when a copy stops because it was asked to; the half-written copy
+// is removed first. Silent, like every abort.
+class ECopyStopped : public EAbort
+{};
+
+// A message as a sentence: a full stop is added when the message is not
+// empty and its last character sorts after "." (most texts end without
+// one; "...", "!" or ")" stay as they are).
+QString Sentence(const QString &message);
+
+// How an error is told, whatever raised it: the window's error report and
+// the command line's complaint both show this.
+struct ErrorReport
+{
+    QString Message;     // as a sentence
+    QString Details;     // where to read more; may be empty
+    bool Silent = false; // an abort: nothing is shown
+};
+// The report of any error, ours or not: an error Flitto did not expect
+// still gets a message instead of ending the program.
+ErrorReport ReportOf(const std::exception_ptr &error);
+
 // A path in an error message: paths are bytes, the message is text.
 QString PathText(const QByteArray &path);

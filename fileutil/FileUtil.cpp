@@ -1,6 +1,5 @@
 #include "fileutil/FileUtil.h"
 
-#include "fileutil/CheckedCopy.h"
 #include "fileutil/CopyIo.h"
 #include "fileutil/EStreamError.h"
 #include "fileutil/FileHandle.h"

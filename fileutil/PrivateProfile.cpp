@@ -236,4 +236,25 @@ bool WriteString(const QByteArray &section, const QByteArray &key, const QByteAr
     return changed && SafeFile::Replace(fileName, *changed);
 }
 
+std::optional<QByteArray> Lookup(const QByteArray &contents, const QByteArray &section,
+                                 const QByteArray &key)
+{
+    // No value can hold a line break, so a default of one tells a missing
+    // key from an empty value.
+    const QByteArray missing("\n");
+    const QByteArray value = FindValue(contents, section, key, missing, contents.size() + 2);
+    if (value == missing)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<QByteArray> ReadValue(const QByteArray &fileName, const QByteArray &section,
+                                    const QByteArray &key)
+{
+    QByteArray contents;
+    if (SafeFile::ReadAll(fileName, &contents) != SafeFile::ReadStatus::Read)
+        return std::nullopt;
+    return Lookup(contents, section, key);
+}
+
 } // namespace PrivateProfile

@@ -48,6 +48,15 @@ QByteArray FindValue(const QByteArray &contents, const QByteArray &section, cons
 std::optional<QByteArray> SetValue(const QByteArray &contents, const QByteArray &section,
                                    const QByteArray &key, const QByteArray &value);
 
+// The value of key in section within contents, or nothing when the section
+// or the key is missing: unlike FindValue, an empty value is told from a
+// missing one, and nothing is cut.
+std::optional<QByteArray> Lookup(const QByteArray &contents, const QByteArray &section,
+                                 const QByteArray &key);
+// The same for the file at fileName; nothing also when it cannot be read.
+std::optional<QByteArray> ReadValue(const QByteArray &fileName, const QByteArray &section,
+                                    const QByteArray &key);
+
 // GetPrivateProfileStringA for one key of the file at fileName: a file that
 // is missing or cannot be read counts as empty.
 QByteArray GetString(const QByteArray &section, const QByteArray &key, const QByteArray &def,

@@ -1,8 +1,8 @@
 #include "fileutil/FileUtil.h"
-#include "wizard/CommandLineMove.h"
-#include "wizard/FlittoApplication.h"
-#include "wizard/TRzVersionInfo.h"
-#include "wizard/TfrmMain.h"
+#include "wizard/cli/CommandLineMove.h"
+#include "wizard/version/TRzVersionInfo.h"
+#include "wizard/window/FlittoApplication.h"
+#include "wizard/window/TfrmMain.h"
 
 #include <csignal>
 

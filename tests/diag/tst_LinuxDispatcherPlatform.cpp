@@ -1,8 +1,8 @@
 #include "diag/DispatcherWindows.h"
-#include "diag/IniValue.h"
 #include "diag/LinuxDispatcherPlatform.h"
 #include "diag/TCSObjectManager.h"
 #include "diag/TDezaZudi.h"
+#include "fileutil/PrivateProfile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -699,7 +699,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, contents);
         QFETCH(QByteArray, value);
-        const auto found = IniValue(contents, "2.0", "DispatcherPath");
+        const auto found = PrivateProfile::Lookup(contents, "2.0", "DispatcherPath");
         QCOMPARE(found.has_value(), !value.isNull());
         if (found)
             QCOMPARE(*found, value);

@@ -1,0 +1,593 @@
+// The Move page: what the copy writes, what it leaves alone, and how it
+// fails. The user's source folder is checked byte for byte, name for name
+// and time for time after every run.
+
+#include "FileTestSupport.h"
+#include "ModalAnswer.h"
+#include "StagedInstall.h"
+#include "TestDispatcherPlatform.h"
+#include "diag/MessagePacket.h"
+#include "diag/TCSObjectManager.h"
+#include "fileutil/FileUtil.h"
+#include "widgets/buttonedit/TRzButtonEdit.h"
+#include "widgets/progressbar/TRzProgressBar.h"
+#include "widgets/richtext/TRTFLabel.h"
+#include "wizard/window/TfrmMain.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// Everything the user could notice about a folder: its own mode and
+// modification time, and every entry as a copy must leave it (bytes, inode,
+// mode, links, size and times).
+struct FolderState
+{
+    mode_t mode = 0;
+    timespec mtime = {};
+    std::map<QByteArray, FileTest::Snapshot> entries;
+};
+
+FolderState Snapshot(const QByteArray &folder)
+{
+    FolderState state;
+    struct stat st;
+    if (::lstat(folder.constData(), &st) == 0) {
+        state.mode = st.st_mode;
+        state.mtime = st.st_mtim;
+    }
+    for (const QByteArray &name : FileTest::ListFolder(folder)) {
+        FileTest::Snapshot entry = FileTest::Take(folder + name);
+        // Following a link reads it, and the kernel notes that on the link
+        // itself; no user sees a link's access time.
+        if (S_ISLNK(entry.info.st_mode))
+            entry.info.st_atim = {};
+        state.entries[name] = entry;
+    }
+    return state;
+}
+
+// "" when nothing changed, otherwise what did.
+QString Changes(const FolderState &before, const FolderState &after)
+{
+    QStringList changes;
+    if (before.mode != after.mode || before.mtime.tv_sec != after.mtime.tv_sec ||
+        before.mtime.tv_nsec != after.mtime.tv_nsec)
+        changes << QStringLiteral("the folder itself");
+    for (const auto &[name, entry] : after.entries) {
+        const auto old = before.entries.find(name);
+        if (old == before.entries.end())
+            changes << QString::fromLatin1(name.toHex()) + QStringLiteral(": added");
+        else if (const QString change = FileTest::Compare(old->second, entry); !change.isEmpty())
+            changes << QString::fromLatin1(name.toHex()) + QStringLiteral(": ") + change;
+    }
+    for (const auto &[name, entry] : before.entries) {
+        if (!after.entries.count(name))
+            changes << QString::fromLatin1(name.toHex()) + QStringLiteral(": removed");
+    }
+    return changes.join(QStringLiteral("; "));
+}
+
+// A file-size limit: writes beyond it fail as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        ::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old;
+    sighandler_t m_oldHandler;
+};
+
+// A slow disk: every read takes a millisecond and brings at most 4 KiB, so
+// a large file keeps the copy busy long enough for the user to act.
+ssize_t SlowRead(int fd, void *buffer, size_t count)
+{
+    ::usleep(1000);
+    return ::read(fd, buffer, qMin<size_t>(count, 4096));
+}
+
+} // namespace
+
+class tst_CopyDatabaseFiles : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<StagedInstall> m_install;
+    std::unique_ptr<TfrmMain> m_window;
+    QStringList m_statusAtSteps;
+    // A running dispatcher that takes every record, in place of the desktop.
+    std::shared_ptr<TestDispatcherPlatform> m_dispatcher;
+    std::unique_ptr<QTemporaryDir> m_state;
+
+    // The plain and list messages the dispatcher received, as kind, text,
+    // details and type name (registrations and other control records left out).
+    QList<TMessagePacketFields> Messages() const
+    {
+        QList<TMessagePacketFields> messages;
+        for (const auto &record : m_dispatcher->Records) {
+            const auto fields = MessagePacket::Parse(record.Bytes);
+            if (fields && (fields->Kind == 0 || fields->Kind == 6))
+                messages << *fields;
+        }
+        return messages;
+    }
+
+    QByteArray source() const { return m_install->dataFolder(); }
+    QByteArray target() const { return m_install->root() + "New"; }
+    QWidget *page() const { return m_window->pagScreens->currentWidget(); }
+    void click(QPushButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    // Walks to the Ready page with the given source and target texts.
+    void toReadyPage(const QByteArray &sourceText, const QByteArray &targetText, int mode = 0)
+    {
+        m_install->writeSettings("[Settings]\nConnectionMode=" + QByteArray::number(mode) +
+                                 "\nDataDirectory=" + sourceText + "\n");
+        m_window = std::make_unique<TfrmMain>(m_install->programFolder());
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        click(m_window->btnNext);
+        click(m_window->btnNext);
+        if (mode == 1)
+            m_window->edtRemoteDir->setText(QFile::decodeName(sourceText));
+        click(m_window->btnNext);
+        QCOMPARE(page(), m_window->tabTarget);
+        m_window->edtNewDir->setText(QFile::decodeName(targetText));
+        click(m_window->btnNext);
+        QCOMPARE(page(), m_window->tabReady);
+        connect(m_window->barProgress, &TRzProgressBar::OnChange, this,
+                [this] { m_statusAtSteps << m_window->lblStatus->text(); });
+    }
+    // Next on the Ready page, answering the error report if one comes.
+    std::shared_ptr<SeenBox> runCopy()
+    {
+        auto box = AnswerNextBox(QStringLiteral("OK"));
+        click(m_window->btnNext);
+        box->cancelled = true;
+        return box;
+    }
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void copiesTopLevelFilesOnly();
+    void diagnosticsNameFoldersAndFiles();
+    void copiesUnusualNamesByteForByte();
+    void skipsSpecialFilesWithoutBlocking();
+    void emptiedFolderIsRefused();
+    void secondRunReplacesFiles();
+    void targetSpellings_data();
+    void targetSpellings();
+    void targetInsideSourceIsNotEntered();
+    void targetThatIsTheSourceIsRefused_data();
+    void targetThatIsTheSourceIsRefused();
+    void targetThatIsAFileIsRefused();
+    void targetThatCannotBeCreatedIsRefused();
+    void diskFullStopsTheMove();
+    void danglingLinkIsReported();
+    void previousAndNestedRunDuringCopy();
+    void confirmedCancelStopsTheCopy();
+    void failedNestedRunLeavesNoMove();
+};
+
+void tst_CopyDatabaseFiles::init()
+{
+    m_state = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_STATE_HOME", QFile::encodeName(m_state->path()));
+    m_dispatcher = std::make_shared<TestDispatcherPlatform>();
+    m_dispatcher->RunningWindow = 0x1234;
+    ObjectManager()->SetPlatform(m_dispatcher);
+    m_install = std::make_unique<StagedInstall>();
+    QVERIFY(m_install->isValid());
+    m_install->writeFile(source() + "Messages.dat", QByteArray(20000, 'm'));
+    m_install->writeFile(source() + "Folders.dat", "folders");
+    m_install->writeFile(source() + ".hidden", "hidden");
+    m_install->writeFile(source() + "README", "no dot in the name");
+    m_install->writeFile(source() + "Locked.dat", "read-only");
+    QVERIFY(::chmod((source() + "Locked.dat").constData(), 0444) == 0);
+    QVERIFY(::mkdir((source() + "Archive").constData(), 0755) == 0);
+    m_install->writeFile(source() + "Archive/old.dat", "old");
+    // An old time stamp, before 1980, to be carried over exactly.
+    const timespec times[2] = {{100, 0}, {315532799, 123456789}};
+    QVERIFY(::utimensat(AT_FDCWD, (source() + "Folders.dat").constData(), times, 0) == 0);
+    m_statusAtSteps.clear();
+}
+
+void tst_CopyDatabaseFiles::cleanup()
+{
+    m_window.reset();
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    m_install.reset();
+    QVERIFY(OnlyTheseWindowsOpen({}));
+}
+
+void tst_CopyDatabaseFiles::copiesTopLevelFilesOnly()
+{
+    const auto before = Snapshot(source());
+    toReadyPage(source().chopped(1), target());
+    const auto box = runCopy();
+    QVERIFY2(!box->seen, qPrintable(box->text));
+
+    QCOMPARE(page(), m_window->tabMove);
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Copy completed."));
+    QVERIFY(m_window->lblStatus->updatesEnabled());
+    QVERIFY(m_window->lblContinue->isVisible());
+    QVERIFY(m_window->btnNext->isEnabled());
+    QVERIFY(!m_window->btnExit->isEnabled());
+    QCOMPARE(m_window->barProgress->TotalParts(), 5);
+    QCOMPARE(m_window->barProgress->PartsComplete(), 5);
+    QCOMPARE(m_window->barProgress->Percent(), 100);
+    // One step per file, each shown while its file was copied.
+    QCOMPARE(m_statusAtSteps.size(), 5);
+    QVERIFY(m_statusAtSteps.contains(QStringLiteral("Copying Messages.dat...")));
+    for (const QString &status : std::as_const(m_statusAtSteps))
+        QVERIFY2(status.startsWith(QStringLiteral("Copying ")) && status.endsWith(u"..."),
+                 qPrintable(status));
+
+    QCOMPARE(FileTest::ListFolder(FileUtil::WithTrailingSeparator(target())),
+             (QList<QByteArray>{".hidden", "Folders.dat", "Locked.dat", "Messages.dat", "README"}));
+    for (const QByteArray name : {"Messages.dat", ".hidden", "README", "Locked.dat"})
+        QCOMPARE(StagedInstall::readFile(target() + "/" + name),
+                 StagedInstall::readFile(source() + name));
+    struct stat st;
+    QVERIFY(::stat((target() + "/Folders.dat").constData(), &st) == 0);
+    QCOMPARE(st.st_mtim.tv_sec, time_t(315532799));
+    QCOMPARE(st.st_mtim.tv_nsec, 123456789L);
+    QCOMPARE(Changes(before, Snapshot(source())), QString());
+}
+
+void tst_CopyDatabaseFiles::diagnosticsNameFoldersAndFiles()
+{
+    m_install->writeFile(source() + "caf\xe9.dat", "latin-1 name");
+    toReadyPage(source().chopped(1), target());
+    QVERIFY(!runCopy()->seen);
+
+    const QList<TMessagePacketFields> messages = Messages();
+    QCOMPARE(messages.size(), 3);
+    QCOMPARE(messages.at(0).Kind, 0);
+    QCOMPARE(messages.at(0).Text, "SourceDir = '" + source() + "'");
+    QCOMPARE(messages.at(1).Text, "TargetDir = '" + target() + "'");
+    QCOMPARE(messages.at(2).Kind, 6);
+    QCOMPARE(messages.at(2).Text, QByteArray("FileList"));
+    QCOMPARE(messages.at(2).TypeName, QByteArray("TStringList"));
+    // Every copied name, byte for byte, each on a line of its own.
+    QByteArrayList listed = messages.at(2).Details.split('\n');
+    QCOMPARE(listed.takeLast(), QByteArray());
+    for (QByteArray &line : listed) {
+        QVERIFY(line.endsWith('\r'));
+        line.chop(1);
+    }
+    std::sort(listed.begin(), listed.end());
+    QCOMPARE(listed, (QByteArrayList{".hidden", "Folders.dat", "Locked.dat", "Messages.dat",
+                                     "README", "caf\xe9.dat"}));
+}
+
+void tst_CopyDatabaseFiles::copiesUnusualNamesByteForByte()
+{
+    const QList<QByteArray> names = {"caf\xe9.dat", "with blank.dat", "line\nbreak",
+                                     "-leading-dash", "*?[x]"};
+    for (const QByteArray &name : names)
+        m_install->writeFile(source() + name, "contents of " + name);
+    const auto before = Snapshot(source());
+    toReadyPage(source(), target());
+    const auto box = runCopy();
+    QVERIFY2(!box->seen, qPrintable(box->text));
+    for (const QByteArray &name : names)
+        QCOMPARE(StagedInstall::readFile(target() + "/" + name), "contents of " + name);
+    QCOMPARE(Changes(before, Snapshot(source())), QString());
+}
+
+void tst_CopyDatabaseFiles::skipsSpecialFilesWithoutBlocking()
+{
+    QVERIFY(::mkfifo((source() + "pipe").constData(), 0644) == 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = source() + "sock";
+    if (socketPath.size() < qsizetype(sizeof address.sun_path)) {
+        qstrcpy(address.sun_path, socketPath.constData());
+        QVERIFY(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+    }
+    QVERIFY(::symlink("Messages.dat", (source() + "Link.dat").constData()) == 0);
+    QVERIFY(::symlink("Archive", (source() + "FolderLink").constData()) == 0);
+    const auto before = Snapshot(source());
+
+    toReadyPage(source(), target());
+    const auto box = runCopy();
+    ::close(sock);
+    QVERIFY2(!box->seen, qPrintable(box->text));
+    const QList<QByteArray> copied =
+        FileTest::ListFolder(FileUtil::WithTrailingSeparator(target()));
+    QVERIFY(!copied.contains("pipe"));
+    QVERIFY(!copied.contains("sock"));
+    QVERIFY(!copied.contains("FolderLink"));
+    // A link to a file is copied as the file's contents, as a file.
+    struct stat st;
+    QVERIFY(::lstat((target() + "/Link.dat").constData(), &st) == 0);
+    QVERIFY(S_ISREG(st.st_mode));
+    QCOMPARE(StagedInstall::readFile(target() + "/Link.dat"), QByteArray(20000, 'm'));
+    QCOMPARE(Changes(before, Snapshot(source())), QString());
+}
+
+void tst_CopyDatabaseFiles::emptiedFolderIsRefused()
+{
+    // The marker check passed on the source page, then the files went away:
+    // an empty copy must not become Quillbox's database.
+    toReadyPage(source(), target());
+    for (const QByteArray name : {"Messages.dat", "Folders.dat", ".hidden", "README", "Locked.dat"})
+        QVERIFY(::unlink((source() + name).constData()) == 0);
+    const auto box = runCopy();
+    QVERIFY(box->seen);
+    QVERIFY2(box->text.startsWith(
+                 QStringLiteral("There are no database files in the location you specified!")),
+             qPrintable(box->text));
+    QCOMPARE(page(), m_window->tabReady);
+    QVERIFY(!FileUtil::IsExistingFolder(target()));
+}
+
+void tst_CopyDatabaseFiles::secondRunReplacesFiles()
+{
+    toReadyPage(source(), target());
+    runCopy();
+    m_install->writeFile(source() + "Messages.dat", "second");
+    click(m_window->btnPrevious);
+    QCOMPARE(page(), m_window->tabReady);
+    QVERIFY(!runCopy()->seen);
+    QCOMPARE(StagedInstall::readFile(target() + "/Messages.dat"), QByteArray("second"));
+    QCOMPARE(m_window->barProgress->PartsComplete(), 5);
+}
+
+void tst_CopyDatabaseFiles::targetSpellings_data()
+{
+    QTest::addColumn<QByteArray>("targetText");
+    QTest::addColumn<QByteArray>("created");
+
+    QTest::newRow("plain") << QByteArray("New") << QByteArray("New");
+    QTest::newRow("trailing slash") << QByteArray("New/") << QByteArray("New");
+    QTest::newRow("missing parents") << QByteArray("a/b/c") << QByteArray("a/b/c");
+    QTest::newRow("dot dot") << QByteArray("Data/../New") << QByteArray("New");
+}
+
+void tst_CopyDatabaseFiles::targetSpellings()
+{
+    QFETCH(QByteArray, targetText);
+    QFETCH(QByteArray, created);
+    toReadyPage(source(), m_install->root() + targetText);
+    const auto box = runCopy();
+    QVERIFY2(!box->seen, qPrintable(box->text));
+    QCOMPARE(StagedInstall::readFile(m_install->root() + created + "/Messages.dat"),
+             QByteArray(20000, 'm'));
+}
+
+void tst_CopyDatabaseFiles::targetInsideSourceIsNotEntered()
+{
+    toReadyPage(source(), source() + "Inside");
+    const auto box = runCopy();
+    QVERIFY2(!box->seen, qPrintable(box->text));
+    QCOMPARE(m_window->barProgress->TotalParts(), 5);
+    QVERIFY(!FileUtil::IsExistingFolder(source() + "Inside/Inside"));
+    QVERIFY(!FileUtil::IsExistingFile(source() + "Inside/Archive"));
+}
+
+void tst_CopyDatabaseFiles::targetThatIsTheSourceIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("targetText"); // below the staging root
+    QTest::newRow("same text") << QByteArray("Data");
+    QTest::newRow("trailing slash") << QByteArray("Data/");
+    QTest::newRow("dot dot") << QByteArray("Quillbox/../Data");
+    QTest::newRow("symlink") << QByteArray("LinkToData");
+}
+
+void tst_CopyDatabaseFiles::targetThatIsTheSourceIsRefused()
+{
+    QFETCH(QByteArray, targetText);
+    QVERIFY(::symlink("Data", (m_install->root() + "LinkToData").constData()) == 0);
+    const auto before = Snapshot(source());
+    const QByteArray settingsBefore =
+        "[Settings]\nConnectionMode=0\nDataDirectory=" + source().chopped(1) + "\n";
+    toReadyPage(source().chopped(1), m_install->root() + targetText);
+
+    const auto box = runCopy();
+    QVERIFY(box->seen);
+    QCOMPARE(box->title, QStringLiteral("Error"));
+    QVERIFY2(box->text.contains(QStringLiteral(" is the current location of the database.")),
+             qPrintable(box->text));
+    QCOMPARE(page(), m_window->tabReady);
+    QVERIFY(!m_window->lblContinue->isVisible());
+    QCOMPARE(Changes(before, Snapshot(source())), QString());
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settingsBefore);
+}
+
+void tst_CopyDatabaseFiles::targetThatIsAFileIsRefused()
+{
+    m_install->writeFile(m_install->root() + "Taken", "someone's file");
+    toReadyPage(source(), m_install->root() + "Taken");
+    const auto box = runCopy();
+    QVERIFY(box->seen);
+    QCOMPARE(box->text, QStringLiteral("The new location ") +
+                            QFile::decodeName(m_install->root() + "Taken") +
+                            QStringLiteral(" is a file, not a folder. Choose a folder for the "
+                                           "database."));
+    QCOMPARE(StagedInstall::readFile(m_install->root() + "Taken"), QByteArray("someone's file"));
+    // Refused before anything was written: the user stays on the Ready page.
+    QCOMPARE(page(), m_window->tabReady);
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Ready."));
+}
+
+void tst_CopyDatabaseFiles::targetThatCannotBeCreatedIsRefused()
+{
+    // A parent that is a file: the folder can never be made, even by root.
+    m_install->writeFile(m_install->root() + "Plain", "file");
+    toReadyPage(source(), m_install->root() + "Plain/New");
+    const auto box = runCopy();
+    QVERIFY(box->seen);
+    QVERIFY2(box->text.contains(QFile::decodeName(m_install->root() + "Plain/New")),
+             qPrintable(box->text));
+    QCOMPARE(page(), m_window->tabReady);
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Ready."));
+}
+
+void tst_CopyDatabaseFiles::diskFullStopsTheMove()
+{
+    m_install->writeFile(source() + "Messages.dat", QByteArray(300000, 'm'));
+    const QByteArray settingsBefore;
+    toReadyPage(source(), target());
+    const QByteArray settings = StagedInstall::readFile(m_install->settingsFile());
+    std::shared_ptr<SeenBox> box;
+    {
+        FileSizeLimit limit(100000);
+        box = runCopy();
+    }
+    QVERIFY(box->seen);
+    QCOMPARE(box->text, QStringLiteral("Stream write error."));
+    QCOMPARE(page(), m_window->tabMove);
+    QVERIFY(!m_window->btnNext->isEnabled());
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settings);
+    // Nothing half-written stands under the database's name.
+    QVERIFY(StagedInstall::readFile(target() + "/Messages.dat").isEmpty());
+}
+
+void tst_CopyDatabaseFiles::danglingLinkIsReported()
+{
+    QVERIFY(::symlink("gone.dat", (source() + "Dangling.dat").constData()) == 0);
+    toReadyPage(source(), target());
+    const auto box = runCopy();
+    QVERIFY(box->seen);
+    QCOMPARE(box->text, QStringLiteral("Cannot open file ") +
+                            QFile::decodeName(source() + "Dangling.dat") + QLatin1Char('.'));
+    QVERIFY(!m_window->btnNext->isEnabled());
+    // The failed file's name stands in the status line, drawn.
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Copying Dangling.dat..."));
+    QVERIFY(m_window->lblStatus->updatesEnabled());
+}
+
+void tst_CopyDatabaseFiles::previousAndNestedRunDuringCopy()
+{
+    toReadyPage(source(), target());
+    bool pressed = false;
+    connect(m_window->barProgress, &TRzProgressBar::OnChange, this, [this, &pressed] {
+        if (pressed || m_window->barProgress->PartsComplete() != 1)
+            return;
+        pressed = true;
+        // The user goes back while the copy runs, then starts it again.
+        click(m_window->btnPrevious);
+        QCOMPARE(page(), m_window->tabReady);
+        click(m_window->btnNext);
+    });
+    const auto box = runCopy();
+    QVERIFY2(!box->seen, qPrintable(box->text));
+    QVERIFY(pressed);
+    QVERIFY(m_window->btnNext->isEnabled());
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Copy completed."));
+    for (const QByteArray name : {"Messages.dat", "Folders.dat", ".hidden", "README"})
+        QCOMPARE(StagedInstall::readFile(target() + "/" + name),
+                 StagedInstall::readFile(source() + name));
+}
+
+void tst_CopyDatabaseFiles::confirmedCancelStopsTheCopy()
+{
+    m_install->writeFile(source() + "Messages.dat", QByteArray(16 << 20, 'm'));
+    toReadyPage(source(), target());
+    const QByteArray settings = StagedInstall::readFile(m_install->settingsFile());
+    std::shared_ptr<SeenBox> confirm;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [this, &confirm] {
+        if (confirm || !m_window->lblStatus->text().startsWith(QStringLiteral("Copying ")))
+            return;
+        confirm = AnswerNextBox(QStringLiteral("&Yes"));
+        click(m_window->btnCancel);
+    });
+    watch.start(5);
+    {
+        const FileTest::ReadSwap slow(&SlowRead);
+        runCopy();
+    }
+    QVERIFY(confirm && confirm->seen);
+    QCOMPARE(confirm->title, QStringLiteral("Confirm"));
+    // The window is closed, and the copy stopped with it: the file it was in
+    // is not there, half or whole, and the settings are as they were.
+    QVERIFY(!m_window->isVisible());
+    QVERIFY(FileTest::ListFolder(FileUtil::WithTrailingSeparator(target())).size() < 5);
+    QCOMPARE(FileTest::PartialCopies(target()), QByteArrayList());
+    QVERIFY(QFileInfo(QFile::decodeName(target() + "/Messages.dat")).size() != 16 << 20);
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settings);
+}
+
+void tst_CopyDatabaseFiles::failedNestedRunLeavesNoMove()
+{
+    // During a copy to New the user goes back, picks Other, and that run
+    // fails: the run into New was superseded and must not enable Next either.
+    m_install->writeFile(source() + "Messages.dat", QByteArray(16 << 20, 'm'));
+    toReadyPage(source(), target());
+    const QByteArray settings = StagedInstall::readFile(m_install->settingsFile());
+    const QByteArray other = m_install->root() + "Other";
+    bool pressed = false;
+    std::shared_ptr<SeenBox> failure;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (pressed || !m_window->lblStatus->text().startsWith(QStringLiteral("Copying ")))
+            return;
+        pressed = true;
+        click(m_window->btnPrevious);
+        click(m_window->btnPrevious);
+        QCOMPARE(page(), m_window->tabTarget);
+        m_window->edtNewDir->setText(QFile::decodeName(other));
+        click(m_window->btnNext);
+        QCOMPARE(page(), m_window->tabReady);
+        FileSizeLimit limit(100000);
+        failure = AnswerNextBox(QStringLiteral("OK"));
+        click(m_window->btnNext);
+    });
+    watch.start(5);
+    {
+        const FileTest::ReadSwap slow(&SlowRead);
+        const auto box = runCopy();
+        QVERIFY2(!box->seen, qPrintable(box->text));
+    }
+    QVERIFY(pressed);
+    QVERIFY(failure && failure->seen);
+    QCOMPARE(failure->text, QStringLiteral("Stream write error."));
+    QCOMPARE(page(), m_window->tabMove);
+    QVERIFY(!m_window->btnNext->isEnabled());
+    QVERIFY(!m_window->lblContinue->isVisible());
+    QCOMPARE(FileTest::PartialCopies(target()), QByteArrayList());
+    QCOMPARE(FileTest::PartialCopies(other), QByteArrayList());
+    // Even asked directly, the settings file does not get either folder.
+    QVERIFY_THROWS_EXCEPTION(Exception, m_window->SaveLocalSettings());
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settings);
+}
+
+QTEST_MAIN(tst_CopyDatabaseFiles)
+#include "tst_CopyDatabaseFiles.moc"

@@ -1,0 +1,354 @@
+#include "wizard/move/DatabaseMove.h"
+
+#include "fileutil/EStreamError.h"
+#include "fileutil/Exception.h"
+#include "fileutil/FileHandle.h"
+#include "fileutil/FileUtil.h"
+#include "fileutil/FlagScope.h"
+#include "fileutil/SafeFile.h"
+#include "wizard/move/MoveLock.h"
+#include "wizard/settings/Installation.h"
+#include "wizard/settings/TIniFile.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray SettingsSection(Installation::SettingsSection);
+const QByteArray DataDirectoryKey(Installation::DataDirectoryKey);
+
+// Progress within a large file reaches the view at most this often.
+constexpr qint64 ProgressIntervalMs = 100;
+
+QString ProofFailure(FileUtil::ProofResult result, const FileUtil::CheckedCopyRecord &record)
+{
+    if (result == FileUtil::ProofResult::SourceChanged)
+        return QStringLiteral("%1 changed while it was copied: is Quillbox still running? "
+                              "Close Quillbox and start the move again")
+            .arg(PathText(record.Source));
+    return QStringLiteral("The copy %1 does not hold what was read from %2: the new location "
+                          "may be failing. Choose another location and start the move again")
+        .arg(PathText(record.Target), PathText(record.Source));
+}
+
+// The folders that do not exist yet, innermost first.
+QByteArrayList MissingLevels(const QByteArray &folder)
+{
+    QByteArrayList missing;
+    QByteArray path = folder;
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    struct stat st;
+    while (!path.isEmpty() && path != "/" && ::lstat(path.constData(), &st) != 0 &&
+           errno == ENOENT) {
+        missing << path;
+        const qsizetype slash = path.lastIndexOf('/');
+        if (slash <= 0)
+            break;
+        path.truncate(slash);
+    }
+    return missing;
+}
+
+// Run as root, a new folder gets the data folder's owner, group and mode,
+// set through the open folder so that a link swapped in meanwhile is never
+// followed.
+void TakeOwnerOf(const QByteArray &folder, const QByteArray &from)
+{
+    struct stat source;
+    if (::stat(from.constData(), &source) != 0)
+        return;
+    const FileUtil::FileHandle fd(
+        ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.IsValid())
+        return;
+    if (::fchown(fd.Get(), source.st_uid, source.st_gid) == 0)
+        ::fchmod(fd.Get(), source.st_mode & 07777);
+}
+
+} // namespace
+
+DatabaseMove::DatabaseMove(Plan plan, MoveView *view, QObject *parent)
+    : QObject(parent), m_plan(std::move(plan)),
+      m_sourcePrefix(FileUtil::WithTrailingSeparator(m_plan.Source)), m_view(view),
+      m_lock(std::make_unique<MoveLock>())
+{
+    m_log.Folders(m_sourcePrefix, m_plan.Target);
+}
+
+DatabaseMove::~DatabaseMove()
+{
+    Stop();
+}
+
+bool DatabaseMove::Check()
+{
+    MoveCheckList::Context context{m_plan, m_sourcePrefix, *m_lock, {}, {}};
+    for (const MoveCheckList::Check &check : MoveCheckList::Checks()) {
+        if (check.LocalOnly && m_plan.Mode != ConnectionMode::Local)
+            continue;
+        if (check.InNewFolder && !context.Probe)
+            context.Probe.emplace(m_plan.Target);
+        else if (!check.InNewFolder)
+            context.Probe.reset();
+        if (!Passes(check, context))
+            return false;
+    }
+    m_files = context.Files;
+    return true;
+}
+
+bool DatabaseMove::Passes(const MoveCheckList::Check &check, MoveCheckList::Context &context)
+{
+    for (;;) {
+        const MoveCheckList::Finding finding = check.Test(context);
+        if (finding.Text.isEmpty()) {
+            m_log.Check(check.Name, QStringLiteral("passed"));
+            return true;
+        }
+        const QString logged = finding.LogText.isEmpty() ? finding.Text : finding.LogText;
+        switch (check.Asks) {
+        case MoveCheckList::Answer::None:
+            m_log.Check(check.Name, finding.Text);
+            m_log.Write(QStringLiteral("refused"), finding.Text);
+            m_view->Refuse(finding.Text);
+            return false;
+        case MoveCheckList::Answer::GoOnOrBack:
+            if (m_view->AskForeignFiles(finding.Text)) {
+                m_log.Check(check.Name, logged + QStringLiteral(" (go on)"));
+                return true;
+            }
+            m_log.Check(check.Name, logged + QStringLiteral(" (go back)"));
+            break;
+        case MoveCheckList::Answer::RetryIgnoreCancel:
+            switch (m_view->AskWriters(finding.Text)) {
+            case MoveView::WritersAnswer::Retry:
+                m_log.Check(check.Name, logged + QStringLiteral(" (retry)"));
+                continue;
+            case MoveView::WritersAnswer::Ignore:
+                m_log.Check(check.Name, logged + QStringLiteral(" (ignored)"));
+                return true;
+            case MoveView::WritersAnswer::Cancel:
+                m_log.Check(check.Name, logged + QStringLiteral(" (cancel)"));
+                break;
+            }
+            break;
+        }
+        m_log.Write(QStringLiteral("cancelled"));
+        return false;
+    }
+}
+
+void DatabaseMove::CreateTarget()
+{
+    const QByteArray &target = m_plan.Target;
+    if (FileUtil::IsExistingFile(target))
+        throw Exception(
+            QStringLiteral("The new location %1 is a file, not a folder").arg(PathText(target)));
+    if (!FileUtil::IsExistingFolder(target)) {
+        const QByteArrayList missing = MissingLevels(target);
+        FileUtil::CreateFolderPath(target);
+        if (::geteuid() == 0 && !missing.isEmpty() && FileUtil::IsExistingFolder(target))
+            TakeOwnerOf(missing.first(), m_sourcePrefix);
+    }
+    // A folder that could not be made must stop the move here, even when
+    // there is no file to copy: "Copy completed." would otherwise lead to a
+    // settings file that points at a folder that does not exist.
+    if (!FileUtil::IsExistingFolder(target))
+        throw EFCreateError(target);
+    if (!m_lock->LockTarget(target))
+        throw Exception(MoveLock::Refusal(target));
+}
+
+void DatabaseMove::Post(std::function<void()> call)
+{
+    // Calls from the worker reach the view in order, on the view's thread;
+    // once the run is stopped they are dropped, so a superseded run never
+    // writes over the run that replaced it.
+    QMetaObject::invokeMethod(
+        this,
+        [this, call = std::move(call)] {
+            if (!m_stop)
+                call();
+        },
+        Qt::QueuedConnection);
+}
+
+void DatabaseMove::CopyAll()
+{
+    try {
+        FileUtil::CheckedCopyOptions options;
+        options.Stop = &m_stop;
+        options.KeepOwner = ::geteuid() == 0;
+        qint64 done = 0;
+        QElapsedTimer sinceProgress;
+        sinceProgress.start();
+        options.Progress = [this, &done, &sinceProgress](qint64 bytes) {
+            if (sinceProgress.elapsed() < ProgressIntervalMs)
+                return;
+            sinceProgress.restart();
+            const qint64 total = done + bytes;
+            Post([this, total] { m_view->Progress(total); });
+        };
+        for (int index = 0; index < m_files.size(); ++index) {
+            const QByteArray name = m_files.at(index).Name;
+            Post([this, index, name] { m_view->Copying(index, name); });
+            const FileUtil::CheckedCopyRecord record =
+                FileUtil::CopyFileChecked(m_sourcePrefix + name, m_plan.Target, options);
+            m_records.append(record);
+            done += record.BytesRead;
+            const qint64 total = done;
+            Post([this, index, total] {
+                m_view->Progress(total);
+                m_view->Copied(index);
+            });
+        }
+        // The copies must be on the disk before they are read back, and
+        // before "Copy completed." invites the user to rely on them.
+        if (!FileUtil::FlushFolder(m_plan.Target))
+            throw EWriteError(errno);
+        for (const FileUtil::CheckedCopyRecord &record : std::as_const(m_records)) {
+            const QByteArray name = FileUtil::NameOfPath(record.Target);
+            Post([this, name] { m_view->Checking(name); });
+            const FileUtil::ProofResult result = FileUtil::ProveCopy(record, &m_stop);
+            if (result != FileUtil::ProofResult::Same)
+                throw EProofFailed(ProofFailure(result, record));
+        }
+    } catch (...) {
+        m_workerError = std::current_exception();
+    }
+}
+
+DatabaseMove::Outcome DatabaseMove::Run()
+{
+    const FlagScope running(m_running); // however the run ends
+    m_stop = false;
+    m_proven = false;
+    m_workerError = nullptr;
+    m_records.clear();
+    try {
+        CreateTarget();
+        m_view->Starting(m_sourcePrefix, m_plan.Target);
+        m_files =
+            MoveChecks::ListSourceFiles(m_sourcePrefix, [] { QCoreApplication::processEvents(); });
+        if (!m_stop) {
+            QByteArrayList names;
+            qint64 total = 0;
+            for (const MoveChecks::SourceFile &file : std::as_const(m_files)) {
+                names << file.Name;
+                total += file.Size;
+            }
+            m_view->Listed(names, total);
+
+            m_worker.reset(QThread::create([this] { CopyAll(); }));
+            QEventLoop loop;
+            connect(m_worker.get(), &QThread::finished, &loop, &QEventLoop::quit,
+                    Qt::QueuedConnection);
+            m_worker->start();
+            loop.exec();
+            // The loop also ends when the application quits: the copy must
+            // never go on unseen after the window has gone.
+            if (!m_worker->isFinished()) {
+                m_stop = true;
+                m_worker->wait();
+            }
+            // Calls the worker posted before it ended belong to this run.
+            QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        }
+        if (m_workerError && !m_stop)
+            std::rethrow_exception(m_workerError);
+    } catch (...) {
+        Fail(std::current_exception());
+    }
+    LogCopies();
+    if (m_stop) {
+        m_log.Write(QStringLiteral("stopped"));
+        return Outcome::Stopped;
+    }
+    m_proven = true;
+    m_log.Write(QStringLiteral("proven"));
+    return Outcome::Proven;
+}
+
+void DatabaseMove::LogCopies()
+{
+    for (const FileUtil::CheckedCopyRecord &record : std::as_const(m_records))
+        m_log.File(FileUtil::NameOfPath(record.Target), record.BytesRead, record.Checksum);
+}
+
+void DatabaseMove::Fail(const std::exception_ptr &error)
+{
+    LogCopies();
+    try {
+        std::rethrow_exception(error);
+    } catch (Exception &failure) {
+        const bool logged = m_log.Write(QStringLiteral("failed"), failure.message());
+        if (logged)
+            failure.SetDetails(QStringLiteral("The log of this move is in %1.").arg(m_log.Path()));
+        throw;
+    } catch (const std::exception &failure) {
+        m_log.Write(QStringLiteral("failed"), QString::fromLocal8Bit(failure.what()));
+        throw;
+    }
+}
+
+void DatabaseMove::Stop()
+{
+    m_stop = true;
+    if (m_worker && m_worker->isRunning())
+        m_worker->wait();
+}
+
+Exception DatabaseMove::NotProven(const MovePlan &plan)
+{
+    return Exception(QStringLiteral("The copy into %1 was not completed and checked. Go back "
+                                    "and move the database again")
+                         .arg(PathText(plan.Target)));
+}
+
+void DatabaseMove::WriteSettings(DatabaseMove *lastRun, const MovePlan &plan)
+{
+    // Only the most recent run, copied into exactly this folder and proven
+    // there, may become Quillbox's database.
+    if (!lastRun || lastRun->IsRunning() || !lastRun->Proven() || !(lastRun->GetPlan() == plan) ||
+        plan.Mode != ConnectionMode::Local)
+        throw NotProven(plan);
+    lastRun->WriteProvenSettings();
+}
+
+void DatabaseMove::WriteProvenSettings()
+{
+    MoveLog log;
+    log.Folders(m_sourcePrefix, m_plan.Target);
+    const QByteArray file = SafeFile::FinalTarget(m_plan.SettingsFile);
+    QByteArray before;
+    const bool hadFile = SafeFile::ReadAll(file, &before) == SafeFile::ReadStatus::Read;
+    TIniFile settings(m_plan.SettingsFile);
+    try {
+        settings.WriteString(SettingsSection, DataDirectoryKey, m_plan.Target);
+        // What Quillbox will read is what counts: a value that does not come
+        // back whole through the same reader would point it elsewhere.
+        if (settings.ReadString(SettingsSection, DataDirectoryKey, QByteArray()) != m_plan.Target) {
+            if (hadFile)
+                SafeFile::Replace(m_plan.SettingsFile, before);
+            throw EIniFileException(
+                QStringLiteral("Unable to write to %1").arg(PathText(m_plan.SettingsFile)));
+        }
+    } catch (const Exception &error) {
+        log.Check(QStringLiteral("settings file"), error.message());
+        log.Write(QStringLiteral("settings not written"), error.message());
+        throw;
+    }
+    log.Check(QStringLiteral("settings file"),
+              QStringLiteral("DataDirectory written to %1").arg(PathText(m_plan.SettingsFile)));
+    log.Write(QStringLiteral("settings written"));
+}

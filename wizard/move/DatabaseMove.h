@@ -1,0 +1,111 @@
+#pragma once
+
+#include "fileutil/CheckedCopy.h"
+#include "wizard/move/MoveCheckList.h"
+#include "wizard/move/MoveChecks.h"
+#include "wizard/move/MoveLog.h"
+#include "wizard/move/MovePlan.h"
+#include "wizard/move/MoveView.h"
+#include "wizard/settings/ConnectionMode.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <memory>
+
+class MoveLock;
+class QThread;
+
+// A copy that does not read back as what was read from its source: the
+// copy itself went through, so the caller can tell it from a failed copy.
+class EProofFailed : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+// One move of a database folder: the checks before anything is written, the
+// copy with its proof, the settings change and the log entry. The window and
+// the command line drive it alike.
+class DatabaseMove : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Plan = MovePlan;
+
+    enum class Outcome
+    {
+        Proven,  // every file copied, flushed and read back equal
+        Stopped, // stopped on request: superseded, cancelled, interrupted
+    };
+
+    DatabaseMove(Plan plan, MoveView *view, QObject *parent = nullptr);
+    // Stops a copy that still runs and writes the log entry of a move that
+    // never got to write one.
+    ~DatabaseMove() override;
+
+    const Plan &GetPlan() const { return m_plan; }
+    // The view that the next calls go to; the checks and the run may have
+    // different ones.
+    void SetView(MoveView *view) { m_view = view; }
+    // The last Run() copied, flushed and proved every file.
+    bool Proven() const { return m_proven; }
+    QString LogPath() const { return m_log.Path(); }
+
+    // The checks. False when one refused or the user chose not to go on;
+    // nothing is left behind either way. Passing takes the move's locks.
+    bool Check();
+
+    // Creates the new folder, lists and copies every file on a worker thread,
+    // flushes the copies and proves each one. Waits in an event loop, so the
+    // caller's window stays responsive. Raises the failure's error, after the
+    // log entry is written.
+    Outcome Run();
+
+    // Asks a running copy to stop within the current file and waits until it
+    // has: its half-written file is gone when this returns. A nested call
+    // from the waiting event loop is safe.
+    void Stop();
+    bool IsRunning() const { return m_running; }
+
+    // The data folder's files as last listed: by the checks, then by the
+    // run.
+    const QList<MoveChecks::SourceFile> &Files() const { return m_files; }
+
+    // Local mode: writes the plan's new folder into the settings file and
+    // reads it back with the same reader; the old bytes come back when the
+    // value does not. Only when lastRun, the most recent run, has ended
+    // proven with exactly this plan; otherwise raises NotProven.
+    static void WriteSettings(DatabaseMove *lastRun, const MovePlan &plan);
+    static Exception NotProven(const MovePlan &plan);
+
+private:
+    void Post(std::function<void()> call);
+    void CopyAll(); // on the worker thread
+    bool Passes(const MoveCheckList::Check &check, MoveCheckList::Context &context);
+    void WriteProvenSettings();
+    void CreateTarget();
+    // Every file copied so far, with its size and checksum, into the log.
+    void LogCopies();
+    [[noreturn]] void Fail(const std::exception_ptr &error);
+
+    Plan m_plan;
+    QByteArray m_sourcePrefix;
+    MoveView *m_view;
+    MoveLog m_log;
+    std::unique_ptr<MoveLock> m_lock;
+    QList<MoveChecks::SourceFile> m_files;
+    QList<FileUtil::CheckedCopyRecord> m_records;
+    std::atomic<bool> m_stop{false};
+    std::exception_ptr m_workerError;
+    std::unique_ptr<QThread> m_worker;
+    bool m_running = false;
+    bool m_proven = false;
+    bool m_logged = false;
+};

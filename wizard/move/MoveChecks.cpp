@@ -1,0 +1,695 @@
+#include "wizard/move/MoveChecks.h"
+
+#include "wizard/settings/Installation.h"
+
+#include "fileutil/Exception.h"
+#include "fileutil/FileHandle.h"
+#include "fileutil/FileUtil.h"
+#include "fileutil/SafeFile.h"
+
+#include <QLocale>
+#include <QRandomGenerator>
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <set>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <tuple>
+#include <unistd.h>
+#include <utility>
+
+namespace MoveChecks {
+
+namespace {
+
+QString SystemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The folder without trailing "/" (but "/" itself stays).
+QByteArray WithoutTrailingSeparator(QByteArray folder)
+{
+    while (folder.size() > 1 && folder.endsWith('/'))
+        folder.chop(1);
+    return folder;
+}
+
+QByteArray InFolder(const QByteArray &folder, const QByteArray &name)
+{
+    return FileUtil::WithTrailingSeparator(folder) + name;
+}
+
+// A hidden name that no file of a mail folder has.
+QByteArray ProbeName(const char *kind)
+{
+    return QByteArrayLiteral(".flitto-") + kind + '-' +
+           QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+}
+
+QString SizeText(qint64 bytes)
+{
+    return QStringLiteral("%1 (%2 bytes)").arg(DataSize(bytes), QString::number(bytes));
+}
+
+// An open folder listing that closes when it goes.
+class Listing
+{
+public:
+    explicit Listing(const QByteArray &folder) : m_dir(FileUtil::ListFolder(folder)) {}
+    bool IsOpen() const { return m_dir != nullptr; }
+    // The next name without "." and ".."; null at the end.
+    QByteArray Next()
+    {
+        while (const dirent *entry = ::readdir(m_dir.get())) {
+            const QByteArray name(entry->d_name);
+            if (name != "." && name != "..")
+                return name;
+        }
+        return QByteArray();
+    }
+
+private:
+    FileUtil::FolderListing m_dir;
+};
+
+// A fresh hidden folder inside another, removed with the files created in
+// it when it goes.
+class ScratchFolder
+{
+public:
+    explicit ScratchFolder(const QByteArray &parent)
+    {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray path = InFolder(parent, ProbeName("names"));
+            if (::mkdir(path.constData(), 0700) == 0) {
+                m_path = path;
+                return;
+            }
+            if (errno != EEXIST) {
+                m_error = errno;
+                return;
+            }
+        }
+        m_error = EEXIST;
+    }
+    ~ScratchFolder()
+    {
+        if (m_path.isEmpty())
+            return;
+        // Names are listed rather than remembered: on a folding file system
+        // the names created are not always the names the folder lists.
+        QByteArrayList names;
+        {
+            Listing listing(m_path);
+            if (listing.IsOpen())
+                for (QByteArray name = listing.Next(); !name.isNull(); name = listing.Next())
+                    names.append(name);
+        }
+        for (const QByteArray &name : std::as_const(names))
+            ::unlink(InFolder(m_path, name).constData());
+        ::rmdir(m_path.constData());
+    }
+    ScratchFolder(const ScratchFolder &) = delete;
+    ScratchFolder &operator=(const ScratchFolder &) = delete;
+
+    const QByteArray &Path() const { return m_path; }
+    int Error() const { return m_error; }
+
+private:
+    QByteArray m_path;
+    int m_error = 0;
+};
+
+// Creates a new empty file (never an existing one); 0 or the errno.
+int CreateExclusive(const QByteArray &path, struct stat *info = nullptr)
+{
+    const int fd =
+        ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return errno;
+    const FileUtil::FileHandle closer(fd);
+    if (info && ::fstat(fd, info) != 0)
+        std::memset(info, 0, sizeof *info);
+    return 0;
+}
+
+// Creates and removes a hidden file in folder: 0 or the errno.
+int ProbeNewFile(const QByteArray &folder)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray path = InFolder(folder, ProbeName("probe"));
+        const int error = CreateExclusive(path);
+        if (error == EEXIST)
+            continue;
+        if (error != 0)
+            return error;
+        return ::unlink(path.constData()) == 0 ? 0 : errno;
+    }
+    return EEXIST;
+}
+
+QByteArray ReadSmallFile(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return QByteArray();
+    const FileUtil::FileHandle closer(fd);
+    QByteArray data;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0 || data.size() > 65536)
+            break;
+        data.append(buffer, got);
+    }
+    return data;
+}
+
+bool IsDigits(const QByteArray &name)
+{
+    return !name.isEmpty() &&
+           std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The access mode from the "flags:" line of /proc/PID/fdinfo/N, or -1.
+int AccessModeOfFdInfo(const QByteArray &fdinfo)
+{
+    for (const QByteArray &line : fdinfo.split('\n')) {
+        if (!line.startsWith("flags:"))
+            continue;
+        bool ok = false;
+        const qulonglong flags = line.mid(6).trimmed().toULongLong(&ok, 8);
+        return ok ? int(flags & O_ACCMODE) : -1;
+    }
+    return -1;
+}
+
+using FileId = std::pair<dev_t, ino_t>;
+
+} // namespace
+
+QString DataSize(qint64 bytes)
+{
+    return QLocale::c().formattedDataSize(bytes);
+}
+
+QList<SourceFile> ListSourceFiles(const QByteArray &sourcePrefix,
+                                  const std::function<void()> &betweenEntries)
+{
+    // A folder that cannot be read must fail the move: an empty list would
+    // end in "Copy completed." and a settings file pointing at an empty
+    // folder, with the user's mail left behind.
+    const auto unreadable = [&sourcePrefix](int error) {
+        return Exception(QStringLiteral("Cannot read the folder %1 (%2)")
+                             .arg(PathText(sourcePrefix), QString::fromLocal8Bit(strerror(error))));
+    };
+    QList<SourceFile> files;
+    const FileUtil::FolderListing dir = FileUtil::ListFolder(sourcePrefix);
+    if (!dir)
+        throw unreadable(errno);
+    bool first = true;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir.get());
+        if (!entry) {
+            if (errno != 0)
+                throw unreadable(errno);
+            break;
+        }
+        if (!first && betweenEntries)
+            betweenEntries();
+        first = false;
+        SourceFile file;
+        file.Name = QByteArray(entry->d_name);
+        // Folders are not database files, and neither are FIFOs, sockets or
+        // devices: opening a FIFO for reading would block forever. A link is
+        // judged by what it points to; a dangling one stays in the list, so
+        // the copy reports it instead of silently leaving it behind.
+        struct stat st;
+        const QByteArray path = sourcePrefix + file.Name;
+        if (::stat(path.constData(), &st) == 0) {
+            if (!S_ISREG(st.st_mode))
+                continue;
+            file.Size = qint64(st.st_size);
+            file.Allocated = qint64(st.st_blocks) * 512;
+        } else if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            continue;
+        }
+        files.append(file);
+    }
+    return files;
+}
+
+QString CheckTargetText(const QByteArray &target)
+{
+    const QString shown = PathText(target);
+    if (target.trimmed().isEmpty())
+        return QStringLiteral("Please enter the new location of the database.");
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    if (isBlank(target.front()) || isBlank(target.back()))
+        return QStringLiteral("The new location \"%1\" starts or ends with a blank. Remove the "
+                              "blanks, or choose the folder with the Browse button.")
+            .arg(shown);
+    if (!target.startsWith('/'))
+        return QStringLiteral("The new location %1 is not a full path. Enter a folder that "
+                              "starts with \"/\".")
+            .arg(shown);
+    if (target.contains('\0') || target.contains('\n') || target.contains('\r'))
+        return QStringLiteral("The new location %1 contains a line break or a NUL character, "
+                              "which the settings file cannot hold. Choose another folder.")
+            .arg(shown);
+    if (target.size() > Installation::MaxFolderTextBytes)
+        return QStringLiteral("The new location %1 is %2 bytes long; Quillbox reads at most %3 "
+                              "bytes of it back from its settings. Choose a folder with a "
+                              "shorter path.")
+            .arg(shown, QString::number(target.size()),
+                 QString::number(Installation::MaxFolderTextBytes));
+    return QString();
+}
+
+TargetProbe::TargetProbe(const QByteArray &target)
+{
+    const QByteArray folder = WithoutTrailingSeparator(target);
+    QByteArrayList levels; // outermost first
+    for (qsizetype slash = folder.indexOf('/', 1); slash >= 0;
+         slash = folder.indexOf('/', slash + 1))
+        levels.append(folder.left(slash));
+    levels.append(folder);
+
+    for (const QByteArray &level : std::as_const(levels)) {
+        if (level.isEmpty() || level.endsWith('/'))
+            continue; // "a//b": the empty step names the same folder
+        struct stat st;
+        if (::stat(level.constData(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) {
+                m_error = level == folder
+                              ? QStringLiteral("The new location %1 is a file, not a folder. "
+                                               "Choose another location.")
+                                    .arg(PathText(target))
+                              : QStringLiteral("The new location %1 cannot be created: %2 is a "
+                                               "file, not a folder. Choose another location.")
+                                    .arg(PathText(target), PathText(level));
+                return;
+            }
+            continue;
+        }
+        if (::mkdir(level.constData(), 0777) == 0) {
+            m_created.append(level);
+            continue;
+        }
+        const int error = errno;
+        // Made by someone else meanwhile: not ours to remove.
+        if (error == EEXIST && ::stat(level.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            continue;
+        m_error = QStringLiteral("Cannot create the folder %1 (%2). Choose another location, "
+                                 "or create the folder yourself.")
+                      .arg(PathText(level), SystemErrorText(error));
+        return;
+    }
+}
+
+TargetProbe::~TargetProbe()
+{
+    // rmdir leaves a folder that has come to hold something.
+    for (auto level = m_created.crbegin(); level != m_created.crend(); ++level)
+        if (::rmdir(level->constData()) != 0)
+            break;
+}
+
+QString CheckWriteAccess(const QByteArray &target)
+{
+    const int error = ProbeNewFile(WithoutTrailingSeparator(target));
+    if (error == 0)
+        return QString();
+    return QStringLiteral("Cannot create files in the folder %1 (%2). Choose a folder you may "
+                          "write to, or ask its owner to give you write permission.")
+        .arg(PathText(target), SystemErrorText(error));
+}
+
+qint64 SpaceNeeded(const QList<SourceFile> &files, const QList<qint64> &replaced, qint64 blockSize)
+{
+    const qint64 unit = std::max<qint64>(blockSize, 1);
+    // Each file's copy is written in full before the file it replaces is
+    // freed. Whatever the order, the fullest moment is bounded by the
+    // growth of every file plus the part of one file that only its
+    // replacement frees.
+    qint64 growth = 0;
+    qint64 pending = 0;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const SourceFile &file = files.at(i);
+        // A file system that reports no blocks (some network and FUSE
+        // ones) still stores the bytes.
+        qint64 occupied = file.Allocated > 0 || file.Size == 0 ? file.Allocated : file.Size;
+        occupied = (occupied + unit - 1) / unit * unit;
+        const qint64 freed = i < replaced.size() ? std::max<qint64>(replaced.at(i), 0) : 0;
+        growth += std::max<qint64>(occupied - freed, 0);
+        pending = std::max(pending, std::min(occupied, freed));
+    }
+    return growth + pending;
+}
+
+qint64 MaxFileSizeOfBits(long bits)
+{
+    if (bits < 1 || bits >= 64)
+        return std::numeric_limits<qint64>::max();
+    return qint64((quint64(1) << bits) - 1);
+}
+
+QString SpaceVerdict(const QByteArray &target, const QList<SourceFile> &files,
+                     const QList<qint64> &replaced, const SpaceFigures &figures)
+{
+    const SourceFile *largest = nullptr;
+    for (const SourceFile &file : files)
+        if (!largest || file.Size > largest->Size)
+            largest = &file;
+    if (largest && largest->Size > figures.MaxFileSize)
+        return QStringLiteral("The file %1 is %2, larger than the file system of %3 can hold "
+                              "(at most %4 per file). Choose a folder on another drive.")
+            .arg(PathText(largest->Name), SizeText(largest->Size), PathText(target),
+                 SizeText(figures.MaxFileSize));
+    const qint64 needed = SpaceNeeded(files, replaced, figures.BlockSize);
+    if (needed > figures.Available)
+        return QStringLiteral("There is not enough free space in %1: the database needs %2, and "
+                              "%3 are available. Free some space on that drive, or choose "
+                              "another location.")
+            .arg(PathText(target), SizeText(needed), SizeText(figures.Available));
+    return QString();
+}
+
+QString CheckSpace(const QByteArray &target, const QList<SourceFile> &files)
+{
+    const QByteArray folder = WithoutTrailingSeparator(target);
+    struct statvfs fs;
+    if (::statvfs(folder.constData(), &fs) != 0)
+        return QStringLiteral("Cannot find out the free space in %1 (%2). Choose another "
+                              "location.")
+            .arg(PathText(target), SystemErrorText(errno));
+    SpaceFigures figures;
+    const qint64 fragment = qint64(fs.f_frsize ? fs.f_frsize : fs.f_bsize);
+    figures.BlockSize = std::max<qint64>(fragment, 1);
+    if (fs.f_bavail > fsblkcnt_t(std::numeric_limits<qint64>::max()) ||
+        qMulOverflow(qint64(fs.f_bavail), figures.BlockSize, &figures.Available))
+        figures.Available = std::numeric_limits<qint64>::max();
+    figures.MaxFileSize = MaxFileSizeOfBits(::pathconf(folder.constData(), _PC_FILESIZEBITS));
+
+    // A file of the same name is replaced; its blocks come free unless
+    // another name still holds them.
+    QList<qint64> replaced;
+    replaced.reserve(files.size());
+    for (const SourceFile &file : files) {
+        struct stat st;
+        const QByteArray path = InFolder(folder, file.Name);
+        const bool freed =
+            ::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1;
+        replaced.append(freed ? qint64(st.st_blocks) * 512 : 0);
+    }
+    return SpaceVerdict(target, files, replaced, figures);
+}
+
+bool FoldsNames(const QByteArray &folder)
+{
+    ScratchFolder scratch(folder);
+    if (scratch.Path().isEmpty())
+        return true; // cannot tell: the careful way
+    // Each probe is created under one spelling and looked up under others.
+    struct Probe
+    {
+        QByteArray created;
+        QByteArrayList variants;
+    };
+    const Probe probes[] = {
+        {"Flitto-Probe", {"fLITTO-pROBE", "Flitto-Probe.", "Flitto-Probe "}},
+        // e with acute accent, composed (NFC); then upper case and
+        // decomposed (NFD) forms.
+        {"Fl\xc3\xa9tto", {"FL\xc3\x89TTO", "fl\xc3\xa9tto", "Fle\xcc\x81tto"}},
+        {"Fle\xcc\x81tto2", {"Fl\xc3\xa9tto2"}},
+    };
+    for (const Probe &probe : probes) {
+        const int error = CreateExclusive(InFolder(scratch.Path(), probe.created));
+        if (error != 0)
+            return true; // a name refused is a file system with rules of its own
+        for (const QByteArray &variant : probe.variants) {
+            struct stat st;
+            if (::lstat(InFolder(scratch.Path(), variant).constData(), &st) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+QString CreateEveryName(const QByteArray &folder, const QByteArray &target,
+                        const QList<SourceFile> &files)
+{
+    std::set<FileId> seen;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const SourceFile &file = files.at(i);
+        const QByteArray path = InFolder(folder, file.Name);
+        struct stat st = {};
+        const int error = CreateExclusive(path, &st);
+        if (error != 0 && error != EEXIST)
+            return QStringLiteral("The file %1 cannot be created in %2 (%3): its file system does "
+                                  "not take this name. Choose a location on another file system.")
+                .arg(PathText(file.Name), PathText(target), SystemErrorText(error));
+        if (error == 0 && seen.insert({st.st_dev, st.st_ino}).second)
+            continue;
+        // The name met an earlier one. Inode numbers do not always tell
+        // which (some FUSE file systems make them up per lookup): the file
+        // is removed, and the earlier name that went with it is the other.
+        // The listing, not a lookup: a lookup may still be answered from
+        // the kernel's cache of names.
+        QByteArray other;
+        if (::unlink(path.constData()) == 0) {
+            QSet<QByteArray> left;
+            Listing listing(folder);
+            for (QByteArray name = listing.Next(); !name.isNull(); name = listing.Next())
+                left.insert(name);
+            for (qsizetype j = 0; j < i && other.isNull(); ++j)
+                if (!left.contains(files.at(j).Name))
+                    other = files.at(j).Name;
+        }
+        if (other.isNull() && error == 0) {
+            // Only the inode number repeated: not the same file after all.
+            if (const int again = CreateExclusive(path); again != 0 && again != EEXIST)
+                return QStringLiteral("The file %1 cannot be created in %2 (%3).")
+                    .arg(PathText(file.Name), PathText(target), SystemErrorText(again));
+            continue;
+        }
+        return QStringLiteral("The files %1 and %2 would become one file in %3: its file "
+                              "system does not tell these names apart. Rename one of them "
+                              "in the database folder, or choose a location on another "
+                              "file system.")
+            .arg(other.isNull() ? QStringLiteral("another file") : PathText(other),
+                 PathText(file.Name), PathText(target));
+    }
+    return QString();
+}
+
+QString CheckNameClashes(const QByteArray &target, const QList<SourceFile> &files)
+{
+    const QByteArray folder = WithoutTrailingSeparator(target);
+    // Byte-exact file systems keep every distinct name apart: the per-name
+    // work is only done where the probe shows that names fold.
+    if (!FoldsNames(folder))
+        return QString();
+    ScratchFolder scratch(folder);
+    if (scratch.Path().isEmpty())
+        return QStringLiteral("Cannot create files in the folder %1 (%2). Choose a folder you "
+                              "may write to.")
+            .arg(PathText(target), SystemErrorText(scratch.Error()));
+    return CreateEveryName(scratch.Path(), target, files);
+}
+
+QList<Writer> FindWriters(const QByteArray &sourceFolder)
+{
+    QList<Writer> writers;
+    const QByteArray folder = WithoutTrailingSeparator(sourceFolder);
+    std::map<FileId, QByteArray> files;
+    {
+        Listing listing(folder);
+        if (!listing.IsOpen())
+            return writers;
+        for (QByteArray name = listing.Next(); !name.isNull(); name = listing.Next()) {
+            struct stat st;
+            if (::stat(InFolder(folder, name).constData(), &st) == 0 && S_ISREG(st.st_mode))
+                files.emplace(FileId(st.st_dev, st.st_ino), name);
+        }
+    }
+    if (files.empty())
+        return writers;
+
+    const QByteArray self = QByteArray::number(qint64(::getpid()));
+    Listing processes("/proc");
+    if (!processes.IsOpen())
+        return writers;
+    for (QByteArray pid = processes.Next(); !pid.isNull(); pid = processes.Next()) {
+        if (!IsDigits(pid) || pid == self)
+            continue;
+        const QByteArray process = "/proc/" + pid;
+        QSet<QByteArray> found; // one line per file, however many descriptors
+        Listing descriptors(process + "/fd");
+        if (!descriptors.IsOpen())
+            continue; // another user's process, or gone
+        for (QByteArray fd = descriptors.Next(); !fd.isNull(); fd = descriptors.Next()) {
+            struct stat st;
+            if (::stat((process + "/fd/" + fd).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+                continue;
+            const auto file = files.find({st.st_dev, st.st_ino});
+            if (file == files.end() || found.contains(file->second))
+                continue;
+            const int mode = AccessModeOfFdInfo(ReadSmallFile(process + "/fdinfo/" + fd));
+            if (mode != O_WRONLY && mode != O_RDWR)
+                continue;
+            found.insert(file->second);
+            Writer writer;
+            writer.Pid = pid.toLongLong();
+            writer.Program = QString::fromLocal8Bit(ReadSmallFile(process + "/comm").trimmed());
+            writer.File = file->second;
+            writers.append(writer);
+        }
+    }
+    std::sort(writers.begin(), writers.end(), [](const Writer &a, const Writer &b) {
+        return std::tie(a.Pid, a.File) < std::tie(b.Pid, b.File);
+    });
+    return writers;
+}
+
+QString DescribeWriters(const QByteArray &sourceFolder, const QList<Writer> &writers)
+{
+    if (writers.isEmpty())
+        return QString();
+    QString text = QStringLiteral("These programs have files of the database folder %1 open "
+                                  "for writing:\n")
+                       .arg(PathText(sourceFolder));
+    bool quillbox = false;
+    for (const Writer &writer : writers) {
+        const QString program =
+            writer.Program.isEmpty() ? QStringLiteral("(unknown program)") : writer.Program;
+        text += QStringLiteral("\n    %1 (process %2): %3")
+                    .arg(program, QString::number(writer.Pid), PathText(writer.File));
+        quillbox =
+            quillbox || writer.Program.contains(QStringLiteral("quillbox"), Qt::CaseInsensitive);
+    }
+    text += QStringLiteral("\n\n");
+    if (quillbox)
+        text += QStringLiteral("Quillbox seems to be still running. Close it, then choose Retry. ");
+    else
+        text += QStringLiteral("Close these programs, then choose Retry. ");
+    text += QStringLiteral("A copy taken while a file is written may be incomplete.");
+    return text;
+}
+
+QByteArrayList ForeignFiles(const QByteArray &target, const QList<SourceFile> &files)
+{
+    QSet<QByteArray> own;
+    for (const SourceFile &file : files)
+        own.insert(file.Name);
+    QByteArrayList foreign;
+    Listing listing(WithoutTrailingSeparator(target));
+    if (!listing.IsOpen())
+        return foreign;
+    for (QByteArray name = listing.Next(); !name.isNull(); name = listing.Next())
+        if (!own.contains(name))
+            foreign.append(name);
+    std::sort(foreign.begin(), foreign.end());
+    return foreign;
+}
+
+QString DescribeForeignFiles(const QByteArray &target, const QByteArrayList &names)
+{
+    if (names.isEmpty())
+        return QString();
+    constexpr qsizetype Shown = 10;
+    QString text = QStringLiteral("The folder %1 already holds files that are not part of the "
+                                  "database:\n")
+                       .arg(PathText(target));
+    for (qsizetype i = 0; i < names.size() && i < Shown; ++i)
+        text += QStringLiteral("\n    ") + PathText(names.at(i));
+    if (names.size() > Shown)
+        text += QStringLiteral("\n    and %1 more").arg(names.size() - Shown);
+    text += QStringLiteral("\n\nQuillbox would read them together with the moved database as one. "
+                           "Move them elsewhere, or choose an empty folder.");
+    return text;
+}
+
+QString CheckSettingsFile(const QByteArray &settingsFile)
+{
+    const QString shown = PathText(settingsFile);
+    const QByteArray target = SafeFile::FinalTarget(settingsFile);
+    if (target.isEmpty())
+        return QStringLiteral("The settings file %1 is a symbolic link that cannot be followed "
+                              "(a loop of links). Replace it with the file itself.")
+            .arg(shown);
+    if (const QByteArray link = SafeFile::UntrustedLink(settingsFile); !link.isEmpty())
+        return QStringLiteral("The settings file %1 is reached through the symbolic link %2, "
+                              "whose owner could not write %3. Flitto does not write through "
+                              "such a link. Replace the link with the file itself, or have "
+                              "the link's owner own the file.")
+            .arg(shown, PathText(link), PathText(target));
+
+    QByteArray contents;
+    const SafeFile::ReadStatus status = SafeFile::ReadAll(target, &contents);
+    if (status == SafeFile::ReadStatus::Failed)
+        return QStringLiteral("Cannot read the settings file %1. It must be a readable text "
+                              "file.")
+            .arg(shown);
+    const QByteArray folder = FileUtil::FolderOfPath(target);
+    if (status == SafeFile::ReadStatus::Read) {
+        if (contents.startsWith(QByteArray("\xff\xfe\0\0", 4)) ||
+            contents.startsWith(QByteArray("\0\0\xfe\xff", 4)))
+            return QStringLiteral("The settings file %1 is saved as UTF-32 text, which Quillbox "
+                                  "cannot read. Save it as plain text (ANSI or UTF-8).")
+                .arg(shown);
+        if (contents.startsWith("\xff\xfe") || contents.startsWith("\xfe\xff"))
+            return QStringLiteral("The settings file %1 is saved as UTF-16 (Unicode) text, which "
+                                  "Quillbox cannot read. Save it as plain text (ANSI or UTF-8).")
+                .arg(shown);
+        if (contents.contains('\0'))
+            return QStringLiteral("The settings file %1 contains NUL bytes; it is not a plain "
+                                  "text file. Save it as plain text (ANSI or UTF-8).")
+                .arg(shown);
+        // A CR as the very last byte reads as a line end; anywhere else
+        // without an LF after it, neither the reader nor the writer sees one.
+        for (qsizetype cr = contents.indexOf('\r'); cr >= 0; cr = contents.indexOf('\r', cr + 1))
+            if (cr + 1 < contents.size() && contents.at(cr + 1) != '\n')
+                return QStringLiteral("The settings file %1 has lines that end in a carriage "
+                                      "return alone. Save it with Windows (CR LF) or Unix (LF) "
+                                      "line ends.")
+                    .arg(shown);
+
+        struct stat st;
+        if (::stat(target.constData(), &st) != 0)
+            return QStringLiteral("Cannot read the settings file %1 (%2).")
+                .arg(shown, SystemErrorText(errno));
+        if (st.st_nlink > 1)
+            return QStringLiteral("The settings file %1 has %2 hard links. Replacing it would "
+                                  "leave the old settings under its other names. Remove the "
+                                  "other links, or copy the file over them.")
+                .arg(shown, QString::number(qulonglong(st.st_nlink)));
+        if (!(st.st_mode & S_IWUSR))
+            return QStringLiteral("The settings file %1 is read-only. Give its owner write "
+                                  "permission, then try again.")
+                .arg(shown);
+        if (::access(target.constData(), W_OK) != 0)
+            return QStringLiteral("You may not write the settings file %1 (%2). Run the wizard as "
+                                  "the file's owner, or give yourself write permission.")
+                .arg(shown, SystemErrorText(errno));
+    }
+    if (const int error = ProbeNewFile(folder.isEmpty() ? QByteArrayLiteral(".") : folder);
+        error != 0)
+        return QStringLiteral("Cannot create files in the folder %1 (%2); the settings file is "
+                              "saved by writing a new file beside it. Give yourself write "
+                              "permission to the folder.")
+            .arg(PathText(folder), SystemErrorText(error));
+    return QString();
+}
+
+} // namespace MoveChecks

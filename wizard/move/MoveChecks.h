@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <limits>
+
+// The checks a move runs before the first byte is written. Each answers with
+// the text the user sees (empty when the check passed): it names the folder
+// or file and says what the user can do. None leaves anything behind.
+namespace MoveChecks {
+
+// One file of the data folder, as the listing found it.
+struct SourceFile
+{
+    QByteArray Name;      // bytes, no folder part
+    qint64 Size = 0;      // st_size of the file (a link is followed)
+    qint64 Allocated = 0; // bytes the file occupies: st_blocks * 512
+};
+
+// A size as the user reads it: "1.50 MiB", "512 bytes".
+QString DataSize(qint64 bytes);
+
+// Every entry directly in the data folder (ending in "/") that is a
+// regular file or a link to one, in the order the listing returns them.
+// betweenEntries runs after each entry but the first. Raises Exception when
+// the folder cannot be read.
+QList<SourceFile> ListSourceFiles(const QByteArray &sourcePrefix,
+                                  const std::function<void()> &betweenEntries = {});
+
+// Absolute, no blanks at either end, no line break, not longer than the
+// settings give back whole (Installation::MaxFolderTextBytes).
+QString CheckTargetText(const QByteArray &target);
+
+// Creates the missing levels of the target folder for the checks and removes
+// the ones it created when it goes (only while they are still empty).
+class TargetProbe
+{
+public:
+    explicit TargetProbe(const QByteArray &target);
+    ~TargetProbe();
+    TargetProbe(const TargetProbe &) = delete;
+    TargetProbe &operator=(const TargetProbe &) = delete;
+    // Empty when the folder exists now; otherwise why it could not be made.
+    QString Error() const { return m_error; }
+
+private:
+    QByteArrayList m_created; // innermost last
+    QString m_error;
+};
+
+// The target folder takes a new file.
+QString CheckWriteAccess(const QByteArray &target);
+// The target's file system has room for every file (by the blocks each will
+// occupy, less what the copies being replaced free), for the user, and can
+// hold the largest one.
+QString CheckSpace(const QByteArray &target, const QList<SourceFile> &files);
+// No two source names land on one file of the target's file system.
+QString CheckNameClashes(const QByteArray &target, const QList<SourceFile> &files);
+
+// The parts of the checks above that tests reach on their own.
+
+// What the target's file system offers the copy.
+struct SpaceFigures
+{
+    qint64 Available = 0; // bytes the user may still fill
+    qint64 BlockSize = 1; // a file occupies a multiple of this
+    qint64 MaxFileSize = std::numeric_limits<qint64>::max();
+};
+// The bytes the copy needs at its fullest, in any order of the files:
+// replaced[i] is what the target's file of files[i]'s name occupies now (0
+// when none), freed only once its copy is written.
+qint64 SpaceNeeded(const QList<SourceFile> &files, const QList<qint64> &replaced, qint64 blockSize);
+// CheckSpace's answer for the figures it found.
+QString SpaceVerdict(const QByteArray &target, const QList<SourceFile> &files,
+                     const QList<qint64> &replaced, const SpaceFigures &figures);
+// The largest file size that pathconf's _PC_FILESIZEBITS answer allows
+// (bits < 1 means no answer: no limit).
+qint64 MaxFileSizeOfBits(long bits);
+// True when the file system holding folder finds a file under another
+// spelling of its name (other case, other Unicode form, a trailing dot or
+// blank added), or refuses a probe name. Leaves nothing behind.
+bool FoldsNames(const QByteArray &folder);
+// Creates every name in folder, a fresh empty one (O_EXCL), and reports the
+// first two names that meet, or a name the file system takes no file under;
+// messages name target. The files stay for the caller to remove.
+QString CreateEveryName(const QByteArray &folder, const QByteArray &target,
+                        const QList<SourceFile> &files);
+
+// A process that holds a file of the source folder open for writing.
+struct Writer
+{
+    qint64 Pid = 0;
+    QString Program;
+    QByteArray File; // the name within the source folder
+};
+// The other processes (as far as this user may look) that hold a file of
+// the folder open for writing.
+QList<Writer> FindWriters(const QByteArray &sourceFolder);
+QString DescribeWriters(const QByteArray &sourceFolder, const QList<Writer> &writers);
+
+// Entries of the target folder that are not among the source's files.
+QByteArrayList ForeignFiles(const QByteArray &target, const QList<SourceFile> &files);
+QString DescribeForeignFiles(const QByteArray &target, const QByteArrayList &names);
+
+// The settings file can take the new folder and give it back: a plain
+// 8-bit INI (no UTF-16 or UTF-32 byte order mark, no NUL), one hard link,
+// replaceable (not read-only, its folder takes a new file), line ends the
+// reader and the writer both understand, and links that their owners could
+// have written through.
+QString CheckSettingsFile(const QByteArray &settingsFile);
+
+} // namespace MoveChecks

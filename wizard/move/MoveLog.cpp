@@ -1,0 +1,100 @@
+#include "wizard/move/MoveLog.h"
+
+#include "fileutil/FileHandle.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// One line per item, whatever bytes a name holds: control bytes and the
+// backslash are written as \xNN, so a name with a line break cannot forge a
+// line of its own.
+QByteArray Escaped(const QByteArray &bytes)
+{
+    QByteArray out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f || c == '\\')
+            out += "\\x" + QByteArray::number(u, 16).rightJustified(2, '0');
+        else
+            out += c;
+    }
+    return out;
+}
+
+QByteArray Text(const QString &text)
+{
+    return Escaped(text.toUtf8());
+}
+
+} // namespace
+
+MoveLog::MoveLog() : m_path(DefaultPath())
+{
+    // Local time with its offset: the user reads the log, and compares it
+    // with other logs of the same machine.
+    const QDateTime now = QDateTime::currentDateTime();
+    m_started = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toUtf8();
+}
+
+QByteArray MoveLog::DefaultPath()
+{
+    QByteArray state = qgetenv("XDG_STATE_HOME");
+    if (!state.startsWith('/'))
+        state = QFile::encodeName(QDir::homePath()) + "/.local/state";
+    return state + "/flitto/move.log";
+}
+
+QString MoveLog::Path() const
+{
+    return QFile::decodeName(m_path);
+}
+
+void MoveLog::Folders(const QByteArray &source, const QByteArray &target)
+{
+    m_lines << "source: " + Escaped(source) << "target: " + Escaped(target);
+}
+
+void MoveLog::Check(const QString &name, const QString &result)
+{
+    m_lines << "check: " + Text(name) + ": " + Text(result);
+}
+
+void MoveLog::File(const QByteArray &name, qint64 size, quint64 checksum)
+{
+    m_lines << "file: " + Escaped(name) + " size " + QByteArray::number(size) + " xxh3 " +
+                   QByteArray::number(checksum, 16).rightJustified(16, '0');
+}
+
+bool MoveLog::Write(const QString &outcome, const QString &error)
+{
+    if (m_written)
+        return true;
+    m_written = true;
+    // The folders are private to the user: the log names their mail folders.
+    const QByteArray folder = m_path.left(m_path.lastIndexOf('/'));
+    const QByteArray parent = folder.left(folder.lastIndexOf('/'));
+    ::mkdir(parent.constData(), 0700);
+    ::mkdir(folder.constData(), 0700);
+    FileUtil::FileHandle file(
+        ::open(m_path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!file.IsValid())
+        return false;
+    QByteArray entry = "move " + m_started + "\n";
+    for (const QByteArray &line : std::as_const(m_lines))
+        entry += "  " + line + "\n";
+    entry += "  outcome: " + Text(outcome) + "\n";
+    if (!error.isEmpty())
+        entry += "  error: " + Text(error) + "\n";
+    entry += "\n";
+    const bool written = FileUtil::WriteAll(file.Get(), entry);
+    return file.Close() && written;
+}

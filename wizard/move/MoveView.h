@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QString>
+
+// What a move shows and asks while it runs: the wizard's Move page, or the
+// command line. Every call comes on the thread that runs the move.
+class MoveView
+{
+public:
+    virtual ~MoveView() = default;
+
+    enum class WritersAnswer
+    {
+        Retry,
+        Ignore,
+        Cancel,
+    };
+
+    // A check refused the move; the text says why and what to do.
+    virtual void Refuse(const QString &text) = 0;
+    // Other programs write to files of the data folder.
+    virtual WritersAnswer AskWriters(const QString &text) = 0;
+    // The new folder holds files that are not part of the database; true
+    // goes on.
+    virtual bool AskForeignFiles(const QString &text) = 0;
+
+    // The run begins: the folders as the copy uses them.
+    virtual void Starting(const QByteArray &sourcePrefix, const QByteArray &target) = 0;
+    // The files to copy, in the order they will be copied.
+    virtual void Listed(const QByteArrayList &names, qint64 totalBytes) = 0;
+    virtual void Copying(int index, const QByteArray &name) = 0;
+    // Bytes done in all, now and then while a large file is copied.
+    virtual void Progress(qint64 bytesDone) { Q_UNUSED(bytesDone); }
+    virtual void Copied(int index) = 0;
+    virtual void Checking(const QByteArray &name) = 0;
+};

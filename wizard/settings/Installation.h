@@ -1,0 +1,42 @@
+#pragma once
+
+#include "wizard/settings/TIniFile.h"
+
+#include <QByteArray>
+#include <QString>
+
+// What Flitto knows of a Quillbox installation, written once for the window,
+// the command line and the move alike: where the settings file is, the
+// sections and keys Quillbox reads, the file that marks a database folder,
+// and the longest folder the settings give back whole.
+namespace Installation {
+
+// The settings file in Quillbox's program folder. Quillbox finds it under
+// any case of its name, so Flitto does too.
+inline constexpr char SettingsFileName[] = "Quillbox.ini";
+// A folder holding this file is a Quillbox database.
+inline constexpr char DatabaseMarker[] = "Messages.dat";
+
+inline constexpr char SettingsSection[] = "Settings";
+inline constexpr char DataDirectoryKey[] = "DataDirectory";
+inline constexpr char ConnectionModeKey[] = "ConnectionMode";
+inline constexpr char ServerSection[] = "Server";
+inline constexpr char ServerIPKey[] = "ServerIP";
+inline constexpr char AdminPortKey[] = "AdminPort";
+inline constexpr qint32 DefaultAdminPort = 12006;
+
+// Quillbox reads its data folder into the reader's buffer, which keeps one
+// byte for its terminating zero: a longer folder would come back cut, and
+// Quillbox would open another folder.
+inline constexpr qsizetype MaxFolderTextBytes = TIniFile::ReadBufferSize - 1;
+
+// The settings file of the installation in programFolder (ending in "/"):
+// the existing file under any case of its name, or the name as written.
+QByteArray SettingsFileIn(const QByteArray &programFolder);
+
+// The folder holds the database's marker file.
+bool HoldsDatabase(const QByteArray &folder);
+// What the user is told about a folder without it.
+QString NoDatabaseText();
+
+} // namespace Installation

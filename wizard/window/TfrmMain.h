@@ -1,0 +1,177 @@
+#pragma once
+
+#include "wizard/move/DatabaseMove.h"
+#include "wizard/settings/ConnectionMode.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class TCSObject;
+class TRTFLabel;
+class TRzButtonEdit;
+class TRzProgressBar;
+class TRzRegIniFile;
+class TRzSelectFolderDialog;
+
+// The wizard's one window: the side picture, the nine pages and the button
+// bar, with the page flow that walks them and the work each page starts.
+class TfrmMain : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // installFolder is the Quillbox folder the program runs in, ending in
+    // "/"; the program passes its own folder, tests a staged one.
+    explicit TfrmMain(const QByteArray &installFolder, QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // The settings file: the install folder's "Quillbox.ini", in whatever
+    // case the file is stored.
+    QByteArray SettingsFileName() const;
+
+    // Page operations: each makes its page current, sets the buttons, then
+    // starts the page's work.
+    void ShowWelcomePage();
+    void ShowConnectionPage();
+    void ShowLocalSourcePage();
+    void ShowRemoteSourcePage();
+    void ShowTargetPage();
+    void ShowReadyPage();
+    void ShowMovePage();
+    void ShowServerUpdatePage();
+    void ShowCompletedPage();
+
+    void LoadSettings();
+    void SaveLocalSettings();
+    void SaveRemoteSettings();
+
+    void CopyDatabaseFiles();
+    // The checks that Next on the Ready page runs before the Move page
+    // shows; false leaves the user on the Ready page.
+    bool CheckMove();
+
+    // The path behind a folder edit's text: the bytes the folder dialog or
+    // the settings file gave it, for as long as the text is not edited, so
+    // that a name that is not valid text still reaches the same folder.
+    QByteArray FolderBytes(const TRzButtonEdit *edit) const;
+    void SetFolder(TRzButtonEdit *edit, const QByteArray &path);
+
+    // Values read from the settings file by the last LoadSettings.
+    QByteArray DataDirectory;
+    ConnectionMode Mode = ConnectionMode::Local;
+    QByteArray ServerIP;
+    qint32 AdminPort = 0;
+
+    // The window's controls, named as the pages refer to them.
+    QWidget *RzPanel1 = nullptr;
+    QLabel *Image2 = nullptr;
+    QWidget *RzPanel2 = nullptr;
+    QPushButton *btnAbout = nullptr;
+    QPushButton *btnPrevious = nullptr;
+    QPushButton *btnNext = nullptr;
+    QPushButton *btnCancel = nullptr;
+    QPushButton *btnExit = nullptr;
+    QTabWidget *pagScreens = nullptr;
+    QWidget *tabWelcome = nullptr;
+    QWidget *tabConnection = nullptr;
+    QWidget *tabLocalSource = nullptr;
+    QWidget *tabRemoteSource = nullptr;
+    QWidget *tabTarget = nullptr;
+    QWidget *tabReady = nullptr;
+    QWidget *tabMove = nullptr;
+    QWidget *tabServerUpdate = nullptr;
+    QWidget *tabCompleted = nullptr;
+    QWidget *pnlNoIni = nullptr;
+    QLabel *lblNoIni = nullptr;
+    QComboBox *comConnectionMode = nullptr;
+    TRzButtonEdit *edtCurrentDir = nullptr;
+    TRzButtonEdit *edtRemoteDir = nullptr;
+    TRzButtonEdit *edtNewDir = nullptr;
+    QLabel *lblCopyFrom = nullptr;
+    QLabel *lblCopyTo = nullptr;
+    QLabel *lblStatus = nullptr;
+    TRzProgressBar *barProgress = nullptr;
+    TRTFLabel *lblContinue = nullptr;
+    TRzRegIniFile *IniSettings = nullptr;
+    TRzSelectFolderDialog *dlgSelectDir = nullptr;
+    TCSObject *CS = nullptr;
+
+public Q_SLOTS:
+    void FormActivate();
+    void btnNextClick();
+    void btnPreviousClick();
+    void btnCancelClick();
+    void btnExitClick();
+    void btnAboutClick();
+    void edtCurrentDirButtonClick();
+    void edtNewDirButtonClick();
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void RunFirstActivation();
+    void CreateButtonBar();
+    void CreatePages();
+    void CreateWelcomePage();
+    void CreateConnectionPage();
+    void CreateLocalSourcePage();
+    void CreateRemoteSourcePage();
+    void CreateTargetPage();
+    void CreateReadyPage();
+    void CreateMovePage();
+    void CreateServerUpdatePage();
+    void CreateCompletedPage();
+    QWidget *AddPage(const QString &objectName, const QString &caption, const QString &heading,
+                     const QString &headingName, bool withIcon);
+    TRTFLabel *AddRichText(QWidget *page, const QString &name, const QRect &geometry);
+    QLabel *AddLabel(QWidget *page, const QString &name, const QString &text, const QPoint &at);
+    TRzButtonEdit *AddFolderEdit(QWidget *page, const QString &name, const QRect &geometry);
+    void ShowPage(QWidget *page, bool previous, bool next);
+    // The mode chosen on the Connection page.
+    ConnectionMode SelectedMode() const;
+    TRzButtonEdit *SourceEdit() const;
+    bool CheckSourceAndGoOn(TRzButtonEdit *edit);
+    bool CheckTarget();
+
+    // One page of the walk: how it shows, and what must hold before Next
+    // leaves it (nothing when goOn is empty).
+    struct Step
+    {
+        QWidget *page;
+        void (TfrmMain::*show)();
+        std::function<bool()> goOn;
+    };
+    // The pages of the chosen mode in the order Next walks them; Previous
+    // walks the same sequence back. Without a mode the walk ends on the
+    // Connection page.
+    QList<Step> PageSequence();
+    bool BrowseForFolder(TRzButtonEdit *edit, const QString &startFolder);
+    // The move the pages describe now: source, target and settings file.
+    DatabaseMove::Plan CurrentPlan() const;
+
+    QByteArray m_installFolder;
+    // The move that passed the checks of the Ready page, until its run starts.
+    std::shared_ptr<DatabaseMove> m_checkedMove;
+    // The most recently started run; only it may lead to the settings change.
+    std::shared_ptr<DatabaseMove> m_move;
+    QHash<const TRzButtonEdit *, QPair<QString, QByteArray>> m_folderBytes;
+    bool m_activated = false;
+    bool m_centred = false;
+};
+
+// The text of a folder edit as a path: bytes in the locale's file-name
+// encoding.
+QByteArray PathOfText(const QString &text);
