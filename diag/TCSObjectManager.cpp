@@ -2,6 +2,7 @@
 
 #include "diag/AssertionHook.h"
 #include "diag/LinuxDispatcherPlatform.h"
+#include "diag/TCSClient.h"
 #include "diag/TCSFormatterList.h"
 #include "diag/TDezaZudi.h"
 
@@ -31,19 +32,19 @@ TCSObjectManager::~TCSObjectManager()
     while (!m_clients.isEmpty()) {
         // A client that nobody destroyed is the manager's to destroy; it
         // unregisters and removes itself from the list on the way out.
-        std::unique_ptr<TDezaZudi> leftover(m_clients.last());
+        std::unique_ptr<TCSClient> leftover(m_clients.last());
         leftover.reset();
     }
     m_formatters.reset();
 }
 
-void TCSObjectManager::AddClient(TDezaZudi *Client)
+void TCSObjectManager::AddClient(TCSClient *Client)
 {
     QMutexLocker locker(&m_lock);
     m_clients.append(Client);
 }
 
-void TCSObjectManager::RemoveClient(TDezaZudi *Client)
+void TCSObjectManager::RemoveClient(TCSClient *Client)
 {
     QMutexLocker locker(&m_lock);
     m_clients.removeOne(Client);
@@ -67,8 +68,8 @@ void TCSObjectManager::SetDefaultDestination(const QByteArray &Text)
 {
     QMutexLocker locker(&m_lock);
     m_defaultDestination = Text;
-    const QList<TDezaZudi *> clients = m_clients;
-    for (TDezaZudi *client : clients)
+    const QList<TCSClient *> clients = m_clients;
+    for (TCSClient *client : clients)
         client->SetDestinationDetails(Text);
 }
 
@@ -78,7 +79,7 @@ QByteArray TCSObjectManager::DefaultDestination() const
     return m_defaultDestination;
 }
 
-QList<TDezaZudi *> TCSObjectManager::Clients()
+QList<TCSClient *> TCSObjectManager::Clients()
 {
     QMutexLocker locker(&m_lock);
     return m_clients;
@@ -94,7 +95,7 @@ void TCSObjectManager::SetPlatform(std::shared_ptr<DispatcherPlatform> platform)
 {
     QMutexLocker locker(&m_lock);
     m_platform = platform;
-    for (TDezaZudi *client : std::as_const(m_clients))
+    for (TCSClient *client : std::as_const(m_clients))
         client->SetPlatform(platform);
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 class DispatcherPlatform;
+class TCSClient;
 class TCSFormatterList;
 class TDezaZudi;
 
@@ -21,14 +22,14 @@ public:
     TCSObjectManager &operator=(const TCSObjectManager &) = delete;
     virtual ~TCSObjectManager();
 
-    void AddClient(TDezaZudi *Client);
-    void RemoveClient(TDezaZudi *Client);
+    void AddClient(TCSClient *Client);
+    void RemoveClient(TCSClient *Client);
     virtual int ClientCount();
     virtual TCSFormatterList *Formatters();
     virtual void SetDefaultDestination(const QByteArray &Text);
 
     QByteArray DefaultDestination() const;
-    QList<TDezaZudi *> Clients();
+    QList<TCSClient *> Clients();
     quint8 AssertMode() const { return m_assertMode; }
     void SetAssertMode(quint8 mode) { m_assertMode = mode; }
 
@@ -42,7 +43,7 @@ private:
     // Re-entrant: a client destroyed while the manager destroys the clients
     // removes itself under the lock the manager already holds.
     mutable QRecursiveMutex m_lock;
-    QList<TDezaZudi *> m_clients;
+    QList<TCSClient *> m_clients;
     QByteArray m_defaultDestination = "Viewer";
     std::unique_ptr<TCSFormatterList> m_formatters;
     quint8 m_assertMode = 0;
