@@ -1,27 +1,14 @@
 #include "diag/TCSObjectManager.h"
 
-#include "diag/AssertionHook.h"
 #include "diag/LinuxDispatcherPlatform.h"
 #include "diag/TCSClient.h"
 #include "diag/TCSFormatterList.h"
-#include "diag/TDezaZudi.h"
 
 #include <QMutexLocker>
 
 namespace {
-
-std::unique_ptr<TCSObjectManager> g_objectManager;
-std::unique_ptr<TDezaZudi> g_defaultClient;
-
-// Starts the module when the program's static objects are built, before
-// main(), and shuts it down after main() returns, so that the program and
-// every test executable get the same start-up without calling anything.
-struct CSIntfModule
-{
-    CSIntfModule() { CSIntfStartUp(); }
-    ~CSIntfModule() { CSIntfShutDown(); }
-} g_module;
-
+// Set and cleared by the module (diag/CSModule), which owns the manager.
+TCSObjectManager *g_objectManager = nullptr;
 } // namespace
 
 TCSObjectManager::TCSObjectManager() : m_platform(std::make_shared<LinuxDispatcherPlatform>()) {}
@@ -101,29 +88,10 @@ void TCSObjectManager::SetPlatform(std::shared_ptr<DispatcherPlatform> platform)
 
 TCSObjectManager *ObjectManager()
 {
-    return g_objectManager.get();
+    return g_objectManager;
 }
 
-TDezaZudi *DefaultClient()
+void SetObjectManager(TCSObjectManager *Manager)
 {
-    return g_defaultClient.get();
-}
-
-void CSIntfStartUp()
-{
-    if (g_objectManager)
-        return;
-    g_objectManager = std::make_unique<TCSObjectManager>();
-    g_defaultClient = std::make_unique<TDezaZudi>(nullptr);
-    SetAssertErrorProc(&AssertionHook);
-}
-
-void CSIntfShutDown()
-{
-    if (!g_objectManager)
-        return;
-    if (AssertErrorProc() == &AssertionHook)
-        SetAssertErrorProc(nullptr);
-    g_defaultClient.reset();
-    g_objectManager.reset();
+    g_objectManager = Manager;
 }

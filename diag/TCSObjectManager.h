@@ -9,7 +9,6 @@
 class DispatcherPlatform;
 class TCSClient;
 class TCSFormatterList;
-class TDezaZudi;
 
 // The process's one registry of diagnostic clients: it knows every client,
 // holds the default destination, the assertion mode and the platform that
@@ -50,12 +49,8 @@ private:
     std::shared_ptr<DispatcherPlatform> m_platform;
 };
 
-// The module's objects; both are null outside start-up and shut-down.
+// The module's manager, which every new client registers with; null outside
+// start-up and shut-down. The module (diag/CSModule) owns it and sets it
+// here; a manager set here must outlive the setting.
 TCSObjectManager *ObjectManager();
-TDezaZudi *DefaultClient();
-
-// Module start-up (manager, default client, assertion hook) and shut-down
-// (default client, then the manager with every client left). They run
-// before main() and after it returns; tests may run them again.
-void CSIntfStartUp();
-void CSIntfShutDown();
+void SetObjectManager(TCSObjectManager *Manager);
