@@ -1,8 +1,5 @@
 #include "diag/AssertionHook.h"
 
-#include "diag/TCSObjectManager.h"
-#include "diag/TDezaZudi.h"
-
 #include <atomic>
 
 namespace {
@@ -31,18 +28,6 @@ void RaiseAssertionFailed(const QByteArray &Message, const char *FileName, int L
                           const void *ErrorAddr)
 {
     throw EAssertionFailed(Message, FileName, LineNumber, ErrorAddr);
-}
-
-void AssertionHook(const QByteArray &Message, const char *FileName, int LineNumber,
-                   const void *ErrorAddr)
-{
-    const quint8 mode = ObjectManager() ? ObjectManager()->AssertMode() : 0;
-    if ((mode == 1 || mode == 2) && DefaultClient()) {
-        DefaultClient()->SendErrorFormatted("Assertion Failed: %s\rFile: %s\rLine: %d\rAddress: %p",
-                                            {Message, FileName, LineNumber, ErrorAddr});
-    }
-    if (mode == 0 || mode == 2)
-        RaiseAssertionFailed(Message, FileName, LineNumber, ErrorAddr);
 }
 
 void AssertFailed(const QByteArray &Message, const char *FileName, int LineNumber)

@@ -25,12 +25,6 @@ TAssertErrorProc AssertErrorProc();
 [[noreturn]] void RaiseAssertionFailed(const QByteArray &Message, const char *FileName,
                                        int LineNumber, const void *ErrorAddr);
 
-// The diagnostic module's handler: reads the manager's AssertMode and sends
-// an error message through DefaultClient, raises EAssertionFailed, both or
-// neither.
-void AssertionHook(const QByteArray &Message, const char *FileName, int LineNumber,
-                   const void *ErrorAddr);
-
 // Reports a failed assertion to the installed handler, or raises
 // EAssertionFailed when there is none. Not inlined, so that its return
 // address is the address of the failed assertion.

@@ -1,26 +1,14 @@
 #include "diag/TCSObjectManager.h"
 
-#include "diag/AssertionHook.h"
 #include "diag/LinuxDispatcherPlatform.h"
+#include "diag/TCSClient.h"
 #include "diag/TCSFormatterList.h"
-#include "diag/TDezaZudi.h"
 
 #include <QMutexLocker>
 
 namespace {
-
-std::unique_ptr<TCSObjectManager> g_objectManager;
-std::unique_ptr<TDezaZudi> g_defaultClient;
-
-// Starts the module when the program's static objects are built, before
-// main(), and shuts it down after main() returns, so that the program and
-// every test executable get the same start-up without calling anything.
-struct CSIntfModule
-{
-    CSIntfModule() { CSIntfStartUp(); }
-    ~CSIntfModule() { CSIntfShutDown(); }
-} g_module;
-
+// Set and cleared by the module (diag/CSModule), which owns the manager.
+TCSObjectManager *g_objectManager = nullptr;
 } // namespace
 
 TCSObjectManager::TCSObjectManager() : m_platform(std::make_shared<LinuxDispatcherPlatform>()) {}
@@ -31,19 +19,19 @@ TCSObjectManager::~TCSObjectManager()
     while (!m_clients.isEmpty()) {
         // A client that nobody destroyed is the manager's to destroy; it
         // unregisters and removes itself from the list on the way out.
-        std::unique_ptr<TDezaZudi> leftover(m_clients.last());
+        std::unique_ptr<TCSClient> leftover(m_clients.last());
         leftover.reset();
     }
     m_formatters.reset();
 }
 
-void TCSObjectManager::AddClient(TDezaZudi *Client)
+void TCSObjectManager::AddClient(TCSClient *Client)
 {
     QMutexLocker locker(&m_lock);
     m_clients.append(Client);
 }
 
-void TCSObjectManager::RemoveClient(TDezaZudi *Client)
+void TCSObjectManager::RemoveClient(TCSClient *Client)
 {
     QMutexLocker locker(&m_lock);
     m_clients.removeOne(Client);
@@ -67,8 +55,8 @@ void TCSObjectManager::SetDefaultDestination(const QByteArray &Text)
 {
     QMutexLocker locker(&m_lock);
     m_defaultDestination = Text;
-    const QList<TDezaZudi *> clients = m_clients;
-    for (TDezaZudi *client : clients)
+    const QList<TCSClient *> clients = m_clients;
+    for (TCSClient *client : clients)
         client->SetDestinationDetails(Text);
 }
 
@@ -78,7 +66,7 @@ QByteArray TCSObjectManager::DefaultDestination() const
     return m_defaultDestination;
 }
 
-QList<TDezaZudi *> TCSObjectManager::Clients()
+QList<TCSClient *> TCSObjectManager::Clients()
 {
     QMutexLocker locker(&m_lock);
     return m_clients;
@@ -94,35 +82,16 @@ void TCSObjectManager::SetPlatform(std::shared_ptr<DispatcherPlatform> platform)
 {
     QMutexLocker locker(&m_lock);
     m_platform = platform;
-    for (TDezaZudi *client : std::as_const(m_clients))
+    for (TCSClient *client : std::as_const(m_clients))
         client->SetPlatform(platform);
 }
 
 TCSObjectManager *ObjectManager()
 {
-    return g_objectManager.get();
+    return g_objectManager;
 }
 
-TDezaZudi *DefaultClient()
+void SetObjectManager(TCSObjectManager *Manager)
 {
-    return g_defaultClient.get();
-}
-
-void CSIntfStartUp()
-{
-    if (g_objectManager)
-        return;
-    g_objectManager = std::make_unique<TCSObjectManager>();
-    g_defaultClient = std::make_unique<TDezaZudi>(nullptr);
-    SetAssertErrorProc(&AssertionHook);
-}
-
-void CSIntfShutDown()
-{
-    if (!g_objectManager)
-        return;
-    if (AssertErrorProc() == &AssertionHook)
-        SetAssertErrorProc(nullptr);
-    g_defaultClient.reset();
-    g_objectManager.reset();
+    g_objectManager = Manager;
 }

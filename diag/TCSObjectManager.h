@@ -7,8 +7,8 @@
 #include <memory>
 
 class DispatcherPlatform;
+class TCSClient;
 class TCSFormatterList;
-class TDezaZudi;
 
 // The process's one registry of diagnostic clients: it knows every client,
 // holds the default destination, the assertion mode and the platform that
@@ -21,14 +21,14 @@ public:
     TCSObjectManager &operator=(const TCSObjectManager &) = delete;
     virtual ~TCSObjectManager();
 
-    void AddClient(TDezaZudi *Client);
-    void RemoveClient(TDezaZudi *Client);
+    void AddClient(TCSClient *Client);
+    void RemoveClient(TCSClient *Client);
     virtual int ClientCount();
     virtual TCSFormatterList *Formatters();
     virtual void SetDefaultDestination(const QByteArray &Text);
 
     QByteArray DefaultDestination() const;
-    QList<TDezaZudi *> Clients();
+    QList<TCSClient *> Clients();
     quint8 AssertMode() const { return m_assertMode; }
     void SetAssertMode(quint8 mode) { m_assertMode = mode; }
 
@@ -42,19 +42,15 @@ private:
     // Re-entrant: a client destroyed while the manager destroys the clients
     // removes itself under the lock the manager already holds.
     mutable QRecursiveMutex m_lock;
-    QList<TDezaZudi *> m_clients;
+    QList<TCSClient *> m_clients;
     QByteArray m_defaultDestination = "Viewer";
     std::unique_ptr<TCSFormatterList> m_formatters;
     quint8 m_assertMode = 0;
     std::shared_ptr<DispatcherPlatform> m_platform;
 };
 
-// The module's objects; both are null outside start-up and shut-down.
+// The module's manager, which every new client registers with; null outside
+// start-up and shut-down. The module (diag/CSModule) owns it and sets it
+// here; a manager set here must outlive the setting.
 TCSObjectManager *ObjectManager();
-TDezaZudi *DefaultClient();
-
-// Module start-up (manager, default client, assertion hook) and shut-down
-// (default client, then the manager with every client left). They run
-// before main() and after it returns; tests may run them again.
-void CSIntfStartUp();
-void CSIntfShutDown();
+void SetObjectManager(TCSObjectManager *Manager);

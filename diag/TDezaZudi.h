@@ -6,6 +6,7 @@
 
 #include "diag/CSFormat.h"
 #include "diag/DispatcherPlatform.h"
+#include "diag/TCSClient.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -126,7 +127,7 @@ struct TCSObjectRef
 // method marks into messages and hands each to the dispatcher, which it
 // finds, starts and registers with on its own. It never reports a failure
 // to its caller; a dispatcher it cannot reach switches it off.
-class TDezaZudi : public QObject
+class TDezaZudi : public QObject, public TCSClient
 {
     Q_OBJECT
     Q_PROPERTY(bool Enabled READ Enabled WRITE SetEnabled)
@@ -173,7 +174,7 @@ public:
 
     // The platform this client talks through; the manager's at creation.
     DispatcherPlatform &Platform() const { return *m_platform; }
-    void SetPlatform(std::shared_ptr<DispatcherPlatform> platform);
+    void SetPlatform(std::shared_ptr<DispatcherPlatform> platform) override;
 
     // Send operations: each does nothing at all while Enabled is false.
     void SendNamedValue(const QByteArray &Name, const QByteArray &Value);
@@ -207,7 +208,7 @@ public:
     virtual void Connect();
     virtual void Reregister();
     virtual void Disconnect();
-    virtual void SetDestinationDetails(const QByteArray &Value);
+    void SetDestinationDetails(const QByteArray &Value) override;
     virtual QByteArray DispatcherClassName();
     virtual QByteArray DispatcherTitle();
     virtual QByteArray DispatcherPathValue();

@@ -1,5 +1,6 @@
 #include "TestDispatcherPlatform.h"
 #include "diag/AssertionHook.h"
+#include "diag/CSModule.h"
 #include "diag/MessagePacket.h"
 #include "diag/TCSFormatterList.h"
 #include "diag/TCSObjectManager.h"
