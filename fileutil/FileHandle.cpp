@@ -1,7 +1,5 @@
 #include "fileutil/FileHandle.h"
 
-#include "fileutil/FileUtil.h"
-
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -130,7 +128,9 @@ bool ReplacementFile::RenameOver(const QByteArray &target)
     if (m_flush == ReplaceFlush::Always) {
         // Makes the rename itself durable. Some file systems refuse fsync on
         // a folder; the replacement is complete either way.
-        const QByteArray folder = FolderOfPath(target);
+        // The folder part, as FolderOfPath gives it; the path helpers build
+        // on this unit, not the other way round.
+        const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
         const FileHandle handle(::open(folder.isEmpty() ? "." : folder.constData(),
                                        O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (handle.IsValid())
