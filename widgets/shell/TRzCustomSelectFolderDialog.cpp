@@ -61,6 +61,33 @@ void TRzCustomSelectFolderDialog::SetNamespace(std::shared_ptr<TRzShellNamespace
 
 namespace {
 
+using Options = TRzCustomSelectFolderDialog::TRzSelectFolderDialogOptions;
+
+// The tree's options after the dialog's options that stand for them; the
+// tree's other options are left as they are.
+TRzCustomShellTree::TRzShellTreeOptions TreeOptions(Options options,
+                                                    TRzCustomShellTree::TRzShellTreeOptions tree)
+{
+    using Dialog = TRzCustomSelectFolderDialog;
+    using Tree = TRzCustomShellTree;
+    struct Mapping
+    {
+        Dialog::TRzSelectFolderDialogOption dialogOption;
+        Tree::TRzShellTreeOption treeOption;
+    };
+    static constexpr Mapping mappings[] = {
+        {Dialog::sfdoContextMenus, Tree::stoContextMenus},
+        {Dialog::sfdoIncludeNonFolders, Tree::stoIncludeNonFolders},
+        {Dialog::sfdoOleDrag, Tree::stoOleDrag},
+        {Dialog::sfdoOleDrop, Tree::stoOleDrop},
+        {Dialog::sfdoVirtualFolders, Tree::stoVirtualFolders},
+        {Dialog::sfdoShowHidden, Tree::stoShowHidden},
+    };
+    for (const Mapping &mapping : mappings)
+        tree.setFlag(mapping.treeOption, options.testFlag(mapping.dialogOption));
+    return tree;
+}
+
 // Points a member at the running window and forgets it on every way out.
 class FormScope
 {
@@ -130,7 +157,13 @@ void TRzCustomSelectFolderDialog::Configure(TRzSelectFolderForm &form)
                     FormHeight() > 0 ? FormHeight() : form.height());
     // A window that opened minimized would hide a modal run from its user.
     form.setWindowState(FormWindowState() == wsMaximized ? Qt::WindowMaximized : Qt::WindowNoState);
-    form.ApplyOptions(unsigned(m_options));
+    // The options are the dialog's own: the window is told only what they
+    // mean for its tree and its buttons.
+    tree->SetOptions(TreeOptions(m_options, tree->Options()));
+    tree->SetReadOnly(m_options.testFlag(sfdoReadOnly));
+    form.ApplyToolButtons(m_options.testFlag(sfdoCreateDeleteButtons),
+                          m_options.testFlag(sfdoCreateFolderIcon),
+                          m_options.testFlag(sfdoDeleteFolderIcon));
     form.setWindowTitle(m_title.isEmpty() ? QStringLiteral("Browse for Folder") : m_title);
     form.ApplyFrame(FrameVisible(), FrameStyle(), FrameColor());
     form.ApplyHotTrack(HotTrack(), HighlightColor(), HotTrackColor(), HotTrackColorType());

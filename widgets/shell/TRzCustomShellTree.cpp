@@ -236,7 +236,7 @@ std::unique_ptr<TRzShellTreeNode> TRzCustomShellTree::MakeChild(TRzShellTreeNode
     if (!allowAdd)
         return nullptr;
     auto node = std::make_unique<TRzShellTreeNode>(
-        std::make_unique<TRzShellTreeData>(this, &parent->Record(), id), *attributes);
+        m_namespace, std::make_unique<TRzShellTreeData>(this, &parent->Record(), id), *attributes);
     node->setText(0, m_namespace->DisplayName(parentId, id, TRzShellNamePurpose::InFolder));
     node->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable |
                    Qt::ItemIsDragEnabled);
@@ -380,7 +380,7 @@ void TRzCustomShellTree::FillTree()
         }
         attributes &= ~TRzShellAttributes(saCanRename);
         auto node = std::make_unique<TRzShellTreeNode>(
-            std::make_unique<TRzShellTreeData>(this, rootId), attributes);
+            m_namespace, std::make_unique<TRzShellTreeData>(this, rootId), attributes);
         node->setText(0,
                       m_namespace->DisplayName(parentId, rootRelId, TRzShellNamePurpose::InFolder));
         node->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);

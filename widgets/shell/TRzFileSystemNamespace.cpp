@@ -176,6 +176,15 @@ private:
 
 } // namespace
 
+// Declared in the interface, whose users all default to it; made here, where
+// the class is known.
+std::shared_ptr<TRzShellNamespace> TRzShellNamespace::FileSystem()
+{
+    static const std::shared_ptr<TRzShellNamespace> instance =
+        std::make_shared<TRzFileSystemNamespace>();
+    return instance;
+}
+
 QByteArray TRzFileSystemNamespace::PathOf(const TRzShellAbsId &item)
 {
     return QByteArray("/") + item.join('/');

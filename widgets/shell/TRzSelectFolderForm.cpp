@@ -1,7 +1,6 @@
 #include "widgets/shell/TRzSelectFolderForm.h"
 
 #include "widgets/look/Accessibility.h"
-#include "widgets/shell/TRzCustomSelectFolderDialog.h"
 #include "widgets/shell/TRzShellTree.h"
 #include "widgets/shell/TRzShellTreeNode.h"
 
@@ -103,35 +102,10 @@ TRzSelectFolderForm::TRzSelectFolderForm(QWidget *parent)
 
 TRzSelectFolderForm::~TRzSelectFolderForm() = default;
 
-void TRzSelectFolderForm::ApplyOptions(unsigned options)
+void TRzSelectFolderForm::ApplyToolButtons(bool visible, bool createIcon, bool deleteIcon)
 {
-    using Dialog = TRzCustomSelectFolderDialog;
-    using Tree = TRzCustomShellTree;
-    const auto has = [options](unsigned bit) { return (options & bit) != 0; };
-    struct Mapping
-    {
-        unsigned dialogBit;
-        Tree::TRzShellTreeOption treeOption;
-    };
-    static constexpr Mapping mappings[] = {
-        {Dialog::sfdoContextMenus, Tree::stoContextMenus},
-        {Dialog::sfdoIncludeNonFolders, Tree::stoIncludeNonFolders},
-        {Dialog::sfdoOleDrag, Tree::stoOleDrag},
-        {Dialog::sfdoOleDrop, Tree::stoOleDrop},
-        {Dialog::sfdoVirtualFolders, Tree::stoVirtualFolders},
-        {Dialog::sfdoShowHidden, Tree::stoShowHidden},
-    };
-    Tree::TRzShellTreeOptions treeOptions = m_shellTree->Options();
-    for (const Mapping &mapping : mappings)
-        treeOptions.setFlag(mapping.treeOption, has(mapping.dialogBit));
-    m_shellTree->SetOptions(treeOptions);
-    m_shellTree->SetReadOnly(has(Dialog::sfdoReadOnly));
-
-    const bool buttons = has(Dialog::sfdoCreateDeleteButtons);
-    m_btnNewFolder->setHidden(!buttons);
-    m_btnDeleteFolder->setHidden(!buttons);
-    const bool createIcon = has(Dialog::sfdoCreateFolderIcon);
-    const bool deleteIcon = has(Dialog::sfdoDeleteFolderIcon);
+    m_btnNewFolder->setHidden(!visible);
+    m_btnDeleteFolder->setHidden(!visible);
     m_btnNewFolder->setIcon(createIcon ? m_createIcon : QIcon());
     m_btnDeleteFolder->setIcon(deleteIcon ? m_deleteIcon : QIcon());
     m_btnNewFolder->setToolButtonStyle(createIcon ? Qt::ToolButtonTextBesideIcon

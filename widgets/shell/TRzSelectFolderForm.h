@@ -37,9 +37,10 @@ public:
     QWidget *ButtonPanel() const { return m_buttonPanel; }
     QStatusBar *StatusBar() const { return m_statusBar; }
 
-    // Button visibility, pictures and flat look, and the tree's own options
-    // and read-only state from the dialog's option bits.
-    void ApplyOptions(unsigned options);
+    // Shows or hides Create Folder and Delete, and gives each its picture or
+    // none; the buttons look flat only when both have one. The dialog decides
+    // from its options, which this window does not know.
+    void ApplyToolButtons(bool visible, bool createIcon, bool deleteIcon);
     void ApplyFrame(bool visible, Rz::TFrameStyleEx style, const Rz::TColor &color);
     void ApplyHotTrack(bool hotTrack, const Rz::TColor &highlight, const Rz::TColor &hotTrackColor,
                        TRzShellDialog::THotTrackColorType type);

@@ -1,6 +1,6 @@
 #include "widgets/shell/TRzShellNamespace.h"
 
-#include "widgets/shell/TRzFileSystemNamespace.h"
+#include <algorithm>
 
 TRzShellNamespace::~TRzShellNamespace() = default;
 
@@ -26,9 +26,4 @@ bool TRzShellNamespace::IsWithin(const TRzShellAbsId &item, const TRzShellAbsId 
     return CompareIds(item.mid(0, ancestor.size()), ancestor) == 0;
 }
 
-std::shared_ptr<TRzShellNamespace> TRzShellNamespace::FileSystem()
-{
-    static const std::shared_ptr<TRzShellNamespace> instance =
-        std::make_shared<TRzFileSystemNamespace>();
-    return instance;
-}
+// FileSystem() is made in TRzFileSystemNamespace.cpp.

@@ -132,6 +132,8 @@ public:
     // True when ancestor is item itself or lies on its chain from the root.
     bool IsWithin(const TRzShellAbsId &item, const TRzShellAbsId &ancestor);
 
-    // The process-wide file-system namespace rooted at "/".
+    // The process-wide file-system namespace rooted at "/", every user's
+    // default. It is made in TRzFileSystemNamespace.cpp, so that this
+    // interface's unit needs none of its implementations.
     static std::shared_ptr<TRzShellNamespace> FileSystem();
 };

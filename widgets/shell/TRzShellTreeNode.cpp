@@ -1,11 +1,10 @@
 #include "widgets/shell/TRzShellTreeNode.h"
 
-#include "widgets/shell/TRzCustomShellTree.h"
-
-TRzShellTreeNode::TRzShellTreeNode(std::unique_ptr<TRzShellTreeData> record,
+TRzShellTreeNode::TRzShellTreeNode(std::shared_ptr<TRzShellNamespace> shellNamespace,
+                                   std::unique_ptr<TRzShellTreeData> record,
                                    TRzShellAttributes attributes)
-    : QTreeWidgetItem(QTreeWidgetItem::UserType), m_record(std::move(record)),
-      m_attributes(attributes)
+    : QTreeWidgetItem(QTreeWidgetItem::UserType), m_namespace(std::move(shellNamespace)),
+      m_record(std::move(record)), m_attributes(attributes)
 {
     SetListingState(Listing::Leaf);
 }
@@ -37,7 +36,7 @@ QVariant TRzShellTreeNode::data(int column, int role) const
     if (role != Qt::DecorationRole || column != 0)
         return QTreeWidgetItem::data(column, role);
     if (!m_iconsKnown) {
-        m_icons = m_record->Tree()->Namespace()->ItemIcons(m_record->AbsoluteId());
+        m_icons = m_namespace->ItemIcons(m_record->AbsoluteId());
         m_iconsKnown = true;
     }
     const QTreeWidget *tree = treeWidget();
@@ -49,6 +48,6 @@ QVariant TRzShellTreeNode::data(int column, int role) const
 bool TRzShellTreeNode::operator<(const QTreeWidgetItem &other) const
 {
     const auto &node = static_cast<const TRzShellTreeNode &>(other);
-    return m_record->Tree()->Namespace()->CompareItems(m_record->ParentId(), m_record->RelativeId(),
-                                                       node.m_record->RelativeId()) < 0;
+    return m_namespace->CompareItems(m_record->ParentId(), m_record->RelativeId(),
+                                     node.m_record->RelativeId()) < 0;
 }

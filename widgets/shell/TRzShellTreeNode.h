@@ -11,6 +11,12 @@
 // One node of a shell folder tree: the item's record, its attributes, how
 // far its children are known, and its icons, which are asked for only when
 // the node is first drawn.
+//
+// The node holds the namespace it was made from instead of reaching it
+// through its tree, so the node does not depend on the tree that depends on
+// it. A tree drops all its nodes when its namespace changes, so the two agree;
+// the hold is shared so that nodes being dropped after the change still have
+// theirs.
 class TRzShellTreeNode : public QTreeWidgetItem
 {
 public:
@@ -21,7 +27,8 @@ public:
         Listed,   // children listed (possibly none)
     };
 
-    TRzShellTreeNode(std::unique_ptr<TRzShellTreeData> record, TRzShellAttributes attributes);
+    TRzShellTreeNode(std::shared_ptr<TRzShellNamespace> shellNamespace,
+                     std::unique_ptr<TRzShellTreeData> record, TRzShellAttributes attributes);
 
     TRzShellTreeData &Record() const { return *m_record; }
     bool IsRoot() const { return m_record->Parent() == nullptr; }
@@ -47,6 +54,7 @@ public:
     bool operator<(const QTreeWidgetItem &other) const override;
 
 private:
+    std::shared_ptr<TRzShellNamespace> m_namespace;
     std::unique_ptr<TRzShellTreeData> m_record;
     TRzShellAttributes m_attributes;
     Listing m_listing = Listing::Leaf;
