@@ -5,6 +5,7 @@
 #include "StagedInstall.h"
 #include "fileutil/FileUtil.h"
 #include "wizard/move/DatabaseMove.h"
+#include "wizard/move/MoveErrors.h"
 #include "wizard/move/MoveLock.h"
 #include "wizard/move/MoveLog.h"
 
@@ -91,6 +92,8 @@ private Q_SLOTS:
     void settingsWrite_data();
     void settingsWrite();
     void secondFlittoIsRefused();
+    void exitCodes_data();
+    void exitCodes();
     void logFollowsTheCheckList_data();
     void logFollowsTheCheckList();
 };
@@ -295,6 +298,40 @@ void tst_DatabaseMove::secondFlittoIsRefused()
 
     DatabaseMove again(plan(target()), &view);
     QVERIFY(again.Check());
+}
+
+void tst_DatabaseMove::exitCodes_data()
+{
+    QTest::addColumn<int>("stage");
+    QTest::addColumn<int>("error"); // 0 ours, 1 a proof that failed, 2 out of memory
+    QTest::addColumn<int>("code");
+
+    using MoveErrors::Stage;
+    QTest::newRow("ours before the copy") << int(Stage::Checks) << 0 << int(MoveErrors::Refused);
+    QTest::newRow("unexpected before the copy")
+        << int(Stage::Before) << 2 << int(MoveErrors::Unexpected);
+    QTest::newRow("copy") << int(Stage::Copy) << 2 << int(MoveErrors::CopyFailed);
+    QTest::newRow("proof") << int(Stage::Copy) << 1 << int(MoveErrors::ProofFailed);
+    QTest::newRow("settings") << int(Stage::Settings) << 2 << int(MoveErrors::SettingsFailed);
+}
+
+void tst_DatabaseMove::exitCodes()
+{
+    QFETCH(int, stage);
+    QFETCH(int, error);
+    QFETCH(int, code);
+
+    std::exception_ptr raised;
+    try {
+        if (error == 0)
+            throw Exception(QStringLiteral("refused"));
+        if (error == 1)
+            throw EProofFailed(QStringLiteral("differs"));
+        throw std::bad_alloc();
+    } catch (...) {
+        raised = std::current_exception();
+    }
+    QCOMPARE(int(MoveErrors::ExitCodeOf(raised, MoveErrors::Stage(stage))), code);
 }
 
 void tst_DatabaseMove::logFollowsTheCheckList_data()
