@@ -17,26 +17,33 @@ cp "$flitto" "$work/Quillbox/flitto"
 (exec 4>>"$work/Data/Messages.dat"; while :; do printf 'new mail' >&4; sleep 0.01; done) &
 background_pids+=($!)
 
-(cd / && XDG_STATE_HOME="$work/state" exec "$work/Quillbox/flitto") >"$work/app.log" 2>&1 &
-app_pid=$!
-background_pids+=("$app_pid")
-
+start_flitto "$work/Quillbox/flitto"
 window=$(wait_window Flitto)
-sleep 1
+# Each click only once the page it belongs to is up: a click that comes
+# before the first activation would be undone by it, which puts the wizard
+# back on the Welcome page.
+wait_page tabWelcome enabled
 next() { click "$window" $((317 + 37)) $((294 + 8 + 12)); }
-next # Welcome -> Connection
-next # Connection -> Current location
-next # Current location -> New location
-# The new location's edit: page at 153, 0; the edit at 136, 72 on it.
+next
+wait_page tabConnection enabled
+next
+wait_page tabLocalSource enabled
+next
+wait_page tabTarget enabled
+# The new location's edit: page at 153, 0; the edit at 136, 72 on it. The
+# window must hold the keyboard before the click puts the edit's cursor.
+activate "$window"
 click "$window" $((153 + 136 + 60)) $((72 + 10))
 xdotool type --delay 5 "$work/New"
-next # New location -> Ready
-next # Ready: the checks run
+next
+wait_page tabReady enabled
+next # the checks run
 
 warning=$(wait_window Warning)
 press "$warning" alt+i
 report=$(wait_window Flitto "$window")
 press "$report" Return
+wait_window_gone "$report"
 
 status=0
 grep -q 'changed while it was copied: is Quillbox still running?' "$work/state/flitto/move.log" || {

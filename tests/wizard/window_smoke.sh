@@ -11,12 +11,10 @@ printf '[Settings]\r\nDataDirectory=%s\r\nConnectionMode=0\r\n' "$work/Data" >"$
 printf 'mail' >"$work/Data/Messages.dat"
 cp "$flitto" "$work/Quillbox/flitto"
 
-(cd / && XDG_STATE_HOME="$work/state" exec "$work/Quillbox/flitto") >"$work/app.log" 2>&1 &
-app_pid=$!
-background_pids+=("$app_pid")
-
+start_flitto "$work/Quillbox/flitto"
 window=$(wait_window Flitto)
-sleep 1
+# Centred and activated: a click before then could land beside the button.
+wait_page tabWelcome enabled
 geometry=$(xdotool getwindowgeometry --shell "$window")
 eval "$geometry"
 if [ "$WIDTH" != 574 ] || [ "$HEIGHT" != 335 ]; then

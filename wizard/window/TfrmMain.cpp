@@ -28,6 +28,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -50,6 +51,17 @@ static void InitResources()
 }
 
 namespace {
+
+// Off unless asked for (QT_LOGGING_RULES="flitto.pages.info=true"): the
+// real-window checks wait for these lines before each click, since on a
+// loaded machine no fixed pause tells when the wizard is ready for it.
+Q_LOGGING_CATEGORY(lcPages, "flitto.pages", QtWarningMsg)
+
+void LogPage(const QWidget *page, const QPushButton *next)
+{
+    qCInfo(lcPages, "%s, Next %s", qPrintable(page->objectName()),
+           next->isEnabled() ? "enabled" : "disabled");
+}
 
 // The status line of one copy run. Its text follows every file, but a
 // screen shows some sixty pictures a second: drawing the line anew for each
@@ -697,6 +709,7 @@ void TfrmMain::ShowPage(QWidget *page, bool previous, bool next)
     pagScreens->setCurrentWidget(page);
     btnPrevious->setEnabled(previous);
     btnNext->setEnabled(next);
+    LogPage(page, btnNext);
 }
 
 void TfrmMain::ShowWelcomePage()
@@ -706,6 +719,7 @@ void TfrmMain::ShowWelcomePage()
     const bool present = FileUtil::IsExistingFile(SettingsFileName());
     pnlNoIni->setVisible(!present);
     btnNext->setEnabled(present);
+    LogPage(tabWelcome, btnNext);
 }
 
 void TfrmMain::ShowConnectionPage()
@@ -1016,5 +1030,6 @@ void TfrmMain::CopyDatabaseFiles()
     lblStatus->repaint();
     lblContinue->show();
     btnNext->setEnabled(true);
+    LogPage(tabMove, btnNext);
     notice.Succeeded();
 }
