@@ -28,7 +28,8 @@ struct CheckedCopyOptions
     // after every chunk, from the copying thread.
     std::function<void(qint64)> Progress;
     // Run as root: the copy gets the source's owner, group and mode (set on
-    // the open file). Otherwise the mode plus read and write for the owner.
+    // the open file), less the set-user and set-group bits. Otherwise the
+    // mode plus read and write for the owner.
     bool KeepOwner = false;
 };
 

@@ -68,7 +68,8 @@ struct CopyPlan
     // Copy the source's holes as holes (see ReadFileData).
     bool SkipHoles = false;
     bool OverwriteReadOnly = false;
-    // Give the copy the source's owner, group and whole mode (needs root).
+    // Give the copy the source's owner, group and mode, never its set-user
+    // or set-group bit (needs root).
     bool KeepOwner = false;
     const std::atomic<bool> *Stop = nullptr;
     // Called once the source is open, before the target is looked at.

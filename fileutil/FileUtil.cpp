@@ -345,11 +345,14 @@ CopyResult CopyRegularFile(const QByteArray &source, const QByteArray &target, c
     if (result.Size != written && ::ftruncate(output.Get(), off_t(result.Size)) != 0)
         throw EWriteError(errno);
 
-    // As cp -p does: owner and group first, since changing them clears the
-    // set-user and set-group bits, then the mode. On the open file, so that
-    // nothing swapped in under the name can be given away.
+    // Owner and group first, then the mode, on the open file, so that
+    // nothing swapped in under the name can be given away. Never the
+    // set-user or set-group bit: a copy made by root must give no one more
+    // than the data folder's owner already had, and a setuid-root program
+    // linked into a data folder would otherwise become one in the new
+    // folder.
     if (plan.KeepOwner && (::fchown(output.Get(), info.st_uid, info.st_gid) != 0 ||
-                           ::fchmod(output.Get(), info.st_mode & 07777) != 0))
+                           ::fchmod(output.Get(), info.st_mode & 01777) != 0))
         throw EFCreateError(target, errno);
 
     // The last-write time to the nanosecond, any date; the access time is

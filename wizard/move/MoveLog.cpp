@@ -35,6 +35,41 @@ QByteArray Text(const QString &text)
     return Escaped(text.toUtf8());
 }
 
+// A level of the log's path that only we (or root) could have put there:
+// owned by us or by root, and when not ours, writable by nobody else
+// unless sticky. As root with a user's XDG_STATE_HOME (sudo -E), a level
+// the user owns would let the user choose where root writes.
+bool Trusted(const struct stat &level)
+{
+    const uid_t me = ::geteuid();
+    if (level.st_uid != me && level.st_uid != 0)
+        return false;
+    return level.st_uid == me || (level.st_mode & (S_IWGRP | S_IWOTH)) == 0 ||
+           (level.st_mode & S_ISVTX) != 0;
+}
+
+// The log's folder, opened level by level from the root without following
+// a link, every level trusted; missing levels are made private (0700).
+// Invalid when any level is a link, untrusted, or cannot be opened.
+FileUtil::FileHandle OpenLogFolder(const QByteArray &folder)
+{
+    FileUtil::FileHandle current(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (const QByteArray &level : folder.split('/')) {
+        if (level.isEmpty() || level == ".")
+            continue;
+        if (level == ".." || !current.IsValid())
+            return {};
+        ::mkdirat(current.Get(), level.constData(), 0700);
+        FileUtil::FileHandle next(::openat(current.Get(), level.constData(),
+                                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat st;
+        if (!next.IsValid() || ::fstat(next.Get(), &st) != 0 || !Trusted(st))
+            return {};
+        current = std::move(next);
+    }
+    return current;
+}
+
 } // namespace
 
 MoveLog::MoveLog() : m_path(DefaultPath())
@@ -80,13 +115,18 @@ bool MoveLog::Write(const QString &outcome, const QString &error)
         return true;
     m_written = true;
     // The folders are private to the user: the log names their mail folders.
-    const QByteArray folder = m_path.left(m_path.lastIndexOf('/'));
-    const QByteArray parent = folder.left(folder.lastIndexOf('/'));
-    ::mkdir(parent.constData(), 0700);
-    ::mkdir(folder.constData(), 0700);
+    const qsizetype slash = m_path.lastIndexOf('/');
+    const FileUtil::FileHandle folder = OpenLogFolder(m_path.left(slash));
+    if (!folder.IsValid())
+        return false;
     FileUtil::FileHandle file(
-        ::open(m_path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!file.IsValid())
+        ::openat(folder.Get(), m_path.mid(slash + 1).constData(),
+                 O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600));
+    // Only a log of our own: not another user's file, nor a second name of
+    // some other file.
+    struct stat st;
+    if (!file.IsValid() || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != ::geteuid() || st.st_nlink != 1)
         return false;
     QByteArray entry = "move " + m_started + "\n";
     for (const QByteArray &line : std::as_const(m_lines))

@@ -25,7 +25,8 @@ public:
 
     // Appends the entry with its outcome ("proven", "stopped", "refused",
     // "failed") and the error text, if any. False when it could not be
-    // written; it is written once only.
+    // written, or when its path is not ours alone: a link, or a folder of
+    // another user, anywhere along it. It is written once only.
     bool Write(const QString &outcome, const QString &error = QString());
 
 private:

@@ -92,6 +92,8 @@ private Q_SLOTS:
     void settingsWrite_data();
     void settingsWrite();
     void secondFlittoIsRefused();
+    void logOnlyWhereItIsOurs_data();
+    void logOnlyWhereItIsOurs();
     void exitCodes_data();
     void exitCodes();
     void logFollowsTheCheckList_data();
@@ -298,6 +300,48 @@ void tst_DatabaseMove::secondFlittoIsRefused()
 
     DatabaseMove again(plan(target()), &view);
     QVERIFY(again.Check());
+}
+
+void tst_DatabaseMove::logOnlyWhereItIsOurs_data()
+{
+    QTest::addColumn<QString>("planted");
+    QTest::newRow("link instead of the log's folder") << "folder link";
+    QTest::newRow("link instead of the log") << "file link";
+    QTest::newRow("second name of another file") << "hard link";
+    QTest::newRow("folder of another user") << "other owner";
+}
+
+void tst_DatabaseMove::logOnlyWhereItIsOurs()
+{
+    // As root with a user's XDG_STATE_HOME, whatever the user plants along
+    // the log's path must not choose where root writes.
+    QFETCH(QString, planted);
+    const QByteArray state = QFile::encodeName(m_state->path());
+    const QByteArray elsewhere = m_install->root() + "elsewhere";
+    QVERIFY(::mkdir(elsewhere.constData(), 0755) == 0);
+    m_install->writeFile(elsewhere + "/victim", "untouched");
+    if (planted == u"folder link") {
+        QVERIFY(::symlink(elsewhere.constData(), (state + "/flitto").constData()) == 0);
+    } else if (planted == u"other owner") {
+        if (::geteuid() != 0)
+            QSKIP("giving a folder to another user needs root");
+        QVERIFY(::chown(state.constData(), 65534, 65534) == 0);
+    } else {
+        QVERIFY(::mkdir((state + "/flitto").constData(), 0700) == 0);
+        const QByteArray log = state + "/flitto/move.log";
+        const QByteArray victim = elsewhere + "/victim";
+        QVERIFY(planted == u"file link" ? ::symlink(victim.constData(), log.constData()) == 0
+                                        : ::link(victim.constData(), log.constData()) == 0);
+    }
+
+    RecordingView view;
+    DatabaseMove move(plan("relative"), &view);
+    QVERIFY(!move.Check());
+    QCOMPARE(view.Refusals.size(), 1);
+    QCOMPARE(StagedInstall::readFile(elsewhere + "/victim"), QByteArray("untouched"));
+    QCOMPARE(FileTest::ListFolder(elsewhere + '/'), QByteArrayList{"victim"});
+    if (planted == u"other owner")
+        QVERIFY(!FileUtil::IsExistingFile(state + "/flitto/move.log"));
 }
 
 void tst_DatabaseMove::exitCodes_data()
