@@ -177,6 +177,7 @@ CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &ta
     // the next run's copy of the same file.
     plan.OverwriteReadOnly = options.KeepOwner;
     plan.Stop = options.Stop;
+    plan.ReadAs = options.ReadAs;
     plan.Written = [&](qint64 offset, const char *data, size_t count) {
         hasher.Add(offset, data, count);
         if (options.Progress)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fileutil/Exception.h"
+#include "fileutil/FsIdentity.h"
 
 #include <QByteArray>
 
@@ -31,6 +32,9 @@ struct CheckedCopyOptions
     // the open file), less the set-user and set-group bits. Otherwise the
     // mode plus read and write for the owner.
     bool KeepOwner = false;
+    // Open the source as this user (root copying a user's files); null: as
+    // we are.
+    const FsIdentity *ReadAs = nullptr;
 };
 
 // What the source was when the copy opened it, and what was read from it.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileutil/FsIdentity.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -72,6 +74,9 @@ struct CopyPlan
     // or set-group bit (needs root).
     bool KeepOwner = false;
     const std::atomic<bool> *Stop = nullptr;
+    // Open the source as this user (root copying a user's files); null: as
+    // we are.
+    const FsIdentity *ReadAs = nullptr;
     // Called once the source is open, before the target is looked at.
     std::function<void(const struct stat &source)> Opened;
     // Called with every chunk once it is written.

@@ -17,6 +17,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,10 +77,15 @@ int OpenRetrying(const QByteArray &path, int flags, mode_t mode = 0)
 // Opens a regular file for reading. Other kinds of entry are refused
 // without being opened: opening a FIFO blocks until a writer comes, and
 // opening a device can act on the device.
-FileHandle OpenSource(const QByteArray &source, struct stat &info)
+FileHandle OpenSource(const QByteArray &source, struct stat &info, const FsIdentity *readAs)
 {
     if (source.isEmpty())
         throw EFOpenError(source, ENOENT);
+    // Looked at and opened as the user whose file it is, when asked: a link
+    // then reaches only what that user may read.
+    std::optional<FsIdentityScope> identity;
+    if (readAs)
+        identity.emplace(*readAs);
     if (::stat(source.constData(), &info) != 0)
         throw EFOpenError(source, errno);
     if (!S_ISREG(info.st_mode))
@@ -300,7 +306,7 @@ qint64 ReadFileData(int fd, char *buffer, size_t bufferSize, bool skipHoles,
 CopyResult CopyRegularFile(const QByteArray &source, const QByteArray &target, const CopyPlan &plan)
 {
     CopyResult result;
-    FileHandle input = OpenSource(source, result.Opened);
+    FileHandle input = OpenSource(source, result.Opened, plan.ReadAs);
     const struct stat &info = result.Opened;
     if (plan.Opened)
         plan.Opened(info);

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,6 +137,8 @@ private Q_SLOTS:
     void failureKeepsPreviousCopy();
     void ownerKeptAsRoot_data();
     void ownerKeptAsRoot();
+    void readsAsTheOwner_data();
+    void readsAsTheOwner();
 
 private:
     std::unique_ptr<ScratchFolder> m_scratch;
@@ -356,6 +359,51 @@ void tst_CheckedCopy::ownerKeptAsRoot()
     QCOMPARE(QList<uint>({copied.st_uid, copied.st_gid, copied.st_mode & 07777}),
              QList<uint>({keepOwner ? 12345u : ::geteuid(), keepOwner ? 23456u : ::getegid(),
                           uint(expectedMode)}));
+}
+
+void tst_CheckedCopy::readsAsTheOwner_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("copied");
+    QTest::newRow("the owner's own private file") << QByteArray("own.dat") << true;
+    QTest::newRow("a link to a file only root may read") << QByteArray("link.dat") << false;
+}
+
+void tst_CheckedCopy::readsAsTheOwner()
+{
+    if (::geteuid() != 0)
+        QSKIP("reading as another user needs root");
+    QFETCH(QByteArray, name);
+    QFETCH(bool, copied);
+    // The scratch folder is root's; the user must be able to pass through.
+    QCOMPARE(::chmod(m_src.chopped(1).constData(), 0755), 0);
+    const FsIdentity nobody{65534, 65534, {}};
+    QVERIFY(WriteFile(m_src + "own.dat", "the owner's mail"));
+    QCOMPARE(::chown((m_src + "own.dat").constData(), nobody.Uid, nobody.Gid), 0);
+    QCOMPARE(::chmod((m_src + "own.dat").constData(), 0600), 0);
+    QVERIFY(WriteFile(m_src + "secret", "root's secret"));
+    QCOMPARE(::chmod((m_src + "secret").constData(), 0600), 0);
+    QCOMPARE(::symlink("secret", (m_src + "link.dat").constData()), 0);
+    gid_t groupsBefore[64];
+    const int countBefore = ::getgroups(64, groupsBefore);
+
+    CheckedCopyRecord record;
+    CheckedCopyOptions options;
+    options.ReadAs = &nobody;
+    const QString raised = CopyInto(m_src + name, m_dst, record, options);
+    if (copied) {
+        QCOMPARE(raised, QString());
+        QCOMPARE(ReadFile(m_dst + name), QByteArray("the owner's mail"));
+    } else {
+        QCOMPARE(raised, "Cannot open file " + QFile::decodeName(m_src + name));
+        QCOMPARE(ListFolder(m_dst), QByteArrayList());
+    }
+    // The thread is root again, with its own groups.
+    QCOMPARE(::setfsuid(uid_t(-1)), 0);
+    QCOMPARE(::setfsgid(gid_t(-1)), 0);
+    gid_t groupsAfter[64];
+    QCOMPARE(::getgroups(64, groupsAfter), countBefore);
+    QVERIFY(std::equal(groupsBefore, groupsBefore + qMax(countBefore, 0), groupsAfter));
 }
 
 QTEST_GUILESS_MAIN(tst_CheckedCopy)

@@ -189,6 +189,17 @@ void DatabaseMove::CopyAll()
         FileUtil::CheckedCopyOptions options;
         options.Stop = &m_stop;
         options.KeepOwner = ::geteuid() == 0;
+        // Root reads each data file as the data folder's owner: a link in
+        // the folder then reaches only what its owner could read anyway,
+        // never another user's private file.
+        FileUtil::FsIdentity owner;
+        struct stat folder;
+        if (options.KeepOwner) {
+            if (::stat(m_sourcePrefix.constData(), &folder) != 0)
+                throw EFOpenError(m_sourcePrefix, errno);
+            owner = FileUtil::IdentityOfOwner(folder);
+            options.ReadAs = &owner;
+        }
         qint64 done = 0;
         QElapsedTimer sinceProgress;
         sinceProgress.start();
