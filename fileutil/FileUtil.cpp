@@ -483,4 +483,11 @@ QByteArray ResolveNameIgnoringCase(const QByteArray &folder, const QByteArray &n
     return matches.first();
 }
 
+bool OnlyChangeableBy(const struct stat &folder, uid_t user)
+{
+    if (folder.st_uid != user && folder.st_uid != 0)
+        return false;
+    return (folder.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (folder.st_mode & S_ISVTX) != 0;
+}
+
 } // namespace FileUtil

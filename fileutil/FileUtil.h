@@ -3,7 +3,10 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <sys/types.h>
+
 class QObject;
+struct stat;
 
 // Path and existence helpers. Paths are byte strings throughout: a file name
 // that is not valid UTF-8 must survive every operation unchanged.
@@ -105,5 +108,10 @@ bool SetProgressProperty(QObject *control, TProgressProperty which, int value);
 // regard to case (an exact match preferred); folder + name when there is
 // none. Used for the product's settings file only.
 QByteArray ResolveNameIgnoringCase(const QByteArray &folder, const QByteArray &name);
+
+// Only user or root can change what the folder holds: it belongs to one of
+// them, and nobody else may write it, unless it is sticky (then others may
+// add names, but not take or replace one of ours).
+bool OnlyChangeableBy(const struct stat &folder, uid_t user);
 
 } // namespace FileUtil

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <limits>
+#include <sys/types.h>
 
 // The checks a move runs before the first byte is written. Each answers with
 // the text the user sees (empty when the check passed): it names the folder
@@ -51,6 +52,14 @@ private:
     QByteArrayList m_created; // innermost last
     QString m_error;
 };
+
+// Run as root: nobody but root and owner (the data folder's owner) can
+// change the target or any folder above it (see FileUtil::OnlyChangeableBy),
+// links along the way and where they lead included. Otherwise another user
+// could swap the folder for a link while root writes, and so choose where
+// root puts the copies. Missing levels count as safe: Flitto makes them.
+// As a normal user it passes: any folder the user can write will do.
+QString CheckTargetOwners(const QByteArray &target, uid_t owner);
 
 // The target folder takes a new file.
 QString CheckWriteAccess(const QByteArray &target);

@@ -1,6 +1,7 @@
 #include "wizard/move/MoveLog.h"
 
 #include "fileutil/FileHandle.h"
+#include "fileutil/FileUtil.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -35,21 +36,10 @@ QByteArray Text(const QString &text)
     return Escaped(text.toUtf8());
 }
 
-// A level of the log's path that only we (or root) could have put there:
-// owned by us or by root, and when not ours, writable by nobody else
-// unless sticky. As root with a user's XDG_STATE_HOME (sudo -E), a level
-// the user owns would let the user choose where root writes.
-bool Trusted(const struct stat &level)
-{
-    const uid_t me = ::geteuid();
-    if (level.st_uid != me && level.st_uid != 0)
-        return false;
-    return level.st_uid == me || (level.st_mode & (S_IWGRP | S_IWOTH)) == 0 ||
-           (level.st_mode & S_ISVTX) != 0;
-}
-
 // The log's folder, opened level by level from the root without following
-// a link, every level trusted; missing levels are made private (0700).
+// a link, every level ours or changeable only by us or root: as root with a user's
+// XDG_STATE_HOME (sudo -E), a level the user could change would let the
+// user choose where root writes. Missing levels are made private (0700).
 // Invalid when any level is a link, untrusted, or cannot be opened.
 FileUtil::FileHandle OpenLogFolder(const QByteArray &folder)
 {
@@ -63,7 +53,8 @@ FileUtil::FileHandle OpenLogFolder(const QByteArray &folder)
         FileUtil::FileHandle next(::openat(current.Get(), level.constData(),
                                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat st;
-        if (!next.IsValid() || ::fstat(next.Get(), &st) != 0 || !Trusted(st))
+        if (!next.IsValid() || ::fstat(next.Get(), &st) != 0 ||
+            (st.st_uid != ::geteuid() && !FileUtil::OnlyChangeableBy(st, ::geteuid())))
             return {};
         current = std::move(next);
     }

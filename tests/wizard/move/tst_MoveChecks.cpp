@@ -96,6 +96,8 @@ private Q_SLOTS:
     void writers();
     void foreignFiles_data();
     void foreignFiles();
+    void targetOwners_data();
+    void targetOwners();
     void settingsFile_data();
     void settingsFile();
 
@@ -402,6 +404,58 @@ void tst_MoveChecks::foreignFiles()
         QCOMPARE(text.contains("\n    " + QFile::decodeName(foreign.at(i)) + "\n"), i < 10);
     QCOMPARE(text.contains(QStringLiteral("and %1 more").arg(foreign.size() - 10)),
              foreign.size() > 10);
+}
+
+void tst_MoveChecks::targetOwners_data()
+{
+    // Levels below the scratch folder: name, owner, mode.
+    QTest::addColumn<QByteArray>("levels");
+    QTest::addColumn<QByteArray>("target"); // below the scratch folder
+    QTest::addColumn<QByteArray>("unsafe"); // the level named in the refusal; "" when accepted
+    QTest::newRow("root's folders, new level missing")
+        << QByteArray("a:0:755") << QByteArray("a/new") << QByteArray();
+    QTest::newRow("the database owner's folder")
+        << QByteArray("a:1234:700") << QByteArray("a") << QByteArray();
+    QTest::newRow("sticky and open to all, as /tmp")
+        << QByteArray("a:0:1777") << QByteArray("a/new") << QByteArray();
+    QTest::newRow("another user's folder above")
+        << QByteArray("a:65534:755") << QByteArray("a/new") << QByteArray("a");
+    QTest::newRow("another user's folder in a sticky one")
+        << QByteArray("a:0:1777 a/b:65534:700") << QByteArray("a/b") << QByteArray("a/b");
+    QTest::newRow("open to the group")
+        << QByteArray("a:0:775") << QByteArray("a/new") << QByteArray("a");
+    QTest::newRow("through a link into another user's folder")
+        << QByteArray("a:65534:755 l>a") << QByteArray("l/new") << QByteArray("a");
+}
+
+void tst_MoveChecks::targetOwners()
+{
+    if (::geteuid() != 0)
+        QSKIP("as a normal user any folder the user can write will do");
+    QFETCH(QByteArray, levels);
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, unsafe);
+    // The scratch folder is root's and private; the levels below it are the
+    // rows'.
+    QCOMPARE(::chmod(m_root.chopped(1).constData(), 0700), 0);
+    for (const QByteArray &level : levels.split(' ')) {
+        if (level.contains('>')) {
+            const QByteArrayList link = level.split('>');
+            QCOMPARE(::symlink((m_root + link[1]).constData(), (m_root + link[0]).constData()), 0);
+            continue;
+        }
+        const QByteArrayList parts = level.split(':');
+        const QByteArray path = m_root + parts[0];
+        QCOMPARE(::mkdir(path.constData(), 0700), 0);
+        QCOMPARE(::chown(path.constData(), uid_t(parts[1].toUInt()), 0), 0);
+        QCOMPARE(::chmod(path.constData(), mode_t(parts[2].toUInt(nullptr, 8))), 0);
+    }
+    const QString text = MoveChecks::CheckTargetOwners(m_root + target, 1234);
+    if (unsafe.isEmpty())
+        QCOMPARE(text, QString());
+    else
+        QVERIFY2(text.startsWith(QFile::decodeName(m_root + unsafe) + " can be changed by "),
+                 qPrintable(text));
 }
 
 void tst_MoveChecks::settingsFile_data()
