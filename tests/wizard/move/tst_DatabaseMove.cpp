@@ -455,18 +455,40 @@ void tst_DatabaseMove::settingsWrite_data()
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<bool>("proven");
     QTest::addColumn<QByteArray>("writeTo"); // the folder asked for; empty: the one copied to
-    QTest::addColumn<bool>("written");
+    QTest::addColumn<QString>("obstacle");   // "read-only", "folder": the settings file's state
+    // The settings file afterwards, "%NEW%" for the folder copied to; the
+    // file as it was when the write must fail with the error below.
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QString>("error"); // "%NEW%", "%OTHER%", "%INI%": those paths
 
     const QByteArray plain = "[Settings]\nDataDirectory=old\n";
+    const QString notProven = "The copy into %1 was not completed and checked. Go back and move "
+                              "the database again";
+    const QString unwritable = QStringLiteral("Unable to write to %INI%");
     QTest::newRow("proven run") << QByteArray("[Settings]\r\nDataDirectory=old\r\n") << true
-                                << QByteArray() << true;
-    QTest::newRow("run not proven") << plain << false << QByteArray() << false;
+                                << QByteArray() << ""
+                                << QByteArray("[Settings]\r\nDataDirectory=%NEW%\r\n") << "";
+    QTest::newRow("the rest of the file is kept")
+        << QByteArray("; Quillbox settings\r\n[Settings]\r\nDataDirectory=old\r\n"
+                      "ConnectionMode=0\r\n\r\n[Server]\r\nServerIP=10.1.2.3\r\n")
+        << true << QByteArray() << ""
+        << QByteArray("; Quillbox settings\r\n[Settings]\r\nDataDirectory=%NEW%\r\n"
+                      "ConnectionMode=0\r\n\r\n[Server]\r\nServerIP=10.1.2.3\r\n")
+        << "";
+    QTest::newRow("run not proven")
+        << plain << false << QByteArray() << "" << plain << notProven.arg("%NEW%");
     // The user went back and chose another folder after the copy was proven.
-    QTest::newRow("proven into another folder") << plain << true << QByteArray("Other") << false;
+    QTest::newRow("proven into another folder")
+        << plain << true << QByteArray("Other") << "" << plain << notProven.arg("%OTHER%");
     // The checks refuse such a file; should one reach the write all the same,
     // the value would land where no reader finds it.
     QTest::newRow("value the reader cannot find")
-        << QByteArray("[Settings]\rDataDirectory=old\r") << true << QByteArray() << false;
+        << QByteArray("[Settings]\rDataDirectory=old\r") << true << QByteArray() << ""
+        << QByteArray("[Settings]\rDataDirectory=old\r") << unwritable;
+    QTest::newRow("read-only settings file")
+        << plain << true << QByteArray() << "read-only" << plain << unwritable;
+    QTest::newRow("a folder in the way of the settings file")
+        << plain << true << QByteArray() << "folder" << QByteArray() << unwritable;
 }
 
 void tst_DatabaseMove::settingsWrite()
@@ -474,29 +496,36 @@ void tst_DatabaseMove::settingsWrite()
     QFETCH(QByteArray, settings);
     QFETCH(bool, proven);
     QFETCH(QByteArray, writeTo);
-    QFETCH(bool, written);
+    QFETCH(QString, obstacle);
+    QFETCH(QByteArray, after);
+    QFETCH(QString, error);
+    const QByteArray other = m_install->root() + writeTo;
+    after.replace("%NEW%", target());
+    error.replace(QStringLiteral("%NEW%"), QFile::decodeName(target()))
+        .replace(QStringLiteral("%OTHER%"), QFile::decodeName(other))
+        .replace(QStringLiteral("%INI%"), QFile::decodeName(m_install->settingsFile()));
 
     RecordingView view;
     DatabaseMove move(plan(target()), &view);
     if (proven)
         QCOMPARE(move.Run(), DatabaseMove::Outcome::Proven);
     m_install->writeSettings(settings);
+    if (obstacle == u"read-only")
+        QVERIFY(::chmod(m_install->settingsFile().constData(), 0444) == 0);
+    if (obstacle == u"folder") {
+        QVERIFY(::unlink(m_install->settingsFile().constData()) == 0);
+        QVERIFY(::mkdir(m_install->settingsFile().constData(), 0755) == 0);
+    }
 
     QString raised;
     try {
-        DatabaseMove::WriteSettings(
-            &move, plan(writeTo.isEmpty() ? target() : m_install->root() + writeTo));
+        DatabaseMove::WriteSettings(&move, plan(writeTo.isEmpty() ? target() : other));
     } catch (const Exception &failure) {
         raised = failure.message();
     }
-    const QByteArray after = StagedInstall::readFile(m_install->settingsFile());
-    if (written) {
-        QCOMPARE(raised, QString());
-        QCOMPARE(after, "[Settings]\r\nDataDirectory=" + target() + "\r\n");
-    } else {
-        QVERIFY(!raised.isEmpty());
-        QCOMPARE(after, settings);
-    }
+    QCOMPARE(raised, error);
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), after);
+    QCOMPARE(FileUtil::IsExistingFolder(m_install->settingsFile()), obstacle == u"folder");
 }
 
 void tst_DatabaseMove::secondFlittoIsRefused()
