@@ -1,8 +1,14 @@
 # Compile settings every Flitto target shares: one INTERFACE target that the
 # libraries, the executable, the tests and the tools all link.
+
+# C++20 exactly, never a silent fallback to an older standard, and no GNU
+# dialect: the standard is set here, before any target exists.
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+
 add_library(flitto_common INTERFACE)
 target_compile_features(flitto_common INTERFACE cxx_std_20)
-set(CMAKE_CXX_EXTENSIONS OFF)
 
 # Beyond -Wall -Wextra: casts that hide what they do, overrides that only
 # overload, polymorphic classes deleted through a base without a virtual
