@@ -19,6 +19,8 @@ target_compile_options(flitto_common INTERFACE
 # (plain -Wcast-align only warns where the CPU traps): a byte buffer read from
 # a file must not be cast to a wider type.
 target_compile_options(flitto_common INTERFACE -Wcast-align=strict)
+# Casts that drop const or volatile: data a caller gave as read-only stays so.
+target_compile_options(flitto_common INTERFACE -Wcast-qual)
 if(FLITTO_WERROR)
   target_compile_options(flitto_common INTERFACE -Werror)
 endif()
