@@ -21,6 +21,8 @@ target_compile_options(flitto_common INTERFACE
 target_compile_options(flitto_common INTERFACE -Wcast-align=strict)
 # Casts that drop const or volatile: data a caller gave as read-only stays so.
 target_compile_options(flitto_common INTERFACE -Wcast-qual)
+# Standard C++ only: no GNU extensions slip in that another compiler rejects.
+target_compile_options(flitto_common INTERFACE -Wpedantic)
 if(FLITTO_WERROR)
   target_compile_options(flitto_common INTERFACE -Werror)
 endif()
