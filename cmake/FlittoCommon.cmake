@@ -23,6 +23,9 @@ target_compile_options(flitto_common INTERFACE -Wcast-align=strict)
 target_compile_options(flitto_common INTERFACE -Wcast-qual)
 # Standard C++ only: no GNU extensions slip in that another compiler rejects.
 target_compile_options(flitto_common INTERFACE -Wpedantic)
+# A bare NULL ending a variadic argument list (GLib/GIO calls): it may be a
+# plain integer 0 there, not a null pointer.
+target_compile_options(flitto_common INTERFACE -Wstrict-null-sentinel)
 if(FLITTO_WERROR)
   target_compile_options(flitto_common INTERFACE -Werror)
 endif()
