@@ -43,6 +43,19 @@ target_compile_definitions(flitto_common INTERFACE
   QT_NO_KEYWORDS
   QT_DISABLE_DEPRECATED_BEFORE=0x060400)
 
+# Considered and left out:
+# - QT_USE_QSTRINGBUILDER: a + b on byte arrays becomes a builder object with
+#   no constData(), and files that include only <QByteArray> lose operator+;
+#   about 70 spots (mostly test paths handed to POSIX calls), plus deduced
+#   types (auto, lambdas) that would silently hold references to temporaries.
+#   Concatenation speed does not matter to a disk-bound move.
+# - QT_STRICT_ITERATORS: Qt 6 no longer reads it.
+# - QT_NO_DEBUG_OUTPUT outside Debug: would compile out the opt-in
+#   flitto.widgets.rtflabel.debug layout trace.
+# - QT_DISABLE_DEPRECATED_UP_TO: Qt 6.5's name; 6.4 reads the _BEFORE form above.
+# - -pedantic-errors: FLITTO_WERROR alone decides when warnings stop a build.
+# - -Winvalid-pch: no precompiled headers here.
+
 if(FLITTO_SANITIZE)
   target_compile_options(flitto_common INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
