@@ -1,5 +1,7 @@
 #include "ButtonEditPictures.h"
 
+#include "Drawing.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -193,9 +195,9 @@ QImage EmbossedForm(const QImage &normal, int offset)
     QImage grey(source.size(), QImage::Format_ARGB32);
     QImage light(source.size(), QImage::Format_ARGB32);
     for (int y = 0; y < source.height(); ++y) {
-        const auto *in = reinterpret_cast<const QRgb *>(source.constScanLine(y));
-        auto *greyLine = reinterpret_cast<QRgb *>(grey.scanLine(y));
-        auto *lightLine = reinterpret_cast<QRgb *>(light.scanLine(y));
+        const QRgb *in = RgbLine(source, y);
+        QRgb *greyLine = RgbLine(grey, y);
+        QRgb *lightLine = RgbLine(light, y);
         for (int x = 0; x < source.width(); ++x) {
             const int alpha = IsDark(in[x]) ? qAlpha(in[x]) : 0;
             greyLine[x] = qRgba(Grey.red(), Grey.green(), Grey.blue(), alpha);

@@ -67,11 +67,23 @@ void RoundStroke(QPainter &p, const QList<QPointF> &points, qreal width, const Q
     p.restore();
 }
 
+QRgb *RgbLine(QImage &image, int y)
+{
+    Q_ASSERT(image.depth() == 32);
+    return static_cast<QRgb *>(static_cast<void *>(image.scanLine(y)));
+}
+
+const QRgb *RgbLine(const QImage &image, int y)
+{
+    Q_ASSERT(image.depth() == 32);
+    return static_cast<const QRgb *>(static_cast<const void *>(image.constScanLine(y)));
+}
+
 QImage DisabledForm(const QImage &icon)
 {
     QImage grey = icon.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < grey.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(grey.scanLine(y));
+        QRgb *line = RgbLine(grey, y);
         for (int x = 0; x < grey.width(); ++x) {
             const int level = 110 + qGray(line[x]) * 100 / 255;
             line[x] = qRgba(level, level, level, qAlpha(line[x]));

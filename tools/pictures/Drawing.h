@@ -29,6 +29,11 @@ QBrush Linear(QPointF from, QPointF to, const QColor &a, const QColor &b);
 void RoundStroke(QPainter &p, const QList<QPointF> &points, qreal width, const QColor &colour,
                  int highlight = 125);
 
+// Scan line y of a 32-bit image as pixels. QImage keeps every scan line
+// 32-bit aligned, so the bytes of such a line are an array of QRgb.
+QRgb *RgbLine(QImage &image, int y);
+const QRgb *RgbLine(const QImage &image, int y);
+
 // The greyed form of an icon that a disabled button shows: the same shape,
 // no colour, lighter, so it reads as "not available" next to the normal one.
 QImage DisabledForm(const QImage &icon);

@@ -1,4 +1,5 @@
-// GIO's headers come first: Qt's "signals" keyword would break them.
+// GIO's headers come first: they use "signals" as a name, which Qt's keyword
+// macro would break if QT_NO_KEYWORDS were ever dropped.
 #include <gio/gio.h>
 
 #include "widgets/shell/TRzShellTrash.h"
