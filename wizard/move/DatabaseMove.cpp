@@ -165,8 +165,8 @@ void DatabaseMove::CreateTarget()
     // settings file that points at a folder that does not exist.
     if (!FileUtil::IsExistingFolder(target))
         throw EFCreateError(target);
-    if (!m_lock->LockTarget(target))
-        throw Exception(MoveLock::Refusal(target));
+    if (m_lock->LockTarget(target) != MoveLock::Taken::Yes)
+        throw Exception(m_lock->Reason());
 }
 
 void DatabaseMove::Post(std::function<void()> call)
