@@ -35,6 +35,8 @@ public:
     Taken LockInstallation(const QByteArray &settingsFile);
     // The target folder, which must exist, by a lock file inside it.
     Taken LockTarget(const QByteArray &target);
+    // The copy is over: the new folder holds only the database again.
+    void UnlockTarget() { m_target.reset(); }
     // What the user is told about the last taking that failed.
     QString Reason() const { return m_reason; }
 
