@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <cerrno>
@@ -165,8 +166,8 @@ void DatabaseMove::CreateTarget()
     // settings file that points at a folder that does not exist.
     if (!FileUtil::IsExistingFolder(target))
         throw EFCreateError(target);
-    if (!m_lock->LockTarget(target))
-        throw Exception(MoveLock::Refusal(target));
+    if (m_lock->LockTarget(target) != MoveLock::Taken::Yes)
+        throw Exception(m_lock->Reason());
 }
 
 void DatabaseMove::Post(std::function<void()> call)
@@ -242,6 +243,10 @@ void DatabaseMove::CopyAll()
 DatabaseMove::Outcome DatabaseMove::Run()
 {
     const FlagScope running(m_running); // however the run ends
+    // The lock file inside the new folder guards the copy; once it is over
+    // the folder must hold nothing but the database. The installation's lock
+    // still keeps every other move away.
+    const auto unlockTarget = qScopeGuard([this] { m_lock->UnlockTarget(); });
     m_stop = false;
     m_proven = false;
     m_workerError = nullptr;

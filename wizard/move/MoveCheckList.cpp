@@ -73,11 +73,15 @@ Finding SettingsFile(Context &context)
 
 Finding OneMoveAtATime(Context &context)
 {
-    if (!context.Lock.LockInstallation(context.Plan.SettingsFile))
-        return {MoveLock::Refusal(FileUtil::FolderOfPath(context.Plan.SettingsFile)), {}};
-    if (FileUtil::IsExistingFolder(context.Plan.Target) &&
-        !context.Lock.LockTarget(context.Plan.Target))
-        return {MoveLock::Refusal(context.Plan.Target), {}};
+    if (context.Lock.LockInstallation(context.Plan.SettingsFile) != MoveLock::Taken::Yes)
+        return {context.Lock.Reason(), {}};
+    if (!FileUtil::IsExistingFolder(context.Plan.Target))
+        return {};
+    // A new folder that takes no file is refused by "write access" in its
+    // own words; the run takes this lock before it copies, or stops.
+    const MoveLock::Taken target = context.Lock.LockTarget(context.Plan.Target);
+    if (target != MoveLock::Taken::Yes && target != MoveLock::Taken::NoNewFile)
+        return {context.Lock.Reason(), {}};
     return {};
 }
 

@@ -1,5 +1,6 @@
 #include "wizard/move/MoveChecks.h"
 
+#include "wizard/move/MoveLock.h"
 #include "wizard/settings/Installation.h"
 
 #include "fileutil/Exception.h"
@@ -232,6 +233,10 @@ QList<SourceFile> ListSourceFiles(const QByteArray &sourcePrefix,
         first = false;
         SourceFile file;
         file.Name = QByteArray(entry->d_name);
+        // Flitto's lock, left behind by a Flitto killed while this folder
+        // was its new one, is no part of the database.
+        if (file.Name == MoveLock::TargetLockName())
+            continue;
         // Folders are not database files, and neither are FIFOs, sockets or
         // devices: opening a FIFO for reading would block forever. A link is
         // judged by what it points to; a dangling one stays in the list, so
@@ -642,8 +647,9 @@ QByteArrayList ForeignFiles(const QByteArray &target, const QList<SourceFile> &f
     Listing listing(WithoutTrailingSeparator(target));
     if (!listing.IsOpen())
         return foreign;
+    // Flitto's own lock goes when the move is done.
     for (QByteArray name = listing.Next(); !name.isNull(); name = listing.Next())
-        if (!own.contains(name))
+        if (!own.contains(name) && name != MoveLock::TargetLockName())
             foreign.append(name);
     std::sort(foreign.begin(), foreign.end());
     return foreign;

@@ -4,46 +4,109 @@
 #include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QHash>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-// One locked file or folder, open for as long as any move of this process
-// needs it.
+namespace {
+
+using FileKey = QPair<quint64, quint64>; // device and inode
+
+// A name that a lock file was replaced under more often than this is being
+// fought over, and the move is refused rather than retried for ever.
+constexpr int Attempts = 8;
+
+FileKey KeyOf(const struct stat &st)
+{
+    return {quint64(st.st_dev), quint64(st.st_ino)};
+}
+
+bool NameLeadsTo(const QByteArray &path, const FileKey &key)
+{
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0 && KeyOf(st) == key;
+}
+
+QString ErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Owned by us, reached without a link, and closed to everyone else: nobody
+// else can plant, swap or hold a lock file in it.
+bool IsPrivateFolder(const QByteArray &path)
+{
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 07777) == 0700;
+}
+
+// The user's runtime folder, or one of Flitto's own in the temporary folder;
+// empty, with why, when neither is private.
+QByteArray RuntimeFolder(QString *why)
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.startsWith('/') && IsPrivateFolder(runtime))
+        return runtime;
+    const QByteArray own =
+        QFile::encodeName(QDir::tempPath()) + "/flitto-" + QByteArray::number(::geteuid());
+    if (::mkdir(own.constData(), 0700) == 0) {
+        // The umask may have taken more than the group's and others' bits.
+        const FileUtil::FileHandle folder(
+            ::open(own.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (folder.IsValid())
+            ::fchmod(folder.Get(), 0700);
+    } else if (errno != EEXIST) {
+        *why = QStringLiteral("%1: %2").arg(PathText(own), ErrorText(errno));
+        return {};
+    }
+    if (IsPrivateFolder(own))
+        return own;
+    *why = QStringLiteral("%1 is not a folder of this user that only this user may open")
+               .arg(PathText(own));
+    return {};
+}
+
+} // namespace
+
+// One locked lock file, open for as long as any move of this process needs
+// it, and removed while still locked when the last move lets it go.
 class MoveLock::Held
 {
 public:
-    explicit Held(FileUtil::FileHandle file) : m_file(std::move(file)) {}
+    Held(FileUtil::FileHandle file, QByteArray path, FileKey key)
+        : Pid(::getpid()), Key(key), m_file(std::move(file)), m_path(std::move(path))
+    {}
+    ~Held()
+    {
+        // A forked child shares the lock but does not own the name.
+        if (Pid == ::getpid() && NameLeadsTo(m_path, Key))
+            ::unlink(m_path.constData());
+    }
+
+    const pid_t Pid;
+    const FileKey Key;
 
 private:
     FileUtil::FileHandle m_file;
+    const QByteArray m_path;
 };
 
 namespace {
 
-// The locks this process holds, by device and inode of what is locked: a
+// The locks this process holds, by device and inode of the lock file: a
 // second flock on a new descriptor would conflict with our own.
-QHash<QPair<quint64, quint64>, std::weak_ptr<void>> &HeldHere()
+QHash<FileKey, std::weak_ptr<void>> &HeldHere()
 {
-    static QHash<QPair<quint64, quint64>, std::weak_ptr<void>> held;
+    static QHash<FileKey, std::weak_ptr<void>> held;
     return held;
-}
-
-QByteArray RuntimeFolder()
-{
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (runtime.startsWith('/'))
-        return runtime;
-    return QFile::encodeName(QDir::tempPath());
 }
 
 } // namespace
@@ -51,58 +114,134 @@ QByteArray RuntimeFolder()
 MoveLock::MoveLock() = default;
 MoveLock::~MoveLock() = default;
 
-std::shared_ptr<MoveLock::Held> MoveLock::Take(const QByteArray &path, bool folder, bool *busy)
+MoveLock::Taken MoveLock::Take(const QByteArray &path, std::shared_ptr<Held> *lock, QString *why)
 {
-    *busy = false;
-    const int flags = folder ? O_RDONLY | O_DIRECTORY | O_CLOEXEC
-                             : O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY;
-    FileUtil::FileHandle file(::open(path.constData(), flags, 0644));
-    const int fd = file.Get();
-    struct stat st;
-    if (!file.IsValid() || ::fstat(fd, &st) != 0)
-        return nullptr;
-    const QPair<quint64, quint64> key(quint64(st.st_dev), quint64(st.st_ino));
-    if (auto existing = HeldHere().value(key).lock())
-        return std::static_pointer_cast<Held>(existing);
-    int result;
-    do
-        result = ::flock(fd, LOCK_EX | LOCK_NB);
-    while (result != 0 && errno == EINTR);
-    if (result != 0) {
-        *busy = errno == EWOULDBLOCK;
-        return nullptr;
+    const uid_t self = ::geteuid();
+    for (int attempt = 0; attempt < Attempts; ++attempt) {
+        // O_NONBLOCK: a FIFO planted at the name must not stall the open.
+        FileUtil::FileHandle file(
+            ::open(path.constData(),
+                   O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600));
+        struct stat st;
+        if (!file.IsValid()) {
+            const int error = errno;
+            const bool exists = ::lstat(path.constData(), &st) == 0;
+            if (exists && S_ISLNK(st.st_mode)) {
+                *why = QStringLiteral("it is a symbolic link");
+                return Taken::Unsafe;
+            }
+            if (exists && st.st_uid != self) {
+                *why = QStringLiteral("it belongs to another user");
+                return Taken::Unsafe;
+            }
+            *why = ErrorText(error);
+            const bool refused = error == EACCES || error == EPERM || error == EROFS ||
+                                 error == ENOSPC || error == EDQUOT;
+            return !exists && refused ? Taken::NoNewFile : Taken::Unsafe;
+        }
+        if (::fstat(file.Get(), &st) != 0) {
+            *why = ErrorText(errno);
+            return Taken::Unsafe;
+        }
+        if (st.st_nlink == 0)
+            continue; // its holder has just let it go
+        if (!S_ISREG(st.st_mode) || st.st_uid != self || st.st_nlink != 1) {
+            *why = !S_ISREG(st.st_mode) ? QStringLiteral("it is not a regular file")
+                   : st.st_uid != self  ? QStringLiteral("it belongs to another user")
+                                        : QStringLiteral("it has more than one name");
+            return Taken::Unsafe;
+        }
+        const FileKey key = KeyOf(st);
+        if (auto existing = std::static_pointer_cast<Held>(HeldHere().value(key).lock());
+            existing && existing->Pid == ::getpid()) {
+            *lock = existing;
+            return Taken::Yes;
+        }
+        if (st.st_mode & 077) {
+            // A lock file others may open is no lock: whoever can read it
+            // could hold it and refuse every move. Only an older Flitto made
+            // such a file; it goes, and a private one takes its place.
+            if (NameLeadsTo(path, key))
+                ::unlink(path.constData());
+            continue;
+        }
+        int result;
+        do
+            result = ::flock(file.Get(), LOCK_EX | LOCK_NB);
+        while (result != 0 && errno == EINTR);
+        if (result != 0) {
+            if (errno == EWOULDBLOCK)
+                return Taken::Busy;
+            *why = ErrorText(errno);
+            return Taken::Unsafe;
+        }
+        // A holder removes the name while it holds the file: if the name now
+        // leads elsewhere, what we locked is a file nobody will meet again.
+        if (!NameLeadsTo(path, key))
+            continue;
+        HeldHere().removeIf([](const auto &entry) { return entry.value().expired(); });
+        auto held = std::make_shared<Held>(std::move(file), path, key);
+        HeldHere().insert(key, held);
+        *lock = std::move(held);
+        return Taken::Yes;
     }
-    auto held = std::make_shared<Held>(std::move(file));
-    HeldHere().insert(key, held);
-    return held;
+    *why = QStringLiteral("it was replaced again and again while Flitto took it");
+    return Taken::Unsafe;
 }
 
-bool MoveLock::LockInstallation(const QByteArray &settingsFile)
+MoveLock::Taken MoveLock::LockInstallation(const QByteArray &settingsFile)
 {
-    bool busy = false;
     const QByteArray folder = FileUtil::FolderOfPath(settingsFile);
-    m_installation =
-        Take(folder + '.' + FileUtil::NameOfPath(settingsFile) + ".flitto-lock", false, &busy);
-    if (busy)
-        return false;
-    if (!m_installation) {
-        // A Quillbox folder that takes no new file (remote mode on a read-only
-        // installation): every Flitto of this user meets in the runtime folder.
-        std::unique_ptr<char, void (*)(void *)> real(::realpath(folder.constData(), nullptr),
-                                                     &::free);
-        const QByteArray name =
-            (real ? QByteArray(real.get()) : folder) + '/' + FileUtil::NameOfPath(settingsFile);
-        const QByteArray key = QCryptographicHash::hash(name, QCryptographicHash::Sha1).toHex();
-        m_installation = Take(RuntimeFolder() + "/flitto-" + key.left(20) + ".lock", false, &busy);
+    const QByteArray beside = folder + '.' + FileUtil::NameOfPath(settingsFile) + ".flitto-lock";
+    QString why;
+    Taken taken = Take(beside, &m_installation, &why);
+    if (taken == Taken::NoNewFile) {
+        // A Quillbox folder that takes no new file (remote mode on a
+        // read-only installation): every Flitto of this user meets in a
+        // folder nobody else can write, under the settings file's identity.
+        QString runtimeWhy;
+        const QByteArray runtime = RuntimeFolder(&runtimeWhy);
+        struct stat st;
+        if (runtime.isEmpty()) {
+            taken = Taken::Unsafe;
+        } else if (::stat(settingsFile.constData(), &st) != 0) {
+            runtimeWhy = ErrorText(errno);
+            taken = Taken::Unsafe;
+        } else {
+            const QByteArray name = runtime + "/flitto-" + QByteArray::number(quint64(st.st_dev)) +
+                                    '-' + QByteArray::number(quint64(st.st_ino)) + ".lock";
+            taken = Take(name, &m_installation, &runtimeWhy);
+        }
+        if (taken != Taken::Yes && taken != Taken::Busy) {
+            m_reason =
+                QStringLiteral("Flitto cannot lock the Quillbox folder %1: it takes no lock file "
+                               "(%2), and there is no private folder for the lock (%3). Flitto "
+                               "moves no database without its lock.")
+                    .arg(PathText(folder), why, runtimeWhy);
+            return Taken::Unsafe;
+        }
     }
-    return !busy;
+    if (taken == Taken::Busy)
+        m_reason = Refusal(folder);
+    else if (taken == Taken::Unsafe)
+        m_reason = QStringLiteral("Flitto cannot use its lock file %1: %2. Flitto moves no "
+                                  "database without its lock.")
+                       .arg(PathText(beside), why);
+    return taken;
 }
 
-bool MoveLock::LockTarget(const QByteArray &target)
+MoveLock::Taken MoveLock::LockTarget(const QByteArray &target)
 {
-    bool busy = false;
-    m_target = Take(target, true, &busy);
-    return !busy;
+    const QByteArray path = FileUtil::WithTrailingSeparator(target) + TargetLockName();
+    QString why;
+    const Taken taken = Take(path, &m_target, &why);
+    if (taken == Taken::Busy)
+        m_reason = Refusal(target);
+    else if (taken != Taken::Yes)
+        m_reason = QStringLiteral("Flitto cannot use its lock file %1: %2. Flitto moves no "
+                                  "database without its lock.")
+                       .arg(PathText(path), why);
+    return taken;
 }
 
 QString MoveLock::Refusal(const QByteArray &what)

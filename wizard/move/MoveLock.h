@@ -6,34 +6,50 @@
 #include <memory>
 
 // Keeps a second Flitto, window or command line, away from an installation
-// or a target while a move runs. The locks are advisory locks (flock) that
-// the system drops when the process dies, so a crash never leaves one
-// behind. Within one process a lock is shared: a run that supersedes an
-// older one of the same window already holds what the older one took.
+// or a target while a move runs. The locks are advisory locks (flock) on
+// private lock files that the system drops when the process dies, so a crash
+// never leaves one held; a holder removes its file while it still holds it,
+// so a finished run leaves none behind. Within one process a lock is shared:
+// a run that supersedes an older one of the same window already holds what
+// the older one took. A lock that cannot be taken safely refuses the move:
+// no move runs unlocked.
 class MoveLock
 {
 public:
+    enum class Taken
+    {
+        Yes,
+        Busy,      // another process holds it
+        NoNewFile, // the folder takes no new file
+        Unsafe,    // the lock file cannot be trusted or opened
+    };
+
     MoveLock();
     ~MoveLock();
     MoveLock(const MoveLock &) = delete;
     MoveLock &operator=(const MoveLock &) = delete;
 
     // The installation: a lock file beside its settings file, or in the
-    // user's runtime folder when that folder takes no new file. False when
-    // another process holds it.
-    bool LockInstallation(const QByteArray &settingsFile);
-    // The target folder itself, which must exist. False when another process
-    // holds it (a folder that cannot be opened is not locked, and the copy
-    // reports it).
-    bool LockTarget(const QByteArray &target);
+    // user's private runtime folder when the settings file's folder takes no
+    // new file. Never NoNewFile.
+    Taken LockInstallation(const QByteArray &settingsFile);
+    // The target folder, which must exist, by a lock file inside it.
+    Taken LockTarget(const QByteArray &target);
+    // The copy is over: the new folder holds only the database again.
+    void UnlockTarget() { m_target.reset(); }
+    // What the user is told about the last taking that failed.
+    QString Reason() const { return m_reason; }
 
+    // The lock file inside a target: not part of any database.
+    static QByteArray TargetLockName() { return QByteArrayLiteral(".flitto-lock"); }
     // What the user is told when another Flitto holds what names.
     static QString Refusal(const QByteArray &what);
 
 private:
     class Held;
-    std::shared_ptr<Held> Take(const QByteArray &path, bool folder, bool *busy);
+    static Taken Take(const QByteArray &path, std::shared_ptr<Held> *lock, QString *why);
 
     std::shared_ptr<Held> m_installation;
     std::shared_ptr<Held> m_target;
+    QString m_reason;
 };

@@ -534,7 +534,7 @@ void tst_DatabaseMove::secondFlittoIsRefused()
 {
     // Another process's lock: a descriptor of our own that is not the move's.
     const QByteArray lockFile = m_install->programFolder() + ".Quillbox.ini.flitto-lock";
-    const int fd = ::open(lockFile.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(lockFile.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     QVERIFY(fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0);
 
     RecordingView view;
