@@ -117,17 +117,18 @@ private:
     alignas(64) char m_block[ChecksumBlockSize];
 };
 
-int OpenForReading(const QByteArray &path)
+// path is looked up in folder (AT_FDCWD: the current folder).
+int OpenForReading(const QByteArray &path, int folder = AT_FDCWD, int extraFlags = 0)
 {
     // O_NONBLOCK: never hang on a FIFO put in the file's place.
-    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | extraFlags;
     int fd;
     do
-        fd = ::open(path.constData(), flags | O_NOATIME);
+        fd = ::openat(folder, path.constData(), flags | O_NOATIME);
     while (fd < 0 && errno == EINTR);
     if (fd < 0 && errno == EPERM)
         do
-            fd = ::open(path.constData(), flags);
+            fd = ::openat(folder, path.constData(), flags);
         while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -178,6 +179,8 @@ CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &ta
     plan.OverwriteReadOnly = options.KeepOwner;
     plan.Stop = options.Stop;
     plan.ReadAs = options.ReadAs;
+    plan.TargetFolder = options.TargetFolder;
+    plan.TargetName = NameOfPath(source);
     plan.Written = [&](qint64 offset, const char *data, size_t count) {
         hasher.Add(offset, data, count);
         if (options.Progress)
@@ -198,10 +201,15 @@ CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &ta
     return record;
 }
 
-ProofResult ProveCopy(const CheckedCopyRecord &record, const std::atomic<bool> *stop)
+ProofResult ProveCopy(const CheckedCopyRecord &record, const std::atomic<bool> *stop,
+                      int targetFolder)
 {
     {
-        const FileHandle copy(OpenForReading(record.Target));
+        // Through the open target folder when there is one, and never
+        // through a link: the copy is the file the copy wrote there.
+        const FileHandle copy(
+            targetFolder >= 0 ? OpenForReading(NameOfPath(record.Target), targetFolder, O_NOFOLLOW)
+                              : OpenForReading(record.Target));
         struct stat info;
         if (copy.Get() < 0 || ::fstat(copy.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
             qint64(info.st_size) != record.BytesRead)

@@ -35,6 +35,10 @@ struct CheckedCopyOptions
     // Open the source as this user (root copying a user's files); null: as
     // we are.
     const FsIdentity *ReadAs = nullptr;
+    // The target folder, already open: the copy is made through it, and
+    // the folder's path only names it in messages. -1: the path is used,
+    // and its missing folders are made.
+    int TargetFolder = -1;
 };
 
 // What the source was when the copy opened it, and what was read from it.
@@ -87,7 +91,9 @@ enum class ProofResult
 // it after the copies were flushed. A copy that is missing or no regular
 // file is CopyDiffers, a missing source SourceChanged; when both differ,
 // CopyDiffers. Raises EReadError when the copy cannot be read, ECopyStopped
-// once *stop is true (looked at before every read).
-ProofResult ProveCopy(const CheckedCopyRecord &record, const std::atomic<bool> *stop = nullptr);
+// once *stop is true (looked at before every read). targetFolder: the open
+// folder the copy was made in (see CheckedCopyOptions), or -1.
+ProofResult ProveCopy(const CheckedCopyRecord &record, const std::atomic<bool> *stop = nullptr,
+                      int targetFolder = -1);
 
 } // namespace FileUtil

@@ -77,6 +77,11 @@ struct CopyPlan
     // Open the source as this user (root copying a user's files); null: as
     // we are.
     const FsIdentity *ReadAs = nullptr;
+    // An open folder to copy into, under TargetName: every step on the copy
+    // goes through it, and no path is looked up again. -1: the target is a
+    // path, and missing folders on it are made.
+    int TargetFolder = -1;
+    QByteArray TargetName;
     // Called once the source is open, before the target is looked at.
     std::function<void(const struct stat &source)> Opened;
     // Called with every chunk once it is written.

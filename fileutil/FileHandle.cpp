@@ -84,7 +84,12 @@ ReplacementFile::~ReplacementFile()
 {
     m_file = FileHandle();
     if (!m_name.isEmpty())
-        ::unlink(m_name.constData());
+        ::unlinkat(At(), m_name.constData(), 0);
+}
+
+int ReplacementFile::At() const
+{
+    return m_folder >= 0 ? m_folder : AT_FDCWD;
 }
 
 bool ReplacementFile::Create(const QByteArray &prefix, const QByteArray &suffix, mode_t mode)
@@ -95,7 +100,7 @@ bool ReplacementFile::Create(const QByteArray &prefix, const QByteArray &suffix,
             prefix + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + suffix;
         int fd;
         do
-            fd = ::open(name.constData(), flags, mode);
+            fd = ::openat(At(), name.constData(), flags, mode);
         while (fd < 0 && errno == EINTR);
         if (fd >= 0) {
             m_file = FileHandle(fd);
@@ -122,7 +127,7 @@ bool ReplacementFile::Close()
 
 bool ReplacementFile::RenameOver(const QByteArray &target)
 {
-    if (::rename(m_name.constData(), target.constData()) != 0)
+    if (::renameat(At(), m_name.constData(), At(), target.constData()) != 0)
         return false;
     m_name.clear();
     if (m_flush == ReplaceFlush::Always) {
@@ -131,8 +136,8 @@ bool ReplacementFile::RenameOver(const QByteArray &target)
         // The folder part, as FolderOfPath gives it; the path helpers build
         // on this unit, not the other way round.
         const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
-        const FileHandle handle(::open(folder.isEmpty() ? "." : folder.constData(),
-                                       O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const FileHandle handle(::openat(At(), folder.isEmpty() ? "." : folder.constData(),
+                                         O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (handle.IsValid())
             ::fsync(handle.Get());
     }

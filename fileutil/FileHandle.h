@@ -79,7 +79,11 @@ enum class ReplaceFlush
 class ReplacementFile
 {
 public:
-    explicit ReplacementFile(ReplaceFlush flush) : m_flush(flush) {}
+    // Names are taken relative to folder, an open folder, when one is
+    // given (the file then stays in that folder whatever its name comes to
+    // lead to), and to the current folder otherwise.
+    explicit ReplacementFile(ReplaceFlush flush, int folder = -1) : m_flush(flush), m_folder(folder)
+    {}
     ReplacementFile(const ReplacementFile &) = delete;
     ReplacementFile &operator=(const ReplacementFile &) = delete;
     ~ReplacementFile();
@@ -104,7 +108,10 @@ public:
     bool RenameOver(const QByteArray &target);
 
 private:
+    int At() const;
+
     ReplaceFlush m_flush;
+    int m_folder;
     FileHandle m_file;
     QByteArray m_name; // empty once renamed
 };

@@ -119,13 +119,16 @@ FileHandle OpenSource(const QByteArray &source, struct stat &info, const FsIdent
 // at the same inode), a folder, or a read-only file unless allowed. A
 // symlink or hard link to any other file is fine: the link is replaced and
 // the file it leads to is left alone.
-void RefuseUnsafeTarget(const QByteArray &target, const struct stat &source, bool overwriteReadOnly)
+// entry is looked up in folder (AT_FDCWD: the current folder); messages
+// name target.
+void RefuseUnsafeTarget(int folder, const QByteArray &entry, const QByteArray &target,
+                        const struct stat &source, bool overwriteReadOnly)
 {
-    struct stat entry;
-    if (target.isEmpty() || ::lstat(target.constData(), &entry) != 0)
+    struct stat found;
+    if (entry.isEmpty() || ::fstatat(folder, entry.constData(), &found, AT_SYMLINK_NOFOLLOW) != 0)
         return; // nothing there yet, or unreachable: creating the copy will tell
     struct stat resolved;
-    if (::stat(target.constData(), &resolved) != 0)
+    if (::fstatat(folder, entry.constData(), &resolved, 0) != 0)
         return; // a dangling symlink: replaced like any other entry
     if (resolved.st_dev == source.st_dev && resolved.st_ino == source.st_ino)
         throw EFCreateError(target, EEXIST);
@@ -311,8 +314,12 @@ CopyResult CopyRegularFile(const QByteArray &source, const QByteArray &target, c
     if (plan.Opened)
         plan.Opened(info);
 
-    CreateFolderPath(FolderOfPath(target));
-    RefuseUnsafeTarget(target, info, plan.OverwriteReadOnly);
+    const bool inFolder = plan.TargetFolder >= 0;
+    const int folder = inFolder ? plan.TargetFolder : AT_FDCWD;
+    const QByteArray entry = inFolder ? plan.TargetName : target;
+    if (!inFolder)
+        CreateFolderPath(FolderOfPath(target));
+    RefuseUnsafeTarget(folder, entry, target, info, plan.OverwriteReadOnly);
 
     // Without the source's owner the copy does not keep its read-only state
     // (a second run must be able to replace it), but it keeps who else may
@@ -324,8 +331,8 @@ CopyResult CopyRegularFile(const QByteArray &source, const QByteArray &target, c
     // The copy goes under a fresh hidden name in the destination's folder,
     // so that it can be renamed over the destination. Nothing is flushed
     // per file: a move flushes the folder once after all its copies.
-    ReplacementFile output(ReplaceFlush::Caller);
-    if (!output.Create(FolderOfPath(target) + QByteArrayLiteral(".flitto-"),
+    ReplacementFile output(ReplaceFlush::Caller, inFolder ? folder : -1);
+    if (!output.Create(FolderOfPath(entry) + QByteArrayLiteral(".flitto-"),
                        QByteArrayLiteral(".part"), mode))
         throw EFCreateError(target, errno);
 
@@ -368,7 +375,7 @@ CopyResult CopyRegularFile(const QByteArray &source, const QByteArray &target, c
 
     if (!output.Close())
         throw EWriteError(errno);
-    if (!output.RenameOver(target))
+    if (!output.RenameOver(entry))
         throw EFCreateError(target, errno);
     return result;
 }

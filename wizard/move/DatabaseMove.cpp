@@ -41,39 +41,16 @@ QString ProofFailure(FileUtil::ProofResult result, const FileUtil::CheckedCopyRe
         .arg(PathText(record.Target), PathText(record.Source));
 }
 
-// The folders that do not exist yet, innermost first.
-QByteArrayList MissingLevels(const QByteArray &folder)
-{
-    QByteArrayList missing;
-    QByteArray path = folder;
-    while (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
-    struct stat st;
-    while (!path.isEmpty() && path != "/" && ::lstat(path.constData(), &st) != 0 &&
-           errno == ENOENT) {
-        missing << path;
-        const qsizetype slash = path.lastIndexOf('/');
-        if (slash <= 0)
-            break;
-        path.truncate(slash);
-    }
-    return missing;
-}
-
 // Run as root, a new folder gets the data folder's owner, group and mode,
 // set through the open folder so that a link swapped in meanwhile is never
 // followed.
-void TakeOwnerOf(const QByteArray &folder, const QByteArray &from)
+void TakeOwnerOf(int folder, const QByteArray &from)
 {
     struct stat source;
     if (::stat(from.constData(), &source) != 0)
         return;
-    const FileUtil::FileHandle fd(
-        ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.IsValid())
-        return;
-    if (::fchown(fd.Get(), source.st_uid, source.st_gid) == 0)
-        ::fchmod(fd.Get(), source.st_mode & 07777);
+    if (::fchown(folder, source.st_uid, source.st_gid) == 0)
+        ::fchmod(folder, source.st_mode & 07777);
 }
 
 } // namespace
@@ -93,18 +70,19 @@ DatabaseMove::~DatabaseMove()
 
 bool DatabaseMove::Check()
 {
-    MoveCheckList::Context context{m_plan, m_sourcePrefix, *m_lock, {}, {}};
+    MoveCheckList::Context context{m_plan, m_sourcePrefix, *m_lock, {}, m_newFolder};
     for (const MoveCheckList::Check &check : MoveCheckList::Checks()) {
         if (check.LocalOnly && m_plan.Mode != ConnectionMode::Local)
             continue;
-        if (check.InNewFolder && !context.Probe)
-            context.Probe.emplace(m_plan.Target);
-        else if (!check.InNewFolder)
-            context.Probe.reset();
+        // Made once, for the first check that looks into it, and kept: the
+        // copy goes into the very folder the checks looked at.
+        if (check.InNewFolder && !m_newFolder)
+            m_newFolder = std::make_unique<MoveChecks::NewFolder>(m_plan.Target);
         if (!Passes(check, context))
             return false;
     }
     m_files = context.Files;
+    Reached(Stage::Checked);
     return true;
 }
 
@@ -152,20 +130,16 @@ bool DatabaseMove::Passes(const MoveCheckList::Check &check, MoveCheckList::Cont
 void DatabaseMove::CreateTarget()
 {
     const QByteArray &target = m_plan.Target;
-    if (FileUtil::IsExistingFile(target))
-        throw Exception(
-            QStringLiteral("The new location %1 is a file, not a folder").arg(PathText(target)));
-    if (!FileUtil::IsExistingFolder(target)) {
-        const QByteArrayList missing = MissingLevels(target);
-        FileUtil::CreateFolderPath(target);
-        if (::geteuid() == 0 && !missing.isEmpty() && FileUtil::IsExistingFolder(target))
-            TakeOwnerOf(missing.first(), m_sourcePrefix);
-    }
+    // Made by the checks as a rule; a run without them makes it now.
+    if (!m_newFolder)
+        m_newFolder = std::make_unique<MoveChecks::NewFolder>(target);
     // A folder that could not be made must stop the move here, even when
     // there is no file to copy: "Copy completed." would otherwise lead to a
     // settings file that points at a folder that does not exist.
-    if (!FileUtil::IsExistingFolder(target))
-        throw EFCreateError(target);
+    if (!m_newFolder->Error().isEmpty())
+        throw Exception(m_newFolder->Error());
+    if (::geteuid() == 0 && m_newFolder->FirstMade() >= 0)
+        TakeOwnerOf(m_newFolder->FirstMade(), m_sourcePrefix);
     if (m_lock->LockTarget(target) != MoveLock::Taken::Yes)
         throw Exception(m_lock->Reason());
 }
@@ -190,6 +164,9 @@ void DatabaseMove::CopyAll()
         FileUtil::CheckedCopyOptions options;
         options.Stop = &m_stop;
         options.KeepOwner = ::geteuid() == 0;
+        // Into the folder the checks looked at, whatever its name leads to
+        // by now.
+        options.TargetFolder = m_newFolder->Get();
         // Root reads each data file as the data folder's owner: a link in
         // the folder then reaches only what its owner could read anyway,
         // never another user's private file.
@@ -224,17 +201,20 @@ void DatabaseMove::CopyAll()
                 m_view->Copied(index);
             });
         }
+        Reached(Stage::Copied);
         // The copies must be on the disk before they are read back, and
         // before "Copy completed." invites the user to rely on them.
-        if (!FileUtil::FlushFolder(m_plan.Target))
+        if (::syncfs(m_newFolder->Get()) != 0)
             throw EWriteError(errno);
         for (const FileUtil::CheckedCopyRecord &record : std::as_const(m_records)) {
             const QByteArray name = FileUtil::NameOfPath(record.Target);
             Post([this, name] { m_view->Checking(name); });
-            const FileUtil::ProofResult result = FileUtil::ProveCopy(record, &m_stop);
+            const FileUtil::ProofResult result =
+                FileUtil::ProveCopy(record, &m_stop, m_newFolder->Get());
             if (result != FileUtil::ProofResult::Same)
                 throw EProofFailed(ProofFailure(result, record));
         }
+        Reached(Stage::Proven);
     } catch (...) {
         m_workerError = std::current_exception();
     }
@@ -341,8 +321,15 @@ void DatabaseMove::WriteSettings(DatabaseMove *lastRun, const MovePlan &plan)
     lastRun->WriteProvenSettings();
 }
 
+void DatabaseMove::Reached(Stage stage)
+{
+    if (m_betweenStages)
+        m_betweenStages(stage);
+}
+
 void DatabaseMove::WriteProvenSettings()
 {
+    Reached(Stage::WritingSettings);
     MoveLog log;
     log.Folders(m_sourcePrefix, m_plan.Target);
     const QByteArray file = SafeFile::FinalTarget(m_plan.SettingsFile);
@@ -350,6 +337,17 @@ void DatabaseMove::WriteProvenSettings()
     const bool hadFile = SafeFile::ReadAll(file, &before) == SafeFile::ReadStatus::Read;
     TIniFile settings(m_plan.SettingsFile);
     try {
+        // Quillbox will open the folder by its name: the name must still
+        // lead to the folder the copies were made and proven in, not to
+        // something swapped in meanwhile.
+        struct stat named, held;
+        if (::stat(m_plan.Target.constData(), &named) != 0 ||
+            ::fstat(m_newFolder->Get(), &held) != 0 || named.st_dev != held.st_dev ||
+            named.st_ino != held.st_ino)
+            throw Exception(QStringLiteral("%1 no longer leads to the folder the database was "
+                                           "copied into: someone replaced it during the move. "
+                                           "Quillbox still uses %2; move the database again")
+                                .arg(PathText(m_plan.Target), PathText(m_plan.Source)));
         settings.WriteString(SettingsSection, DataDirectoryKey, m_plan.Target);
         // What Quillbox will read is what counts: a value that does not come
         // back whole through the same reader would point it elsewhere.

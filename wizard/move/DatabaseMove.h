@@ -45,7 +45,21 @@ public:
         Stopped, // stopped on request: superseded, cancelled, interrupted
     };
 
+    // The points between the stages of a move, where tests change the world
+    // under it: after the checks, after the copy, after the proof, and
+    // before the settings write. Copied and Proven come on the copy's
+    // thread.
+    enum class Stage
+    {
+        Checked,
+        Copied,
+        Proven,
+        WritingSettings,
+    };
+
     DatabaseMove(Plan plan, MoveView *view, QObject *parent = nullptr);
+    // A test seam: called at each stage.
+    void SetBetweenStages(std::function<void(Stage)> call) { m_betweenStages = std::move(call); }
     // Stops a copy that still runs and writes the log entry of a move that
     // never got to write one.
     ~DatabaseMove() override;
@@ -90,6 +104,7 @@ private:
     void CopyAll(); // on the worker thread
     bool Passes(const MoveCheckList::Check &check, MoveCheckList::Context &context);
     void WriteProvenSettings();
+    void Reached(Stage stage);
     void CreateTarget();
     // Every file copied so far, with its size and checksum, into the log.
     void LogCopies();
@@ -99,6 +114,10 @@ private:
     QByteArray m_sourcePrefix;
     MoveView *m_view;
     MoveLog m_log;
+    // Before the lock: the lock's file in the new folder goes first, and
+    // the levels made for the move can then go while they are empty.
+    std::unique_ptr<MoveChecks::NewFolder> m_newFolder;
+    std::function<void(Stage)> m_betweenStages;
     std::unique_ptr<MoveLock> m_lock;
     QList<MoveChecks::SourceFile> m_files;
     QList<FileUtil::CheckedCopyRecord> m_records;

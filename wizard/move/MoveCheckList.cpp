@@ -87,7 +87,7 @@ Finding OneMoveAtATime(Context &context)
 
 Finding NewFolder(Context &context)
 {
-    return {context.Probe->Error(), {}};
+    return {context.Folder->Error(), {}};
 }
 
 Finding WriteAccess(Context &context)

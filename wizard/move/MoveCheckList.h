@@ -6,7 +6,7 @@
 #include <QList>
 #include <QString>
 
-#include <optional>
+#include <memory>
 
 class MoveLock;
 
@@ -25,9 +25,9 @@ struct Context
     MoveLock &Lock;
     // The data folder's files, once a check has listed them.
     QList<MoveChecks::SourceFile> Files;
-    // The new folder's missing levels, made for the checks that look into
-    // it and removed after the last of them.
-    std::optional<MoveChecks::TargetProbe> Probe;
+    // The new folder, made before the first check that looks into it and
+    // held by the move to its end.
+    std::unique_ptr<MoveChecks::NewFolder> &Folder;
 };
 
 // What a check found; nothing (an empty text) when it passed.
@@ -50,7 +50,7 @@ struct Check
     QString Name; // as the move log names it
     Answer Asks = Answer::None;
     bool LocalOnly = false;   // only when the settings file gets the new folder
-    bool InNewFolder = false; // needs the new folder to exist
+    bool InNewFolder = false; // needs the new folder made and open
     Finding (*Test)(Context &) = nullptr;
 };
 

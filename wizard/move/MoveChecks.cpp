@@ -66,6 +66,11 @@ class Listing
 {
 public:
     explicit Listing(const QByteArray &folder) : m_dir(FileUtil::ListFolder(folder)) {}
+    // A listing of its own of the folder open as folder, from its start.
+    explicit Listing(int folder)
+        : m_dir(FileUtil::ListFolder(
+              FileUtil::FileHandle(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC))))
+    {}
     bool IsOpen() const { return m_dir != nullptr; }
     // The next name without "." and ".."; null at the end.
     QByteArray Next()
@@ -82,17 +87,30 @@ private:
     FileUtil::FolderListing m_dir;
 };
 
-// A fresh hidden folder inside another, removed with the files created in
-// it when it goes.
+// A folder opened without following a link in its last step.
+FileUtil::FileHandle OpenFolder(const QByteArray &folder)
+{
+    return FileUtil::FileHandle(::open(WithoutTrailingSeparator(folder).constData(),
+                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// A fresh hidden folder inside another, made, filled and removed through
+// descriptors only: whoever may write the parent could swap the name for a
+// link meanwhile, and the names would then be created, or removed,
+// wherever the link led.
 class ScratchFolder
 {
 public:
-    explicit ScratchFolder(const QByteArray &parent)
+    explicit ScratchFolder(int parent) : m_parent(parent)
     {
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const QByteArray path = InFolder(parent, ProbeName("names"));
-            if (::mkdir(path.constData(), 0700) == 0) {
-                m_path = path;
+            const QByteArray name = ProbeName("names");
+            if (::mkdirat(parent, name.constData(), 0700) == 0) {
+                m_name = name;
+                m_folder = FileUtil::FileHandle(::openat(
+                    parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+                if (!m_folder.IsValid())
+                    m_error = errno;
                 return;
             }
             if (errno != EEXIST) {
@@ -104,37 +122,42 @@ public:
     }
     ~ScratchFolder()
     {
-        if (m_path.isEmpty())
-            return;
-        // Names are listed rather than remembered: on a folding file system
-        // the names created are not always the names the folder lists.
-        QByteArrayList names;
-        {
-            Listing listing(m_path);
+        if (m_folder.IsValid()) {
+            // Names are listed rather than remembered: on a folding file
+            // system the names created are not always the names the folder
+            // lists.
+            QByteArrayList names;
+            Listing listing(m_folder.Get());
             if (listing.IsOpen())
                 for (QByteArray name = listing.Next(); !name.isNull(); name = listing.Next())
                     names.append(name);
+            for (const QByteArray &name : std::as_const(names))
+                ::unlinkat(m_folder.Get(), name.constData(), 0);
         }
-        for (const QByteArray &name : std::as_const(names))
-            ::unlink(InFolder(m_path, name).constData());
-        ::rmdir(m_path.constData());
+        // A link swapped in under the name is no folder: nothing goes.
+        if (!m_name.isEmpty())
+            ::unlinkat(m_parent, m_name.constData(), AT_REMOVEDIR);
     }
     ScratchFolder(const ScratchFolder &) = delete;
     ScratchFolder &operator=(const ScratchFolder &) = delete;
 
-    const QByteArray &Path() const { return m_path; }
+    // The open scratch folder; -1 when it could not be made.
+    int Get() const { return m_folder.Get(); }
     int Error() const { return m_error; }
 
 private:
-    QByteArray m_path;
+    int m_parent;
+    QByteArray m_name;
+    FileUtil::FileHandle m_folder;
     int m_error = 0;
 };
 
-// Creates a new empty file (never an existing one); 0 or the errno.
-int CreateExclusive(const QByteArray &path, struct stat *info = nullptr)
+// Creates a new empty file in the open folder (never an existing one); 0
+// or the errno.
+int CreateExclusive(int folder, const QByteArray &name, struct stat *info = nullptr)
 {
-    const int fd =
-        ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd = ::openat(folder, name.constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return errno;
     const FileUtil::FileHandle closer(fd);
@@ -146,14 +169,17 @@ int CreateExclusive(const QByteArray &path, struct stat *info = nullptr)
 // Creates and removes a hidden file in folder: 0 or the errno.
 int ProbeNewFile(const QByteArray &folder)
 {
+    const FileUtil::FileHandle open = OpenFolder(folder);
+    if (!open.IsValid())
+        return errno;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QByteArray path = InFolder(folder, ProbeName("probe"));
-        const int error = CreateExclusive(path);
+        const QByteArray name = ProbeName("probe");
+        const int error = CreateExclusive(open.Get(), name);
         if (error == EEXIST)
             continue;
         if (error != 0)
             return error;
-        return ::unlink(path.constData()) == 0 ? 0 : errno;
+        return ::unlinkat(open.Get(), name.constData(), 0) == 0 ? 0 : errno;
     }
     return EEXIST;
 }
@@ -283,7 +309,7 @@ QString CheckTargetText(const QByteArray &target)
     return QString();
 }
 
-TargetProbe::TargetProbe(const QByteArray &target)
+NewFolder::NewFolder(const QByteArray &target)
 {
     const QByteArray folder = WithoutTrailingSeparator(target);
     QByteArrayList levels; // outermost first
@@ -292,44 +318,90 @@ TargetProbe::TargetProbe(const QByteArray &target)
         levels.append(folder.left(slash));
     levels.append(folder);
 
+    FileUtil::FileHandle parent; // once the first missing level is met
+    QByteArray existing = "/";
     for (const QByteArray &level : std::as_const(levels)) {
         if (level.isEmpty() || level.endsWith('/'))
             continue; // "a//b": the empty step names the same folder
         struct stat st;
-        if (::stat(level.constData(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode)) {
-                m_error = level == folder
-                              ? QStringLiteral("The new location %1 is a file, not a folder. "
-                                               "Choose another location.")
-                                    .arg(PathText(target))
-                              : QStringLiteral("The new location %1 cannot be created: %2 is a "
-                                               "file, not a folder. Choose another location.")
-                                    .arg(PathText(target), PathText(level));
+        if (!parent.IsValid()) {
+            // The levels that are there already are looked up by name, links
+            // followed: the user chose them, and who may change them is the
+            // owners check's matter.
+            if (::stat(level.constData(), &st) == 0) {
+                if (!S_ISDIR(st.st_mode)) {
+                    m_error = level == folder
+                                  ? QStringLiteral("The new location %1 is a file, not a folder. "
+                                                   "Choose another location.")
+                                        .arg(PathText(target))
+                                  : QStringLiteral("The new location %1 cannot be created: %2 is a "
+                                                   "file, not a folder. Choose another location.")
+                                        .arg(PathText(target), PathText(level));
+                    return;
+                }
+                existing = level;
+                continue;
+            }
+            parent = FileUtil::FileHandle(
+                ::open(existing.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!parent.IsValid()) {
+                m_error = QStringLiteral("Cannot create the folder %1 (%2). Choose another "
+                                         "location, or create the folder yourself.")
+                              .arg(PathText(level), SystemErrorText(errno));
                 return;
             }
-            continue;
         }
-        if (::mkdir(level.constData(), 0777) == 0) {
-            m_created.append(level);
-            continue;
+        // Made here and opened without following a link: a level someone
+        // else made meanwhile (a shared folder such as /tmp) is not taken
+        // for ours, or they could read the mail.
+        const QByteArray name = level.mid(level.lastIndexOf('/') + 1);
+        if (::mkdirat(parent.Get(), name.constData(), 0777) != 0) {
+            const int error = errno;
+            m_error = error == EEXIST
+                          ? QStringLiteral("The folder %1 was created by someone else while Flitto "
+                                           "was making it. Choose another location.")
+                                .arg(PathText(level))
+                          : QStringLiteral("Cannot create the folder %1 (%2). Choose another "
+                                           "location, or create the folder yourself.")
+                                .arg(PathText(level), SystemErrorText(error));
+            return;
         }
-        const int error = errno;
-        // Made by someone else meanwhile: not ours to remove.
-        if (error == EEXIST && ::stat(level.constData(), &st) == 0 && S_ISDIR(st.st_mode))
-            continue;
-        m_error = QStringLiteral("Cannot create the folder %1 (%2). Choose another location, "
-                                 "or create the folder yourself.")
-                      .arg(PathText(level), SystemErrorText(error));
+        FileUtil::FileHandle made(::openat(parent.Get(), name.constData(),
+                                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!made.IsValid() || ::fstat(made.Get(), &st) != 0 || st.st_uid != ::geteuid()) {
+            m_error = QStringLiteral("The folder %1 was replaced by someone else while Flitto "
+                                     "was making it. Choose another location.")
+                          .arg(PathText(level));
+            return;
+        }
+        const int next = ::fcntl(made.Get(), F_DUPFD_CLOEXEC, 0);
+        m_made.push_back({std::move(parent), name, std::move(made)});
+        parent = FileUtil::FileHandle(next);
+    }
+    if (parent.IsValid()) {
+        m_folder = std::move(parent);
         return;
     }
+    // The whole folder was there: opened once, now, and held.
+    m_folder = FileUtil::FileHandle(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!m_folder.IsValid())
+        m_error = QStringLiteral("Cannot open the folder %1 (%2). Choose another location.")
+                      .arg(PathText(target), SystemErrorText(errno));
 }
 
-TargetProbe::~TargetProbe()
+NewFolder::~NewFolder()
 {
-    // rmdir leaves a folder that has come to hold something.
-    for (auto level = m_created.crbegin(); level != m_created.crend(); ++level)
-        if (::rmdir(level->constData()) != 0)
+    m_folder = FileUtil::FileHandle();
+    // Only while still empty: a folder that has come to hold something
+    // stays, and a link swapped in under a name is no folder to remove.
+    for (auto level = m_made.rbegin(); level != m_made.rend(); ++level)
+        if (::unlinkat(level->Parent.Get(), level->Name.constData(), AT_REMOVEDIR) != 0)
             break;
+}
+
+int NewFolder::FirstMade() const
+{
+    return m_made.empty() ? -1 : m_made.front().Folder.Get();
 }
 
 QString CheckTargetOwners(const QByteArray &target, uid_t owner)
@@ -466,10 +538,12 @@ QString CheckSpace(const QByteArray &target, const QList<SourceFile> &files)
     return SpaceVerdict(target, files, replaced, figures);
 }
 
-bool FoldsNames(const QByteArray &folder)
+namespace {
+
+bool FoldsNamesIn(int folder)
 {
     ScratchFolder scratch(folder);
-    if (scratch.Path().isEmpty())
+    if (scratch.Get() < 0)
         return true; // cannot tell: the careful way
     // Each probe is created under one spelling and looked up under others.
     struct Probe
@@ -485,27 +559,25 @@ bool FoldsNames(const QByteArray &folder)
         {"Fle\xcc\x81tto2", {"Fl\xc3\xa9tto2"}},
     };
     for (const Probe &probe : probes) {
-        const int error = CreateExclusive(InFolder(scratch.Path(), probe.created));
+        const int error = CreateExclusive(scratch.Get(), probe.created);
         if (error != 0)
             return true; // a name refused is a file system with rules of its own
         for (const QByteArray &variant : probe.variants) {
             struct stat st;
-            if (::lstat(InFolder(scratch.Path(), variant).constData(), &st) == 0)
+            if (::fstatat(scratch.Get(), variant.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
                 return true;
         }
     }
     return false;
 }
 
-QString CreateEveryName(const QByteArray &folder, const QByteArray &target,
-                        const QList<SourceFile> &files)
+QString CreateEveryNameIn(int folder, const QByteArray &target, const QList<SourceFile> &files)
 {
     std::set<FileId> seen;
     for (qsizetype i = 0; i < files.size(); ++i) {
         const SourceFile &file = files.at(i);
-        const QByteArray path = InFolder(folder, file.Name);
         struct stat st = {};
-        const int error = CreateExclusive(path, &st);
+        const int error = CreateExclusive(folder, file.Name, &st);
         if (error != 0 && error != EEXIST)
             return QStringLiteral("The file %1 cannot be created in %2 (%3): its file system does "
                                   "not take this name. Choose a location on another file system.")
@@ -518,7 +590,7 @@ QString CreateEveryName(const QByteArray &folder, const QByteArray &target,
         // The listing, not a lookup: a lookup may still be answered from
         // the kernel's cache of names.
         QByteArray other;
-        if (::unlink(path.constData()) == 0) {
+        if (::unlinkat(folder, file.Name.constData(), 0) == 0) {
             QSet<QByteArray> left;
             Listing listing(folder);
             for (QByteArray name = listing.Next(); !name.isNull(); name = listing.Next())
@@ -529,7 +601,7 @@ QString CreateEveryName(const QByteArray &folder, const QByteArray &target,
         }
         if (other.isNull() && error == 0) {
             // Only the inode number repeated: not the same file after all.
-            if (const int again = CreateExclusive(path); again != 0 && again != EEXIST)
+            if (const int again = CreateExclusive(folder, file.Name); again != 0 && again != EEXIST)
                 return QStringLiteral("The file %1 cannot be created in %2 (%3).")
                     .arg(PathText(file.Name), PathText(target), SystemErrorText(again));
             continue;
@@ -544,19 +616,40 @@ QString CreateEveryName(const QByteArray &folder, const QByteArray &target,
     return QString();
 }
 
+} // namespace
+
+bool FoldsNames(const QByteArray &folder)
+{
+    const FileUtil::FileHandle open = OpenFolder(folder);
+    return !open.IsValid() || FoldsNamesIn(open.Get());
+}
+
+QString CreateEveryName(const QByteArray &folder, const QByteArray &target,
+                        const QList<SourceFile> &files)
+{
+    const FileUtil::FileHandle open = OpenFolder(folder);
+    if (!open.IsValid())
+        return QStringLiteral("Cannot create files in the folder %1 (%2).")
+            .arg(PathText(target), SystemErrorText(errno));
+    return CreateEveryNameIn(open.Get(), target, files);
+}
+
 QString CheckNameClashes(const QByteArray &target, const QList<SourceFile> &files)
 {
-    const QByteArray folder = WithoutTrailingSeparator(target);
+    // One descriptor for the whole check: the scratch folders are made,
+    // filled and removed through it, whatever happens to the name.
+    const FileUtil::FileHandle folder = OpenFolder(target);
+    const int opened = folder.IsValid() ? 0 : errno;
     // Byte-exact file systems keep every distinct name apart: the per-name
     // work is only done where the probe shows that names fold.
-    if (!FoldsNames(folder))
+    if (folder.IsValid() && !FoldsNamesIn(folder.Get()))
         return QString();
-    ScratchFolder scratch(folder);
-    if (scratch.Path().isEmpty())
+    const ScratchFolder scratch(folder.Get());
+    if (scratch.Get() < 0)
         return QStringLiteral("Cannot create files in the folder %1 (%2). Choose a folder you "
                               "may write to.")
-            .arg(PathText(target), SystemErrorText(scratch.Error()));
-    return CreateEveryName(scratch.Path(), target, files);
+            .arg(PathText(target), SystemErrorText(opened ? opened : scratch.Error()));
+    return CreateEveryNameIn(scratch.Get(), target, files);
 }
 
 QList<Writer> FindWriters(const QByteArray &sourceFolder)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileutil/FileHandle.h"
+
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QList>
@@ -8,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <sys/types.h>
+#include <vector>
 
 // The checks a move runs before the first byte is written. Each answers with
 // the text the user sees (empty when the check passed): it names the folder
@@ -36,20 +39,35 @@ QList<SourceFile> ListSourceFiles(const QByteArray &sourcePrefix,
 // settings give back whole (Installation::MaxFolderTextBytes).
 QString CheckTargetText(const QByteArray &target);
 
-// Creates the missing levels of the target folder for the checks and removes
-// the ones it created when it goes (only while they are still empty).
-class TargetProbe
+// The new folder, made once and held open from the checks to the end of
+// the move: every later step goes through its descriptor, so swapping the
+// name for a link, or claiming a level meanwhile, changes nothing Flitto
+// writes. The levels it made go again, through their parents' descriptors,
+// when it goes while they are still empty (a refused, cancelled or dry
+// run).
+class NewFolder
 {
 public:
-    explicit TargetProbe(const QByteArray &target);
-    ~TargetProbe();
-    TargetProbe(const TargetProbe &) = delete;
-    TargetProbe &operator=(const TargetProbe &) = delete;
-    // Empty when the folder exists now; otherwise why it could not be made.
+    explicit NewFolder(const QByteArray &target);
+    ~NewFolder();
+    NewFolder(const NewFolder &) = delete;
+    NewFolder &operator=(const NewFolder &) = delete;
+    // Empty when the folder is there and open; otherwise why not.
     QString Error() const { return m_error; }
+    // The open folder; -1 on error.
+    int Get() const { return m_folder.Get(); }
+    // The outermost level this made, open; -1 when it made none.
+    int FirstMade() const;
 
 private:
-    QByteArrayList m_created; // innermost last
+    struct Made
+    {
+        FileUtil::FileHandle Parent;
+        QByteArray Name;
+        FileUtil::FileHandle Folder;
+    };
+    std::vector<Made> m_made; // outermost first
+    FileUtil::FileHandle m_folder;
     QString m_error;
 };
 

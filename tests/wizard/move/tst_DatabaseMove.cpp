@@ -153,6 +153,8 @@ private Q_SLOTS:
     void secondFlittoIsRefused();
     void logOnlyWhereItIsOurs_data();
     void logOnlyWhereItIsOurs();
+    void swapBetweenStages_data();
+    void swapBetweenStages();
     void exitCodes_data();
     void exitCodes();
     void logFollowsTheCheckList_data();
@@ -587,6 +589,69 @@ void tst_DatabaseMove::logOnlyWhereItIsOurs()
     QCOMPARE(FileTest::ListFolder(elsewhere + '/'), QByteArrayList{"victim"});
     if (planted == u"other owner")
         QVERIFY(!FileUtil::IsExistingFile(state + "/flitto/move.log"));
+}
+
+void tst_DatabaseMove::swapBetweenStages_data()
+{
+    // Someone who may write where the new folder lies (as root: the user
+    // whose database root moves) changes the world between two stages.
+    QTest::addColumn<int>("stage");
+    QTest::addColumn<QString>("swap");
+    QTest::addColumn<bool>("written"); // Quillbox.ini names the new folder afterwards
+
+    using Stage = DatabaseMove::Stage;
+    const std::pair<const char *, Stage> stages[] = {
+        {"after the checks", Stage::Checked},
+        {"after the copy", Stage::Copied},
+        {"after the proof", Stage::Proven},
+        {"before the settings", Stage::WritingSettings}};
+    for (const auto &[when, stage] : stages) {
+        QTest::addRow("new folder swapped for a link, %s", when) << int(stage) << "folder" << false;
+        // A link planted in the held folder is replaced, never followed; one
+        // planted over a finished copy fails its proof.
+        QTest::addRow("link planted in the new folder, %s", when)
+            << int(stage) << "planted" << (stage != Stage::Copied);
+    }
+}
+
+void tst_DatabaseMove::swapBetweenStages()
+{
+    QFETCH(int, stage);
+    QFETCH(QString, swap);
+    QFETCH(bool, written);
+    // Where the swaps lead: a folder the mover must neither write nor empty.
+    const QByteArray elsewhere = m_install->root() + "elsewhere/";
+    QVERIFY(::mkdir(elsewhere.constData(), 0700) == 0);
+    m_install->writeFile(elsewhere + "victim", "untouched");
+    const QByteArray settings = StagedInstall::readFile(m_install->settingsFile());
+    const FolderState source = Snapshot(m_install->dataFolder());
+
+    RecordingView view;
+    DatabaseMove move(plan(target()), &view);
+    move.SetBetweenStages([&](DatabaseMove::Stage reached) {
+        if (int(reached) != stage)
+            return;
+        if (swap == u"folder") {
+            QVERIFY(::rename(target().constData(), (target() + ".gone").constData()) == 0);
+            QVERIFY(::symlink(elsewhere.constData(), target().constData()) == 0);
+        } else {
+            const QByteArray planted = target() + "/Folders.dat";
+            ::unlink(planted.constData());
+            QVERIFY(::symlink((elsewhere + "victim").constData(), planted.constData()) == 0);
+        }
+    });
+    QVERIFY(move.Check());
+    try {
+        if (move.Run() == DatabaseMove::Outcome::Proven)
+            DatabaseMove::WriteSettings(&move, plan(target()));
+    } catch (const Exception &) {
+    }
+
+    QCOMPARE(FileTest::ListFolder(elsewhere), QByteArrayList{"victim"});
+    QCOMPARE(StagedInstall::readFile(elsewhere + "victim"), QByteArray("untouched"));
+    QCOMPARE(Changes(source, Snapshot(m_install->dataFolder())), QString());
+    const QByteArray after = StagedInstall::readFile(m_install->settingsFile());
+    QCOMPARE(after != settings, written);
 }
 
 void tst_DatabaseMove::exitCodes_data()

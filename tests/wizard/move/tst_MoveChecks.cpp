@@ -159,8 +159,8 @@ void tst_MoveChecks::target()
     target.replace("~/", m_root);
     QString text = MoveChecks::CheckTargetText(target);
     if (text.isEmpty()) {
-        const MoveChecks::TargetProbe probe(target);
-        text = probe.Error().isEmpty() ? MoveChecks::CheckWriteAccess(target) : probe.Error();
+        const MoveChecks::NewFolder made(target);
+        text = made.Error().isEmpty() ? MoveChecks::CheckWriteAccess(target) : made.Error();
         if (!fileInside.isEmpty())
             QVERIFY(FileTest::WriteFile(m_root + fileInside + "/file", "x"));
     }
