@@ -140,7 +140,7 @@ void DatabaseMove::CreateTarget()
         throw Exception(m_newFolder->Error());
     if (::geteuid() == 0 && m_newFolder->FirstMade() >= 0)
         TakeOwnerOf(m_newFolder->FirstMade(), m_sourcePrefix);
-    if (m_lock->LockTarget(target) != MoveLock::Taken::Yes)
+    if (m_lock->LockTarget(m_newFolder->Get(), target) != MoveLock::Taken::Yes)
         throw Exception(m_lock->Reason());
 }
 

@@ -75,11 +75,12 @@ Finding OneMoveAtATime(Context &context)
 {
     if (context.Lock.LockInstallation(context.Plan.SettingsFile) != MoveLock::Taken::Yes)
         return {context.Lock.Reason(), {}};
-    if (!FileUtil::IsExistingFolder(context.Plan.Target))
+    if (context.Folder->Get() < 0)
         return {};
     // A new folder that takes no file is refused by "write access" in its
     // own words; the run takes this lock before it copies, or stops.
-    const MoveLock::Taken target = context.Lock.LockTarget(context.Plan.Target);
+    const MoveLock::Taken target =
+        context.Lock.LockTarget(context.Folder->Get(), context.Plan.Target);
     if (target != MoveLock::Taken::Yes && target != MoveLock::Taken::NoNewFile)
         return {context.Lock.Reason(), {}};
     return {};
@@ -144,8 +145,8 @@ const QList<Check> &Checks()
          &NewLocationOwners},
         {QStringLiteral("data folder"), Answer::None, false, false, &DataFolder},
         {QStringLiteral("settings file"), Answer::None, true, false, &SettingsFile},
-        {QStringLiteral("one move at a time"), Answer::None, false, false, &OneMoveAtATime},
         {QStringLiteral("new folder"), Answer::None, false, true, &NewFolder},
+        {QStringLiteral("one move at a time"), Answer::None, false, true, &OneMoveAtATime},
         {QStringLiteral("write access"), Answer::None, false, true, &WriteAccess},
         {QStringLiteral("free space"), Answer::None, false, true, &FreeSpace},
         {QStringLiteral("one file per name"), Answer::None, false, true, &OneFilePerName},

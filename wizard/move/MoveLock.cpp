@@ -28,10 +28,17 @@ FileKey KeyOf(const struct stat &st)
     return {quint64(st.st_dev), quint64(st.st_ino)};
 }
 
-bool NameLeadsTo(const QByteArray &path, const FileKey &key)
+// name is looked up in folder (AT_FDCWD: the current folder).
+bool NameLeadsTo(int folder, const QByteArray &name, const FileKey &key)
 {
     struct stat st;
-    return ::lstat(path.constData(), &st) == 0 && KeyOf(st) == key;
+    return ::fstatat(folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && KeyOf(st) == key;
+}
+
+// A descriptor of our own for folder, or AT_FDCWD kept as it is.
+int OwnFolder(int folder)
+{
+    return folder == AT_FDCWD ? AT_FDCWD : ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
 }
 
 QString ErrorText(int error)
@@ -81,22 +88,30 @@ QByteArray RuntimeFolder(QString *why)
 class MoveLock::Held
 {
 public:
-    Held(FileUtil::FileHandle file, QByteArray path, FileKey key)
-        : Pid(::getpid()), Key(key), m_file(std::move(file)), m_path(std::move(path))
+    Held(FileUtil::FileHandle file, int folder, QByteArray name, FileKey key)
+        : Pid(::getpid()), Key(key), m_file(std::move(file)), m_folder(OwnFolder(folder)),
+          m_name(std::move(name))
     {}
     ~Held()
     {
         // A forked child shares the lock but does not own the name.
-        if (Pid == ::getpid() && NameLeadsTo(m_path, Key))
-            ::unlink(m_path.constData());
+        if (Pid == ::getpid() && NameLeadsTo(At(), m_name, Key))
+            ::unlinkat(At(), m_name.constData(), 0);
+        if (m_folder >= 0)
+            ::close(m_folder);
     }
+    Held(const Held &) = delete;
+    Held &operator=(const Held &) = delete;
 
     const pid_t Pid;
     const FileKey Key;
 
 private:
+    int At() const { return m_folder >= 0 ? m_folder : AT_FDCWD; }
+
     FileUtil::FileHandle m_file;
-    const QByteArray m_path;
+    const int m_folder; // the folder the name is in, open; AT_FDCWD for a path
+    const QByteArray m_name;
 };
 
 namespace {
@@ -114,18 +129,19 @@ QHash<FileKey, std::weak_ptr<void>> &HeldHere()
 MoveLock::MoveLock() = default;
 MoveLock::~MoveLock() = default;
 
-MoveLock::Taken MoveLock::Take(const QByteArray &path, std::shared_ptr<Held> *lock, QString *why)
+MoveLock::Taken MoveLock::Take(int folder, const QByteArray &path, std::shared_ptr<Held> *lock,
+                               QString *why)
 {
     const uid_t self = ::geteuid();
     for (int attempt = 0; attempt < Attempts; ++attempt) {
         // O_NONBLOCK: a FIFO planted at the name must not stall the open.
         FileUtil::FileHandle file(
-            ::open(path.constData(),
-                   O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600));
+            ::openat(folder, path.constData(),
+                     O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600));
         struct stat st;
         if (!file.IsValid()) {
             const int error = errno;
-            const bool exists = ::lstat(path.constData(), &st) == 0;
+            const bool exists = ::fstatat(folder, path.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
             if (exists && S_ISLNK(st.st_mode)) {
                 *why = QStringLiteral("it is a symbolic link");
                 return Taken::Unsafe;
@@ -161,8 +177,8 @@ MoveLock::Taken MoveLock::Take(const QByteArray &path, std::shared_ptr<Held> *lo
             // A lock file others may open is no lock: whoever can read it
             // could hold it and refuse every move. Only an older Flitto made
             // such a file; it goes, and a private one takes its place.
-            if (NameLeadsTo(path, key))
-                ::unlink(path.constData());
+            if (NameLeadsTo(folder, path, key))
+                ::unlinkat(folder, path.constData(), 0);
             continue;
         }
         int result;
@@ -177,10 +193,10 @@ MoveLock::Taken MoveLock::Take(const QByteArray &path, std::shared_ptr<Held> *lo
         }
         // A holder removes the name while it holds the file: if the name now
         // leads elsewhere, what we locked is a file nobody will meet again.
-        if (!NameLeadsTo(path, key))
+        if (!NameLeadsTo(folder, path, key))
             continue;
         HeldHere().removeIf([](const auto &entry) { return entry.value().expired(); });
-        auto held = std::make_shared<Held>(std::move(file), path, key);
+        auto held = std::make_shared<Held>(std::move(file), folder, path, key);
         HeldHere().insert(key, held);
         *lock = std::move(held);
         return Taken::Yes;
@@ -194,7 +210,7 @@ MoveLock::Taken MoveLock::LockInstallation(const QByteArray &settingsFile)
     const QByteArray folder = FileUtil::FolderOfPath(settingsFile);
     const QByteArray beside = folder + '.' + FileUtil::NameOfPath(settingsFile) + ".flitto-lock";
     QString why;
-    Taken taken = Take(beside, &m_installation, &why);
+    Taken taken = Take(AT_FDCWD, beside, &m_installation, &why);
     if (taken == Taken::NoNewFile) {
         // A Quillbox folder that takes no new file (remote mode on a
         // read-only installation): every Flitto of this user meets in a
@@ -210,7 +226,7 @@ MoveLock::Taken MoveLock::LockInstallation(const QByteArray &settingsFile)
         } else {
             const QByteArray name = runtime + "/flitto-" + QByteArray::number(quint64(st.st_dev)) +
                                     '-' + QByteArray::number(quint64(st.st_ino)) + ".lock";
-            taken = Take(name, &m_installation, &runtimeWhy);
+            taken = Take(AT_FDCWD, name, &m_installation, &runtimeWhy);
         }
         if (taken != Taken::Yes && taken != Taken::Busy) {
             m_reason =
@@ -230,11 +246,11 @@ MoveLock::Taken MoveLock::LockInstallation(const QByteArray &settingsFile)
     return taken;
 }
 
-MoveLock::Taken MoveLock::LockTarget(const QByteArray &target)
+MoveLock::Taken MoveLock::LockTarget(int folder, const QByteArray &target)
 {
     const QByteArray path = FileUtil::WithTrailingSeparator(target) + TargetLockName();
     QString why;
-    const Taken taken = Take(path, &m_target, &why);
+    const Taken taken = Take(folder, TargetLockName(), &m_target, &why);
     if (taken == Taken::Busy)
         m_reason = Refusal(target);
     else if (taken != Taken::Yes)

@@ -33,8 +33,9 @@ public:
     // user's private runtime folder when the settings file's folder takes no
     // new file. Never NoNewFile.
     Taken LockInstallation(const QByteArray &settingsFile);
-    // The target folder, which must exist, by a lock file inside it.
-    Taken LockTarget(const QByteArray &target);
+    // The target folder, open as folder, by a lock file inside it; target
+    // names it in messages.
+    Taken LockTarget(int folder, const QByteArray &target);
     // The copy is over: the new folder holds only the database again.
     void UnlockTarget() { m_target.reset(); }
     // What the user is told about the last taking that failed.
@@ -47,7 +48,9 @@ public:
 
 private:
     class Held;
-    static Taken Take(const QByteArray &path, std::shared_ptr<Held> *lock, QString *why);
+    // path is looked up in folder (AT_FDCWD: the current folder).
+    static Taken Take(int folder, const QByteArray &path, std::shared_ptr<Held> *lock,
+                      QString *why);
 
     std::shared_ptr<Held> m_installation;
     std::shared_ptr<Held> m_target;

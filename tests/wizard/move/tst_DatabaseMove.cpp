@@ -623,6 +623,10 @@ void tst_DatabaseMove::swapBetweenStages()
     const QByteArray elsewhere = m_install->root() + "elsewhere/";
     QVERIFY(::mkdir(elsewhere.constData(), 0700) == 0);
     m_install->writeFile(elsewhere + "victim", "untouched");
+    // An old time stamp: a name made and removed there meanwhile, such as a
+    // lock file, would still leave the folder's last change at now.
+    const timespec old[2] = {{1000, 0}, {1000, 0}};
+    QVERIFY(::utimensat(AT_FDCWD, elsewhere.constData(), old, 0) == 0);
     const QByteArray settings = StagedInstall::readFile(m_install->settingsFile());
     const FolderState source = Snapshot(m_install->dataFolder());
 
@@ -649,6 +653,9 @@ void tst_DatabaseMove::swapBetweenStages()
 
     QCOMPARE(FileTest::ListFolder(elsewhere), QByteArrayList{"victim"});
     QCOMPARE(StagedInstall::readFile(elsewhere + "victim"), QByteArray("untouched"));
+    struct stat folder;
+    QVERIFY(::stat(elsewhere.constData(), &folder) == 0);
+    QCOMPARE(folder.st_mtim.tv_sec, time_t(1000));
     QCOMPARE(Changes(source, Snapshot(m_install->dataFolder())), QString());
     const QByteArray after = StagedInstall::readFile(m_install->settingsFile());
     QCOMPARE(after != settings, written);

@@ -3,6 +3,7 @@
 
 #include "StagedInstall.h"
 #include "fileutil/Exception.h"
+#include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 #include "wizard/move/MoveChecks.h"
 #include "wizard/move/MoveLock.h"
@@ -53,8 +54,11 @@ class tst_MoveLock : public QObject
     }
     MoveLock::Taken take(MoveLock &lock, bool inTarget) const
     {
-        return inTarget ? lock.LockTarget(m_target)
-                        : lock.LockInstallation(m_install.settingsFile());
+        if (!inTarget)
+            return lock.LockInstallation(m_install.settingsFile());
+        const FileUtil::FileHandle folder(
+            ::open(m_target.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        return lock.LockTarget(folder.Get(), m_target);
     }
 
 private Q_SLOTS:
