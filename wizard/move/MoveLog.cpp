@@ -36,6 +36,15 @@ QByteArray Text(const QString &text)
     return Escaped(text.toUtf8());
 }
 
+// A level of the log's path that nobody else can change. A user's own
+// folders count as they are (a group of the user's own may write them);
+// root's only when nobody else may write them.
+bool Ours(const struct stat &level)
+{
+    const uid_t me = ::geteuid();
+    return (level.st_uid == me && me != 0) || FileUtil::OnlyChangeableBy(level, me);
+}
+
 // The log's folder, opened level by level from the root without following
 // a link, every level ours or changeable only by us or root: as root with a user's
 // XDG_STATE_HOME (sudo -E), a level the user could change would let the
@@ -53,8 +62,7 @@ FileUtil::FileHandle OpenLogFolder(const QByteArray &folder)
         FileUtil::FileHandle next(::openat(current.Get(), level.constData(),
                                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat st;
-        if (!next.IsValid() || ::fstat(next.Get(), &st) != 0 ||
-            (st.st_uid != ::geteuid() && !FileUtil::OnlyChangeableBy(st, ::geteuid())))
+        if (!next.IsValid() || ::fstat(next.Get(), &st) != 0 || !Ours(st))
             return {};
         current = std::move(next);
     }
