@@ -179,6 +179,8 @@ CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &ta
     plan.OverwriteReadOnly = options.KeepOwner;
     plan.Stop = options.Stop;
     plan.ReadAs = options.ReadAs;
+    plan.SourceFolder = options.SourceFolder;
+    plan.SourceName = NameOfPath(source);
     plan.TargetFolder = options.TargetFolder;
     plan.TargetName = NameOfPath(source);
     plan.Written = [&](qint64 offset, const char *data, size_t count) {
@@ -202,7 +204,7 @@ CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &ta
 }
 
 ProofResult ProveCopy(const CheckedCopyRecord &record, const std::atomic<bool> *stop,
-                      int targetFolder)
+                      int targetFolder, int sourceFolder)
 {
     {
         // Through the open target folder when there is one, and never
@@ -222,7 +224,10 @@ ProofResult ProveCopy(const CheckedCopyRecord &record, const std::atomic<bool> *
     }
 
     struct stat now;
-    if (record.SourceChangedWhileCopying || ::stat(record.Source.constData(), &now) != 0 ||
+    const bool inFolder = sourceFolder >= 0;
+    const QByteArray source = inFolder ? NameOfPath(record.Source) : record.Source;
+    if (record.SourceChangedWhileCopying ||
+        ::fstatat(inFolder ? sourceFolder : AT_FDCWD, source.constData(), &now, 0) != 0 ||
         now.st_dev != record.Device || now.st_ino != record.Inode ||
         qint64(now.st_size) != record.Size || qint64(now.st_mtim.tv_sec) != record.MTimeSeconds ||
         long(now.st_mtim.tv_nsec) != record.MTimeNanoseconds)

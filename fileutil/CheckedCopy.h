@@ -35,6 +35,9 @@ struct CheckedCopyOptions
     // Open the source as this user (root copying a user's files); null: as
     // we are.
     const FsIdentity *ReadAs = nullptr;
+    // The source's folder, already open: the source is opened through it,
+    // and the source's path only names it in messages. -1: the path is used.
+    int SourceFolder = -1;
     // The target folder, already open: the copy is made through it, and
     // the folder's path only names it in messages. -1: the path is used,
     // and its missing folders are made.
@@ -91,9 +94,10 @@ enum class ProofResult
 // it after the copies were flushed. A copy that is missing or no regular
 // file is CopyDiffers, a missing source SourceChanged; when both differ,
 // CopyDiffers. Raises EReadError when the copy cannot be read, ECopyStopped
-// once *stop is true (looked at before every read). targetFolder: the open
-// folder the copy was made in (see CheckedCopyOptions), or -1.
+// once *stop is true (looked at before every read). targetFolder and
+// sourceFolder: the open folders the copy was made in and from (see
+// CheckedCopyOptions), or -1.
 ProofResult ProveCopy(const CheckedCopyRecord &record, const std::atomic<bool> *stop = nullptr,
-                      int targetFolder = -1);
+                      int targetFolder = -1, int sourceFolder = -1);
 
 } // namespace FileUtil

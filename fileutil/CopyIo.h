@@ -77,6 +77,10 @@ struct CopyPlan
     // Open the source as this user (root copying a user's files); null: as
     // we are.
     const FsIdentity *ReadAs = nullptr;
+    // The open folder the source is in, under SourceName: the source is not
+    // looked up by its path again. -1: the source is a path.
+    int SourceFolder = -1;
+    QByteArray SourceName;
     // An open folder to copy into, under TargetName: every step on the copy
     // goes through it, and no path is looked up again. -1: the target is a
     // path, and missing folders on it are made.

@@ -65,11 +65,12 @@ ssize_t SystemWrite(int fd, const void *buffer, size_t count)
     return ::write(fd, buffer, count);
 }
 
-int OpenRetrying(const QByteArray &path, int flags, mode_t mode = 0)
+// path is looked up in folder (AT_FDCWD: the current folder).
+int OpenRetrying(const QByteArray &path, int flags, mode_t mode = 0, int folder = AT_FDCWD)
 {
     int fd;
     do
-        fd = ::open(path.constData(), flags, mode);
+        fd = ::openat(folder, path.constData(), flags, mode);
     while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -77,16 +78,21 @@ int OpenRetrying(const QByteArray &path, int flags, mode_t mode = 0)
 // Opens a regular file for reading. Other kinds of entry are refused
 // without being opened: opening a FIFO blocks until a writer comes, and
 // opening a device can act on the device.
-FileHandle OpenSource(const QByteArray &source, struct stat &info, const FsIdentity *readAs)
+// With folder >= 0 the file is entry in that open folder, and source only
+// names it in messages.
+FileHandle OpenSource(const QByteArray &source, struct stat &info, const FsIdentity *readAs,
+                      int folder = -1, const QByteArray &name = QByteArray())
 {
-    if (source.isEmpty())
+    const int at = folder >= 0 ? folder : AT_FDCWD;
+    const QByteArray &entry = folder >= 0 ? name : source;
+    if (entry.isEmpty())
         throw EFOpenError(source, ENOENT);
     // Looked at and opened as the user whose file it is, when asked: a link
     // then reaches only what that user may read.
     std::optional<FsIdentityScope> identity;
     if (readAs)
         identity.emplace(*readAs);
-    if (::stat(source.constData(), &info) != 0)
+    if (::fstatat(at, entry.constData(), &info, 0) != 0)
         throw EFOpenError(source, errno);
     if (!S_ISREG(info.st_mode))
         throw EFOpenError(source, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
@@ -95,9 +101,9 @@ FileHandle OpenSource(const QByteArray &source, struct stat &info, const FsIdent
     // swapped for a FIFO since the look above; O_NOATIME keeps the source's
     // access time as it was, where the kernel allows it (own files only).
     const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    int fd = OpenRetrying(source, flags | O_NOATIME);
+    int fd = OpenRetrying(entry, flags | O_NOATIME, 0, at);
     if (fd < 0)
-        fd = OpenRetrying(source, flags);
+        fd = OpenRetrying(entry, flags, 0, at);
     if (fd < 0)
         throw EFOpenError(source, errno);
     FileHandle handle(fd);
@@ -309,7 +315,8 @@ qint64 ReadFileData(int fd, char *buffer, size_t bufferSize, bool skipHoles,
 CopyResult CopyRegularFile(const QByteArray &source, const QByteArray &target, const CopyPlan &plan)
 {
     CopyResult result;
-    FileHandle input = OpenSource(source, result.Opened, plan.ReadAs);
+    FileHandle input =
+        OpenSource(source, result.Opened, plan.ReadAs, plan.SourceFolder, plan.SourceName);
     const struct stat &info = result.Opened;
     if (plan.Opened)
         plan.Opened(info);

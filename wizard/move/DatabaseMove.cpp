@@ -70,7 +70,7 @@ DatabaseMove::~DatabaseMove()
 
 bool DatabaseMove::Check()
 {
-    MoveCheckList::Context context{m_plan, m_sourcePrefix, *m_lock, {}, m_newFolder};
+    MoveCheckList::Context context{m_plan, m_sourcePrefix, *m_lock, m_dataFolder, {}, m_newFolder};
     for (const MoveCheckList::Check &check : MoveCheckList::Checks()) {
         if (check.LocalOnly && m_plan.Mode != ConnectionMode::Local)
             continue;
@@ -167,6 +167,7 @@ void DatabaseMove::CopyAll()
         // Into the folder the checks looked at, whatever its name leads to
         // by now.
         options.TargetFolder = m_newFolder->Get();
+        options.SourceFolder = m_dataFolder.Get();
         // Root reads each data file as the data folder's owner: a link in
         // the folder then reaches only what its owner could read anyway,
         // never another user's private file.
@@ -210,7 +211,7 @@ void DatabaseMove::CopyAll()
             const QByteArray name = FileUtil::NameOfPath(record.Target);
             Post([this, name] { m_view->Checking(name); });
             const FileUtil::ProofResult result =
-                FileUtil::ProveCopy(record, &m_stop, m_newFolder->Get());
+                FileUtil::ProveCopy(record, &m_stop, m_newFolder->Get(), m_dataFolder.Get());
             if (result != FileUtil::ProofResult::Same)
                 throw EProofFailed(ProofFailure(result, record));
         }
@@ -234,8 +235,12 @@ DatabaseMove::Outcome DatabaseMove::Run()
     try {
         CreateTarget();
         m_view->Starting(m_sourcePrefix, m_plan.Target);
-        m_files =
-            MoveChecks::ListSourceFiles(m_sourcePrefix, [] { QCoreApplication::processEvents(); });
+        // Opened by the checks as a rule: the copy reads the folder they
+        // looked at, through its descriptor, whatever its name leads to now.
+        if (!m_dataFolder.IsValid())
+            m_dataFolder = MoveChecks::OpenDataFolder(m_sourcePrefix);
+        m_files = MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix,
+                                              [] { QCoreApplication::processEvents(); });
         if (!m_stop) {
             QByteArrayList names;
             qint64 total = 0;

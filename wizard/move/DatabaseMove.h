@@ -116,6 +116,7 @@ private:
     MoveLog m_log;
     // Before the lock: the lock's file in the new folder goes first, and
     // the levels made for the move can then go while they are empty.
+    FileUtil::FileHandle m_dataFolder;
     std::unique_ptr<MoveChecks::NewFolder> m_newFolder;
     std::function<void(Stage)> m_betweenStages;
     std::unique_ptr<MoveLock> m_lock;

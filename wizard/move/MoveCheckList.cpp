@@ -59,7 +59,8 @@ Finding NewLocationOwners(Context &context)
 Finding DataFolder(Context &context)
 {
     try {
-        context.Files = MoveChecks::ListSourceFiles(context.SourcePrefix);
+        context.DataFolder = MoveChecks::OpenDataFolder(context.SourcePrefix);
+        context.Files = MoveChecks::ListSourceFiles(context.DataFolder.Get(), context.SourcePrefix);
     } catch (const Exception &error) {
         return {error.message(), {}};
     }

@@ -23,6 +23,8 @@ struct Context
     const MovePlan &Plan;
     QByteArray SourcePrefix; // the data folder, ending in "/"
     MoveLock &Lock;
+    // The data folder, open once a check has listed it, and held by the move.
+    FileUtil::FileHandle &DataFolder;
     // The data folder's files, once a check has listed them.
     QList<MoveChecks::SourceFile> Files;
     // The new folder, made before the first check that looks into it and

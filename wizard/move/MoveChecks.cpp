@@ -231,7 +231,25 @@ QString DataSize(qint64 bytes)
     return QLocale::c().formattedDataSize(bytes);
 }
 
+FileUtil::FileHandle OpenDataFolder(const QByteArray &sourcePrefix)
+{
+    // Links on the way are followed once, now: the folder Quillbox names
+    // may well be a link. From here on only the descriptor counts.
+    FileUtil::FileHandle folder(
+        ::open(sourcePrefix.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.IsValid())
+        throw Exception(QStringLiteral("Cannot read the folder %1 (%2)")
+                            .arg(PathText(sourcePrefix), QString::fromLocal8Bit(strerror(errno))));
+    return folder;
+}
+
 QList<SourceFile> ListSourceFiles(const QByteArray &sourcePrefix,
+                                  const std::function<void()> &betweenEntries)
+{
+    return ListSourceFiles(OpenDataFolder(sourcePrefix).Get(), sourcePrefix, betweenEntries);
+}
+
+QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
                                   const std::function<void()> &betweenEntries)
 {
     // A folder that cannot be read must fail the move: an empty list would
@@ -242,7 +260,9 @@ QList<SourceFile> ListSourceFiles(const QByteArray &sourcePrefix,
                              .arg(PathText(sourcePrefix), QString::fromLocal8Bit(strerror(error))));
     };
     QList<SourceFile> files;
-    const FileUtil::FolderListing dir = FileUtil::ListFolder(sourcePrefix);
+    // A listing of its own, from the start, of the folder open as folder.
+    const FileUtil::FolderListing dir = FileUtil::ListFolder(
+        FileUtil::FileHandle(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
     if (!dir)
         throw unreadable(errno);
     bool first = true;
@@ -268,13 +288,13 @@ QList<SourceFile> ListSourceFiles(const QByteArray &sourcePrefix,
         // judged by what it points to; a dangling one stays in the list, so
         // the copy reports it instead of silently leaving it behind.
         struct stat st;
-        const QByteArray path = sourcePrefix + file.Name;
-        if (::stat(path.constData(), &st) == 0) {
+        const char *name = file.Name.constData();
+        if (::fstatat(folder, name, &st, 0) == 0) {
             if (!S_ISREG(st.st_mode))
                 continue;
             file.Size = qint64(st.st_size);
             file.Allocated = qint64(st.st_blocks) * 512;
-        } else if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        } else if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) {
             continue;
         }
         files.append(file);

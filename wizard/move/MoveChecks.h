@@ -34,6 +34,13 @@ QString DataSize(qint64 bytes);
 // the folder cannot be read.
 QList<SourceFile> ListSourceFiles(const QByteArray &sourcePrefix,
                                   const std::function<void()> &betweenEntries = {});
+// The same for the data folder open as folder; sourcePrefix names it in
+// messages.
+QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
+                                  const std::function<void()> &betweenEntries = {});
+// The data folder, opened once for the move. Raises Exception when it
+// cannot be read.
+FileUtil::FileHandle OpenDataFolder(const QByteArray &sourcePrefix);
 
 // Absolute, no blanks at either end, no line break, not longer than the
 // settings give back whole (Installation::MaxFolderTextBytes).
