@@ -131,7 +131,8 @@ void Warm(const QByteArray &folder, const QByteArrayList &names)
 {
     const auto buffer = std::make_unique<char[]>(FileUtil::CheckedCopyBufferSize);
     for (const QByteArray &name : names) {
-        const int fd = ::open((folder + name).constData(), O_RDONLY | O_CLOEXEC);
+        const QByteArray path = folder + name;
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
         while (fd >= 0 && ::read(fd, buffer.get(), FileUtil::CheckedCopyBufferSize) > 0) {
         }
         if (fd >= 0)
@@ -151,7 +152,8 @@ bool ReadBackCold(const QByteArray &folder, const QByteArrayList &names)
 {
     const auto buffer = std::make_unique_for_overwrite<char[]>(FileUtil::CheckedCopyBufferSize);
     for (const QByteArray &name : names) {
-        const int fd = ::open((folder + name).constData(), O_RDONLY | O_CLOEXEC | O_NOATIME);
+        const QByteArray path = folder + name;
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOATIME);
         if (fd < 0)
             return false;
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
@@ -360,8 +362,8 @@ int main(int argc, char **argv)
     const QByteArray sparse = work + "sparse/";
     FileUtil::CreateFolderPath(sparse);
     {
-        const int fd = ::open((sparse + "sparse.dat").constData(),
-                              O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const QByteArray path = sparse + "sparse.dat";
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         const QByteArray data(4096, 'x');
         const bool made = fd >= 0 && ::ftruncate(fd, qint64(5) << 30) == 0 &&
                           ::pwrite(fd, data.constData(), 4096, qint64(3) << 30) == 4096;

@@ -41,14 +41,14 @@ target_compile_definitions(flitto_common INTERFACE
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
   QT_NO_FOREACH
   QT_NO_KEYWORDS
-  QT_DISABLE_DEPRECATED_BEFORE=0x060400)
+  QT_DISABLE_DEPRECATED_BEFORE=0x060400
+  # A chain of + builds one string instead of a temporary per +. Its result
+  # is a builder holding references, not a string: give it a QString or
+  # QByteArray type wherever it is kept or returned (never auto or a lambda's
+  # deduced type), and name a path before handing it to a POSIX call.
+  QT_USE_QSTRINGBUILDER)
 
 # Considered and left out:
-# - QT_USE_QSTRINGBUILDER: a + b on byte arrays becomes a builder object with
-#   no constData(), and files that include only <QByteArray> lose operator+;
-#   about 70 spots (mostly test paths handed to POSIX calls), plus deduced
-#   types (auto, lambdas) that would silently hold references to temporaries.
-#   Concatenation speed does not matter to a disk-bound move.
 # - QT_STRICT_ITERATORS: Qt 6 no longer reads it.
 # - QT_NO_DEBUG_OUTPUT outside Debug: would compile out the opt-in
 #   flitto.widgets.rtflabel.debug layout trace.

@@ -1,6 +1,7 @@
 #include "fileutil/FileHandle.h"
 
 #include <QRandomGenerator>
+#include <QStringBuilder>
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,6 +1,7 @@
 #include "fileutil/PrivateProfile.h"
 
 #include "fileutil/SafeFile.h"
+#include <QStringBuilder>
 
 #include <algorithm>
 #include <vector>

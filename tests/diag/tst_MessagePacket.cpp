@@ -200,7 +200,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("kind");
         QTest::addColumn<uint>("size");
         QTest::addColumn<QByteArray>("hex"); // message, size, first parameter, data word
-        const auto hex = [](const char *size, const char *kind) {
+        const auto hex = [](const char *size, const char *kind) -> QByteArray {
             return QByteArray("4a000000") + size + "0000000000000000" + kind;
         };
         QTest::newRow("empty") << 0 << 0u << hex("00000000", "0000000000000000");

@@ -257,7 +257,7 @@ void tst_CheckedCopy::proofCatchesChange()
         } else if (what == "replace") {
             QVERIFY(WriteFile(m_src + "new", contents));
             QVERIFY(SetOldTime(m_src + "new"));
-            QCOMPARE(::rename((m_src + "new").constData(), path.constData()), 0);
+            QCOMPARE(::rename(QByteArray(m_src + "new").constData(), path.constData()), 0);
         } else if (what != "stop") { // "write AT" or "append"
             const int append = what.startsWith("append") ? O_APPEND : 0;
             const int fd = ::open(path.constData(), O_WRONLY | O_CLOEXEC | append);
@@ -379,11 +379,11 @@ void tst_CheckedCopy::readsAsTheOwner()
     QCOMPARE(::chmod(m_src.chopped(1).constData(), 0755), 0);
     const FsIdentity nobody{65534, 65534, {}};
     QVERIFY(WriteFile(m_src + "own.dat", "the owner's mail"));
-    QCOMPARE(::chown((m_src + "own.dat").constData(), nobody.Uid, nobody.Gid), 0);
-    QCOMPARE(::chmod((m_src + "own.dat").constData(), 0600), 0);
+    QCOMPARE(::chown(QByteArray(m_src + "own.dat").constData(), nobody.Uid, nobody.Gid), 0);
+    QCOMPARE(::chmod(QByteArray(m_src + "own.dat").constData(), 0600), 0);
     QVERIFY(WriteFile(m_src + "secret", "root's secret"));
-    QCOMPARE(::chmod((m_src + "secret").constData(), 0600), 0);
-    QCOMPARE(::symlink("secret", (m_src + "link.dat").constData()), 0);
+    QCOMPARE(::chmod(QByteArray(m_src + "secret").constData(), 0600), 0);
+    QCOMPARE(::symlink("secret", QByteArray(m_src + "link.dat").constData()), 0);
     gid_t groupsBefore[64];
     const int countBefore = ::getgroups(64, groupsBefore);
 

@@ -236,7 +236,7 @@ void tst_CopyFile::destinationNaming()
 {
     QFETCH(QByteArray, destination);
     QFETCH(QByteArray, expected);
-    QCOMPARE(::symlink("dst", (m_root + "linkdir").constData()), 0);
+    QCOMPARE(::symlink("dst", QByteArray(m_root + "linkdir").constData()), 0);
     QCOMPARE(Outcome([&] { CopyFileTo(m_src + "Messages.dat", m_root + destination); }), QString());
     QCOMPARE(ReadFile(m_root + expected), Pattern(20000));
     QCOMPARE(Leftovers(FolderOfPath(m_root + expected)), QByteArrayList());
@@ -292,7 +292,7 @@ void tst_CopyFile::lastWriteTime()
     QCOMPARE(::utimensat(AT_FDCWD, source.constData(), times, 0), 0);
     QCOMPARE(Outcome([&] { CopyFileTo(source, m_dst); }), QString());
     struct stat copied;
-    QCOMPARE(::stat((m_dst + "Messages.dat").constData(), &copied), 0);
+    QCOMPARE(::stat(QByteArray(m_dst + "Messages.dat").constData(), &copied), 0);
     QCOMPARE(qint64(copied.st_mtim.tv_sec), seconds);
     QCOMPARE(long(copied.st_mtim.tv_nsec), nanoseconds);
 }
@@ -359,12 +359,12 @@ void tst_CopyFile::copyOntoItselfFails()
     QFETCH(QByteArray, named);
     QFETCH(bool, overwriteReadOnly);
     const QByteArray file = m_src + "Messages.dat";
-    QCOMPARE(::symlink("src", (m_root + "srclink").constData()), 0);
-    QCOMPARE(::symlink(file.constData(), (m_dst + "filelink").constData()), 0);
-    QCOMPARE(::mkdir((m_root + "hard").constData(), 0755), 0);
-    QCOMPARE(::link(file.constData(), (m_root + "hard/Messages.dat").constData()), 0);
+    QCOMPARE(::symlink("src", QByteArray(m_root + "srclink").constData()), 0);
+    QCOMPARE(::symlink(file.constData(), QByteArray(m_dst + "filelink").constData()), 0);
+    QCOMPARE(::mkdir(QByteArray(m_root + "hard").constData(), 0755), 0);
+    QCOMPARE(::link(file.constData(), QByteArray(m_root + "hard/Messages.dat").constData()), 0);
     if (source.startsWith("dst/Messages.dat"))
-        QCOMPARE(::symlink(file.constData(), (m_root + source).constData()), 0);
+        QCOMPARE(::symlink(file.constData(), QByteArray(m_root + source).constData()), 0);
     const QByteArrayList namesBefore = ListFolder(m_src);
     const Snapshot before = Take(file);
 
@@ -491,7 +491,7 @@ void tst_CopyFile::folderInTheWay()
 {
     // The destination name is taken by a folder (or a link to one): no file
     // can take its place, and nothing inside it is touched.
-    QCOMPARE(::mkdir((m_dst + "Messages.dat").constData(), 0755), 0);
+    QCOMPARE(::mkdir(QByteArray(m_dst + "Messages.dat").constData(), 0755), 0);
     QVERIFY(WriteFile(m_dst + "Messages.dat/inner", "keep"));
     QCOMPARE(Outcome([&] { CopyFileTo(m_src + "Messages.dat", m_dst); }),
              QStringLiteral("EFCreateError: Cannot create file ") + Text(m_dst + "Messages.dat"));
@@ -534,8 +534,8 @@ void tst_CopyFile::refusesWhatIsNotAFile()
     } else if (kind == "dangling") {
         QCOMPARE(::symlink("nowhere", source.constData()), 0);
     } else if (kind == "fifolink") {
-        QCOMPARE(::mkfifo((m_root + "fifo").constData(), 0644), 0);
-        QCOMPARE(::symlink((m_root + "fifo").constData(), source.constData()), 0);
+        QCOMPARE(::mkfifo(QByteArray(m_root + "fifo").constData(), 0644), 0);
+        QCOMPARE(::symlink(QByteArray(m_root + "fifo").constData(), source.constData()), 0);
     } else if (kind == "empty") {
         source.clear();
     }
@@ -550,10 +550,12 @@ void tst_CopyFile::refusesWhatIsNotAFile()
 void tst_CopyFile::symlinkSourceCopiesContents()
 {
     QVERIFY(WriteFile(m_root + "real.dat", Pattern(9000, 'r')));
-    QCOMPARE(::symlink((m_root + "real.dat").constData(), (m_src + "Alias.dat").constData()), 0);
+    QCOMPARE(::symlink(QByteArray(m_root + "real.dat").constData(),
+                       QByteArray(m_src + "Alias.dat").constData()),
+             0);
     QCOMPARE(Outcome([&] { CopyFileTo(m_src + "Alias.dat", m_dst); }), QString());
     struct stat entry;
-    QCOMPARE(::lstat((m_dst + "Alias.dat").constData(), &entry), 0);
+    QCOMPARE(::lstat(QByteArray(m_dst + "Alias.dat").constData(), &entry), 0);
     QVERIFY(S_ISREG(entry.st_mode));
     QVERIFY(ReadFile(m_dst + "Alias.dat") == Pattern(9000, 'r'));
 }
@@ -603,7 +605,7 @@ void tst_CopyFile::copyPermissions()
     ::umask(savedMask);
     QCOMPARE(outcome, QString());
     struct stat copied;
-    QCOMPARE(::stat((m_dst + "Messages.dat").constData(), &copied), 0);
+    QCOMPARE(::stat(QByteArray(m_dst + "Messages.dat").constData(), &copied), 0);
     QCOMPARE(int(copied.st_mode & 07777), expectedMode);
 }
 

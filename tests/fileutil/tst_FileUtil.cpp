@@ -291,7 +291,7 @@ void tst_FileUtil::createFolderPath()
         if (entry.startsWith("f:"))
             QVERIFY(WriteFile(m_root + entry.mid(2), "x"));
         else
-            QCOMPARE(::mkdir((m_root + entry).constData(), 0755), 0);
+            QCOMPARE(::mkdir(QByteArray(m_root + entry).constData(), 0755), 0);
     }
     CreateFolderPath(m_root + request);
     for (const QByteArray &folder : std::as_const(expectFolders))
@@ -334,7 +334,7 @@ void tst_FileUtil::resolveNameIgnoringCase()
     QFETCH(QByteArray, expected);
     for (const QByteArray &name : std::as_const(files)) {
         if (name.startsWith("d:"))
-            QCOMPARE(::mkdir((m_root + name.mid(2)).constData(), 0755), 0);
+            QCOMPARE(::mkdir(QByteArray(m_root + name.mid(2)).constData(), 0755), 0);
         else
             QVERIFY(WriteFile(m_root + name, "x"));
     }

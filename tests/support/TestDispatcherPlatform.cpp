@@ -6,7 +6,7 @@ int TestDispatcherPlatform::Count(const QByteArray &call) const
 {
     int count = 0;
     for (const QByteArray &made : Calls)
-        count += made == call || made.startsWith(call + ':');
+        count += made == call || made.startsWith(QByteArray(call + ':'));
     return count;
 }
 

@@ -532,7 +532,8 @@ bool Wanted(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         for (const char *option : OwnOptions) {
-            if (arg == option || (arg.startsWith("--") && arg.startsWith(QByteArray(option) + '=')))
+            const QByteArray withValue = QByteArray(option) + '=';
+            if (arg == option || (arg.startsWith("--") && arg.startsWith(withValue)))
                 return true;
         }
     }

@@ -703,8 +703,9 @@ QList<Writer> FindWriters(const QByteArray &sourceFolder)
         if (!descriptors.IsOpen())
             continue; // another user's process, or gone
         for (QByteArray fd = descriptors.Next(); !fd.isNull(); fd = descriptors.Next()) {
+            const QByteArray link = process + "/fd/" + fd;
             struct stat st;
-            if (::stat((process + "/fd/" + fd).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+            if (::stat(link.constData(), &st) != 0 || !S_ISREG(st.st_mode))
                 continue;
             const auto file = files.find({st.st_dev, st.st_ino});
             if (file == files.end() || found.contains(file->second))

@@ -82,7 +82,8 @@ void TRzVersionInfo::ReadVersionInfo()
         }
         prefix += '\\';
         for (int i = 0; i < ValueCount; ++i) {
-            const std::optional<QByteArray> value = table->String(prefix + QByteArray(Keys[i]));
+            const QByteArray key = prefix + Keys[i];
+            const std::optional<QByteArray> value = table->String(key);
             values.append(value ? QString::fromUtf8(*value) : QString());
         }
     }

@@ -90,7 +90,7 @@ void ShellNamespaceDouble::Remove(const QByteArray &path)
 {
     const QByteArray key = Key(Id(path));
     for (auto it = m_items.begin(); it != m_items.end();) {
-        if (it.key() == key || it.key().startsWith(key + '/')) {
+        if (it.key() == key || it.key().startsWith(QByteArray(key + '/'))) {
             m_order.removeAll(it.key());
             it = m_items.erase(it);
         } else {
@@ -129,7 +129,7 @@ QList<QByteArray> ShellNamespaceDouble::ChildrenOf(const QByteArray &key) const
 {
     QList<QByteArray> names;
     for (const QByteArray &each : m_order) {
-        if (each.startsWith(key + '/') && each.indexOf('/', key.size() + 1) < 0)
+        if (each.startsWith(QByteArray(key + '/')) && each.indexOf('/', key.size() + 1) < 0)
             names.append(each.mid(key.size() + 1));
     }
     return names;
@@ -241,7 +241,7 @@ TRzShellRenameResult ShellNamespaceDouble::RenameItem(const TRzShellAbsId &folde
     }
     QMap<QByteArray, Item> moved;
     for (auto it = m_items.begin(); it != m_items.end();) {
-        if (it.key() == from || it.key().startsWith(from + '/')) {
+        if (it.key() == from || it.key().startsWith(QByteArray(from + '/'))) {
             const QByteArray newKey = to + it.key().mid(from.size());
             moved.insert(newKey, it.value());
             m_order.replace(m_order.indexOf(it.key()), newKey);
@@ -281,7 +281,7 @@ bool ShellNamespaceDouble::IsProtected(const TRzShellAbsId &item, const QByteArr
         return true;
     for (const QByteArray &each : kept) {
         const QByteArray keptKey = Key(Id(each));
-        if (keptKey == key || keptKey.startsWith(key + '/'))
+        if (keptKey == key || keptKey.startsWith(QByteArray(key + '/')))
             return true;
     }
     return false;

@@ -498,7 +498,7 @@ void tst_TRzProgressBar::frameStyles_data()
     // Line frames: top and left in the first colour, right and bottom in the
     // second, which also owns the top-right and bottom-left corners.
     // Rings are written "UpperLeft/LowerRight", outermost first.
-    const auto lineFrames = [](const char *ringList) {
+    const auto lineFrames = [](const char *ringList) -> QString {
         const QStringList rings = QString::fromLatin1(ringList).split(QLatin1Char(' '));
         QString text;
         for (int i = 0; i < rings.size(); ++i) {

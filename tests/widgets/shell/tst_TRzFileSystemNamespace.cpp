@@ -73,7 +73,7 @@ void TestTRzFileSystemNamespace::init()
     QVERIFY(QFile::link(top.filePath(QStringLiteral("a")), top.filePath(QStringLiteral("link"))));
     QVERIFY(
         QFile::link(top.filePath(QStringLiteral("f.txt")), top.filePath(QStringLiteral("flink"))));
-    QCOMPARE(::mkfifo((T() + "/pipe").constData(), 0600), 0);
+    QCOMPARE(::mkfifo(QByteArray(T() + "/pipe").constData(), 0600), 0);
 }
 
 void TestTRzFileSystemNamespace::parsePath_data()
@@ -180,8 +180,8 @@ void TestTRzFileSystemNamespace::itemAttributes()
     QFETCH(QByteArray, linkTarget);
     QFETCH(TRzShellAttributes, expected);
     if (!linkTarget.isEmpty())
-        QCOMPARE(::symlink((T() + '/' + linkTarget).constData(),
-                           (T() + '/' + child + "/ln").constData()),
+        QCOMPARE(::symlink(QByteArray(T() + '/' + linkTarget).constData(),
+                           QByteArray(T() + '/' + child + "/ln").constData()),
                  0);
     const qsizetype slash = child.lastIndexOf('/');
     const TRzShellAbsId folder = Id(slash < 0 ? T() : T() + '/' + child.left(slash));
@@ -265,13 +265,13 @@ void TestTRzFileSystemNamespace::bytesSurvive()
 {
     // A name that is not valid UTF-8 is listed and found byte for byte.
     const QByteArray odd("odd-\xff\xfe");
-    QCOMPARE(::mkdir((T() + '/' + odd).constData(), 0700), 0);
+    QCOMPARE(::mkdir(QByteArray(T() + '/' + odd).constData(), 0700), 0);
     const TRzShellListing listing = m_ns.ListChildren(Id(T()), slFolders);
     QVERIFY(listing.children.contains(odd));
     const std::optional<TRzShellAbsId> item = m_ns.ParsePath(T() + '/' + odd);
     QVERIFY(item);
     QCOMPARE(item->last(), odd);
-    QCOMPARE(::rmdir((T() + '/' + odd).constData()), 0);
+    QCOMPARE(::rmdir(QByteArray(T() + '/' + odd).constData()), 0);
 }
 
 void TestTRzFileSystemNamespace::commands_data()
@@ -346,17 +346,17 @@ void TestTRzFileSystemNamespace::moveToTrash()
         QVERIFY2(failure->text.startsWith(QStringLiteral("Unable to move")) &&
                      failure->text.contains(QStringLiteral("No such file or directory")),
                  qPrintable(failure->text));
-        QVERIFY(::lstat((trash + "/files/" + name).constData(), &info) != 0);
+        QVERIFY(::lstat(QByteArray(trash + "/files/" + name).constData(), &info) != 0);
         return;
     }
     QVERIFY(::lstat(path.constData(), &info) != 0);
-    QCOMPARE(::lstat((trash + "/files/" + name).constData(), &info), 0);
+    QCOMPARE(::lstat(QByteArray(trash + "/files/" + name).constData(), &info), 0);
     QCOMPARE(S_ISLNK(info.st_mode), name == "link");
     QVERIFY(QFileInfo(m_temp->filePath(QStringLiteral("a/b"))).isDir() || name == "a");
     QCOMPARE(::stat(trash.constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, 0700u);
     // Read and removed as bytes: the odd name has no text form.
-    std::ifstream record((trash + "/info/" + name + ".trashinfo").toStdString());
+    std::ifstream record(QByteArray(trash + "/info/" + name + ".trashinfo").toStdString());
     const std::string text{std::istreambuf_iterator<char>(record), {}};
     QVERIFY2(text.find("\nPath=" + path.toPercentEncoding("/").toStdString() + '\n') !=
                  std::string::npos,

@@ -213,7 +213,7 @@ void TestTRzSelectFolderDialog::run()
     QFETCH(QString, actions);
     QFETCH(bool, result);
     QFETCH(QString, selected);
-    const auto full = [this](const QString &relative) {
+    const auto full = [this](const QString &relative) -> QString {
         return relative == QLatin1String("/") ? relative : TS() + QLatin1Char('/') + relative;
     };
 

@@ -64,7 +64,7 @@ public:
     }
     void WriteBig()
     {
-        const int fd = ::open((DataFolder() + '/' + BigName).constData(),
+        const int fd = ::open(QByteArray(DataFolder() + '/' + BigName).constData(),
                               O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         QVERIFY(fd >= 0);
         const QByteArray chunk = FileTest::Pattern(1 << 20, 'q');
@@ -142,7 +142,7 @@ Result RunFlitto(const Stage &stage, const QStringList &args, During during = Du
     }
     int writer = -1;
     if (during == During::HoldWriting)
-        writer = ::open((stage.DataFolder() + "/Messages.dat").constData(),
+        writer = ::open(QByteArray(stage.DataFolder() + "/Messages.dat").constData(),
                         O_WRONLY | O_APPEND | O_CLOEXEC);
     process.start(QFile::decodeName(stage.ProgramFolder() + "flitto"), Expand(args, stage));
     Result result;
@@ -150,9 +150,10 @@ Result RunFlitto(const Stage &stage, const QStringList &args, During during = Du
         return result;
     QByteArray err;
     if (during == During::Interrupt || during == During::ChangeBig) {
+        const QByteArray copying = "Copying " + BigName;
         QElapsedTimer waited;
         waited.start();
-        while (!err.contains("Copying " + BigName) && waited.elapsed() < 60000 &&
+        while (!err.contains(copying) && waited.elapsed() < 60000 &&
                process.state() == QProcess::Running) {
             process.waitForReadyRead(100);
             err += process.readAllStandardError();
@@ -161,7 +162,8 @@ Result RunFlitto(const Stage &stage, const QStringList &args, During during = Du
             ::kill(pid_t(process.processId()), signal);
         } else {
             const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-            ::utimensat(AT_FDCWD, (stage.DataFolder() + '/' + BigName).constData(), old, 0);
+            ::utimensat(AT_FDCWD, QByteArray(stage.DataFolder() + '/' + BigName).constData(), old,
+                        0);
         }
     }
     process.waitForFinished(120000);
@@ -319,7 +321,9 @@ void tst_CommandLineMove::exitCodes()
     } else if (setup == "writing")
         during = During::HoldWriting;
     else if (setup == "dangling link")
-        QCOMPARE(::symlink("/nonexistent/lost", (stage.DataFolder() + "/lost.dat").constData()), 0);
+        QCOMPARE(::symlink("/nonexistent/lost",
+                           QByteArray(stage.DataFolder() + "/lost.dat").constData()),
+                 0);
     else if (setup == "change big") {
         stage.WriteBig();
         during = During::ChangeBig;

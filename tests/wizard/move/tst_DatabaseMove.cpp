@@ -41,9 +41,15 @@ public:
     bool AskForeignFiles(const QString &) override { return GoOnWithForeignFiles; }
     void Starting(const QByteArray &, const QByteArray &) override {}
     void Listed(const QByteArrayList &names, qint64) override { Names = names; }
-    void Copying(int, const QByteArray &name) override { Status << "Copying " + name; }
+    void Copying(int, const QByteArray &name) override
+    {
+        Status << QString::fromUtf8("Copying " + name);
+    }
     void Copied(int) override {}
-    void Checking(const QByteArray &name) override { Status << "Checking " + name; }
+    void Checking(const QByteArray &name) override
+    {
+        Status << QString::fromUtf8("Checking " + name);
+    }
 };
 
 // Everything the user could notice about a folder: its own mode and
@@ -205,12 +211,12 @@ void tst_DatabaseMove::copies()
     m_install->writeFile(source + ".hidden", "hidden");
     m_install->writeFile(source + "README", "no dot in the name");
     m_install->writeFile(source + "Locked.dat", "read-only");
-    QVERIFY(::chmod((source + "Locked.dat").constData(), 0444) == 0);
-    QVERIFY(::mkdir((source + "Archive").constData(), 0755) == 0);
+    QVERIFY(::chmod(QByteArray(source + "Locked.dat").constData(), 0444) == 0);
+    QVERIFY(::mkdir(QByteArray(source + "Archive").constData(), 0755) == 0);
     m_install->writeFile(source + "Archive/old.dat", "old");
     // An old time stamp, before 1980, to be carried over exactly.
     const timespec times[2] = {{100, 0}, {315532799, 123456789}};
-    QVERIFY(::utimensat(AT_FDCWD, (source + "Folders.dat").constData(), times, 0) == 0);
+    QVERIFY(::utimensat(AT_FDCWD, QByteArray(source + "Folders.dat").constData(), times, 0) == 0);
 
     // The data folder as the settings file spells it, without a slash.
     DatabaseMove::Plan copying = plan(m_install->root() + target);
@@ -219,8 +225,8 @@ void tst_DatabaseMove::copies()
     // The staged root goes with QTemporaryDir, which cannot remove a name
     // that is not UTF-8.
     const auto tidy = qScopeGuard([&] {
-        for (const QByteArray &folder : {source, m_install->root() + copied + "/"})
-            ::unlink((folder + "caf\xe9.dat").constData());
+        for (const QByteArray &folder : {source, QByteArray(m_install->root() + copied + "/")})
+            ::unlink(QByteArray(folder + "caf\xe9.dat").constData());
     });
     if (how == u"names") {
         for (const QByteArray name :
@@ -229,7 +235,7 @@ void tst_DatabaseMove::copies()
             names << name;
         }
     } else if (how == u"special") {
-        QVERIFY(::mkfifo((source + "pipe").constData(), 0644) == 0);
+        QVERIFY(::mkfifo(QByteArray(source + "pipe").constData(), 0644) == 0);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         const QByteArray socketPath = source + "sock";
@@ -237,8 +243,8 @@ void tst_DatabaseMove::copies()
         qstrcpy(address.sun_path, socketPath.constData());
         QVERIFY(::bind(socketFd.Get(), reinterpret_cast<sockaddr *>(&address), sizeof address) ==
                 0);
-        QVERIFY(::symlink("Messages.dat", (source + "Link.dat").constData()) == 0);
-        QVERIFY(::symlink("Archive", (source + "FolderLink").constData()) == 0);
+        QVERIFY(::symlink("Messages.dat", QByteArray(source + "Link.dat").constData()) == 0);
+        QVERIFY(::symlink("Archive", QByteArray(source + "FolderLink").constData()) == 0);
         // A link to a file is copied as the file's contents, as a file.
         names << "Link.dat";
     } else if (how == u"again") {
@@ -265,10 +271,10 @@ void tst_DatabaseMove::copies()
     for (const QByteArray &name : std::as_const(names)) {
         QCOMPARE(FileTest::FileBytes(into + name), FileTest::FileBytes(source + name));
         struct stat st;
-        QVERIFY(::lstat((into + name).constData(), &st) == 0 && S_ISREG(st.st_mode));
+        QVERIFY(::lstat(QByteArray(into + name).constData(), &st) == 0 && S_ISREG(st.st_mode));
     }
     struct stat st;
-    QVERIFY(::stat((into + "Folders.dat").constData(), &st) == 0);
+    QVERIFY(::stat(QByteArray(into + "Folders.dat").constData(), &st) == 0);
     QCOMPARE(st.st_mtim.tv_sec, time_t(315532799));
     QCOMPARE(st.st_mtim.tv_nsec, 123456789L);
     // The source is left as it was, but for a new folder made inside it.
@@ -319,7 +325,7 @@ void tst_DatabaseMove::checksRefuse_data()
         << "The new location @Quillbox/Quillbox.ini/New cannot be created: "
            "@Quillbox/Quillbox.ini is a file, not a folder. Choose another location.";
     for (const char *spelling : {"@Data/", "@Data", "@Quillbox/../Data", "@LinkToData"})
-        QTest::newRow(("the source as " + QByteArray(spelling).mid(1)).constData())
+        QTest::newRow(QByteArray("the source as " + QByteArray(spelling).mid(1)).constData())
             << QByteArray(spelling) << plain << none << isSource.arg(spelling);
     QTest::newRow("settings with CR line ends")
         << QByteArray("@New") << QByteArray("[Settings]\rDataDirectory=old\r") << none
@@ -347,9 +353,9 @@ void tst_DatabaseMove::checksRefuse()
     target.replace('@', m_install->root());
     refusal.replace(u'@', QFile::decodeName(m_install->root()))
         .replace(QStringLiteral("%SIZE%"), QString::number(target.size()));
-    QVERIFY(::symlink("Data", (m_install->root() + "LinkToData").constData()) == 0);
+    QVERIFY(::symlink("Data", QByteArray(m_install->root() + "LinkToData").constData()) == 0);
     for (const QByteArray &name : std::as_const(removed))
-        QVERIFY(::unlink((m_install->dataFolder() + name).constData()) == 0);
+        QVERIFY(::unlink(QByteArray(m_install->dataFolder() + name).constData()) == 0);
     m_install->writeSettings(settings);
     const bool existed = FileUtil::IsExistingFolder(target) || FileUtil::IsExistingFile(target);
     const FolderState before = Snapshot(m_install->dataFolder());
@@ -360,8 +366,8 @@ void tst_DatabaseMove::checksRefuse()
     QCOMPARE(view.Refusals, QStringList{refusal});
     // The user, the move log's check line and its error line read one text.
     const QByteArray text = refusal.toUtf8();
-    QVERIFY2(log().contains(": " + text + "\n  outcome: refused\n  error: " + text + "\n"),
-             log().constData());
+    const QByteArray lines = ": " + text + "\n  outcome: refused\n  error: " + text + "\n";
+    QVERIFY2(log().contains(lines), log().constData());
     // Nothing is left behind: no folder made for the checks, no settings
     // change, the data folder as it was.
     if (!existed)
@@ -394,7 +400,8 @@ void tst_DatabaseMove::runEnds()
     QFETCH(QString, error);
     error.replace(u'@', QFile::decodeName(m_install->dataFolder()));
     if (how == u"dangling")
-        QVERIFY(::symlink("gone.dat", (m_install->dataFolder() + "Dangling.dat").constData()) == 0);
+        QVERIFY(::symlink("gone.dat",
+                          QByteArray(m_install->dataFolder() + "Dangling.dat").constData()) == 0);
 
     RecordingView view;
     DatabaseMove move(plan(target()), &view);
@@ -568,13 +575,13 @@ void tst_DatabaseMove::logOnlyWhereItIsOurs()
     QVERIFY(::mkdir(elsewhere.constData(), 0755) == 0);
     m_install->writeFile(elsewhere + "/victim", "untouched");
     if (planted == u"folder link") {
-        QVERIFY(::symlink(elsewhere.constData(), (state + "/flitto").constData()) == 0);
+        QVERIFY(::symlink(elsewhere.constData(), QByteArray(state + "/flitto").constData()) == 0);
     } else if (planted == u"other owner") {
         if (::geteuid() != 0)
             QSKIP("giving a folder to another user needs root");
         QVERIFY(::chown(state.constData(), 65534, 65534) == 0);
     } else {
-        QVERIFY(::mkdir((state + "/flitto").constData(), 0700) == 0);
+        QVERIFY(::mkdir(QByteArray(state + "/flitto").constData(), 0700) == 0);
         const QByteArray log = state + "/flitto/move.log";
         const QByteArray victim = elsewhere + "/victim";
         QVERIFY(planted == u"file link" ? ::symlink(victim.constData(), log.constData()) == 0

@@ -41,7 +41,8 @@ QByteArrayList Tree(const QByteArray &folder, const QByteArray &prefix = QByteAr
     for (const QByteArray &name : FileTest::ListFolder(folder + prefix)) {
         all.append(prefix + name);
         struct stat st;
-        if (::lstat((folder + prefix + name).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        if (::lstat(QByteArray(folder + prefix + name).constData(), &st) == 0 &&
+            S_ISDIR(st.st_mode))
             all += Tree(folder, prefix + name + '/');
     }
     return all;
@@ -155,7 +156,7 @@ void tst_MoveChecks::target()
     QFETCH(QString, refusal);
     QFETCH(QByteArray, leftAfter);
     QVERIFY(FileTest::WriteFile(m_root + "f", "x"));
-    QCOMPARE(::mkdir((m_root + "a").constData(), 0755), 0);
+    QCOMPARE(::mkdir(QByteArray(m_root + "a").constData(), 0755), 0);
     target.replace("~/", m_root);
     QString text = MoveChecks::CheckTargetText(target);
     if (text.isEmpty()) {
@@ -255,7 +256,8 @@ void tst_MoveChecks::spaceOnSmallFileSystem()
             if (!FileTest::WriteFile(target + '/' + name, FileTest::Pattern(300 * KiB)))
                 return "cannot write " + name;
         if (firstHardLinked)
-            ::link((target + '/' + existing.at(0)).constData(), (target + "/link").constData());
+            ::link(QByteArray(target + '/' + existing.at(0)).constData(),
+                   QByteArray(target + "/link").constData());
         return MoveChecks::CheckSpace(target, files).toUtf8();
     });
     if (result.startsWith("SKIP:"))
@@ -291,7 +293,7 @@ void tst_MoveChecks::nameClashes()
     QFETCH(QByteArray, expected);
     const QByteArray target = m_root + "target";
     const QByteArray mount = kind == "vfat" ? kind : QByteArray();
-    const QByteArray result = InMounted(mount, target, m_root + "image", [&] {
+    const QByteArray result = InMounted(mount, target, m_root + "image", [&]() -> QByteArray {
         if (kind == "direct") // the files it made stay
             return "direct\n" +
                    MoveChecks::CreateEveryName(target, "/mnt/new", Files(names)).toUtf8() +
@@ -333,7 +335,7 @@ void tst_MoveChecks::writers()
     const QByteArray held = (inFolder ? source + '/' : m_root) + "mail.db";
     // This process writing is never reported.
     const int ownFd =
-        ::open((source + "/mail.idx").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ::open(QByteArray(source + "/mail.idx").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     QVERIFY(ownFd >= 0);
     // The program's name is the name it was started under: a link to sleep.
     const QByteArray started = m_root + program.toUtf8();
@@ -350,7 +352,7 @@ void tst_MoveChecks::writers()
     QVERIFY(QTest::qWaitFor(
         [&] {
             return FileTest::ReadFile(proc + "/comm") == program.toUtf8() + '\n' &&
-                   ::access((proc + "/fd/3").constData(), F_OK) == 0;
+                   ::access(QByteArray(proc + "/fd/3").constData(), F_OK) == 0;
         },
         10000));
     const qint64 pid = holder.processId();
@@ -441,7 +443,9 @@ void tst_MoveChecks::targetOwners()
     for (const QByteArray &level : levels.split(' ')) {
         if (level.contains('>')) {
             const QByteArrayList link = level.split('>');
-            QCOMPARE(::symlink((m_root + link[1]).constData(), (m_root + link[0]).constData()), 0);
+            QCOMPARE(::symlink(QByteArray(m_root + link[1]).constData(),
+                               QByteArray(m_root + link[0]).constData()),
+                     0);
             continue;
         }
         const QByteArrayList parts = level.split(':');
@@ -495,7 +499,7 @@ void tst_MoveChecks::settingsFile()
     QFETCH(QString, refusal);
     const QByteArray file = m_root + "Quillbox.ini";
     const QByteArray checked = setup.startsWith("l") ? m_root + "install/Quillbox.ini" : file;
-    QCOMPARE(::mkdir((m_root + "install").constData(), 0755), 0);
+    QCOMPARE(::mkdir(QByteArray(m_root + "install").constData(), 0755), 0);
     if (setup == "folder")
         QCOMPARE(::mkdir(file.constData(), 0755), 0);
     else if (setup == "loop")
@@ -503,7 +507,7 @@ void tst_MoveChecks::settingsFile()
     else
         QVERIFY(FileTest::WriteFile(file, contents));
     if (setup == "hardlink")
-        QCOMPARE(::link(file.constData(), (m_root + "Second.ini").constData()), 0);
+        QCOMPARE(::link(file.constData(), QByteArray(m_root + "Second.ini").constData()), 0);
     if (setup == "readonly")
         QCOMPARE(::chmod(file.constData(), 0444), 0);
     if (setup.startsWith("link ")) {

@@ -155,8 +155,8 @@ void tst_CopyDatabaseFiles::init()
     m_install->writeFile(source() + ".hidden", "hidden");
     m_install->writeFile(source() + "README", "no dot in the name");
     m_install->writeFile(source() + "Locked.dat", "read-only");
-    QVERIFY(::chmod((source() + "Locked.dat").constData(), 0444) == 0);
-    QVERIFY(::mkdir((source() + "Archive").constData(), 0755) == 0);
+    QVERIFY(::chmod(QByteArray(source() + "Locked.dat").constData(), 0444) == 0);
+    QVERIFY(::mkdir(QByteArray(source() + "Archive").constData(), 0755) == 0);
     m_install->writeFile(source() + "Archive/old.dat", "old");
     m_statusAtSteps.clear();
 }
@@ -268,7 +268,7 @@ void tst_CopyDatabaseFiles::diskFullStopsTheMove()
 
 void tst_CopyDatabaseFiles::danglingLinkIsReported()
 {
-    QVERIFY(::symlink("gone.dat", (source() + "Dangling.dat").constData()) == 0);
+    QVERIFY(::symlink("gone.dat", QByteArray(source() + "Dangling.dat").constData()) == 0);
     toReadyPage(source(), target());
     const auto box = runCopy();
     QVERIFY(box->seen);

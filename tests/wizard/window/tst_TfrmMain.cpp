@@ -186,7 +186,7 @@ void tst_TfrmMain::welcomePageTestsForSettingsFile()
     QFETCH(bool, found);
 
     if (asFolder)
-        QVERIFY(::mkdir((m_install->programFolder() + fileName).constData(), 0755) == 0);
+        QVERIFY(::mkdir(QByteArray(m_install->programFolder() + fileName).constData(), 0755) == 0);
     else if (!fileName.isEmpty())
         m_install->writeSettings(settings(0), fileName);
     start();
@@ -209,7 +209,7 @@ void tst_TfrmMain::welcomeRepeatsTestWhenGoingBack()
     QCOMPARE(m_window->edtCurrentDir->text(),
              QFile::decodeName(m_install->dataFolder().chopped(1)));
 
-    QVERIFY(::unlink((m_install->programFolder() + "QUILLBOX.INI").constData()) == 0);
+    QVERIFY(::unlink(QByteArray(m_install->programFolder() + "QUILLBOX.INI").constData()) == 0);
     click(m_window->btnPrevious);
     QCOMPARE(page(), m_window->tabWelcome);
     QVERIFY(!m_window->btnNext->isEnabled());
@@ -438,8 +438,8 @@ void tst_TfrmMain::localWalkWritesNewFolder()
     QCOMPARE(page(), m_window->tabCompleted);
     QCOMPARE(buttons(), QStringLiteral("PnE"));
     // Next wrote the new folder; what else the write keeps is the engine's.
-    QVERIFY(StagedInstall::readFile(m_install->settingsFile())
-                .contains("\r\nDataDirectory=" + m_install->root() + "New\r\n"));
+    const QByteArray entry = "\r\nDataDirectory=" + m_install->root() + "New\r\n";
+    QVERIFY(StagedInstall::readFile(m_install->settingsFile()).contains(entry));
 
     click(m_window->btnExit);
     QVERIFY(!m_window->isVisible());
@@ -488,18 +488,21 @@ void tst_TfrmMain::nextChecks_data()
     for (int mode : {0, 1}) {
         const QString source = mode == 0 ? "tabLocalSource" : "tabRemoteSource";
         const QByteArray tag = mode == 0 ? "local " : "remote ";
-        QTest::newRow((tag + "empty").constData()) << source << mode << "" << noLocation << source;
-        QTest::newRow((tag + "blanks").constData()) << source << mode << "   " << noFiles << source;
-        QTest::newRow((tag + "no marker").constData())
+        QTest::newRow(QByteArray(tag + "empty").constData())
+            << source << mode << "" << noLocation << source;
+        QTest::newRow(QByteArray(tag + "blanks").constData())
+            << source << mode << "   " << noFiles << source;
+        QTest::newRow(QByteArray(tag + "no marker").constData())
             << source << mode << "%ROOT%" << noFiles << source;
-        QTest::newRow((tag + "missing folder").constData())
+        QTest::newRow(QByteArray(tag + "missing folder").constData())
             << source << mode << "%ROOT%nowhere" << noFiles << source;
-        QTest::newRow((tag + "database").constData()) << source << mode << "%DATA%"
-                                                      << ""
-                                                      << "tabTarget";
-        QTest::newRow((tag + "database with slash").constData()) << source << mode << "%DATA%/"
-                                                                 << ""
-                                                                 << "tabTarget";
+        QTest::newRow(QByteArray(tag + "database").constData()) << source << mode << "%DATA%"
+                                                                << ""
+                                                                << "tabTarget";
+        QTest::newRow(QByteArray(tag + "database with slash").constData())
+            << source << mode << "%DATA%/"
+            << ""
+            << "tabTarget";
     }
     QTest::newRow("target empty") << "tabTarget" << 0 << "" << noTarget << "tabTarget";
     QTest::newRow("target blanks") << "tabTarget" << 0 << " "
