@@ -643,12 +643,14 @@ void tst_DatabaseMove::swapBetweenStages()
         if (int(reached) != stage)
             return;
         if (swap == u"folder") {
-            QVERIFY(::rename(target().constData(), (target() + ".gone").constData()) == 0);
+            const QByteArray gone = target() + ".gone";
+            QVERIFY(::rename(target().constData(), gone.constData()) == 0);
             QVERIFY(::symlink(elsewhere.constData(), target().constData()) == 0);
         } else {
             const QByteArray planted = target() + "/Folders.dat";
             ::unlink(planted.constData());
-            QVERIFY(::symlink((elsewhere + "victim").constData(), planted.constData()) == 0);
+            const QByteArray victim = elsewhere + "victim";
+            QVERIFY(::symlink(victim.constData(), planted.constData()) == 0);
         }
     });
     QVERIFY(move.Check());

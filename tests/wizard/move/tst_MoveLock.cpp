@@ -49,8 +49,8 @@ class tst_MoveLock : public QObject
 
     QByteArray lockFile(bool inTarget) const
     {
-        return inTarget ? m_target + ".flitto-lock"
-                        : m_install.programFolder() + ".Quillbox.ini.flitto-lock";
+        return inTarget ? QByteArray(m_target + ".flitto-lock")
+                        : QByteArray(m_install.programFolder() + ".Quillbox.ini.flitto-lock");
     }
     MoveLock::Taken take(MoveLock &lock, bool inTarget) const
     {
