@@ -338,6 +338,11 @@ NewFolder::NewFolder(const QByteArray &target)
         levels.append(folder.left(slash));
     levels.append(folder);
 
+    const auto cannotCreate = [](const QByteArray &level, int error) {
+        return QStringLiteral("Cannot create the folder %1 (%2). Choose another location, or "
+                              "create the folder yourself.")
+            .arg(PathText(level), SystemErrorText(error));
+    };
     FileUtil::FileHandle parent; // once the first missing level is met
     QByteArray existing = "/";
     for (const QByteArray &level : std::as_const(levels)) {
@@ -365,9 +370,7 @@ NewFolder::NewFolder(const QByteArray &target)
             parent = FileUtil::FileHandle(
                 ::open(existing.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (!parent.IsValid()) {
-                m_error = QStringLiteral("Cannot create the folder %1 (%2). Choose another "
-                                         "location, or create the folder yourself.")
-                              .arg(PathText(level), SystemErrorText(errno));
+                m_error = cannotCreate(level, errno);
                 return;
             }
         }
@@ -381,9 +384,7 @@ NewFolder::NewFolder(const QByteArray &target)
                           ? QStringLiteral("The folder %1 was created by someone else while Flitto "
                                            "was making it. Choose another location.")
                                 .arg(PathText(level))
-                          : QStringLiteral("Cannot create the folder %1 (%2). Choose another "
-                                           "location, or create the folder yourself.")
-                                .arg(PathText(level), SystemErrorText(error));
+                          : cannotCreate(level, error);
             return;
         }
         FileUtil::FileHandle made(::openat(parent.Get(), name.constData(),
