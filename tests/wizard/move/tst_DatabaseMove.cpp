@@ -6,7 +6,6 @@
 #include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 #include "wizard/move/DatabaseMove.h"
-#include "wizard/move/MoveErrors.h"
 #include "wizard/move/MoveLock.h"
 #include "wizard/move/MoveLog.h"
 
@@ -161,8 +160,6 @@ private Q_SLOTS:
     void logOnlyWhereItIsOurs();
     void swapBetweenStages_data();
     void swapBetweenStages();
-    void exitCodes_data();
-    void exitCodes();
     void logFollowsTheCheckList_data();
     void logFollowsTheCheckList();
 };
@@ -668,40 +665,6 @@ void tst_DatabaseMove::swapBetweenStages()
     QCOMPARE(Changes(source, Snapshot(m_install->dataFolder())), QString());
     const QByteArray after = StagedInstall::readFile(m_install->settingsFile());
     QCOMPARE(after != settings, written);
-}
-
-void tst_DatabaseMove::exitCodes_data()
-{
-    QTest::addColumn<int>("stage");
-    QTest::addColumn<int>("error"); // 0 ours, 1 a proof that failed, 2 out of memory
-    QTest::addColumn<int>("code");
-
-    using MoveErrors::Stage;
-    QTest::newRow("ours before the copy") << int(Stage::Checks) << 0 << int(MoveErrors::Refused);
-    QTest::newRow("unexpected before the copy")
-        << int(Stage::Before) << 2 << int(MoveErrors::Unexpected);
-    QTest::newRow("copy") << int(Stage::Copy) << 2 << int(MoveErrors::CopyFailed);
-    QTest::newRow("proof") << int(Stage::Copy) << 1 << int(MoveErrors::ProofFailed);
-    QTest::newRow("settings") << int(Stage::Settings) << 2 << int(MoveErrors::SettingsFailed);
-}
-
-void tst_DatabaseMove::exitCodes()
-{
-    QFETCH(int, stage);
-    QFETCH(int, error);
-    QFETCH(int, code);
-
-    std::exception_ptr raised;
-    try {
-        if (error == 0)
-            throw Exception(QStringLiteral("refused"));
-        if (error == 1)
-            throw EProofFailed(QStringLiteral("differs"));
-        throw std::bad_alloc();
-    } catch (...) {
-        raised = std::current_exception();
-    }
-    QCOMPARE(int(MoveErrors::ExitCodeOf(raised, MoveErrors::Stage(stage))), code);
 }
 
 void tst_DatabaseMove::logFollowsTheCheckList_data()
