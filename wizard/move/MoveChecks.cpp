@@ -94,6 +94,8 @@ FileUtil::FileHandle OpenFolder(const QByteArray &folder)
                                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
+std::function<void(int, const QByteArray &)> g_scratchMade;
+
 // A fresh hidden folder inside another, made, filled and removed through
 // descriptors only: whoever may write the parent could swap the name for a
 // link meanwhile, and the names would then be created, or removed,
@@ -122,6 +124,8 @@ public:
     }
     ~ScratchFolder()
     {
+        if (g_scratchMade && !m_name.isEmpty())
+            g_scratchMade(m_parent, m_name);
         if (m_folder.IsValid()) {
             // Names are listed rather than remembered: on a folding file
             // system the names created are not always the names the folder
@@ -638,6 +642,11 @@ QString CreateEveryNameIn(int folder, const QByteArray &target, const QList<Sour
 }
 
 } // namespace
+
+void SetScratchSeam(std::function<void(int, const QByteArray &)> call)
+{
+    g_scratchMade = std::move(call);
+}
 
 bool FoldsNames(const QByteArray &folder)
 {

@@ -118,6 +118,10 @@ qint64 MaxFileSizeOfBits(long bits);
 // spelling of its name (other case, other Unicode form, a trailing dot or
 // blank added), or refuses a probe name. Leaves nothing behind.
 bool FoldsNames(const QByteArray &folder);
+// A test seam: called with the parent's descriptor and the name of each
+// scratch folder of the checks, once it is filled and before it is removed.
+void SetScratchSeam(std::function<void(int parent, const QByteArray &name)> call);
+
 // Creates every name in folder, a fresh empty one (O_EXCL), and reports the
 // first two names that meet, or a name the file system takes no file under;
 // messages name target. The files stay for the caller to remove.

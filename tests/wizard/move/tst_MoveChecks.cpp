@@ -97,6 +97,7 @@ private Q_SLOTS:
     void writers();
     void foreignFiles_data();
     void foreignFiles();
+    void scratchSwappedForALink();
     void targetOwners_data();
     void targetOwners();
     void settingsFile_data();
@@ -406,6 +407,28 @@ void tst_MoveChecks::foreignFiles()
         QCOMPARE(text.contains("\n    " + QFile::decodeName(foreign.at(i)) + "\n"), i < 10);
     QCOMPARE(text.contains(QStringLiteral("and %1 more").arg(foreign.size() - 10)),
              foreign.size() > 10);
+}
+
+void tst_MoveChecks::scratchSwappedForALink()
+{
+    // Whoever may write the new folder swaps a scratch folder of the name
+    // check for a link before it is emptied: nothing where the link leads
+    // may go.
+    const QByteArray elsewhere = m_root + "elsewhere";
+    QCOMPARE(::mkdir(elsewhere.constData(), 0700), 0);
+    QVERIFY(FileTest::WriteFile(elsewhere + "/Flitto-Probe", "someone else's"));
+    const QByteArray target = m_root + "new";
+    QCOMPARE(::mkdir(target.constData(), 0755), 0);
+    int swapped = 0;
+    MoveChecks::SetScratchSeam([&](int parent, const QByteArray &name) {
+        const QByteArray aside = "aside" + QByteArray::number(swapped++);
+        QCOMPARE(::renameat(parent, name.constData(), parent, aside.constData()), 0);
+        QCOMPARE(::symlinkat(elsewhere.constData(), parent, name.constData()), 0);
+    });
+    MoveChecks::FoldsNames(target);
+    MoveChecks::SetScratchSeam({});
+    QVERIFY(swapped > 0);
+    QCOMPARE(FileTest::ListFolder(elsewhere + '/'), QByteArrayList{"Flitto-Probe"});
 }
 
 void tst_MoveChecks::targetOwners_data()
