@@ -77,7 +77,7 @@ bool DatabaseMove::Check()
         // Made once, for the first check that looks into it, and kept: the
         // copy goes into the very folder the checks looked at.
         if (check.InNewFolder && !m_newFolder)
-            m_newFolder = std::make_unique<MoveChecks::NewFolder>(m_plan.Target);
+            m_newFolder = std::make_unique<MoveChecks::NewFolder>(m_plan.Target, RootsTrust());
         if (!Passes(check, context))
             return false;
     }
@@ -127,12 +127,24 @@ bool DatabaseMove::Passes(const MoveCheckList::Check &check, MoveCheckList::Cont
     }
 }
 
+std::optional<uid_t> DatabaseMove::RootsTrust() const
+{
+    // Run as root, the new folder is reached only through folders that
+    // nobody but root and the data folder's owner can change.
+    if (::geteuid() != 0)
+        return std::nullopt;
+    struct stat source;
+    if (::stat(m_sourcePrefix.constData(), &source) != 0)
+        return uid_t(0);
+    return source.st_uid;
+}
+
 void DatabaseMove::CreateTarget()
 {
     const QByteArray &target = m_plan.Target;
     // Made by the checks as a rule; a run without them makes it now.
     if (!m_newFolder)
-        m_newFolder = std::make_unique<MoveChecks::NewFolder>(target);
+        m_newFolder = std::make_unique<MoveChecks::NewFolder>(target, RootsTrust());
     // A folder that could not be made must stop the move here, even when
     // there is no file to copy: "Copy completed." would otherwise lead to a
     // settings file that points at a folder that does not exist.

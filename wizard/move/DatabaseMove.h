@@ -17,6 +17,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class MoveLock;
 class QThread;
@@ -106,6 +107,7 @@ private:
     void WriteProvenSettings();
     void Reached(Stage stage);
     void CreateTarget();
+    std::optional<uid_t> RootsTrust() const;
     // Every file copied so far, with its size and checksum, into the log.
     void LogCopies();
     [[noreturn]] void Fail(const std::exception_ptr &error);

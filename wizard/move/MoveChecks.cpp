@@ -333,7 +333,55 @@ QString CheckTargetText(const QByteArray &target)
     return QString();
 }
 
-NewFolder::NewFolder(const QByteArray &target)
+namespace {
+
+// The folder at path, opened level by level from the root through real
+// folders only (the links the user gave are resolved first, once), each
+// level checked on its descriptor when owner is given (run as root: only
+// root and owner may change it). A level swapped for a link meanwhile then
+// ends the walk instead of leading root elsewhere. Invalid, with *error
+// set, when that fails.
+FileUtil::FileHandle OpenThroughRealFolders(const QByteArray &path, const QByteArray &target,
+                                            std::optional<uid_t> owner, QString *error)
+{
+    std::unique_ptr<char, void (*)(void *)> real(::realpath(path.constData(), nullptr), &::free);
+    FileUtil::FileHandle current(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    int failed = real ? 0 : errno;
+    const QByteArrayList names = real ? QByteArray(real.get()).split('/') : QByteArrayList();
+    QByteArray level;
+    for (qsizetype i = 0; failed == 0 && i <= names.size(); ++i) {
+        struct stat st;
+        if (!current.IsValid() || ::fstat(current.Get(), &st) != 0) {
+            failed = errno;
+            break;
+        }
+        if (owner && !FileUtil::OnlyChangeableBy(st, *owner)) {
+            *error =
+                QStringLiteral("%1 can be changed by users other than root and the owner "
+                               "of the database, so Flitto, run as root, will not move the "
+                               "database into %2. Choose a folder that only root or the "
+                               "database's owner can change")
+                    .arg(PathText(level.isEmpty() ? QByteArray("/") : level), PathText(target));
+            return {};
+        }
+        if (i == names.size())
+            return current;
+        const QByteArray &name = names.at(i);
+        if (name.isEmpty())
+            continue;
+        level += '/' + name;
+        current = FileUtil::FileHandle(::openat(current.Get(), name.constData(),
+                                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    *error = QStringLiteral("Cannot open the folder %1 (%2): it may have been changed meanwhile. "
+                            "Choose another location.")
+                 .arg(PathText(path), SystemErrorText(failed ? failed : errno));
+    return {};
+}
+
+} // namespace
+
+NewFolder::NewFolder(const QByteArray &target, std::optional<uid_t> owner)
 {
     const QByteArray folder = WithoutTrailingSeparator(target);
     QByteArrayList levels; // outermost first
@@ -371,12 +419,9 @@ NewFolder::NewFolder(const QByteArray &target)
                 existing = level;
                 continue;
             }
-            parent = FileUtil::FileHandle(
-                ::open(existing.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (!parent.IsValid()) {
-                m_error = cannotCreate(level, errno);
+            parent = OpenThroughRealFolders(existing, target, owner, &m_error);
+            if (!parent.IsValid())
                 return;
-            }
         }
         // Made here and opened without following a link: a level someone
         // else made meanwhile (a shared folder such as /tmp) is not taken
@@ -408,10 +453,7 @@ NewFolder::NewFolder(const QByteArray &target)
         return;
     }
     // The whole folder was there: opened once, now, and held.
-    m_folder = FileUtil::FileHandle(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!m_folder.IsValid())
-        m_error = QStringLiteral("Cannot open the folder %1 (%2). Choose another location.")
-                      .arg(PathText(target), SystemErrorText(errno));
+    m_folder = OpenThroughRealFolders(folder, target, owner, &m_error);
 }
 
 NewFolder::~NewFolder()

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <limits>
+#include <optional>
 #include <sys/types.h>
 #include <vector>
 
@@ -55,7 +56,9 @@ QString CheckTargetText(const QByteArray &target);
 class NewFolder
 {
 public:
-    explicit NewFolder(const QByteArray &target);
+    // owner: run as root, the data folder's owner; every level the folder
+    // is reached through must then be changeable only by root and owner.
+    explicit NewFolder(const QByteArray &target, std::optional<uid_t> owner = std::nullopt);
     ~NewFolder();
     NewFolder(const NewFolder &) = delete;
     NewFolder &operator=(const NewFolder &) = delete;
