@@ -8,7 +8,20 @@ Exception::Exception(const QString &message) : m_message(message), m_utf8(messag
 
 QString PathText(const QByteArray &path)
 {
-    return QFile::decodeName(path);
+    // A name is shown, never obeyed: control characters (C0, DEL and C1,
+    // which terminals take as commands) become \xNN, so a file name cannot
+    // clear the screen or print a line of its own.
+    const QString text = QFile::decodeName(path);
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u <= 0x9f))
+            shown += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
 }
 
 QString Sentence(const QString &message)

@@ -55,5 +55,6 @@ struct ErrorReport
 // still gets a message instead of ending the program.
 ErrorReport ReportOf(const std::exception_ptr &error);
 
-// A path in an error message: paths are bytes, the message is text.
+// A path in an error message: paths are bytes, the message is text, and
+// control characters are shown as \xNN.
 QString PathText(const QByteArray &path);

@@ -19,6 +19,8 @@ class tst_Exception : public QObject
 private Q_SLOTS:
     void sentence_data();
     void sentence();
+    void pathText_data();
+    void pathText();
     void reportOf_data();
     void reportOf();
 };
@@ -54,6 +56,26 @@ void tst_Exception::sentence()
     QFETCH(QString, message);
     QFETCH(QString, shown);
     QCOMPARE(Sentence(message), shown);
+}
+
+void tst_Exception::pathText_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain, letters of any script") << QByteArray("/srv/Gr\xc3\xb6\xc3\x9f"
+                                                                "e")
+                                                  << QString::fromUtf8("/srv/Gr\xc3\xb6\xc3\x9f"
+                                                                       "e");
+    QTest::newRow("a terminal's escape sequence") << QByteArray("a\x1b[2Jb") << "a\\x1b[2Jb";
+    QTest::newRow("a line break and a tab") << QByteArray("a\nb\tc") << "a\\x0ab\\x09c";
+    QTest::newRow("C1 control, DEL") << QByteArray("a\xc2\x9b\x7f") << "a\\x9b\\x7f";
+}
+
+void tst_Exception::pathText()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QString, shown);
+    QCOMPARE(PathText(path), shown);
 }
 
 void tst_Exception::reportOf_data()

@@ -508,8 +508,10 @@ int PlanAndMove(const Arguments &args)
     }
     if (plan.Mode == ConnectionMode::Local) {
         plan.Source = args.From.isEmpty()
-                          ? settings.ReadString(Installation::SettingsSection,
-                                                Installation::DataDirectoryKey, QByteArray())
+                          ? Installation::DataFolderOf(
+                                settings.ReadString(Installation::SettingsSection,
+                                                    Installation::DataDirectoryKey, QByteArray()),
+                                plan.SettingsFile)
                           : args.From;
         if (plan.Source.isEmpty())
             return UsageFailure(

@@ -311,7 +311,8 @@ QString CheckTargetText(const QByteArray &target)
     const QString shown = PathText(target);
     if (target.trimmed().isEmpty())
         return QStringLiteral("Please enter the new location of the database.");
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    // What the settings reader trims: Quillbox would read another folder.
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\v'; };
     if (isBlank(target.front()) || isBlank(target.back()))
         return QStringLiteral("The new location \"%1\" starts or ends with a blank. Remove the "
                               "blanks, or choose the folder with the Browse button.")
@@ -320,9 +321,15 @@ QString CheckTargetText(const QByteArray &target)
         return QStringLiteral("The new location %1 is not a full path. Enter a folder that "
                               "starts with \"/\".")
             .arg(shown);
-    if (target.contains('\0') || target.contains('\n') || target.contains('\r'))
-        return QStringLiteral("The new location %1 contains a line break or a NUL character, "
-                              "which the settings file cannot hold. Choose another folder.")
+    // A tab inside the name reads back whole; any other control character
+    // either ends the line or is nothing a person can see or type back.
+    if (std::any_of(target.begin(), target.end(), [](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return (u < 0x20 && c != '\t') || u == 0x7f;
+        }))
+        return QStringLiteral("The new location %1 contains a control character, such as a line "
+                              "break or a NUL character, which the settings file cannot hold. "
+                              "Choose another folder.")
             .arg(shown);
     if (target.size() > Installation::MaxFolderTextBytes)
         return QStringLiteral("The new location %1 is %2 bytes long; Quillbox reads at most %3 "

@@ -34,6 +34,11 @@ inline constexpr qsizetype MaxFolderTextBytes = TIniFile::ReadBufferSize - 1;
 // the existing file under any case of its name, or the name as written.
 QByteArray SettingsFileIn(const QByteArray &programFolder);
 
+// The data folder that a DataDirectory value names: a relative value is
+// taken from the settings file's folder, as Quillbox, started from
+// anywhere, finds it there, never from the current folder.
+QByteArray DataFolderOf(const QByteArray &value, const QByteArray &settingsFile);
+
 // The folder holds the database's marker file.
 bool HoldsDatabase(const QByteArray &folder);
 // What the user is told about a folder without it.

@@ -941,7 +941,7 @@ void TfrmMain::LoadSettings()
     ServerIP = IniSettings->ReadString(ServerSection, ServerIPKey, QByteArray());
     AdminPort = IniSettings->ReadInteger(ServerSection, AdminPortKey, DefaultAdminPort);
     if (edtCurrentDir->text().isEmpty())
-        SetFolder(edtCurrentDir, DataDirectory);
+        SetFolder(edtCurrentDir, Installation::DataFolderOf(DataDirectory, SettingsFileName()));
     if (SelectedMode() == ConnectionMode::None && Mode != ConnectionMode::None)
         comConnectionMode->setCurrentIndex(int(Mode));
 }

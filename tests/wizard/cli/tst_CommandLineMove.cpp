@@ -217,6 +217,9 @@ void tst_CommandLineMove::moves_data()
     QTest::newRow("local, joined option forms")
         << 0 << QByteArray("@ROOT/Gone") << QStringList{"--from=@DATA", "--move-to=@TARGET"}
         << false;
+    // Taken from Quillbox's folder, wherever Flitto is started from.
+    QTest::newRow("local, DataDirectory relative to Quillbox.ini")
+        << 0 << QByteArray("../Data") << QStringList{"--move-to", "@TARGET"} << true;
     QTest::newRow("local, relative new folder")
         << 0 << QByteArray("@DATA") << QStringList{"--move-to", "./New"} << true;
     QTest::newRow("remote") << 1 << QByteArray("@ROOT/Gone")

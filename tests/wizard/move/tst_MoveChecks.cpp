@@ -130,6 +130,8 @@ void tst_MoveChecks::target_data()
     row("relative", "srv/mail", "not a full path");
     row("leading space", " ~/a", "starts or ends");
     row("trailing tab", "~/a\t", "starts or ends");
+    row("trailing vertical tab", "~/a\v", "starts or ends");
+    row("escape character", "~/a\x1b[2J", "control character");
     row("line break", "~/a\nb", "line break");
     row("NUL", QByteArray("~/a\0b", 6), "NUL");
     row("2047 bytes: too long a name", "/" + QByteArray(2046, 'x'), "Cannot create the folder");
