@@ -697,8 +697,9 @@ void tst_TfrmMain::settingsSeeding_data()
         << QByteArray() << 12006;
     QTest::newRow("mode 2 selects nothing")
         << QByteArray("[Settings]\nConnectionMode=2\n") << -1 << "" << QByteArray() << 12006;
-    QTest::newRow("mode missing") << QByteArray("[Settings]\nDataDirectory=x\n") << 0 << "x"
-                                  << QByteArray() << 12006;
+    // A relative folder is Quillbox's, from the folder of Quillbox.ini (@/).
+    QTest::newRow("mode missing, relative folder")
+        << QByteArray("[Settings]\nDataDirectory=x\n") << 0 << "@/x" << QByteArray() << 12006;
     QTest::newRow("mode empty") << QByteArray("[Settings]\nConnectionMode=\n") << 0 << ""
                                 << QByteArray() << 12006;
     QTest::newRow("mode not a number")
@@ -724,6 +725,7 @@ void tst_TfrmMain::settingsSeeding()
     click(m_window->btnNext);
     QCOMPARE(page(), m_window->tabConnection);
     QCOMPARE(m_window->comConnectionMode->currentIndex(), mode);
+    edit.replace(QStringLiteral("@/"), QFile::decodeName(m_install->programFolder()));
     QCOMPARE(m_window->edtCurrentDir->text(), edit);
     QCOMPARE(m_window->ServerIP, serverIP);
     QCOMPARE(m_window->AdminPort, adminPort);
