@@ -24,9 +24,6 @@
 
 namespace {
 
-const QByteArray SettingsSection(Installation::SettingsSection);
-const QByteArray DataDirectoryKey(Installation::DataDirectoryKey);
-
 // Progress within a large file reaches the view at most this often.
 constexpr qint64 ProgressIntervalMs = 100;
 
@@ -44,11 +41,8 @@ QString ProofFailure(FileUtil::ProofResult result, const FileUtil::CheckedCopyRe
 // Run as root, a new folder gets the data folder's owner, group and mode,
 // set through the open folder so that a link swapped in meanwhile is never
 // followed.
-void TakeOwnerOf(int folder, const QByteArray &from)
+void TakeOwnerOf(int folder, const struct stat &source)
 {
-    struct stat source;
-    if (::stat(from.constData(), &source) != 0)
-        return;
     if (::fchown(folder, source.st_uid, source.st_gid) == 0)
         ::fchmod(folder, source.st_mode & 07777);
 }
@@ -127,6 +121,13 @@ bool DatabaseMove::Passes(const MoveCheckList::Check &check, MoveCheckList::Cont
     }
 }
 
+bool DatabaseMove::DataFolderInfo(struct stat *info) const
+{
+    // Through the folder the checks opened, never its name again: whoever
+    // may change the name could otherwise lend the move another owner.
+    return m_dataFolder.IsValid() && ::fstat(m_dataFolder.Get(), info) == 0;
+}
+
 std::optional<uid_t> DatabaseMove::RootsTrust() const
 {
     // Run as root, the new folder is reached only through folders that
@@ -134,9 +135,7 @@ std::optional<uid_t> DatabaseMove::RootsTrust() const
     if (::geteuid() != 0)
         return std::nullopt;
     struct stat source;
-    if (::stat(m_sourcePrefix.constData(), &source) != 0)
-        return uid_t(0);
-    return source.st_uid;
+    return DataFolderInfo(&source) ? source.st_uid : uid_t(0);
 }
 
 void DatabaseMove::CreateTarget()
@@ -150,8 +149,9 @@ void DatabaseMove::CreateTarget()
     // settings file that points at a folder that does not exist.
     if (!m_newFolder->Error().isEmpty())
         throw Exception(m_newFolder->Error());
-    if (::geteuid() == 0 && m_newFolder->FirstMade() >= 0)
-        TakeOwnerOf(m_newFolder->FirstMade(), m_sourcePrefix);
+    struct stat source;
+    if (::geteuid() == 0 && m_newFolder->FirstMade() >= 0 && DataFolderInfo(&source))
+        TakeOwnerOf(m_newFolder->FirstMade(), source);
     if (m_lock->LockTarget(m_newFolder->Get(), target) != MoveLock::Taken::Yes)
         throw Exception(m_lock->Reason());
 }
@@ -186,7 +186,7 @@ void DatabaseMove::CopyAll()
         FileUtil::FsIdentity owner;
         struct stat folder;
         if (options.KeepOwner) {
-            if (::stat(m_sourcePrefix.constData(), &folder) != 0)
+            if (!DataFolderInfo(&folder))
                 throw EFOpenError(m_sourcePrefix, errno);
             owner = FileUtil::IdentityOfOwner(folder);
             options.ReadAs = &owner;
@@ -245,12 +245,12 @@ DatabaseMove::Outcome DatabaseMove::Run()
     m_workerError = nullptr;
     m_records.clear();
     try {
-        CreateTarget();
-        m_view->Starting(m_sourcePrefix, m_plan.Target);
         // Opened by the checks as a rule: the copy reads the folder they
         // looked at, through its descriptor, whatever its name leads to now.
         if (!m_dataFolder.IsValid())
             m_dataFolder = MoveChecks::OpenDataFolder(m_sourcePrefix);
+        CreateTarget();
+        m_view->Starting(m_sourcePrefix, m_plan.Target);
         m_files = MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix,
                                               [] { QCoreApplication::processEvents(); });
         if (!m_stop) {
@@ -365,10 +365,12 @@ void DatabaseMove::WriteProvenSettings()
                                            "copied into: someone replaced it during the move. "
                                            "Quillbox still uses %2; move the database again")
                                 .arg(PathText(m_plan.Target), PathText(m_plan.Source)));
-        settings.WriteString(SettingsSection, DataDirectoryKey, m_plan.Target);
+        settings.WriteString(Installation::SettingsSection, Installation::DataDirectoryKey,
+                             m_plan.Target);
         // What Quillbox will read is what counts: a value that does not come
         // back whole through the same reader would point it elsewhere.
-        if (settings.ReadString(SettingsSection, DataDirectoryKey, QByteArray()) != m_plan.Target) {
+        if (settings.ReadString(Installation::SettingsSection, Installation::DataDirectoryKey,
+                                QByteArray()) != m_plan.Target) {
             if (hadFile)
                 SafeFile::Replace(m_plan.SettingsFile, before);
             throw EIniFileException(

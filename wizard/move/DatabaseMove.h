@@ -107,6 +107,8 @@ private:
     void WriteProvenSettings();
     void Reached(Stage stage);
     void CreateTarget();
+    // The data folder as the checks opened it; false when it is not open.
+    bool DataFolderInfo(struct stat *info) const;
     std::optional<uid_t> RootsTrust() const;
     // Every file copied so far, with its size and checksum, into the log.
     void LogCopies();

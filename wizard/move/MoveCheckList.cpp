@@ -46,16 +46,6 @@ Finding NewLocation(Context &context)
     return {};
 }
 
-Finding NewLocationOwners(Context &context)
-{
-    struct stat source;
-    if (::stat(context.Plan.Source.constData(), &source) != 0)
-        return {QStringLiteral("Cannot read the folder %1 (%2)")
-                    .arg(PathText(context.Plan.Source), QString::fromLocal8Bit(strerror(errno))),
-                {}};
-    return {MoveChecks::CheckTargetOwners(context.Plan.Target, source.st_uid), {}};
-}
-
 Finding DataFolder(Context &context)
 {
     try {
@@ -142,8 +132,6 @@ const QList<Check> &Checks()
     static const QList<Check> checks = {
         {QStringLiteral("database files"), Answer::None, false, false, &DatabaseFiles},
         {QStringLiteral("new location"), Answer::None, false, false, &NewLocation},
-        {QStringLiteral("who can change the new location"), Answer::None, false, false,
-         &NewLocationOwners},
         {QStringLiteral("data folder"), Answer::None, false, false, &DataFolder},
         {QStringLiteral("settings file"), Answer::None, true, false, &SettingsFile},
         {QStringLiteral("new folder"), Answer::None, false, true, &NewFolder},

@@ -478,50 +478,6 @@ int NewFolder::FirstMade() const
     return m_made.empty() ? -1 : m_made.front().Folder.Get();
 }
 
-QString CheckTargetOwners(const QByteArray &target, uid_t owner)
-{
-    if (::geteuid() != 0)
-        return QString();
-    // Every existing level of path from the root down: the first one that
-    // someone else could change, or empty. Stops at the first missing one.
-    const auto firstUnsafe = [owner](const QByteArray &path, QByteArray *existing) {
-        QByteArray level;
-        for (const QByteArray &name : path.split('/')) {
-            if (name.isEmpty() && !level.isEmpty())
-                continue;
-            level =
-                level.isEmpty() ? QByteArray("/") : FileUtil::WithTrailingSeparator(level) + name;
-            struct stat st;
-            if (::lstat(level.constData(), &st) != 0)
-                break;
-            *existing = level;
-            // A link cannot be changed, only replaced by whoever may write
-            // its folder, which was looked at one level up; where it leads
-            // is looked at below.
-            const bool safe = S_ISLNK(st.st_mode) ? (st.st_uid == 0 || st.st_uid == owner)
-                                                  : FileUtil::OnlyChangeableBy(st, owner);
-            if (!safe)
-                return level;
-        }
-        return QByteArray();
-    };
-    QByteArray existing;
-    QByteArray unsafe = firstUnsafe(target, &existing);
-    if (unsafe.isEmpty()) {
-        std::unique_ptr<char, void (*)(void *)> real(::realpath(existing.constData(), nullptr),
-                                                     &::free);
-        QByteArray ignored;
-        if (real)
-            unsafe = firstUnsafe(QByteArray(real.get()), &ignored);
-    }
-    if (unsafe.isEmpty())
-        return QString();
-    return QStringLiteral("%1 can be changed by users other than root and the owner of the "
-                          "database, so Flitto, run as root, will not move the database into %2. "
-                          "Choose a folder that only root or the database's owner can change")
-        .arg(PathText(unsafe), PathText(target));
-}
-
 QString CheckWriteAccess(const QByteArray &target)
 {
     const int error = ProbeNewFile(WithoutTrailingSeparator(target));

@@ -81,14 +81,6 @@ private:
     QString m_error;
 };
 
-// Run as root: nobody but root and owner (the data folder's owner) can
-// change the target or any folder above it (see FileUtil::OnlyChangeableBy),
-// links along the way and where they lead included. Otherwise another user
-// could swap the folder for a link while root writes, and so choose where
-// root puts the copies. Missing levels count as safe: Flitto makes them.
-// As a normal user it passes: any folder the user can write will do.
-QString CheckTargetOwners(const QByteArray &target, uid_t owner);
-
 // The target folder takes a new file.
 QString CheckWriteAccess(const QByteArray &target);
 // The target's file system has room for every file (by the blocks each will
