@@ -504,4 +504,40 @@ bool OnlyChangeableBy(const struct stat &folder, uid_t user)
     return (folder.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (folder.st_mode & S_ISVTX) != 0;
 }
 
+FileHandle OpenEveryLevel(const QByteArray &path,
+                          const std::function<bool(const struct stat &)> &trusted, bool makeMissing,
+                          QByteArray *failed)
+{
+    FileHandle current(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    QByteArray level = "/";
+    const QByteArrayList names = path.split('/');
+    for (qsizetype i = 0;; ++i) {
+        struct stat st;
+        if (!current.IsValid() || ::fstat(current.Get(), &st) != 0)
+            break;
+        if (trusted && !trusted(st)) {
+            errno = 0;
+            break;
+        }
+        while (i < names.size() && (names.at(i).isEmpty() || names.at(i) == "."))
+            ++i;
+        if (i == names.size())
+            return current;
+        const QByteArray &name = names.at(i);
+        level = WithTrailingSeparator(level) + name;
+        if (name == "..") {
+            errno = EINVAL;
+            break;
+        }
+        if (makeMissing)
+            ::mkdirat(current.Get(), name.constData(), 0700);
+        current = FileHandle(::openat(current.Get(), name.constData(),
+                                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    const int error = errno;
+    *failed = level;
+    errno = error;
+    return {};
+}
+
 } // namespace FileUtil

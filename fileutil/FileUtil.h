@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <functional>
 #include <sys/types.h>
 
 class QObject;
@@ -11,6 +12,8 @@ struct stat;
 // Path and existence helpers. Paths are byte strings throughout: a file name
 // that is not valid UTF-8 must survive every operation unchanged.
 namespace FileUtil {
+
+class FileHandle;
 
 // File attribute bits as the wizard knows them. On Linux: folder = a
 // directory (after following a symlink), read-only = the owner may not write,
@@ -113,5 +116,15 @@ QByteArray ResolveNameIgnoringCase(const QByteArray &folder, const QByteArray &n
 // them, and nobody else may write it, unless it is sticky (then others may
 // add names, but not take or replace one of ours).
 bool OnlyChangeableBy(const struct stat &folder, uid_t user);
+
+// The folder at path (absolute), opened level by level from the root
+// without following a link at any level, the root and every level passing
+// trusted (every level, when trusted is empty); missing levels are made,
+// private (0700), when makeMissing. Invalid when a level is a link, fails
+// trusted or cannot be opened: *failed is then that level, and errno its
+// error, or 0 when it was not trusted.
+FileHandle OpenEveryLevel(const QByteArray &path,
+                          const std::function<bool(const struct stat &)> &trusted, bool makeMissing,
+                          QByteArray *failed);
 
 } // namespace FileUtil

@@ -352,37 +352,29 @@ FileUtil::FileHandle OpenThroughRealFolders(const QByteArray &path, const QByteA
                                             std::optional<uid_t> owner, QString *error)
 {
     std::unique_ptr<char, void (*)(void *)> real(::realpath(path.constData(), nullptr), &::free);
-    FileUtil::FileHandle current(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    int failed = real ? 0 : errno;
-    const QByteArrayList names = real ? QByteArray(real.get()).split('/') : QByteArrayList();
-    QByteArray level;
-    for (qsizetype i = 0; failed == 0 && i <= names.size(); ++i) {
-        struct stat st;
-        if (!current.IsValid() || ::fstat(current.Get(), &st) != 0) {
-            failed = errno;
-            break;
-        }
-        if (owner && !FileUtil::OnlyChangeableBy(st, *owner)) {
-            *error =
-                QStringLiteral("%1 can be changed by users other than root and the owner "
-                               "of the database, so Flitto, run as root, will not move the "
-                               "database into %2. Choose a folder that only root or the "
-                               "database's owner can change")
-                    .arg(PathText(level.isEmpty() ? QByteArray("/") : level), PathText(target));
+    QByteArray failed = path;
+    FileUtil::FileHandle folder;
+    if (real) {
+        std::function<bool(const struct stat &)> trusted;
+        if (owner)
+            trusted = [owner](const struct stat &st) {
+                return FileUtil::OnlyChangeableBy(st, *owner);
+            };
+        folder = FileUtil::OpenEveryLevel(QByteArray(real.get()), trusted, false, &failed);
+        if (folder.IsValid())
+            return folder;
+        if (errno == 0) {
+            *error = QStringLiteral("%1 can be changed by users other than root and the owner "
+                                    "of the database, so Flitto, run as root, will not move the "
+                                    "database into %2. Choose a folder that only root or the "
+                                    "database's owner can change")
+                         .arg(PathText(failed), PathText(target));
             return {};
         }
-        if (i == names.size())
-            return current;
-        const QByteArray &name = names.at(i);
-        if (name.isEmpty())
-            continue;
-        level += '/' + name;
-        current = FileUtil::FileHandle(::openat(current.Get(), name.constData(),
-                                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     }
     *error = QStringLiteral("Cannot open the folder %1 (%2): it may have been changed meanwhile. "
                             "Choose another location.")
-                 .arg(PathText(path), SystemErrorText(failed ? failed : errno));
+                 .arg(PathText(path), SystemErrorText(errno));
     return {};
 }
 

@@ -52,21 +52,8 @@ bool Ours(const struct stat &level)
 // Invalid when any level is a link, untrusted, or cannot be opened.
 FileUtil::FileHandle OpenLogFolder(const QByteArray &folder)
 {
-    FileUtil::FileHandle current(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    for (const QByteArray &level : folder.split('/')) {
-        if (level.isEmpty() || level == ".")
-            continue;
-        if (level == ".." || !current.IsValid())
-            return {};
-        ::mkdirat(current.Get(), level.constData(), 0700);
-        FileUtil::FileHandle next(::openat(current.Get(), level.constData(),
-                                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        struct stat st;
-        if (!next.IsValid() || ::fstat(next.Get(), &st) != 0 || !Ours(st))
-            return {};
-        current = std::move(next);
-    }
-    return current;
+    QByteArray failed;
+    return FileUtil::OpenEveryLevel(folder, &Ours, true, &failed);
 }
 
 } // namespace
