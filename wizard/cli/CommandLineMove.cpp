@@ -32,8 +32,9 @@ namespace {
 
 // The options that make Flitto a command-line program; anything else on
 // the command line belongs to the wizard (and to Qt).
-const char *const OwnOptions[] = {"--move-to",  "--check",   "--from", "--yes", "--help",
-                                  "--help-all", "--version", "-h",     "-v",    "-?"};
+const char *const OwnOptions[] = {"--move-to", "--check",    "--from",    "--yes",
+                                  "--help",    "--help-all", "--version", "--allow-ram-target",
+                                  "-h",        "-v",         "-?"};
 
 void Write(FILE *stream, const QString &text)
 {
@@ -239,7 +240,9 @@ private:
 class CommandLineView : public MoveView
 {
 public:
-    CommandLineView(bool yes, bool terminal) : m_yes(yes), m_terminal(terminal) {}
+    CommandLineView(bool yes, bool allowRam, bool terminal)
+        : m_yes(yes), m_allowRam(allowRam), m_terminal(terminal)
+    {}
     ~CommandLineView() override { ClearLine(); }
     CommandLineView(const CommandLineView &) = delete;
     CommandLineView &operator=(const CommandLineView &) = delete;
@@ -273,6 +276,22 @@ public:
         }
         Complain(text);
         Err(QStringLiteral("Choose another folder, or give --yes to copy into this one."));
+        return false;
+    }
+
+    // Not covered by --yes: files still being written can be retried, a
+    // folder that a restart empties cannot.
+    bool AskRamTarget(const QString &text) override
+    {
+        ClearLine();
+        if (m_allowRam) {
+            Err(QStringLiteral("flitto: warning: ") + Sentence(text));
+            Err(QStringLiteral("Going on all the same (--allow-ram-target)."));
+            return true;
+        }
+        Complain(text);
+        Err(QStringLiteral("Choose a folder on a disk, or give --allow-ram-target to move there "
+                           "anyway."));
         return false;
     }
 
@@ -355,6 +374,7 @@ private:
     }
 
     bool m_yes;
+    bool m_allowRam;
     bool m_terminal;
     int m_files = 0;
     int m_filesDone = 0;
@@ -370,6 +390,7 @@ struct Arguments
 {
     bool Check = false;
     bool Yes = false;
+    bool AllowRamTarget = false;
     QByteArray Target;
     QByteArray From;
 };
@@ -430,7 +451,7 @@ int Failed(const std::exception_ptr &error, MoveErrors::Stage stage)
 
 int Move(const DatabaseMove::Plan &plan, const Arguments &args)
 {
-    CommandLineView view(args.Yes, ::isatty(STDERR_FILENO) == 1);
+    CommandLineView view(args.Yes, args.AllowRamTarget, ::isatty(STDERR_FILENO) == 1);
     DatabaseMove move(plan, &view);
     const StopOnSignals stopper([&move] { move.Stop(); });
 
@@ -571,10 +592,15 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
         QStringLiteral("yes"),
         QStringLiteral("Go on when Quillbox still has database files open, and when the new "
                        "folder holds other files. Without it, both end the move."));
+    const QCommandLineOption allowRam(
+        QStringLiteral("allow-ram-target"),
+        QStringLiteral("Go on when the new folder is on a file system kept in memory (tmpfs), "
+                       "which a restart empties. Without it, such a folder ends the move."));
     parser.addOption(moveTo);
     parser.addOption(from);
     parser.addOption(check);
     parser.addOption(yes);
+    parser.addOption(allowRam);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
 
@@ -598,6 +624,7 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
     Arguments args;
     args.Check = parser.isSet(check);
     args.Yes = parser.isSet(yes);
+    args.AllowRamTarget = parser.isSet(allowRam);
     args.Target = AbsoluteFolder(RawValue(argc, argv, QByteArrayLiteral("--move-to")));
     if (parser.isSet(from))
         args.From = AbsoluteFolder(RawValue(argc, argv, QByteArrayLiteral("--from")));

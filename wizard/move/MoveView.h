@@ -25,6 +25,9 @@ public:
     // The new folder holds files that are not part of the database; true
     // goes on.
     virtual bool AskForeignFiles(const QString &text) = 0;
+    // The new folder is on a file system kept in memory, gone after a
+    // restart; true goes on.
+    virtual bool AskRamTarget(const QString &text) = 0;
 
     // The run begins: the folders as the copy uses them.
     virtual void Starting(const QByteArray &sourcePrefix, const QByteArray &target) = 0;

@@ -272,6 +272,14 @@ public:
                              {{QStringLiteral("&Yes")}, {QStringLiteral("&No")}}, 1, 1) == 0;
     }
 
+    bool AskRamTarget(const QString &text) override
+    {
+        // No is the default: Enter must never put the only copy of the mail
+        // where a restart wipes it.
+        return AskMessageBox(nullptr, QMessageBox::Warning, QStringLiteral("Confirm"), text,
+                             {{QStringLiteral("&Yes")}, {QStringLiteral("&No")}}, 1, 1) == 0;
+    }
+
     void Starting(const QByteArray &sourcePrefix, const QByteArray &target) override
     {
         m_window->CS->SendNamedValue(QByteArrayLiteral("SourceDir"), sourcePrefix);

@@ -34,10 +34,12 @@ public:
     QStringList Status;
     QByteArrayList Names; // as the run listed them
     bool GoOnWithForeignFiles = true;
+    bool GoOnToRam = true;
 
     void Refuse(const QString &text) override { Refusals << text; }
     WritersAnswer AskWriters(const QString &) override { return WritersAnswer::Cancel; }
     bool AskForeignFiles(const QString &) override { return GoOnWithForeignFiles; }
+    bool AskRamTarget(const QString &) override { return GoOnToRam; }
     void Starting(const QByteArray &, const QByteArray &) override {}
     void Listed(const QByteArrayList &names, qint64) override { Names = names; }
     void Copying(int, const QByteArray &name) override
