@@ -272,7 +272,8 @@ QByteArrayList PartialCopies(const QByteArray &folder)
 {
     QByteArrayList partial;
     for (const QByteArray &name : ListFolder(folder))
-        if (name.contains(".flitto-") && !name.endsWith(".flitto-lock"))
+        if (name.contains(".flitto-") && !name.endsWith(".flitto-lock") &&
+            name != ".flitto-journal")
             partial << name;
     return partial;
 }

@@ -482,14 +482,22 @@ int Move(const DatabaseMove::Plan &plan, const Arguments &args)
             Out(QStringLiteral("%1 now names %2 as the data folder.")
                     .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
         } else {
+            move.Conclude();
             Out(QStringLiteral("Now that the Quillbox database has been moved, you need to notify "
                                "the Quillbox Server of this change. Run Relaydesk and give it the "
                                "new location %1.")
                     .arg(PathText(plan.Target)));
         }
-        Out(QStringLiteral("The old data folder %1 is unchanged. Once Quillbox works with the new "
-                           "location, you can delete it.")
-                .arg(PathText(plan.Source)));
+        // The checks refuse folders inside each other; this says so only
+        // when it still holds.
+        if (move.FoldersApart())
+            Out(QStringLiteral("The old data folder %1 is unchanged. Once Quillbox works with the "
+                               "new location, you can delete it.")
+                    .arg(PathText(plan.Source)));
+        else
+            Out(QStringLiteral("The old data folder %1 is unchanged. Keep it: the new location "
+                               "and the old one lie inside each other.")
+                    .arg(PathText(plan.Source)));
         return Done;
     } catch (...) {
         view.ClearLine();

@@ -6,6 +6,7 @@
 #include "fileutil/FileUtil.h"
 #include "fileutil/FlagScope.h"
 #include "fileutil/SafeFile.h"
+#include "wizard/move/MoveJournal.h"
 #include "wizard/move/MoveLock.h"
 #include "wizard/settings/Installation.h"
 #include "wizard/settings/TIniFile.h"
@@ -64,7 +65,8 @@ DatabaseMove::~DatabaseMove()
 
 bool DatabaseMove::Check()
 {
-    MoveCheckList::Context context{m_plan, m_sourcePrefix, *m_lock, m_dataFolder, {}, m_newFolder};
+    MoveCheckList::Context context{m_plan, m_sourcePrefix, *m_lock, m_dataFolder,
+                                   {},     m_newFolder,    {}};
     for (const MoveCheckList::Check &check : MoveCheckList::Checks()) {
         if (check.LocalOnly && m_plan.Mode != ConnectionMode::Local)
             continue;
@@ -84,6 +86,13 @@ bool DatabaseMove::Passes(const MoveCheckList::Check &check, MoveCheckList::Cont
 {
     for (;;) {
         const MoveCheckList::Finding finding = check.Test(context);
+        if (!context.LeftoversRemoved.isEmpty()) {
+            QStringList names;
+            for (const QByteArray &name : std::as_const(context.LeftoversRemoved))
+                names << PathText(name);
+            m_log.Check(check.Name, QStringLiteral("removed %1").arg(names.join(QLatin1Char(' '))));
+            context.LeftoversRemoved.clear();
+        }
         if (finding.Text.isEmpty()) {
             m_log.Check(check.Name, QStringLiteral("passed"));
             return true;
@@ -96,7 +105,7 @@ bool DatabaseMove::Passes(const MoveCheckList::Check &check, MoveCheckList::Cont
             m_view->Refuse(finding.Text);
             return false;
         case MoveCheckList::Answer::GoOnOrBack:
-            if (m_view->AskForeignFiles(finding.Text)) {
+            if ((m_view->*check.GoOn)(finding.Text)) {
                 m_log.Check(check.Name, logged + QStringLiteral(" (go on)"));
                 return true;
             }
@@ -154,6 +163,11 @@ void DatabaseMove::CreateTarget()
         TakeOwnerOf(m_newFolder->FirstMade(), source);
     if (m_lock->LockTarget(m_newFolder->Get(), target) != MoveLock::Taken::Yes)
         throw Exception(m_lock->Reason());
+    // Before the first copy, and on the disk before it: whatever ends this
+    // run, the next one knows the folder's files as its own unfinished move.
+    MoveJournal::Write(
+        m_newFolder->Get(), target,
+        MoveJournal::OwnerOf(m_dataFolder.Get(), m_plan.Source, m_plan.SettingsFile));
 }
 
 void DatabaseMove::Post(std::function<void()> call)
@@ -242,6 +256,7 @@ DatabaseMove::Outcome DatabaseMove::Run()
     const auto unlockTarget = qScopeGuard([this] { m_lock->UnlockTarget(); });
     m_stop = false;
     m_proven = false;
+    m_concluded = false;
     m_workerError = nullptr;
     m_records.clear();
     try {
@@ -383,5 +398,26 @@ void DatabaseMove::WriteProvenSettings()
     }
     log.Check(QStringLiteral("settings file"),
               QStringLiteral("DataDirectory written to %1").arg(PathText(m_plan.SettingsFile)));
+    // Quillbox now uses the new folder: the move is over, and its journal
+    // must not make the database look like an unfinished move. A journal
+    // that stays is harmless: it names this very move.
+    m_concluded = true;
+    if (!MoveJournal::Remove(m_newFolder->Get()))
+        log.Check(QStringLiteral("journal"),
+                  QStringLiteral("not removed: %1").arg(QString::fromLocal8Bit(strerror(errno))));
     log.Write(QStringLiteral("settings written"));
+}
+
+void DatabaseMove::Conclude()
+{
+    if (!m_proven || m_concluded || !m_newFolder || m_newFolder->Get() < 0)
+        return;
+    m_concluded = true;
+    MoveJournal::Remove(m_newFolder->Get());
+}
+
+bool DatabaseMove::FoldersApart() const
+{
+    return m_dataFolder.IsValid() &&
+           MoveChecks::NestingOf(m_dataFolder.Get(), m_plan.Target) == MoveChecks::Nesting::Apart;
 }

@@ -100,6 +100,15 @@ public:
     static void WriteSettings(DatabaseMove *lastRun, const MovePlan &plan);
     static Exception NotProven(const MovePlan &plan);
 
+    // Remote mode: the program ends after a proven move. Removes the
+    // journal that told later runs the new folder is an unfinished move;
+    // until then a rerun into the same folder goes on with it. Local mode
+    // does this once the settings are written.
+    void Conclude();
+    // Neither folder lies inside the other: deleting the old one cannot
+    // touch the new.
+    bool FoldersApart() const;
+
 private:
     void Post(std::function<void()> call);
     void CopyAll(); // on the worker thread
@@ -131,5 +140,6 @@ private:
     std::unique_ptr<QThread> m_worker;
     bool m_running = false;
     bool m_proven = false;
+    bool m_concluded = false; // the journal is gone: the move is over
     bool m_logged = false;
 };

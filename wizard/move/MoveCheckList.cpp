@@ -2,12 +2,19 @@
 
 #include "fileutil/Exception.h"
 #include "fileutil/FileUtil.h"
+#include "wizard/move/MoveJournal.h"
+#include "wizard/move/MoveLeftovers.h"
 #include "wizard/move/MoveLock.h"
 #include "wizard/settings/Installation.h"
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <linux/magic.h>
+#include <optional>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 
 namespace MoveCheckList {
 
@@ -57,6 +64,13 @@ Finding DataFolder(Context &context)
     return {};
 }
 
+Finding SeparateFolders(Context &context)
+{
+    const MoveChecks::Nesting nesting =
+        MoveChecks::NestingOf(context.DataFolder.Get(), context.Plan.Target);
+    return {MoveChecks::DescribeNesting(nesting, context.Plan.Source, context.Plan.Target), {}};
+}
+
 Finding SettingsFile(Context &context)
 {
     return {MoveChecks::CheckSettingsFile(context.Plan.SettingsFile), {}};
@@ -80,6 +94,88 @@ Finding OneMoveAtATime(Context &context)
 Finding NewFolder(Context &context)
 {
     return {context.Folder->Error(), {}};
+}
+
+Finding KeptAfterRestart(Context &context)
+{
+    struct statfs fs;
+    if (::fstatfs(context.Folder->Get(), &fs) != 0)
+        return {};
+    // devtmpfs reports itself as tmpfs.
+    const QString kind = fs.f_type == TMPFS_MAGIC   ? QStringLiteral("tmpfs")
+                         : fs.f_type == RAMFS_MAGIC ? QStringLiteral("ramfs")
+                                                    : QString();
+    if (kind.isEmpty())
+        return {};
+    return {QStringLiteral("The new location %1 is on a file system kept in memory (%2): "
+                           "everything in it is gone when the computer restarts or shuts down. "
+                           "Choose a folder on a disk.")
+                .arg(PathText(context.Plan.Target), kind),
+            QStringLiteral("kept in memory (%1)").arg(kind)};
+}
+
+// Only once both locks are held: no other Flitto can be writing these
+// names now, so what carries them was left by a run that ended early.
+Finding Leftovers(Context &context)
+{
+    const uid_t self = ::geteuid();
+    struct stat data;
+    const uid_t owner =
+        self == 0 && ::fstat(context.DataFolder.Get(), &data) == 0 ? data.st_uid : self;
+    const auto ours = [self, owner](uid_t user) { return user == self || user == owner; };
+    QByteArrayList kept;
+    const auto clean = [&](int folder, const QByteArray &prefix,
+                           const std::function<bool(const QByteArray &)> &isLeftover) {
+        const MoveLeftovers::Cleanup cleanup = MoveLeftovers::Clean(folder, isLeftover, ours);
+        for (const QByteArray &name : cleanup.Removed)
+            context.LeftoversRemoved << prefix + name;
+        for (const QByteArray &name : cleanup.Kept)
+            kept << prefix + name;
+    };
+    if (context.Lock.HoldsTarget())
+        clean(context.Folder->Get(), FileUtil::WithTrailingSeparator(context.Plan.Target),
+              &MoveLeftovers::IsCopyLeftover);
+    const QByteArray settingsFolder = FileUtil::FolderOfPath(context.Plan.SettingsFile);
+    const QByteArray settingsName = FileUtil::NameOfPath(context.Plan.SettingsFile);
+    const FileUtil::FileHandle folder(
+        ::open(settingsFolder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.IsValid())
+        clean(folder.Get(), settingsFolder, [&settingsName](const QByteArray &name) {
+            return MoveLeftovers::IsSettingsLeftover(name, settingsName);
+        });
+    if (kept.isEmpty())
+        return {};
+    QString text = QStringLiteral("An earlier run of Flitto that ended early left files that this "
+                                  "run may not remove:\n");
+    for (const QByteArray &name : std::as_const(kept))
+        text += QStringLiteral("\n    ") + PathText(name);
+    text += QStringLiteral("\n\nAsk their owner or an administrator to remove them, then start "
+                           "the move again.");
+    return {text, QString::fromUtf8(kept.join(' '))};
+}
+
+Finding AnotherDatabase(Context &context)
+{
+    const int folder = context.Folder->Get();
+    const MoveJournal::Owner self = MoveJournal::OwnerOf(
+        context.DataFolder.Get(), context.Plan.Source, context.Plan.SettingsFile);
+    const std::optional<MoveJournal::Owner> journal = MoveJournal::Read(folder);
+    // This installation's own unfinished move into this folder: go on.
+    if (journal && journal->SameMove(self))
+        return {};
+    if (journal)
+        return {QStringLiteral("The folder %1 holds an unfinished move of the database in %2. "
+                               "Finish that move, or choose another folder.")
+                    .arg(PathText(context.Plan.Target), PathText(journal->Source)),
+                {}};
+    struct stat marker;
+    if (::fstatat(folder, Installation::DatabaseMarker, &marker, AT_SYMLINK_NOFOLLOW) != 0)
+        return {};
+    return {
+        QStringLiteral("The folder %1 already holds a Quillbox database (%2). Moving into it "
+                       "would overwrite that database. Choose an empty folder.")
+            .arg(PathText(context.Plan.Target), QString::fromLatin1(Installation::DatabaseMarker)),
+        {}};
 }
 
 Finding WriteAccess(Context &context)
@@ -133,14 +229,19 @@ const QList<Check> &Checks()
         {QStringLiteral("database files"), Answer::None, false, false, &DatabaseFiles},
         {QStringLiteral("new location"), Answer::None, false, false, &NewLocation},
         {QStringLiteral("data folder"), Answer::None, false, false, &DataFolder},
+        {QStringLiteral("separate folders"), Answer::None, false, false, &SeparateFolders},
         {QStringLiteral("settings file"), Answer::None, true, false, &SettingsFile},
         {QStringLiteral("new folder"), Answer::None, false, true, &NewFolder},
+        {QStringLiteral("kept after a restart"), Answer::GoOnOrBack, false, true, &KeptAfterRestart,
+         &MoveView::AskRamTarget},
         {QStringLiteral("one move at a time"), Answer::None, false, true, &OneMoveAtATime},
+        {QStringLiteral("leftovers"), Answer::None, false, true, &Leftovers},
         {QStringLiteral("write access"), Answer::None, false, true, &WriteAccess},
         {QStringLiteral("free space"), Answer::None, false, true, &FreeSpace},
         {QStringLiteral("one file per name"), Answer::None, false, true, &OneFilePerName},
+        {QStringLiteral("another database"), Answer::None, false, true, &AnotherDatabase},
         {QStringLiteral("other files in the new location"), Answer::GoOnOrBack, false, true,
-         &OtherFiles},
+         &OtherFiles, &MoveView::AskForeignFiles},
         {QStringLiteral("files open for writing"), Answer::RetryIgnoreCancel, false, false,
          &OpenForWriting},
     };

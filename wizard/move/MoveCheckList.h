@@ -2,6 +2,7 @@
 
 #include "wizard/move/MoveChecks.h"
 #include "wizard/move/MovePlan.h"
+#include "wizard/move/MoveView.h"
 
 #include <QList>
 #include <QString>
@@ -30,6 +31,9 @@ struct Context
     // The new folder, made before the first check that looks into it and
     // held by the move to its end.
     std::unique_ptr<MoveChecks::NewFolder> &Folder;
+    // Flitto's own files removed from the new folder and beside the
+    // settings file, for the log.
+    QByteArrayList LeftoversRemoved;
 };
 
 // What a check found; nothing (an empty text) when it passed.
@@ -43,7 +47,7 @@ struct Finding
 enum class Answer
 {
     None,              // a finding refuses the move
-    GoOnOrBack,        // go on anyway, or go back and choose again
+    GoOnOrBack,        // go on anyway, or go back and choose again (Check::GoOn)
     RetryIgnoreCancel, // look again, go on anyway, or end the move
 };
 
@@ -54,6 +58,8 @@ struct Check
     bool LocalOnly = false;   // only when the settings file gets the new folder
     bool InNewFolder = false; // needs the new folder made and open
     Finding (*Test)(Context &) = nullptr;
+    // GoOnOrBack: the view's question; true goes on.
+    bool (MoveView::*GoOn)(const QString &text) = nullptr;
 };
 
 // Every check, in order.

@@ -1,6 +1,6 @@
 #include "wizard/move/MoveChecks.h"
 
-#include "wizard/move/MoveLock.h"
+#include "wizard/move/MoveLeftovers.h"
 #include "wizard/settings/Installation.h"
 
 #include "fileutil/Exception.h"
@@ -283,9 +283,10 @@ QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
         first = false;
         SourceFile file;
         file.Name = QByteArray(entry->d_name);
-        // Flitto's lock, left behind by a Flitto killed while this folder
-        // was its new one, is no part of the database.
-        if (file.Name == MoveLock::TargetLockName())
+        // Flitto's own files (its lock, journal and half-written copies),
+        // left behind when this folder was once a new one, are no part of
+        // the database, and must not end up in the next.
+        if (MoveLeftovers::IsOwnName(file.Name))
             continue;
         // Folders are not database files, and neither are FIFOs, sockets or
         // devices: opening a FIFO for reading would block forever. A link is
@@ -468,6 +469,73 @@ NewFolder::~NewFolder()
 int NewFolder::FirstMade() const
 {
     return m_made.empty() ? -1 : m_made.front().Folder.Get();
+}
+
+namespace {
+
+// The folder and every folder above it, by "..", up to the root (whose
+// ".." is itself). A mount point's ".." is the folder it is mounted on.
+std::set<FileId> FoldersUpFrom(int folder)
+{
+    std::set<FileId> chain;
+    FileUtil::FileHandle level(::openat(folder, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    // No tree is this deep; a loop through a broken file system would be.
+    for (int depth = 0; level.IsValid() && depth < 4096; ++depth) {
+        struct stat info;
+        if (::fstat(level.Get(), &info) != 0 || !chain.insert({info.st_dev, info.st_ino}).second)
+            break;
+        level = FileUtil::FileHandle(::openat(level.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    return chain;
+}
+
+} // namespace
+
+Nesting NestingOf(int sourceFolder, const QByteArray &target)
+{
+    struct stat source;
+    if (::fstat(sourceFolder, &source) != 0)
+        return Nesting::Apart;
+    // The nearest folder of the target's path that exists; the target
+    // itself when it does.
+    QByteArray path = WithoutTrailingSeparator(target);
+    bool whole = true;
+    FileUtil::FileHandle existing;
+    while (!path.isEmpty()) {
+        existing = FileUtil::FileHandle(::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (existing.IsValid() || path == "/")
+            break;
+        path = WithoutTrailingSeparator(FileUtil::FolderOfPath(path));
+        whole = false;
+    }
+    if (!existing.IsValid())
+        return Nesting::Apart;
+    if (FoldersUpFrom(existing.Get()).count({source.st_dev, source.st_ino}) != 0)
+        return Nesting::TargetInSource;
+    struct stat folder;
+    if (whole && ::fstat(existing.Get(), &folder) == 0 &&
+        FoldersUpFrom(sourceFolder).count({folder.st_dev, folder.st_ino}) != 0)
+        return Nesting::SourceInTarget;
+    return Nesting::Apart;
+}
+
+QString DescribeNesting(Nesting nesting, const QByteArray &source, const QByteArray &target)
+{
+    switch (nesting) {
+    case Nesting::Apart:
+        break;
+    case Nesting::TargetInSource:
+        return QStringLiteral("The new location %1 lies inside the current data folder %2. "
+                              "Deleting the old folder later would delete the moved database. "
+                              "Choose a folder outside it.")
+            .arg(PathText(target), PathText(source));
+    case Nesting::SourceInTarget:
+        return QStringLiteral("The current data folder %1 lies inside the new location %2, so "
+                              "the new database would hold the old one. Choose a folder outside "
+                              "it.")
+            .arg(PathText(source), PathText(target));
+    }
+    return QString();
 }
 
 QString CheckWriteAccess(const QByteArray &target)
@@ -768,9 +836,10 @@ QByteArrayList ForeignFiles(const QByteArray &target, const QList<SourceFile> &f
     Listing listing(WithoutTrailingSeparator(target));
     if (!listing.IsOpen())
         return foreign;
-    // Flitto's own lock goes when the move is done.
+    // Flitto's own files go when the move is done, or are removed as
+    // leftovers before it.
     for (QByteArray name = listing.Next(); !name.isNull(); name = listing.Next())
-        if (!own.contains(name) && name != MoveLock::TargetLockName())
+        if (!own.contains(name) && !MoveLeftovers::IsOwnName(name))
             foreign.append(name);
     std::sort(foreign.begin(), foreign.end());
     return foreign;

@@ -81,6 +81,20 @@ private:
     QString m_error;
 };
 
+// How the new folder and the data folder lie to each other, judged by the
+// device and inode of every folder up the tree, never by the text: a link,
+// a bind mount or another spelling leads to the same answer.
+enum class Nesting
+{
+    Apart,
+    TargetInSource, // the new folder is the data folder or lies inside it
+    SourceInTarget, // the data folder lies inside the new folder
+};
+// sourceFolder: the data folder, open. A target that does not exist yet is
+// judged by its nearest existing folder.
+Nesting NestingOf(int sourceFolder, const QByteArray &target);
+QString DescribeNesting(Nesting nesting, const QByteArray &source, const QByteArray &target);
+
 // The target folder takes a new file.
 QString CheckWriteAccess(const QByteArray &target);
 // The target's file system has room for every file (by the blocks each will

@@ -38,6 +38,7 @@ public:
     Taken LockTarget(int folder, const QByteArray &target);
     // The copy is over: the new folder holds only the database again.
     void UnlockTarget() { m_target.reset(); }
+    bool HoldsTarget() const { return m_target != nullptr; }
     // What the user is told about the last taking that failed.
     QString Reason() const { return m_reason; }
 

@@ -6,6 +6,7 @@
 #include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 #include "wizard/move/DatabaseMove.h"
+#include "wizard/move/MoveJournal.h"
 #include "wizard/move/MoveLock.h"
 #include "wizard/move/MoveLog.h"
 
@@ -193,10 +194,6 @@ void tst_DatabaseMove::copies_data()
     QTest::newRow("target with missing parents")
         << "plain" << QByteArray("a/b/c") << QByteArray("a/b/c");
     QTest::newRow("target with dot dot") << "plain" << QByteArray("Data/../New") << plain;
-    // The new folder is made inside the data folder before the listing: the
-    // copy must not take it, or what it holds, for part of the database.
-    QTest::newRow("target inside the source is not entered")
-        << "plain" << QByteArray("Data/Inside") << QByteArray("Data/Inside");
 }
 
 void tst_DatabaseMove::copies()
@@ -266,7 +263,11 @@ void tst_DatabaseMove::copies()
     std::sort(listed.begin(), listed.end());
     QCOMPARE(listed, names);
     const QByteArray into = m_install->root() + copied + "/";
-    QCOMPARE(FileTest::ListFolder(into), names);
+    // The journal stays until the settings name the new folder.
+    QByteArrayList inNewFolder = names;
+    inNewFolder << MoveJournal::FileName();
+    std::sort(inNewFolder.begin(), inNewFolder.end());
+    QCOMPARE(FileTest::ListFolder(into), inNewFolder);
     for (const QByteArray &name : std::as_const(names)) {
         QCOMPARE(FileTest::FileBytes(into + name), FileTest::FileBytes(source + name));
         struct stat st;
@@ -289,6 +290,9 @@ void tst_DatabaseMove::checksRefuse_data()
     QTest::addColumn<QByteArray>("target"); // relative to the staged root unless absolute
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<QByteArrayList>("removed"); // from the data folder before the checks
+    // What else is there: "another database" or "another move" in @Other,
+    // "another user's leftover" in @New.
+    QTest::addColumn<QString>("world");
     // "@" stands for the staged root, "%SIZE%" for the target's length.
     QTest::addColumn<QString>("refusal");
 
@@ -304,52 +308,98 @@ void tst_DatabaseMove::checksRefuse_data()
         "The new location %1 is the current location of the database. Choose another folder.");
     const QString noFiles =
         QStringLiteral("There are no database files in the location you specified! (@Data/)");
-    QTest::newRow("relative") << QByteArray("New") << plain << none << notFull.arg("New");
+    QTest::newRow("relative") << QByteArray("New") << plain << none << QString()
+                              << notFull.arg("New");
     QTest::newRow("home shorthand")
-        << QByteArray("~/NewData") << plain << none << notFull.arg("~/NewData");
-    QTest::newRow("trailing blank") << QByteArray("@New ") << plain << none << blank.arg("@New ");
-    QTest::newRow("leading blank") << QByteArray(" @New") << plain << none << blank.arg(" @New");
+        << QByteArray("~/NewData") << plain << none << QString() << notFull.arg("~/NewData");
+    QTest::newRow("trailing blank")
+        << QByteArray("@New ") << plain << none << QString() << blank.arg("@New ");
+    QTest::newRow("leading blank")
+        << QByteArray(" @New") << plain << none << QString() << blank.arg(" @New");
     QTest::newRow("longer than the reader gives back")
-        << "@" + QByteArray(2100, 'n') << plain << none
+        << "@" + QByteArray(2100, 'n') << plain << none << QString()
         << "The new location @" + QString(2100, u'n') +
                " is %SIZE% bytes long; Quillbox reads at most 2047 bytes of it back from its "
                "settings. Choose a folder with a shorter path.";
     QTest::newRow("an existing file")
-        << QByteArray("@Quillbox/Quillbox.ini") << plain << none
+        << QByteArray("@Quillbox/Quillbox.ini") << plain << none << QString()
         << "The new location @Quillbox/Quillbox.ini is a file, not a folder. Choose a folder "
            "for the database.";
     // A parent that is a file: the folder can never be made, even by root.
     QTest::newRow("a folder that cannot be made")
-        << QByteArray("@Quillbox/Quillbox.ini/New") << plain << none
+        << QByteArray("@Quillbox/Quillbox.ini/New") << plain << none << QString()
         << "The new location @Quillbox/Quillbox.ini/New cannot be created: "
            "@Quillbox/Quillbox.ini is a file, not a folder. Choose another location.";
     for (const char *spelling : {"@Data/", "@Data", "@Quillbox/../Data", "@LinkToData"})
         QTest::newRow(QByteArray("the source as " + QByteArray(spelling).mid(1)).constData())
-            << QByteArray(spelling) << plain << none << isSource.arg(spelling);
+            << QByteArray(spelling) << plain << none << QString() << isSource.arg(spelling);
     QTest::newRow("settings with CR line ends")
-        << QByteArray("@New") << QByteArray("[Settings]\rDataDirectory=old\r") << none
+        << QByteArray("@New") << QByteArray("[Settings]\rDataDirectory=old\r") << none << QString()
         << "The settings file @Quillbox/Quillbox.ini has lines that end in a carriage return "
            "alone. Save it with Windows (CR LF) or Unix (LF) line ends.";
     QTest::newRow("settings in UTF-16")
-        << QByteArray("@New") << QByteArray("\xff\xfe[\0S\0]\0\n\0", 10) << none
+        << QByteArray("@New") << QByteArray("\xff\xfe[\0S\0]\0\n\0", 10) << none << QString()
         << "The settings file @Quillbox/Quillbox.ini is saved as UTF-16 (Unicode) text, which "
            "Quillbox cannot read. Save it as plain text (ANSI or UTF-8).";
     // A data folder without the database's marker is no database, however
     // recently the marker was seen.
     QTest::newRow("no database files") << QByteArray("@New") << QByteArray("[Settings]\n")
-                                       << QByteArrayList{"Messages.dat"} << noFiles;
+                                       << QByteArrayList{"Messages.dat"} << QString() << noFiles;
     QTest::newRow("an emptied data folder")
         << QByteArray("@New") << QByteArray("[Settings]\n")
-        << QByteArrayList{"Messages.dat", "Folders.dat"} << noFiles;
+        << QByteArrayList{"Messages.dat", "Folders.dat"} << QString() << noFiles;
+    // Judged by the folders' identities: a link or ".." leads to the same
+    // refusal as the plain name.
+    const QString inside = QStringLiteral(
+        "The new location %1 lies inside the current data folder @Data/. Deleting the old folder "
+        "later would delete the moved database. Choose a folder outside it.");
+    for (const char *spelling : {"@Data/Inside", "@LinkToData/a/b", "@Quillbox/../Data/x"})
+        QTest::newRow(
+            QByteArray("new folder inside the data folder: " + QByteArray(spelling).mid(1))
+                .constData())
+            << QByteArray(spelling) << plain << none << QString() << inside.arg(spelling);
+    QTest::newRow("data folder inside the new folder")
+        << QByteArray("@Quillbox/..") << plain << none << QString()
+        << "The current data folder @Data/ lies inside the new location @Quillbox/.., so the new "
+           "database would hold the old one. Choose a folder outside it.";
+    QTest::newRow("another database")
+        << QByteArray("@Other") << plain << none << QStringLiteral("another database")
+        << "The folder @Other already holds a Quillbox database (Messages.dat). Moving into it "
+           "would overwrite that database. Choose an empty folder.";
+    QTest::newRow("another data folder's unfinished move")
+        << QByteArray("@Other") << plain << none << QStringLiteral("another move")
+        << "The folder @Other holds an unfinished move of the database in /elsewhere/Data. Finish "
+           "that move, or choose another folder.";
+    QTest::newRow("another user's leftover")
+        << QByteArray("@New") << plain << none << QStringLiteral("another user's leftover")
+        << "An earlier run of Flitto that ended early left files that this run may not remove:\n\n"
+           "    @New/.flitto-x1.part: it belongs to nobody\n\nAsk their owner or an administrator "
+           "to remove them, then start the move again.";
 }
-
 void tst_DatabaseMove::checksRefuse()
 {
     QFETCH(QByteArray, target);
     QFETCH(QByteArray, settings);
     QFETCH(QByteArrayList, removed);
+    QFETCH(QString, world);
     QFETCH(QString, refusal);
     target.replace('@', m_install->root());
+    const QByteArray other = m_install->root() + "Other/";
+    QVERIFY(::mkdir(other.constData(), 0700) == 0);
+    if (world == u"another database") {
+        m_install->writeFile(other + "Messages.dat", "another installation's mail");
+    } else if (world == u"another move") {
+        const MoveJournal::Owner elsewhere{1, 2, "/elsewhere/Quillbox.ini", "/elsewhere/Data"};
+        m_install->writeFile(other + MoveJournal::FileName(), MoveJournal::Encode(elsewhere));
+        m_install->writeFile(other + "Messages.dat", "half of another move");
+    } else if (world == u"another user's leftover") {
+        if (::geteuid() != 0)
+            QSKIP("Only root can leave a file that belongs to another user");
+        QVERIFY(::mkdir(target.constData(), 0700) == 0);
+        const QByteArray leftover = target + "/.flitto-x1.part";
+        m_install->writeFile(leftover, "half a copy");
+        QVERIFY(::chown(leftover.constData(), 65534, 65534) == 0);
+    }
     refusal.replace(u'@', QFile::decodeName(m_install->root()))
         .replace(QStringLiteral("%SIZE%"), QString::number(target.size()));
     QVERIFY(::symlink("Data", QByteArray(m_install->root() + "LinkToData").constData()) == 0);
@@ -364,7 +414,8 @@ void tst_DatabaseMove::checksRefuse()
     QVERIFY(!move.Check());
     QCOMPARE(view.Refusals, QStringList{refusal});
     // The user, the move log's check line and its error line read one text.
-    const QByteArray text = refusal.toUtf8();
+    // The log keeps one line per entry: a line break shows as its code.
+    const QByteArray text = refusal.toUtf8().replace('\n', "\\x0a");
     const QByteArray lines = ": " + text + "\n  outcome: refused\n  error: " + text + "\n";
     QVERIFY2(log().contains(lines), log().constData());
     // Nothing is left behind: no folder made for the checks, no settings
