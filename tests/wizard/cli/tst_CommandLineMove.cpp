@@ -8,12 +8,15 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -294,6 +297,12 @@ void tst_CommandLineMove::exitCodes_data()
     QTest::newRow("still written, no --yes") << move << "writing" << 3 << "--yes";
     QTest::newRow("still written, --yes")
         << move + QStringList{"--yes"} << "writing" << 0 << "Copy completed.";
+    // A new folder that a restart empties is a question of its own, not
+    // answered by --yes.
+    QTest::newRow("kept in memory, --yes")
+        << move + QStringList{"--yes"} << "in memory" << 3 << "--allow-ram-target";
+    QTest::newRow("kept in memory, --allow-ram-target")
+        << move + QStringList{"--allow-ram-target"} << "in memory" << 0 << "Copy completed.";
     QTest::newRow("copy fails") << move << "dangling link" << 4 << "lost.dat";
     QTest::newRow("proof fails") << move << "change big" << 5 << "changed while it was copied";
     QTest::newRow("settings not written") << move << "file limit" << 6 << "is complete and proven";
@@ -308,7 +317,13 @@ void tst_CommandLineMove::exitCodes()
     Stage stage;
     QVERIFY(stage.IsValid());
     During during = During::Nothing;
-    if (setup == "remote")
+    QTemporaryDir memory(QStringLiteral("/dev/shm/tst_CommandLineMove-XXXXXX"));
+    if (setup == "in memory") {
+        struct statfs fs;
+        if (!memory.isValid() || ::statfs("/dev/shm", &fs) != 0 || fs.f_type != TMPFS_MAGIC)
+            QSKIP("This machine has no tmpfs at /dev/shm");
+        args.replaceInStrings(QStringLiteral("@TARGET"), memory.path() + QStringLiteral("/New"));
+    } else if (setup == "remote")
         stage.WriteSettings(1, stage.DataFolder());
     else if (setup == "no data folder")
         stage.WriteSettings(0, QByteArray());

@@ -23,6 +23,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -163,6 +164,8 @@ private Q_SLOTS:
     void logOnlyWhereItIsOurs();
     void swapBetweenStages_data();
     void swapBetweenStages();
+    void leftoversAfterInterruption_data();
+    void leftoversAfterInterruption();
     void logFollowsTheCheckList_data();
     void logFollowsTheCheckList();
 };
@@ -718,6 +721,72 @@ void tst_DatabaseMove::swapBetweenStages()
     QCOMPARE(Changes(source, Snapshot(m_install->dataFolder())), QString());
     const QByteArray after = StagedInstall::readFile(m_install->settingsFile());
     QCOMPARE(after != settings, written);
+}
+
+void tst_DatabaseMove::leftoversAfterInterruption_data()
+{
+    QTest::addColumn<int>("stage"); // where the first run dies, as by kill -9
+    // What a run dying inside its next step leaves as well: in the new
+    // folder, or beside the settings file ("@").
+    QTest::addColumn<QByteArrayList>("planted");
+
+    using Stage = DatabaseMove::Stage;
+    QTest::newRow("inside the checks")
+        << int(Stage::Checked)
+        << QByteArrayList{".flitto-probe-1f", ".flitto-names-2a/Flitto-Probe"};
+    QTest::newRow("inside a copy") << int(Stage::Copied) << QByteArrayList{".flitto-3b.part"};
+    QTest::newRow("after the proof") << int(Stage::Proven) << QByteArrayList{};
+    QTest::newRow("inside the settings write")
+        << int(Stage::WritingSettings) << QByteArrayList{"@.Quillbox.ini.flitto-4c"};
+}
+
+void tst_DatabaseMove::leftoversAfterInterruption()
+{
+    QFETCH(int, stage);
+    QFETCH(QByteArrayList, planted);
+    const QByteArray settings = StagedInstall::readFile(m_install->settingsFile());
+    const DatabaseMove::Plan moving = plan(target());
+
+    // The first run dies where it stands: no destructor, no cleanup.
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        RecordingView view;
+        DatabaseMove move(moving, &view);
+        move.SetBetweenStages([stage](DatabaseMove::Stage reached) {
+            if (int(reached) == stage)
+                ::_exit(0);
+        });
+        try {
+            if (move.Check() && move.Run() == DatabaseMove::Outcome::Proven)
+                DatabaseMove::WriteSettings(&move, moving);
+        } catch (...) {
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (const QByteArray &name : std::as_const(planted)) {
+        const QByteArray folder =
+            name.startsWith('@') ? m_install->programFolder() : QByteArray(target() + '/');
+        const QByteArray path = folder + name.mid(name.startsWith('@') ? 1 : 0);
+        ::mkdir(FileUtil::FolderOfPath(path).constData(), 0700);
+        m_install->writeFile(path, "left by the first run");
+    }
+    QCOMPARE(StagedInstall::readFile(m_install->settingsFile()), settings);
+
+    // The next run knows its own files: nothing is foreign, another
+    // database or left behind.
+    RecordingView view;
+    view.GoOnWithForeignFiles = false;
+    DatabaseMove move(moving, &view);
+    QVERIFY2(move.Check(), qPrintable(view.Refusals.join(u'\n')));
+    QCOMPARE(move.Run(), DatabaseMove::Outcome::Proven);
+    DatabaseMove::WriteSettings(&move, moving);
+    QCOMPARE(FileTest::ListFolder(target() + '/'), QByteArrayList({"Folders.dat", "Messages.dat"}));
+    QCOMPARE(FileTest::PartialCopies(m_install->programFolder()), QByteArrayList());
+    QCOMPARE(log().contains("  check: leftovers: removed "), !planted.isEmpty());
 }
 
 void tst_DatabaseMove::logFollowsTheCheckList_data()
