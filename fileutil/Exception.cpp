@@ -6,22 +6,37 @@
 
 Exception::Exception(const QString &message) : m_message(message), m_utf8(message.toUtf8()) {}
 
-QString PathText(const QByteArray &path)
+namespace {
+
+// Control characters (C0, DEL and C1, which terminals take as commands)
+// become \xNN; line breaks and tabs stay where keepLayout says so.
+QString Escaped(const QString &text, bool keepLayout)
 {
-    // A name is shown, never obeyed: control characters (C0, DEL and C1,
-    // which terminals take as commands) become \xNN, so a file name cannot
-    // clear the screen or print a line of its own.
-    const QString text = QFile::decodeName(path);
     QString shown;
     shown.reserve(text.size());
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7f && u <= 0x9f))
+        const bool layout = u == u'\n' || u == u'\t';
+        if ((u < 0x20 && !(keepLayout && layout)) || (u >= 0x7f && u <= 0x9f))
             shown += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
         else
             shown += c;
     }
     return shown;
+}
+
+} // namespace
+
+QString PathText(const QByteArray &path)
+{
+    // A name is shown, never obeyed: it cannot clear the screen or print a
+    // line of its own.
+    return Escaped(QFile::decodeName(path), false);
+}
+
+QString ShownText(const QString &text)
+{
+    return Escaped(text, true);
 }
 
 QString Sentence(const QString &message)

@@ -43,14 +43,16 @@ void Write(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+// Lines of text never carry a control character to the terminal, whatever
+// an argument, a name or another program's name held.
 void Out(const QString &line)
 {
-    Write(stdout, line + QLatin1Char('\n'));
+    Write(stdout, ShownText(line) + QLatin1Char('\n'));
 }
 
 void Err(const QString &line)
 {
-    Write(stderr, line + QLatin1Char('\n'));
+    Write(stderr, ShownText(line) + QLatin1Char('\n'));
 }
 
 void Complain(const QString &text)

@@ -1,5 +1,7 @@
 #include "wizard/move/MoveLog.h"
 
+#include "fileutil/Exception.h"
+
 #include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 
@@ -76,7 +78,8 @@ QByteArray MoveLog::DefaultPath()
 
 QString MoveLog::Path() const
 {
-    return QFile::decodeName(m_path);
+    // Shown to the user: XDG_STATE_HOME may hold anything.
+    return PathText(m_path);
 }
 
 void MoveLog::Folders(const QByteArray &source, const QByteArray &target)
