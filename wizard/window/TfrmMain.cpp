@@ -276,7 +276,8 @@ public:
     {
         // No is the default: Enter must never put the only copy of the mail
         // where a restart wipes it.
-        return AskMessageBox(nullptr, QMessageBox::Warning, QStringLiteral("Confirm"), text,
+        return AskMessageBox(nullptr, QMessageBox::Warning, QStringLiteral("Confirm"),
+                             text + QStringLiteral("\n\nMove the database there all the same?"),
                              {{QStringLiteral("&Yes")}, {QStringLiteral("&No")}}, 1, 1) == 0;
     }
 
