@@ -459,7 +459,8 @@ int Move(const DatabaseMove::Plan &plan, const Arguments &args)
 
     MoveErrors::Stage stage = MoveErrors::Stage::Checks;
     try {
-        const bool passed = move.Check();
+        const bool passed = move.Check(args.Check ? DatabaseMove::Checking::DryRun
+                                                  : DatabaseMove::Checking::ForMove);
         if (stopper.Signal() != 0)
             return Interrupted(stopper.Signal(), plan);
         if (!passed)

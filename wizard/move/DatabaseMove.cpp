@@ -63,10 +63,10 @@ DatabaseMove::~DatabaseMove()
     Stop();
 }
 
-bool DatabaseMove::Check()
+bool DatabaseMove::Check(Checking checking)
 {
     MoveCheckList::Context context{m_plan, m_sourcePrefix, *m_lock, m_dataFolder,
-                                   {},     m_newFolder,    {}};
+                                   {},     m_newFolder,    {},      checking == Checking::DryRun};
     for (const MoveCheckList::Check &check : MoveCheckList::Checks()) {
         if (check.LocalOnly && m_plan.Mode != ConnectionMode::Local)
             continue;

@@ -75,7 +75,14 @@ public:
 
     // The checks. False when one refused or the user chose not to go on;
     // nothing is left behind either way. Passing takes the move's locks.
-    bool Check();
+    // A dry run (the command line's --check) removes no leftovers: it only
+    // says which it would.
+    enum class Checking
+    {
+        ForMove,
+        DryRun,
+    };
+    bool Check(Checking checking = Checking::ForMove);
 
     // Creates the new folder, lists and copies every file on a worker thread,
     // flushes the copies and proves each one. Waits in an event loop, so the

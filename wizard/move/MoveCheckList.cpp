@@ -126,7 +126,8 @@ Finding Leftovers(Context &context)
     QByteArrayList kept;
     const auto clean = [&](int folder, const QByteArray &prefix,
                            const std::function<bool(const QByteArray &)> &isLeftover) {
-        const MoveLeftovers::Cleanup cleanup = MoveLeftovers::Clean(folder, isLeftover, ours);
+        const MoveLeftovers::Cleanup cleanup =
+            MoveLeftovers::Clean(folder, isLeftover, ours, context.DryRun);
         for (const QByteArray &name : cleanup.Removed)
             context.LeftoversRemoved << prefix + name;
         for (const QByteArray &name : cleanup.Kept)

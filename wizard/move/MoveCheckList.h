@@ -32,8 +32,9 @@ struct Context
     // held by the move to its end.
     std::unique_ptr<MoveChecks::NewFolder> &Folder;
     // Flitto's own files removed from the new folder and beside the
-    // settings file, for the log.
+    // settings file (in a dry run: that would be), for the log.
     QByteArrayList LeftoversRemoved;
+    bool DryRun = false; // nothing is removed
 };
 
 // What a check found; nothing (an empty text) when it passed.

@@ -98,7 +98,7 @@ bool IsOwnName(const QByteArray &name)
 }
 
 Cleanup Clean(int folder, const std::function<bool(const QByteArray &)> &isLeftover,
-              const std::function<bool(uid_t)> &ours)
+              const std::function<bool(uid_t)> &ours, bool dryRun)
 {
     Cleanup cleanup;
     QByteArrayList found;
@@ -119,6 +119,10 @@ Cleanup Clean(int folder, const std::function<bool(const QByteArray &)> &isLefto
             continue; // gone meanwhile
         if (!ours(info.st_uid)) {
             cleanup.Kept << name + ": it belongs to " + UserName(info.st_uid);
+            continue;
+        }
+        if (dryRun) {
+            cleanup.Removed << name;
             continue;
         }
         const bool removed = S_ISDIR(info.st_mode) ? RemoveFolderWithFiles(folder, name)

@@ -34,8 +34,9 @@ struct Cleanup
 
 // Removes the leftovers (isLeftover) of the open folder that belong to an
 // owner for which ours is true; a name-probe folder goes with its files.
-// Links are removed as links, never followed.
+// Links are removed as links, never followed. A dry run removes nothing
+// and reports what it would remove as removed.
 Cleanup Clean(int folder, const std::function<bool(const QByteArray &)> &isLeftover,
-              const std::function<bool(uid_t)> &ours);
+              const std::function<bool(uid_t)> &ours, bool dryRun = false);
 
 } // namespace MoveLeftovers

@@ -375,8 +375,9 @@ void tst_CommandLineMove::checkLeavesNothing_data()
                                        << "write";
     QTest::newRow("local, new folder three levels deep") << 0 << "New/a/b"
                                                          << "write";
-    QTest::newRow("remote, existing empty folder") << 1 << "Quillbox"
-                                                   << "Relaydesk";
+    // A dry run only says which leftovers a move would remove.
+    QTest::newRow("remote, existing folder with a leftover") << 1 << "Quillbox"
+                                                             << "Relaydesk";
 }
 
 void tst_CommandLineMove::checkLeavesNothing()
@@ -389,8 +390,9 @@ void tst_CommandLineMove::checkLeavesNothing()
     stage.WriteSettings(mode, stage.DataFolder());
     const QString folder = QFile::decodeName(stage.Root()) + target;
     if (target == "Quillbox") {
-        // The program folder holds files; an empty folder of its own is the target.
+        // The program folder holds files; a folder of its own is the target.
         QCOMPARE(::mkdir(stage.Target().constData(), 0755), 0);
+        QVERIFY(FileTest::WriteFile(stage.Target() + "/.flitto-5d.part", "half a copy"));
     }
     const QString targetArg = target == "Quillbox" ? QFile::decodeName(stage.Target()) : folder;
     const QByteArrayList rootBefore = FileTest::ListFolder(stage.Root());
