@@ -50,8 +50,13 @@ ReadStatus ReadAll(const QByteArray &path, QByteArray *contents)
         return errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::Failed;
     const FileUtil::FileHandle closer(fd);
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > MaxFileSize)
+    if (::fstat(fd, &st) != 0)
         return ReadStatus::Failed;
+    // errno says why, for the caller's message.
+    if (!S_ISREG(st.st_mode) || st.st_size > MaxFileSize) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : !S_ISREG(st.st_mode) ? EINVAL : EFBIG;
+        return ReadStatus::Failed;
+    }
 
     QByteArray data;
     data.reserve(qsizetype(st.st_size));
@@ -66,8 +71,10 @@ ReadStatus ReadAll(const QByteArray &path, QByteArray *contents)
         if (got == 0)
             break;
         data.append(buffer, got);
-        if (data.size() > MaxFileSize)
+        if (data.size() > MaxFileSize) {
+            errno = EFBIG;
             return ReadStatus::Failed;
+        }
     }
     *contents = data;
     return ReadStatus::Read;
@@ -105,23 +112,33 @@ QByteArray UntrustedLink(const QByteArray &path)
     return QByteArray();
 }
 
-bool Replace(const QByteArray &path, const QByteArray &contents)
+bool Replace(const QByteArray &path, const QByteArray &contents,
+             const std::optional<QByteArray> &expected)
 {
+    // Every refusal sets errno, so that the caller can say why.
+    const auto refuse = [](int error) {
+        errno = error;
+        return false;
+    };
     if (path.isEmpty())
-        return false;
+        return refuse(ENOENT);
     const QByteArray target = FinalTarget(path);
-    if (target.isEmpty() || !UntrustedLink(path).isEmpty())
-        return false;
+    if (target.isEmpty())
+        return refuse(ELOOP);
+    if (!UntrustedLink(path).isEmpty())
+        return refuse(EPERM);
 
     struct stat st;
     const bool exists = ::lstat(target.constData(), &st) == 0;
     if (exists) {
         if (!S_ISREG(st.st_mode))
-            return false;
+            return refuse(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
         // The read-only attribute of the settings file is the owner's write
         // bit. It is honoured even for root, who could write anyway: a user
         // who protected the file must not find it rewritten.
-        if (!(st.st_mode & S_IWUSR) || ::access(target.constData(), W_OK) != 0)
+        if (!(st.st_mode & S_IWUSR))
+            return refuse(EACCES);
+        if (::access(target.constData(), W_OK) != 0)
             return false;
     } else if (errno != ENOENT) {
         return false;
@@ -151,7 +168,18 @@ bool Replace(const QByteArray &path, const QByteArray &contents)
         if (::fchmod(fd, st.st_mode & 07777) != 0)
             return false;
     }
-    return FileUtil::WriteAll(fd, contents) && pending.Close() && pending.RenameOver(target);
+    if (!FileUtil::WriteAll(fd, contents) || !pending.Close())
+        return false;
+    // The last moment before the rename: what the caller changed must still
+    // be what is there, or an edit made meanwhile would be lost.
+    if (expected) {
+        QByteArray now;
+        if (ReadAll(target, &now) != ReadStatus::Read || now != *expected) {
+            errno = ECANCELED;
+            return false;
+        }
+    }
+    return pending.RenameOver(target);
 }
 
 } // namespace SafeFile

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <optional>
+
 // Whole-file reads and crash-safe whole-file replacement for the product's
 // settings file: a replacement is written beside the file and renamed over
 // it, so a reader sees either the old bytes or the new ones, never a mix.
@@ -42,6 +44,10 @@ QByteArray UntrustedLink(const QByteArray &path);
 // no write permission, whoever runs the program), is not writable by the
 // caller, is not a regular file, its folder does not take a new file, or a
 // link on the way is untrusted (UntrustedLink).
-bool Replace(const QByteArray &path, const QByteArray &contents);
+// With expected, the file must still hold exactly those bytes when it is
+// read again right before the rename; otherwise nothing is replaced and
+// errno is ECANCELED: someone else wrote it meanwhile.
+bool Replace(const QByteArray &path, const QByteArray &contents,
+             const std::optional<QByteArray> &expected = std::nullopt);
 
 } // namespace SafeFile

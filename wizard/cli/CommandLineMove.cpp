@@ -527,6 +527,9 @@ int PlanAndMove(const Arguments &args)
                      .arg(PathText(FileUtil::ProgramFolder())));
         return Refused;
     }
+    // What the move compares the file with before it writes: a change made
+    // meanwhile by another move, or by hand, is never overwritten.
+    plan.Loaded = Installation::ReadSnapshot(plan.SettingsFile);
     const TIniFile settings(plan.SettingsFile);
     const qint32 stored =
         settings.ReadInteger(Installation::SettingsSection, Installation::ConnectionModeKey, 0);

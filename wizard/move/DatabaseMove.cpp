@@ -5,6 +5,7 @@
 #include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 #include "fileutil/FlagScope.h"
+#include "fileutil/PrivateProfile.h"
 #include "fileutil/SafeFile.h"
 #include "wizard/move/MoveJournal.h"
 #include "wizard/move/MoveLock.h"
@@ -241,6 +242,9 @@ void DatabaseMove::CopyAll()
             if (result != FileUtil::ProofResult::Same)
                 throw EProofFailed(ProofFailure(result, record));
         }
+        // A file added, removed or touched after the listing is in no
+        // record: only a second listing can tell the copy is still whole.
+        ThrowIfDataFolderChanged();
         Reached(Stage::Proven);
     } catch (...) {
         m_workerError = std::current_exception();
@@ -307,6 +311,14 @@ DatabaseMove::Outcome DatabaseMove::Run()
     return Outcome::Proven;
 }
 
+void DatabaseMove::ThrowIfDataFolderChanged() const
+{
+    const QString change = MoveChecks::DescribeListingChange(
+        m_sourcePrefix, m_files, MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix));
+    if (!change.isEmpty())
+        throw EProofFailed(change);
+}
+
 void DatabaseMove::LogCopies()
 {
     for (const FileUtil::CheckedCopyRecord &record : std::as_const(m_records))
@@ -364,33 +376,8 @@ void DatabaseMove::WriteProvenSettings()
     Reached(Stage::WritingSettings);
     MoveLog log;
     log.Folders(m_sourcePrefix, m_plan.Target);
-    const QByteArray file = SafeFile::FinalTarget(m_plan.SettingsFile);
-    QByteArray before;
-    const bool hadFile = SafeFile::ReadAll(file, &before) == SafeFile::ReadStatus::Read;
-    TIniFile settings(m_plan.SettingsFile);
     try {
-        // Quillbox will open the folder by its name: the name must still
-        // lead to the folder the copies were made and proven in, not to
-        // something swapped in meanwhile.
-        struct stat named, held;
-        if (::stat(m_plan.Target.constData(), &named) != 0 ||
-            ::fstat(m_newFolder->Get(), &held) != 0 || named.st_dev != held.st_dev ||
-            named.st_ino != held.st_ino)
-            throw Exception(QStringLiteral("%1 no longer leads to the folder the database was "
-                                           "copied into: someone replaced it during the move. "
-                                           "Quillbox still uses %2; move the database again")
-                                .arg(PathText(m_plan.Target), PathText(m_plan.Source)));
-        settings.WriteString(Installation::SettingsSection, Installation::DataDirectoryKey,
-                             m_plan.Target);
-        // What Quillbox will read is what counts: a value that does not come
-        // back whole through the same reader would point it elsewhere.
-        if (settings.ReadString(Installation::SettingsSection, Installation::DataDirectoryKey,
-                                QByteArray()) != m_plan.Target) {
-            if (hadFile)
-                SafeFile::Replace(m_plan.SettingsFile, before);
-            throw EIniFileException(
-                QStringLiteral("Unable to write to %1").arg(PathText(m_plan.SettingsFile)));
-        }
+        WriteSettingsFile();
     } catch (const Exception &error) {
         log.Check(QStringLiteral("settings file"), error.message());
         log.Write(QStringLiteral("settings not written"), error.message());
@@ -406,6 +393,73 @@ void DatabaseMove::WriteProvenSettings()
         log.Check(QStringLiteral("journal"),
                   QStringLiteral("not removed: %1").arg(QString::fromLocal8Bit(strerror(errno))));
     log.Write(QStringLiteral("settings written"));
+}
+
+void DatabaseMove::WriteSettingsFile()
+{
+    const QByteArray &file = m_plan.SettingsFile;
+    QByteArray before;
+    const SafeFile::ReadStatus read = SafeFile::ReadAll(SafeFile::FinalTarget(file), &before);
+    const bool hadFile = read == SafeFile::ReadStatus::Read;
+    if (read == SafeFile::ReadStatus::Failed)
+        throw EIniFileException(QStringLiteral("Unable to read %1: %2")
+                                    .arg(PathText(file), QString::fromLocal8Bit(strerror(errno))));
+    // Compare, then swap: the file must still say what the front end read,
+    // the data folder must hold what was proven, and the new folder's name
+    // must still lead to the folder the copies are in.
+    if (m_plan.Loaded) {
+        const QString change =
+            Installation::DescribeChange(*m_plan.Loaded, Installation::SnapshotOf(before), file);
+        if (!change.isEmpty())
+            throw Exception(change);
+    }
+    ThrowIfDataFolderChanged();
+    struct stat named, held;
+    if (::stat(m_plan.Target.constData(), &named) != 0 || ::fstat(m_newFolder->Get(), &held) != 0 ||
+        named.st_dev != held.st_dev || named.st_ino != held.st_ino)
+        throw Exception(QStringLiteral("%1 no longer leads to the folder the database was "
+                                       "copied into: someone replaced it during the move. "
+                                       "Quillbox still uses %2; move the database again")
+                            .arg(PathText(m_plan.Target), PathText(m_plan.Source)));
+
+    // One key changes in the bytes as they are now; any other edit stays.
+    const std::optional<QByteArray> changed = PrivateProfile::SetValue(
+        before, Installation::SettingsSection, Installation::DataDirectoryKey, m_plan.Target);
+    if (!changed)
+        throw EIniFileException(QStringLiteral("Unable to write %1 into %2")
+                                    .arg(PathText(m_plan.Target), PathText(file)));
+    const std::optional<QByteArray> stillBefore =
+        hadFile ? std::optional<QByteArray>(before) : std::nullopt;
+    if (!SafeFile::Replace(file, *changed, stillBefore)) {
+        const int error = errno;
+        if (error == ECANCELED)
+            throw Exception(QStringLiteral("%1 was changed by another program while Flitto wrote "
+                                           "it, and keeps that program's change. Quillbox still "
+                                           "uses %2; move the database again")
+                                .arg(PathText(file), PathText(m_plan.Source)));
+        throw EIniFileException(QStringLiteral("Unable to write to %1: %2")
+                                    .arg(PathText(file), QString::fromLocal8Bit(strerror(error))));
+    }
+    // What Quillbox will read is what counts: a value that does not come
+    // back whole through the same reader would point it elsewhere.
+    const TIniFile settings(file);
+    if (settings.ReadString(Installation::SettingsSection, Installation::DataDirectoryKey,
+                            QByteArray()) == m_plan.Target)
+        return;
+    if (hadFile && SafeFile::Replace(file, before, *changed))
+        throw EIniFileException(
+            QStringLiteral("Unable to write to %1: the new folder did not read back, so the old "
+                           "settings were put back. Quillbox still uses %2")
+                .arg(PathText(file), PathText(m_plan.Source)));
+    // Say what the file holds now: the user must know which folder Quillbox
+    // will open.
+    const QByteArray now = settings.ReadString(Installation::SettingsSection,
+                                               Installation::DataDirectoryKey, QByteArray());
+    throw EIniFileException(
+        QStringLiteral("Unable to write to %1: the new folder did not read back, and the old "
+                       "settings could not be put back. It now gives %2 as the data folder; "
+                       "correct it by hand")
+            .arg(PathText(file), PathText(now)));
 }
 
 void DatabaseMove::Conclude()

@@ -121,6 +121,10 @@ private:
     void CopyAll(); // on the worker thread
     bool Passes(const MoveCheckList::Check &check, MoveCheckList::Context &context);
     void WriteProvenSettings();
+    void WriteSettingsFile();
+    // Fails the move, with the advice to close Quillbox, when the data
+    // folder no longer lists as the copy found it.
+    void ThrowIfDataFolderChanged() const;
     void Reached(Stage stage);
     void CreateTarget();
     // The data folder as the checks opened it; false when it is not open.

@@ -71,6 +71,23 @@ Finding SeparateFolders(Context &context)
     return {MoveChecks::DescribeNesting(nesting, context.Plan.Source, context.Plan.Target), {}};
 }
 
+// The settings still say what the front end read: a window left open while
+// another move ran is caught here, before anything is copied.
+Finding SettingsUnchanged(Context &context)
+{
+    if (!context.Plan.Loaded)
+        return {};
+    const std::optional<Installation::SettingsSnapshot> now =
+        Installation::ReadSnapshot(context.Plan.SettingsFile);
+    if (!now)
+        return {QStringLiteral("Unable to read %1: %2")
+                    .arg(PathText(context.Plan.SettingsFile),
+                         QString::fromLocal8Bit(std::strerror(errno))),
+                {}};
+    return {Installation::DescribeChange(*context.Plan.Loaded, *now, context.Plan.SettingsFile),
+            {}};
+}
+
 Finding SettingsFile(Context &context)
 {
     return {MoveChecks::CheckSettingsFile(context.Plan.SettingsFile), {}};
@@ -231,6 +248,7 @@ const QList<Check> &Checks()
         {QStringLiteral("new location"), Answer::None, false, false, &NewLocation},
         {QStringLiteral("data folder"), Answer::None, false, false, &DataFolder},
         {QStringLiteral("separate folders"), Answer::None, false, false, &SeparateFolders},
+        {QStringLiteral("settings unchanged"), Answer::None, false, false, &SettingsUnchanged},
         {QStringLiteral("settings file"), Answer::None, true, false, &SettingsFile},
         {QStringLiteral("new folder"), Answer::None, false, true, &NewFolder},
         {QStringLiteral("kept after a restart"), Answer::GoOnOrBack, false, true, &KeptAfterRestart,

@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QStringList>
 
 #include <algorithm>
 #include <cerrno>
@@ -299,12 +300,56 @@ QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
                 continue;
             file.Size = qint64(st.st_size);
             file.Allocated = qint64(st.st_blocks) * 512;
-        } else if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) {
-            continue;
+            file.Device = st.st_dev;
+            file.Inode = st.st_ino;
+            file.ModifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        } else {
+            const int error = errno;
+            const bool exists = ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+            if (!exists && errno == ENOENT)
+                continue; // removed since the listing saw it
+            if (!exists || !S_ISLNK(st.st_mode) || error != ENOENT)
+                throw Exception(QStringLiteral("Cannot examine %1 (%2). A move copies every file "
+                                               "of the data folder; repair or remove this one, "
+                                               "then start the move again")
+                                    .arg(PathText(sourcePrefix + file.Name),
+                                         QString::fromLocal8Bit(strerror(exists ? error : errno))));
         }
         files.append(file);
     }
     return files;
+}
+
+QString DescribeListingChange(const QByteArray &sourcePrefix, const QList<SourceFile> &before,
+                              const QList<SourceFile> &after)
+{
+    std::map<QByteArray, const SourceFile *> was;
+    for (const SourceFile &file : before)
+        was.emplace(file.Name, &file);
+    QStringList changes;
+    for (const SourceFile &file : after) {
+        const auto found = was.find(file.Name);
+        if (found == was.end()) {
+            changes << QStringLiteral("%1 appeared").arg(PathText(file.Name));
+            continue;
+        }
+        const SourceFile &old = *found->second;
+        if (std::tie(old.Device, old.Inode, old.Size, old.ModifiedNs) !=
+            std::tie(file.Device, file.Inode, file.Size, file.ModifiedNs))
+            changes << QStringLiteral("%1 changed").arg(PathText(file.Name));
+        was.erase(found);
+    }
+    for (const auto &[name, file] : was)
+        changes << QStringLiteral("%1 went").arg(PathText(name));
+    if (changes.isEmpty())
+        return QString();
+    constexpr qsizetype Shown = 5;
+    QString listed = QStringList(changes.mid(0, Shown)).join(QStringLiteral(", "));
+    if (changes.size() > Shown)
+        listed += QStringLiteral(" and %1 more").arg(changes.size() - Shown);
+    return QStringLiteral("The data folder %1 changed during the move (%2): is Quillbox still "
+                          "running? Close Quillbox and start the move again")
+        .arg(PathText(sourcePrefix), listed);
 }
 
 QString CheckTargetText(const QByteArray &target)

@@ -24,13 +24,25 @@ struct SourceFile
     QByteArray Name;      // bytes, no folder part
     qint64 Size = 0;      // st_size of the file (a link is followed)
     qint64 Allocated = 0; // bytes the file occupies: st_blocks * 512
+    // With the size, what tells a file changed since it was listed.
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    qint64 ModifiedNs = 0;
 };
+
+// What changed in the data folder (ending in "/") between two listings: a
+// file that appeared or went, or whose device, inode, size or modification
+// time changed. Empty when nothing did.
+QString DescribeListingChange(const QByteArray &sourcePrefix, const QList<SourceFile> &before,
+                              const QList<SourceFile> &after);
 
 // A size as the user reads it: "1.50 MiB", "512 bytes".
 QString DataSize(qint64 bytes);
 
 // Every entry directly in the data folder (ending in "/") that is a
-// regular file or a link to one, in the order the listing returns them.
+// regular file or a link to one, in the order the listing returns them. An
+// entry that cannot be examined fails the listing: a move must never leave
+// a file behind unseen.
 // betweenEntries runs after each entry but the first. Raises Exception when
 // the folder cannot be read.
 QList<SourceFile> ListSourceFiles(const QByteArray &sourcePrefix,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "wizard/settings/ConnectionMode.h"
+#include "wizard/settings/Installation.h"
 
 #include <QByteArray>
 
@@ -13,6 +14,10 @@ struct MovePlan
     QByteArray SettingsFile; // Quillbox.ini
     // Local: the settings file gets the new folder.
     ConnectionMode Mode = ConnectionMode::Local;
+    // The settings file's values as the front end read them; the checks
+    // and the settings write refuse once they have changed. Nothing: not
+    // compared.
+    std::optional<Installation::SettingsSnapshot> Loaded;
 
     bool operator==(const MovePlan &) const = default;
 };

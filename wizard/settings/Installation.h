@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // What Flitto knows of a Quillbox installation, written once for the window,
 // the command line and the move alike: where the settings file is, the
 // sections and keys Quillbox reads, the file that marks a database folder,
@@ -43,5 +45,24 @@ QByteArray DataFolderOf(const QByteArray &value, const QByteArray &settingsFile)
 bool HoldsDatabase(const QByteArray &folder);
 // What the user is told about a folder without it.
 QString NoDatabaseText();
+
+// The values a move depends on, as the settings file gave them when a
+// front end read it (nothing: the key was missing). A move never writes over
+// a file that has changed them since: another move, or the user, chose
+// otherwise meanwhile.
+struct SettingsSnapshot
+{
+    std::optional<QByteArray> DataDirectory;
+    std::optional<QByteArray> ConnectionMode;
+
+    bool operator==(const SettingsSnapshot &) const = default;
+};
+SettingsSnapshot SnapshotOf(const QByteArray &contents);
+// Nothing when the file exists but cannot be read; a missing file has
+// neither value.
+std::optional<SettingsSnapshot> ReadSnapshot(const QByteArray &settingsFile);
+// What changed between was and now, for the user; empty when nothing did.
+QString DescribeChange(const SettingsSnapshot &was, const SettingsSnapshot &now,
+                       const QByteArray &settingsFile);
 
 } // namespace Installation

@@ -944,6 +944,8 @@ void TfrmMain::edtNewDirButtonClick()
 void TfrmMain::LoadSettings()
 {
     IniSettings->SetPath(SettingsFileName());
+    // The move compares the file with these values before it writes.
+    m_loadedSettings = Installation::ReadSnapshot(SettingsFileName());
     using namespace Installation;
     DataDirectory = IniSettings->ReadString(SettingsSection, DataDirectoryKey, QByteArray());
     Mode = ConnectionModeOf(IniSettings->ReadInteger(SettingsSection, ConnectionModeKey, 0));
@@ -985,6 +987,7 @@ DatabaseMove::Plan TfrmMain::CurrentPlan() const
     plan.Target = FolderBytes(edtNewDir);
     plan.SettingsFile = SettingsFileName();
     plan.Mode = SelectedMode();
+    plan.Loaded = m_loadedSettings;
     return plan;
 }
 

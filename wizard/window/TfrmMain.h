@@ -2,6 +2,7 @@
 
 #include "wizard/move/DatabaseMove.h"
 #include "wizard/settings/ConnectionMode.h"
+#include "wizard/settings/Installation.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -11,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -167,6 +169,8 @@ private:
     std::shared_ptr<DatabaseMove> m_checkedMove;
     // The most recently started run; only it may lead to the settings change.
     std::shared_ptr<DatabaseMove> m_move;
+    // The settings file's values as LoadSettings read them.
+    std::optional<Installation::SettingsSnapshot> m_loadedSettings;
     QHash<const TRzButtonEdit *, QPair<QString, QByteArray>> m_folderBytes;
     bool m_activated = false;
     bool m_centred = false;

@@ -144,7 +144,9 @@ private:
 
     DatabaseMove::Plan plan(const QByteArray &target) const
     {
-        return {m_install->dataFolder(), target, m_install->settingsFile(), ConnectionMode::Local};
+        // As a front end reads the settings: at the start.
+        return {m_install->dataFolder(), target, m_install->settingsFile(), ConnectionMode::Local,
+                Installation::ReadSnapshot(m_install->settingsFile())};
     }
     QByteArray target() const { return m_install->root() + "New"; }
     QByteArray log() const { return StagedInstall::readFile(MoveLog::DefaultPath()); }
@@ -548,11 +550,14 @@ void tst_DatabaseMove::settingsWrite_data()
     // the value would land where no reader finds it.
     QTest::newRow("value the reader cannot find")
         << QByteArray("[Settings]\rDataDirectory=old\r") << true << QByteArray() << ""
-        << QByteArray("[Settings]\rDataDirectory=old\r") << unwritable;
-    QTest::newRow("read-only settings file")
-        << plain << true << QByteArray() << "read-only" << plain << unwritable;
+        << QByteArray("[Settings]\rDataDirectory=old\r")
+        << unwritable + QStringLiteral(": the new folder did not read back, so the old settings "
+                                       "were put back. Quillbox still uses %DATA%");
+    QTest::newRow("read-only settings file") << plain << true << QByteArray() << "read-only"
+                                             << plain << unwritable + ": Permission denied";
     QTest::newRow("a folder in the way of the settings file")
-        << plain << true << QByteArray() << "folder" << QByteArray() << unwritable;
+        << plain << true << QByteArray() << "folder" << QByteArray()
+        << "Unable to read %INI%: Is a directory";
 }
 
 void tst_DatabaseMove::settingsWrite()
@@ -567,13 +572,18 @@ void tst_DatabaseMove::settingsWrite()
     after.replace("%NEW%", target());
     error.replace(QStringLiteral("%NEW%"), QFile::decodeName(target()))
         .replace(QStringLiteral("%OTHER%"), QFile::decodeName(other))
-        .replace(QStringLiteral("%INI%"), QFile::decodeName(m_install->settingsFile()));
+        .replace(QStringLiteral("%INI%"), QFile::decodeName(m_install->settingsFile()))
+        .replace(QStringLiteral("%DATA%"), QFile::decodeName(m_install->dataFolder()));
 
+    m_install->writeSettings(settings);
+    const DatabaseMove::Plan moving = plan(target());
+    DatabaseMove::Plan asked = moving;
+    if (!writeTo.isEmpty())
+        asked.Target = other;
     RecordingView view;
-    DatabaseMove move(plan(target()), &view);
+    DatabaseMove move(moving, &view);
     if (proven)
         QCOMPARE(move.Run(), DatabaseMove::Outcome::Proven);
-    m_install->writeSettings(settings);
     if (obstacle == u"read-only")
         QVERIFY(::chmod(m_install->settingsFile().constData(), 0444) == 0);
     if (obstacle == u"folder") {
@@ -583,7 +593,7 @@ void tst_DatabaseMove::settingsWrite()
 
     QString raised;
     try {
-        DatabaseMove::WriteSettings(&move, plan(writeTo.isEmpty() ? target() : other));
+        DatabaseMove::WriteSettings(&move, asked);
     } catch (const Exception &failure) {
         raised = failure.message();
     }

@@ -834,7 +834,8 @@ void tst_TfrmMain::settingsWriteFailureIsReported()
     QCOMPARE(box->title, QStringLiteral("Flitto"));
     QCOMPARE(box->icon, QMessageBox::Critical);
     QCOMPARE(box->text, QStringLiteral("Unable to write to ") +
-                            QFile::decodeName(m_install->settingsFile()) + QLatin1Char('.'));
+                            QFile::decodeName(m_install->settingsFile()) +
+                            QStringLiteral(": Permission denied."));
     QCOMPARE(page(), m_window->tabCompleted);
     QCOMPARE(buttons(), QStringLiteral("PnE"));
 }
