@@ -166,6 +166,8 @@ private Q_SLOTS:
     void logOnlyWhereItIsOurs();
     void swapBetweenStages_data();
     void swapBetweenStages();
+    void changingWorld_data();
+    void changingWorld();
     void leftoversAfterInterruption_data();
     void leftoversAfterInterruption();
     void logFollowsTheCheckList_data();
@@ -731,6 +733,77 @@ void tst_DatabaseMove::swapBetweenStages()
     QCOMPARE(Changes(source, Snapshot(m_install->dataFolder())), QString());
     const QByteArray after = StagedInstall::readFile(m_install->settingsFile());
     QCOMPARE(after != settings, written);
+}
+
+void tst_DatabaseMove::changingWorld_data()
+{
+    // Quillbox, or the user, goes on working while the move runs.
+    QTest::addColumn<int>("stage");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("error"); // a part of it; empty: the move succeeds
+
+    using Stage = DatabaseMove::Stage;
+    const QString stillRunning = QStringLiteral("is Quillbox still running?");
+    QTest::newRow("a file added during the copy")
+        << int(Stage::Copied) << "add" << QStringLiteral("New.dat appeared");
+    QTest::newRow("a file removed after the proof")
+        << int(Stage::Proven) << "remove" << QStringLiteral("Folders.dat went");
+    QTest::newRow("a file grown before the settings write")
+        << int(Stage::WritingSettings) << "grow" << stillRunning;
+    QTest::newRow("another key edited: kept") << int(Stage::Proven) << "another key" << QString();
+    QTest::newRow("DataDirectory changed by another move")
+        << int(Stage::WritingSettings) << "data directory"
+        << QStringLiteral("changed since Flitto read it: DataDirectory is now \"/elsewhere\"");
+    QTest::newRow("an entry that cannot be examined")
+        << int(Stage::Copied) << "link loop" << QStringLiteral("Cannot examine");
+}
+
+void tst_DatabaseMove::changingWorld()
+{
+    QFETCH(int, stage);
+    QFETCH(QString, change);
+    QFETCH(QString, error);
+    const DatabaseMove::Plan moving = plan(target());
+    const QByteArray data = m_install->dataFolder();
+    const QByteArray settingsFile = m_install->settingsFile();
+
+    RecordingView view;
+    DatabaseMove move(moving, &view);
+    move.SetBetweenStages([&](DatabaseMove::Stage reached) {
+        if (int(reached) != stage)
+            return;
+        QByteArray settings = StagedInstall::readFile(settingsFile);
+        if (change == u"add")
+            m_install->writeFile(data + "New.dat", "new mail");
+        else if (change == u"remove")
+            QVERIFY(::unlink(QByteArray(data + "Folders.dat").constData()) == 0);
+        else if (change == u"grow")
+            m_install->writeFile(data + "Messages.dat", "mail and more");
+        else if (change == u"another key")
+            m_install->writeSettings(settings + "[Server]\nServerIP=10.0.0.1\n");
+        else if (change == u"data directory")
+            m_install->writeSettings("[Settings]\nDataDirectory=/elsewhere\n");
+        else if (change == u"link loop")
+            QVERIFY(::symlink("Loop.dat", QByteArray(data + "Loop.dat").constData()) == 0);
+    });
+    QVERIFY(move.Check());
+    const QByteArray before = StagedInstall::readFile(settingsFile);
+    QString raised;
+    try {
+        if (move.Run() == DatabaseMove::Outcome::Proven)
+            DatabaseMove::WriteSettings(&move, moving);
+    } catch (const Exception &failure) {
+        raised = failure.message();
+    }
+    QVERIFY2(error.isEmpty() ? raised.isEmpty() : raised.contains(error), qPrintable(raised));
+    // Written only by a move that succeeded; a change of someone else's
+    // survives either way.
+    const QByteArray after = StagedInstall::readFile(settingsFile);
+    QCOMPARE(after.contains(QByteArray("DataDirectory=" + target())), error.isEmpty());
+    if (change == u"another key" || change == u"data directory")
+        QVERIFY(after.contains(change == u"another key" ? "ServerIP=10.0.0.1" : "/elsewhere"));
+    else if (!error.isEmpty())
+        QCOMPARE(after, before);
 }
 
 void tst_DatabaseMove::leftoversAfterInterruption_data()
