@@ -11,21 +11,24 @@
 #include <functional>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 // The copy's inner workings, shared by CopyFileWithOptions and
 // CopyFileChecked so that both move their data with one loop.
 namespace FileUtil {
 
-// The read and write calls the file copy makes on its open files. Tests
-// swap them to provoke what a real disk rarely does on demand: interrupted
-// calls, short transfers, failed reads. Nothing else should change them.
+// The read, write and flush calls the file copy and the replacement of a
+// file make on their open files. Tests swap them to provoke what a real disk
+// rarely does on demand (interrupted calls, short transfers, failed reads)
+// and to see what is flushed when. Nothing else should change them.
 struct CopyIo
 {
     ssize_t (*Read)(int fd, void *buffer, size_t count);
     ssize_t (*Write)(int fd, const void *buffer, size_t count);
+    int (*Fsync)(int fd) = &::fsync;
 };
 
-// The calls in use; initially the system's read(2) and write(2).
+// The calls in use; initially the system's read(2), write(2) and fsync(2).
 CopyIo &CurrentCopyIo();
 
 // Takes one chunk read from a file: its logical offset and its bytes.

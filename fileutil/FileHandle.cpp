@@ -1,5 +1,7 @@
 #include "fileutil/FileHandle.h"
 
+#include "fileutil/CopyIo.h"
+
 #include <QRandomGenerator>
 #include <QStringBuilder>
 
@@ -117,7 +119,7 @@ bool ReplacementFile::Create(const QByteArray &prefix, const QByteArray &suffix,
 
 bool ReplacementFile::Close()
 {
-    if (m_flush == ReplaceFlush::Always && ::fsync(m_file.Get()) != 0) {
+    if (m_flush == ReplaceFlush::Always && CurrentCopyIo().Fsync(m_file.Get()) != 0) {
         const int error = errno;
         m_file = FileHandle();
         errno = error;
@@ -140,7 +142,7 @@ bool ReplacementFile::RenameOver(const QByteArray &target)
         const FileHandle handle(::openat(At(), folder.isEmpty() ? "." : folder.constData(),
                                          O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (handle.IsValid())
-            ::fsync(handle.Get());
+            CurrentCopyIo().Fsync(handle.Get());
     }
     return true;
 }

@@ -1,4 +1,5 @@
 #include "FileTestSupport.h"
+#include "fileutil/CopyIo.h"
 #include "fileutil/PrivateProfile.h"
 
 #include <QDir>
@@ -7,11 +8,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using FileTest::FileBytes;
 using FileTest::PutFile;
@@ -76,6 +79,8 @@ private Q_SLOTS:
     void readCutsToBuffer();
     void writeCreatesFile();
     void writeChangesOnlyTheKey();
+    void writeFlushes_data();
+    void writeFlushes();
     void writeFailsInMissingFolder();
     void writeFailsOnReadOnlyFile();
     void writeFailsInReadOnlyFolder();
@@ -440,6 +445,56 @@ void tst_PrivateProfile::writeChangesOnlyTheKey()
     QCOMPARE(ModeOf(path) & 07777, mode_t(0640));
     QCOMPARE(Entries(QFile::encodeName(m_dir->path())),
              QStringList{QStringLiteral("Quillbox.ini")});
+}
+
+namespace {
+
+// Each flush of a settings write: of a folder or a file, and whether the
+// file already held the new bytes then (the rename had happened).
+struct Flush
+{
+    bool Folder;
+    bool Renamed;
+    bool operator==(const Flush &) const = default;
+};
+std::vector<Flush> g_flushes;
+QByteArray g_flushedFile;
+
+int RecordingFsync(int fd)
+{
+    struct stat st;
+    const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    g_flushes.push_back({folder, FileBytes(g_flushedFile).contains("/new")});
+    return ::fsync(fd);
+}
+
+} // namespace
+
+void tst_PrivateProfile::writeFlushes_data()
+{
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("renamed");
+    // The new bytes are on the disk before the name leads to them, and the
+    // rename itself survives a power cut.
+    QTest::newRow("the new file before the rename") << false << false;
+    QTest::newRow("its folder after the rename") << true << true;
+}
+
+void tst_PrivateProfile::writeFlushes()
+{
+    QFETCH(bool, folder);
+    QFETCH(bool, renamed);
+    g_flushedFile = Path("Quillbox.ini");
+    PutFile(g_flushedFile, "[Settings]\nDataDirectory=/old\n");
+    g_flushes.clear();
+    const FileUtil::CopyIo saved = FileUtil::CurrentCopyIo();
+    FileUtil::CurrentCopyIo().Fsync = &RecordingFsync;
+    const bool written =
+        PrivateProfile::WriteString("Settings", "DataDirectory", "/new", g_flushedFile);
+    FileUtil::CurrentCopyIo() = saved;
+    QVERIFY(written);
+    QVERIFY(std::find(g_flushes.begin(), g_flushes.end(), Flush{folder, renamed}) !=
+            g_flushes.end());
 }
 
 void tst_PrivateProfile::writeFailsInMissingFolder()
