@@ -485,6 +485,8 @@ int Move(const DatabaseMove::Plan &plan, const Arguments &args)
             Out(QStringLiteral("%1 now names %2 as the data folder.")
                     .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
         } else {
+            stage = MoveErrors::Stage::Settings;
+            DatabaseMove::ConfirmMove(&move, plan);
             move.Conclude();
             Out(QStringLiteral("Now that the Quillbox database has been moved, you need to notify "
                                "the Quillbox Server of this change. Run Relaydesk and give it the "
@@ -507,7 +509,7 @@ int Move(const DatabaseMove::Plan &plan, const Arguments &args)
         const int code = Failed(std::current_exception(), stage);
         if (stage == MoveErrors::Stage::Checks && stopper.Signal() != 0)
             return Interrupted(stopper.Signal(), plan);
-        if (stage == MoveErrors::Stage::Settings)
+        if (code == SettingsFailed)
             Err(QStringLiteral("The copy in %1 is complete and proven, but Quillbox still uses %2.")
                     .arg(PathText(plan.Target), PathText(plan.Source)));
         return code;

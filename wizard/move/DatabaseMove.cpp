@@ -355,14 +355,26 @@ Exception DatabaseMove::NotProven(const MovePlan &plan)
                          .arg(PathText(plan.Target)));
 }
 
-void DatabaseMove::WriteSettings(DatabaseMove *lastRun, const MovePlan &plan)
+void DatabaseMove::RequireProven(const DatabaseMove *lastRun, const MovePlan &plan,
+                                 ConnectionMode mode)
 {
     // Only the most recent run, copied into exactly this folder and proven
     // there, may become Quillbox's database.
     if (!lastRun || lastRun->IsRunning() || !lastRun->Proven() || !(lastRun->GetPlan() == plan) ||
-        plan.Mode != ConnectionMode::Local)
+        plan.Mode != mode)
         throw NotProven(plan);
+}
+
+void DatabaseMove::WriteSettings(DatabaseMove *lastRun, const MovePlan &plan)
+{
+    RequireProven(lastRun, plan, ConnectionMode::Local);
     lastRun->WriteProvenSettings();
+}
+
+void DatabaseMove::ConfirmMove(DatabaseMove *lastRun, const MovePlan &plan)
+{
+    RequireProven(lastRun, plan, ConnectionMode::Remote);
+    lastRun->ThrowIfDataFolderChanged();
 }
 
 void DatabaseMove::Reached(Stage stage)

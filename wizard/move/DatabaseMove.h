@@ -106,6 +106,11 @@ public:
     // proven with exactly this plan; otherwise raises NotProven.
     static void WriteSettings(DatabaseMove *lastRun, const MovePlan &plan);
     static Exception NotProven(const MovePlan &plan);
+    // Remote mode, where the settings stay as they are: the same end check
+    // the settings write makes (the data folder still lists as the copy
+    // found it), before the user is told the database has moved. Raises
+    // what it finds, or NotProven as WriteSettings does.
+    static void ConfirmMove(DatabaseMove *lastRun, const MovePlan &plan);
 
     // Remote mode: the program ends after a proven move. Removes the
     // journal that told later runs the new folder is an unfinished move;
@@ -120,6 +125,8 @@ private:
     void Post(std::function<void()> call);
     void CopyAll(); // on the worker thread
     bool Passes(const MoveCheckList::Check &check, MoveCheckList::Context &context);
+    static void RequireProven(const DatabaseMove *lastRun, const MovePlan &plan,
+                              ConnectionMode mode);
     void WriteProvenSettings();
     void WriteSettingsFile();
     // Fails the move, with the advice to close Quillbox, when the data

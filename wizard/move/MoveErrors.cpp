@@ -18,15 +18,16 @@ ExitCode ExitCodeOf(const std::exception_ptr &error, Stage stage)
             return Unexpected;
         }
     case Stage::Copy:
+    case Stage::Settings:
+        // The end check before the settings write can still find the data
+        // folder changed since the proof: the copy is then no longer whole.
         try {
             std::rethrow_exception(error);
         } catch (const EProofFailed &) {
             return ProofFailed;
         } catch (...) {
-            return CopyFailed;
+            return stage == Stage::Copy ? CopyFailed : SettingsFailed;
         }
-    case Stage::Settings:
-        return SettingsFailed;
     }
     return Unexpected;
 }
