@@ -956,6 +956,7 @@ void TfrmMain::StopWork()
     if (!m_move || !m_move->IsRunning())
         return;
     const FlagScope stopping(m_stopping);
+    qCInfo(lcPages, "stopping the copy");
     if (!m_move->Stop()) {
         m_move->Abandon();
         AsideThread::EndProgram();
