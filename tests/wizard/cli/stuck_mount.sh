@@ -46,12 +46,14 @@ exec_flitto() {
     XDG_RUNTIME_DIR="$base/runtime" "$base/Quillbox/flitto" "$@"
 }
 
-# Waits until process $1 has its descriptor $2 (a link in /proc, read
-# without reaching the file's own file system).
+# Waits until process $1 has file $3 open as descriptor $2. Its name, not
+# its mere presence: the descriptor may have been inherited (ctest passes
+# one of its own) and be replaced only once the open is done. The link is
+# read without reaching the file's own file system.
 wait_for_descriptor() {
   local i
   for ((i = 0; i < 100; i++)); do
-    [ -L "/proc/$1/fd/$2" ] && return 0
+    [ "$(readlink "/proc/$1/fd/$2")" = "$3" ] && return 0
     sleep 0.1
   done
   return 1
@@ -117,7 +119,7 @@ for row in unrelated mirror; do
   sleep 600 3>>"$held" &
   holder=$!
   processes+=("$holder")
-  wait_for_descriptor "$holder" 3 || fail "the holder never opened $held"
+  wait_for_descriptor "$holder" 3 "$held" || fail "the holder never opened $held"
   stuckfs_hang "$base/Other" || exit 1
   (exec_flitto --check --move-to "$base/New" >"$base/out" 2>"$base/err") &
   checker=$!
