@@ -293,10 +293,10 @@ struct WriterScanState
     QList<Writer> Writers;
 };
 
-// The descriptors of process open for writing on one of files (by inode).
-// Only procfs is asked until an inode matches: fdinfo and the descriptor
-// listing never reach the file's own file system, a stat does. And a stat
-// confirms the device.
+// Which of files (by inode number) process pid holds open for writing.
+// Only procfs is asked until an inode number matches: fdinfo and the
+// descriptor listing never reach the file's own file system, a stat does;
+// the stat then confirms the device.
 QList<Writer> WritersIn(const QByteArray &pid,
                         const std::multimap<quint64, std::pair<dev_t, QByteArray>> &files)
 {
