@@ -258,6 +258,27 @@ QString ProgramText(const Writer &writer)
     return writer.Program.isEmpty() ? QStringLiteral("(unknown program)") : writer.Program;
 }
 
+// Whether process (this user's, still there) has a file open for writing:
+// the processes a look could not reach that matter. Asks procfs only, so
+// it never waits on the files' own file systems.
+bool HoldsFileForWriting(const QByteArray &process)
+{
+    Listing descriptors(process + "/fd");
+    if (!descriptors.IsOpen())
+        return false;
+    for (QByteArray fd = descriptors.Next(); !fd.isNull(); fd = descriptors.Next()) {
+        const int mode = AccessModeOfFdInfo(ReadSmallFile(process + "/fdinfo/" + fd));
+        if (mode != O_WRONLY && mode != O_RDWR)
+            continue;
+        // Pipes, sockets and the like are named "pipe:[N]", never by a path.
+        char target[2];
+        const QByteArray link = process + "/fd/" + fd;
+        if (::readlink(link.constData(), target, sizeof target) > 0 && target[0] == '/')
+            return true;
+    }
+    return false;
+}
+
 // One look at the other processes, shared between the caller and the
 // thread that looks: the caller may stop waiting and leave the thread
 // behind, stuck in a call on a file system that no longer answers.
@@ -272,10 +293,10 @@ struct WriterScanState
     QList<Writer> Writers;
 };
 
-// The descriptors of process open for writing on one of files (by inode).
-// Only procfs is asked until an inode matches: fdinfo and the descriptor
-// listing never reach the file's own file system, a stat does. And a stat
-// confirms the device.
+// Which of files (by inode number) process pid holds open for writing.
+// Only procfs is asked until an inode number matches: fdinfo and the
+// descriptor listing never reach the file's own file system, a stat does;
+// the stat then confirms the device.
 QList<Writer> WritersIn(const QByteArray &pid,
                         const std::multimap<quint64, std::pair<dev_t, QByteArray>> &files)
 {
@@ -834,6 +855,8 @@ WriterScan FindWriters(const QByteArray &sourceFolder)
         // returns.
         state->Abandoned = true;
         for (qsizetype i = state->Reached; i < state->Pids.size(); ++i) {
+            if (!HoldsFileForWriting("/proc/" + state->Pids.at(i)))
+                continue;
             Writer process;
             process.Pid = state->Pids.at(i).toLongLong();
             process.Program = ProgramOfProcess("/proc/" + state->Pids.at(i));

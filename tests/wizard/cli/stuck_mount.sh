@@ -12,13 +12,18 @@ flitto=$1
 stuckfs_usable || exit 77
 
 root=$(mktemp -d)
-processes=()
+# The mounts go first, so nothing is left waiting on them; then whatever
+# this shell started that is still running (by its own process numbers, and
+# a move's Flitto as the child of its wrapper), however the test ended.
 cleanup() {
   local pid
-  for pid in "${processes[@]}"; do
+  stuckfs_unmount_all
+  for pid in $(jobs -p); do
+    pkill -KILL -P "$pid" 2>/dev/null
     kill -KILL "$pid" 2>/dev/null
   done
-  stuckfs_unmount_all && rm -rf "$root"
+  wait 2>/dev/null
+  rm -rf "$root"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
@@ -46,12 +51,14 @@ exec_flitto() {
     XDG_RUNTIME_DIR="$base/runtime" "$base/Quillbox/flitto" "$@"
 }
 
-# Waits until process $1 has its descriptor $2 (a link in /proc, read
-# without reaching the file's own file system).
+# Waits until process $1 has file $3 open as descriptor $2. Its name, not
+# its mere presence: the descriptor may have been inherited (ctest passes
+# one of its own) and be replaced only once the open is done. The link is
+# read without reaching the file's own file system.
 wait_for_descriptor() {
   local i
   for ((i = 0; i < 100; i++)); do
-    [ -L "/proc/$1/fd/$2" ] && return 0
+    [ "$(readlink "/proc/$1/fd/$2")" = "$3" ] && return 0
     sleep 0.1
   done
   return 1
@@ -73,10 +80,8 @@ for row in "INT INT 130" "INT TERM 143"; do
     wait $!
     echo $? >"$base/code"
   ) &
-  processes+=($!)
   stuckfs_wait_hung "$base/Data" || { fail "$(cat "$base/err")" && continue; }
   pid=$(cat "$base/pid")
-  processes+=("$pid")
   kill -"$first" "$pid"
   # Nothing to wait for: what is checked is that nothing happens.
   sleep 1
@@ -116,12 +121,10 @@ for row in unrelated mirror; do
   fi
   sleep 600 3>>"$held" &
   holder=$!
-  processes+=("$holder")
-  wait_for_descriptor "$holder" 3 || fail "the holder never opened $held"
+  wait_for_descriptor "$holder" 3 "$held" || fail "the holder never opened $held"
   stuckfs_hang "$base/Other" || exit 1
   (exec_flitto --check --move-to "$base/New" >"$base/out" 2>"$base/err") &
   checker=$!
-  processes+=("$checker")
   for ((i = 0; i < 300; i++)); do
     kill -0 "$checker" 2>/dev/null || break
     sleep 0.1
