@@ -1,44 +1,37 @@
 #!/usr/bin/env bash
-# The real program in a real window while the data folder's file system
-# (stuckfs) stops answering: Cancel during the checks ends the program; a
-# copy stuck in a read cannot stop, so the window keeps answering, and a
-# second confirmed Cancel or a second close ends the program. Quillbox.ini
-# keeps every byte either way.
-#
-# Exits 77 (skipped) where FUSE mounts cannot be made; never leaves a mount.
+# The real program in a real window while the data folder's mount (stuckfs)
+# stops answering: Cancel during hung checks still ends the program; a copy
+# stuck in a read cannot stop, so the window keeps answering and a second
+# confirmed Cancel, or a second close, ends the program. Quillbox.ini keeps
+# every byte. Exits 77 (skipped) where FUSE mounts cannot be made.
 set -uo pipefail
 flitto=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../support/stuckfs.sh"
 stuckfs_usable || exit 77
 source "$here/xvfb_session.sh"
-# The mounts lie in the work folder: they go before it does.
+# The mounts lie in the work folder: they go first.
 trap 'stuckfs_unmount_all; cleanup' EXIT
 trap 'exit 1' INT TERM HUP
 
 failures=0
-fail() {
-  echo "FAIL: $row: $*"
-  failures=$((failures + 1))
-}
-
-# Button centres in the window: Next at 317, Cancel at 405, both 294 + 8.
+fail() { echo "FAIL: $row: $*"; failures=$((failures + 1)); }
+# Next at 317, Cancel at 405, both at 294 + 8 in the window, 75 x 25.
 next() { click "$window" $((317 + 37)) $((294 + 8 + 12)); }
-cancel() { click "$window" $((405 + 37)) $((294 + 8 + 12)); }
-# Cancel, then Yes in its box.
-confirmed_cancel() {
-  cancel
+request_stop() {
+  if [ "$how" = close ]; then
+    press "$window" alt+F4
+    return
+  fi
+  click "$window" $((405 + 37)) $((294 + 8 + 12))
   local confirm
-  confirm=$(wait_window Confirm) || return 1
-  press "$confirm" Return
-  wait_window_gone "$confirm"
+  confirm=$(wait_window Confirm) && press "$confirm" Return && wait_window_gone "$confirm"
 }
-close_box() { press "$window" alt+F4; }
 stopping() { next_log_line "flitto.pages: stopping the copy"; }
 
 for row in "checks cancel" "copy cancel" "copy close"; do
   read -r stage how <<<"$row"
-  base=$work/${stage}-${how}
+  base=$work/$stage-$how
   mkdir -p "$base/Quillbox" "$base/backing"
   printf '[Settings]\r\nDataDirectory=%s\r\nConnectionMode=0\r\n' "$base/Data" >"$base/Quillbox/Quillbox.ini"
   cp "$base/Quillbox/Quillbox.ini" "$base/settings-before"
@@ -50,12 +43,9 @@ for row in "checks cancel" "copy cancel" "copy close"; do
   log_lines_taken=0
   start_flitto "$base/Quillbox/flitto"
   window=$(wait_window Flitto) || exit 1
-  wait_page tabWelcome enabled || exit 1
-  next
-  wait_page tabConnection enabled || exit 1
-  next
-  wait_page tabLocalSource enabled || exit 1
-  next
+  for page in tabWelcome tabConnection tabLocalSource; do
+    wait_page $page enabled && next || exit 1
+  done
   wait_page tabTarget enabled || exit 1
   activate "$window"
   click "$window" $((153 + 136 + 60)) $((72 + 10))
@@ -64,40 +54,25 @@ for row in "checks cancel" "copy cancel" "copy close"; do
   wait_page tabReady enabled || exit 1
 
   if [ "$stage" = checks ]; then
-    # The checks look at the data folder first: they hang there, and the
-    # Cancel that follows the Next is answered all the same.
-    stuckfs_hang "$base/Data" || exit 1
-    next
-    confirmed_cancel || fail "no answer to Cancel during the checks"
+    # The checks look at the data folder first and hang there; the Cancel
+    # after the Next must be answered all the same.
+    stuckfs_hang "$base/Data" && next || exit 1
+    request_stop || fail "no answer to Cancel during the checks"
   else
     stuckfs_hang_after "$base/Data" big.dat $((4 << 20))
     next
-    wait_page tabMove disabled || exit 1
     stuckfs_wait_hung "$base/Data" || exit 1
-    if [ "$how" = cancel ]; then
-      confirmed_cancel || fail "no answer to the first Cancel"
-    else
-      close_box
-    fi
+    request_stop || fail "no answer to the first request"
     until_state "the copy was never asked to stop" stopping || fail "no stop"
     process_ended "$app_pid" && fail "the first request ended the program"
-    # The window still answers: the second Cancel shows its box.
-    if [ "$how" = cancel ]; then
-      confirmed_cancel || fail "no answer to the second Cancel"
-    else
-      close_box
-    fi
+    request_stop || fail "no answer to the second request"
   fi
-  if wait_exit "$app_pid"; then
-    :
-  else
-    fail "status $? after the second request"
-  fi
-  cmp -s "$base/settings-before" "$base/Quillbox/Quillbox.ini" || fail "Quillbox.ini changed"
+  wait_exit "$app_pid" || fail "status $? at the end"
   if [ "$stage" = copy ]; then
     grep -q 'outcome: abandoned' "$work/state/flitto/move.log" 2>/dev/null ||
       fail "the move log does not say the copy was abandoned"
   fi
+  cmp -s "$base/settings-before" "$base/Quillbox/Quillbox.ini" || fail "Quillbox.ini changed"
   [ "$failures" = 0 ] || cat "$app_log"
   stuckfs_unmount "$base/Data" || exit 1
   rm -rf "$work/state"
