@@ -9,7 +9,7 @@ packages=(
   libglib2.0-dev
   fonts-liberation
   xvfb xauth xdotool imagemagick openbox x11-utils
-  dosfstools fusefat
+  dosfstools fusefat fuse python3-fusepy
   dbus-daemon desktop-file-utils libglib2.0-bin
   clang-format git
 )

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -80,7 +81,9 @@ QString ExitCodesText()
         "  5      a copy did not read back as its source; Quillbox.ini is unchanged\n"
         "  6      the copy is proven, but Quillbox.ini could not be written\n"
         "  128+N  stopped by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP); no\n"
-        "         half-written file is left, Quillbox.ini is unchanged\n");
+        "         half-written file is left, Quillbox.ini is unchanged. A second\n"
+        "         signal ends Flitto at once, with 128 + its number: Quillbox.ini is\n"
+        "         still unchanged, and the next run cleans up the new folder\n");
 }
 
 // A path argument's bytes as they came, not as text: a folder name that is
@@ -168,14 +171,25 @@ QString ProgressLine(const QString &phase, int filesDone, int files, qint64 byte
 
 // The signal that stopped the move, and the pipe that carries it from the
 // handler to the main thread's event loop, where the move may be stopped.
-volatile std::sig_atomic_t g_signal = 0;
+// Atomic, not just volatile: two signals may meet in handlers on two threads.
+std::atomic<int> g_signal = 0;
+static_assert(std::atomic<int>::is_always_lock_free, "used in a signal handler");
 int g_signalPipe[2] = {-1, -1};
 
 extern "C" void OnStopSignal(int signal)
 {
     const int savedErrno = errno;
-    if (g_signal == 0)
-        g_signal = signal;
+    int first = 0;
+    if (!g_signal.compare_exchange_strong(first, signal)) {
+        // The user asked twice: the polite stop may be waiting for a file
+        // system that no longer answers. Quillbox.ini is only ever replaced
+        // by a rename, so it is the old file or the new one, never half of
+        // either. Only async-signal-safe calls from here on.
+        static const char line[] = "\nflitto: stopped at once; Quillbox.ini is unchanged, and "
+                                   "the next run cleans up the new folder.\n";
+        [[maybe_unused]] const ssize_t told = ::write(STDERR_FILENO, line, sizeof line - 1);
+        ::_exit(InterruptedBase + signal);
+    }
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
     errno = savedErrno;
@@ -184,7 +198,9 @@ extern "C" void OnStopSignal(int signal)
 // Ctrl-C, SIGTERM and SIGHUP (a dropped SSH session) act as a confirmed
 // Cancel for as long as this lives: the move stops within its current file
 // and its half-written copy is removed, instead of the process dying in the
-// middle of a write.
+// middle of a write. A second one ends the process at once, in the handler:
+// the stop waits for the copy, and a copy may wait for ever on a file system
+// that stopped answering.
 class StopOnSignals
 {
 public:

@@ -61,7 +61,10 @@ DatabaseMove::DatabaseMove(Plan plan, MoveView *view, QObject *parent)
 
 DatabaseMove::~DatabaseMove()
 {
-    Stop();
+    // The worker uses this object to its end: it must be over before it goes.
+    m_stop = true;
+    if (m_worker)
+        m_worker->wait();
 }
 
 bool DatabaseMove::Check(Checking checking)
@@ -341,11 +344,33 @@ void DatabaseMove::Fail(const std::exception_ptr &error)
     }
 }
 
-void DatabaseMove::Stop()
+bool DatabaseMove::Stop()
 {
     m_stop = true;
-    if (m_worker && m_worker->isRunning())
-        m_worker->wait();
+    if (!m_worker)
+        return true;
+    // Not QThread::wait(): a copy stuck in a read on a file system that
+    // stopped answering would freeze the window that asked, and the user
+    // could no longer end the program. Connected before the test, so a
+    // worker that ends in between still ends the loop.
+    QEventLoop loop;
+    connect(m_worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    if (m_worker->isRunning())
+        loop.exec();
+    if (m_worker->isRunning())
+        return false;
+    // Past its last use of this object: joining it now takes no time.
+    m_worker->wait();
+    return true;
+}
+
+void DatabaseMove::Abandon()
+{
+    // The worker never touches the log, so it can be written while the
+    // worker still runs; the copies it made are not listed, since it may
+    // still be adding to them.
+    if (m_running)
+        m_log.Write(QStringLiteral("abandoned"));
 }
 
 Exception DatabaseMove::NotProven(const MovePlan &plan)

@@ -90,10 +90,15 @@ public:
     // log entry is written.
     Outcome Run();
 
-    // Asks a running copy to stop within the current file and waits until it
-    // has: its half-written file is gone when this returns. A nested call
-    // from the waiting event loop is safe.
-    void Stop();
+    // Asks a running copy to stop within the current file and waits, in an
+    // event loop, until it has: its half-written file is then gone. A nested
+    // call from the waiting event loop is safe. False when the wait ended
+    // first because the application quits: the copy may be stuck in a read
+    // on a file system that stopped answering, and cannot be joined.
+    bool Stop();
+    // The process is about to end without waiting for a copy that does not
+    // stop: the log says so.
+    void Abandon();
     bool IsRunning() const { return m_running; }
 
     // The data folder's files as last listed: by the checks, then by the

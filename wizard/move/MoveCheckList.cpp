@@ -230,10 +230,12 @@ Finding OtherFiles(Context &context)
 
 Finding OpenForWriting(Context &context)
 {
-    const QList<MoveChecks::Writer> writers = MoveChecks::FindWriters(context.SourcePrefix);
-    if (writers.isEmpty())
+    // Processes the look could not reach in time are asked about like
+    // writers: passing silently would promise what was never looked at.
+    const MoveChecks::WriterScan scan = MoveChecks::FindWriters(context.SourcePrefix);
+    if (scan.Writers.isEmpty() && scan.NotInspected.isEmpty())
         return {};
-    return {MoveChecks::DescribeWriters(context.SourcePrefix, writers), {}};
+    return {MoveChecks::DescribeWriters(context.SourcePrefix, scan), {}};
 }
 
 } // namespace

@@ -15,15 +15,21 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <system_error>
+#include <thread>
 #include <tuple>
 #include <unistd.h>
 #include <utility>
@@ -228,6 +234,134 @@ int AccessModeOfFdInfo(const QByteArray &fdinfo)
 }
 
 using FileId = std::pair<dev_t, ino_t>;
+
+// The inode number from the "ino:" line of /proc/PID/fdinfo/N; false when
+// the kernel gives none.
+bool InodeOfFdInfo(const QByteArray &fdinfo, quint64 *inode)
+{
+    for (const QByteArray &line : fdinfo.split('\n')) {
+        if (!line.startsWith("ino:"))
+            continue;
+        bool ok = false;
+        *inode = line.mid(4).trimmed().toULongLong(&ok, 10);
+        return ok;
+    }
+    return false;
+}
+
+QString ProgramOfProcess(const QByteArray &process)
+{
+    return QString::fromLocal8Bit(ReadSmallFile(process + "/comm").trimmed());
+}
+
+QString ProgramText(const Writer &writer)
+{
+    return writer.Program.isEmpty() ? QStringLiteral("(unknown program)") : writer.Program;
+}
+
+// Whether process (this user's, still there) has a file open for writing:
+// the processes a look could not reach that matter. Asks procfs only, so
+// it never waits on the files' own file systems.
+bool HoldsFileForWriting(const QByteArray &process)
+{
+    Listing descriptors(process + "/fd");
+    if (!descriptors.IsOpen())
+        return false;
+    for (QByteArray fd = descriptors.Next(); !fd.isNull(); fd = descriptors.Next()) {
+        const int mode = AccessModeOfFdInfo(ReadSmallFile(process + "/fdinfo/" + fd));
+        if (mode != O_WRONLY && mode != O_RDWR)
+            continue;
+        // Pipes, sockets and the like are named "pipe:[N]", never by a path.
+        char target[2];
+        const QByteArray link = process + "/fd/" + fd;
+        if (::readlink(link.constData(), target, sizeof target) > 0 && target[0] == '/')
+            return true;
+    }
+    return false;
+}
+
+// One look at the other processes, shared between the caller and the
+// thread that looks: the caller may stop waiting and leave the thread
+// behind, stuck in a call on a file system that no longer answers.
+struct WriterScanState
+{
+    std::mutex Mutex;
+    std::condition_variable Done;
+    bool Finished = false;
+    bool Abandoned = false;
+    QByteArrayList Pids;   // the processes to look at, in order
+    qsizetype Reached = 0; // the processes before this one are inspected
+    QList<Writer> Writers;
+};
+
+// Which of files (by inode number) process pid holds open for writing.
+// Only procfs is asked until an inode number matches: fdinfo and the
+// descriptor listing never reach the file's own file system, a stat does;
+// the stat then confirms the device.
+QList<Writer> WritersIn(const QByteArray &pid,
+                        const std::multimap<quint64, std::pair<dev_t, QByteArray>> &files)
+{
+    QList<Writer> writers;
+    const QByteArray process = "/proc/" + pid;
+    QSet<QByteArray> found; // one line per file, however many descriptors
+    Listing descriptors(process + "/fd");
+    if (!descriptors.IsOpen())
+        return writers; // another user's process, or gone
+    for (QByteArray fd = descriptors.Next(); !fd.isNull(); fd = descriptors.Next()) {
+        const QByteArray fdinfo = ReadSmallFile(process + "/fdinfo/" + fd);
+        const int mode = AccessModeOfFdInfo(fdinfo);
+        if (mode != O_WRONLY && mode != O_RDWR)
+            continue;
+        quint64 inode = 0;
+        // An older kernel gives no inode: then only the stat can tell.
+        if (InodeOfFdInfo(fdinfo, &inode) && files.find(inode) == files.end())
+            continue;
+        struct stat st;
+        const QByteArray link = process + "/fd/" + fd;
+        if (::stat(link.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        const auto [first, last] = files.equal_range(quint64(st.st_ino));
+        for (auto file = first; file != last; ++file) {
+            if (file->second.first != st.st_dev || found.contains(file->second.second))
+                continue;
+            found.insert(file->second.second);
+            Writer writer;
+            writer.Pid = pid.toLongLong();
+            writer.Program = ProgramOfProcess(process);
+            writer.File = file->second.second;
+            writers.append(writer);
+        }
+    }
+    return writers;
+}
+
+// The thread's part: the folder's files, then one process after another,
+// telling the caller how far it got.
+void ScanForWriters(const QByteArray &folder, const std::shared_ptr<WriterScanState> &state)
+{
+    std::multimap<quint64, std::pair<dev_t, QByteArray>> files;
+    {
+        Listing listing(folder);
+        for (QByteArray name = listing.IsOpen() ? listing.Next() : QByteArray(); !name.isNull();
+             name = listing.Next()) {
+            struct stat st;
+            if (::stat(InFolder(folder, name).constData(), &st) == 0 && S_ISREG(st.st_mode))
+                files.emplace(quint64(st.st_ino), std::pair(st.st_dev, name));
+        }
+    }
+    std::unique_lock lock(state->Mutex);
+    for (qsizetype i = 0; !files.empty() && i < state->Pids.size() && !state->Abandoned; ++i) {
+        state->Reached = i;
+        const QByteArray pid = state->Pids.at(i);
+        lock.unlock();
+        const QList<Writer> writers = WritersIn(pid, files);
+        lock.lock();
+        state->Writers.append(writers);
+    }
+    state->Reached = state->Pids.size();
+    state->Finished = true;
+    state->Done.notify_all();
+}
 
 } // namespace
 
@@ -792,83 +926,106 @@ QString CheckNameClashes(const QByteArray &target, const QList<SourceFile> &file
     return CreateEveryNameIn(scratch.Get(), target, files);
 }
 
-QList<Writer> FindWriters(const QByteArray &sourceFolder)
+WriterScan FindWriters(const QByteArray &sourceFolder)
 {
-    QList<Writer> writers;
-    const QByteArray folder = WithoutTrailingSeparator(sourceFolder);
-    std::map<FileId, QByteArray> files;
+    const auto state = std::make_shared<WriterScanState>();
     {
-        Listing listing(folder);
-        if (!listing.IsOpen())
-            return writers;
-        for (QByteArray name = listing.Next(); !name.isNull(); name = listing.Next()) {
-            struct stat st;
-            if (::stat(InFolder(folder, name).constData(), &st) == 0 && S_ISREG(st.st_mode))
-                files.emplace(FileId(st.st_dev, st.st_ino), name);
-        }
+        // /proc answers by itself: listed here, every process is counted
+        // even when the thread gets stuck before its first look.
+        Listing processes("/proc");
+        if (!processes.IsOpen())
+            return {};
+        const QByteArray self = QByteArray::number(qint64(::getpid()));
+        for (QByteArray pid = processes.Next(); !pid.isNull(); pid = processes.Next())
+            if (IsDigits(pid) && pid != self)
+                state->Pids.append(pid);
     }
-    if (files.empty())
-        return writers;
+    const QByteArray folder = WithoutTrailingSeparator(sourceFolder);
+    // The thread takes no signal: the kernel may hand a process-wide signal
+    // to any thread that does not block it, and one stuck in a call on a
+    // file system that no longer answers would never run the handler.
+    sigset_t all, old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &old);
+    bool started = false;
+    try {
+        std::thread(ScanForWriters, folder, state).detach();
+        started = true;
+    } catch (const std::system_error &) {
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    // No thread to spare: look on this one, as patiently as it takes.
+    if (!started)
+        ScanForWriters(folder, state);
 
-    const QByteArray self = QByteArray::number(qint64(::getpid()));
-    Listing processes("/proc");
-    if (!processes.IsOpen())
-        return writers;
-    for (QByteArray pid = processes.Next(); !pid.isNull(); pid = processes.Next()) {
-        if (!IsDigits(pid) || pid == self)
-            continue;
-        const QByteArray process = "/proc/" + pid;
-        QSet<QByteArray> found; // one line per file, however many descriptors
-        Listing descriptors(process + "/fd");
-        if (!descriptors.IsOpen())
-            continue; // another user's process, or gone
-        for (QByteArray fd = descriptors.Next(); !fd.isNull(); fd = descriptors.Next()) {
-            const QByteArray link = process + "/fd/" + fd;
-            struct stat st;
-            if (::stat(link.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    std::unique_lock lock(state->Mutex);
+    state->Done.wait_for(lock, std::chrono::seconds(WriterScanSeconds),
+                         [&state] { return state->Finished; });
+    WriterScan result;
+    result.Writers = state->Writers;
+    if (!state->Finished) {
+        // Left behind: it stops at its next process, if its call ever
+        // returns.
+        state->Abandoned = true;
+        for (qsizetype i = state->Reached; i < state->Pids.size(); ++i) {
+            if (!HoldsFileForWriting("/proc/" + state->Pids.at(i)))
                 continue;
-            const auto file = files.find({st.st_dev, st.st_ino});
-            if (file == files.end() || found.contains(file->second))
-                continue;
-            const int mode = AccessModeOfFdInfo(ReadSmallFile(process + "/fdinfo/" + fd));
-            if (mode != O_WRONLY && mode != O_RDWR)
-                continue;
-            found.insert(file->second);
-            Writer writer;
-            writer.Pid = pid.toLongLong();
-            writer.Program = QString::fromLocal8Bit(ReadSmallFile(process + "/comm").trimmed());
-            writer.File = file->second;
-            writers.append(writer);
+            Writer process;
+            process.Pid = state->Pids.at(i).toLongLong();
+            process.Program = ProgramOfProcess("/proc/" + state->Pids.at(i));
+            result.NotInspected.append(process);
         }
     }
-    std::sort(writers.begin(), writers.end(), [](const Writer &a, const Writer &b) {
+    lock.unlock();
+    const auto byPid = [](const Writer &a, const Writer &b) {
         return std::tie(a.Pid, a.File) < std::tie(b.Pid, b.File);
-    });
-    return writers;
+    };
+    std::sort(result.Writers.begin(), result.Writers.end(), byPid);
+    std::sort(result.NotInspected.begin(), result.NotInspected.end(), byPid);
+    return result;
 }
 
-QString DescribeWriters(const QByteArray &sourceFolder, const QList<Writer> &writers)
+QString DescribeWriters(const QByteArray &sourceFolder, const WriterScan &scan)
 {
-    if (writers.isEmpty())
-        return QString();
-    QString text = QStringLiteral("These programs have files of the database folder %1 open "
-                                  "for writing:\n")
-                       .arg(PathText(sourceFolder));
-    bool quillbox = false;
-    for (const Writer &writer : writers) {
-        const QString program =
-            writer.Program.isEmpty() ? QStringLiteral("(unknown program)") : writer.Program;
-        text += QStringLiteral("\n    %1 (process %2): %3")
-                    .arg(program, QString::number(writer.Pid), PathText(writer.File));
-        quillbox =
-            quillbox || writer.Program.contains(QStringLiteral("quillbox"), Qt::CaseInsensitive);
+    QString text;
+    if (!scan.Writers.isEmpty()) {
+        text = QStringLiteral("These programs have files of the database folder %1 open "
+                              "for writing:\n")
+                   .arg(PathText(sourceFolder));
+        bool quillbox = false;
+        for (const Writer &writer : scan.Writers) {
+            text +=
+                QStringLiteral("\n    %1 (process %2): %3")
+                    .arg(ProgramText(writer), QString::number(writer.Pid), PathText(writer.File));
+            quillbox = quillbox ||
+                       writer.Program.contains(QStringLiteral("quillbox"), Qt::CaseInsensitive);
+        }
+        text += QStringLiteral("\n\n");
+        if (quillbox)
+            text +=
+                QStringLiteral("Quillbox seems to be still running. Close it, then choose Retry. ");
+        else
+            text += QStringLiteral("Close these programs, then choose Retry. ");
+        text += QStringLiteral("A copy taken while a file is written may be incomplete.");
     }
-    text += QStringLiteral("\n\n");
-    if (quillbox)
-        text += QStringLiteral("Quillbox seems to be still running. Close it, then choose Retry. ");
-    else
-        text += QStringLiteral("Close these programs, then choose Retry. ");
-    text += QStringLiteral("A copy taken while a file is written may be incomplete.");
+    if (scan.NotInspected.isEmpty())
+        return text;
+    if (!text.isEmpty())
+        text += QStringLiteral("\n\n");
+    // A long list says no more than its first lines.
+    constexpr qsizetype Shown = 10;
+    text += QStringLiteral("These programs were not inspected within %1 seconds, so they may "
+                           "have files of the database folder %2 open for writing (a file "
+                           "system that stops answering can hold the look at a program):\n")
+                .arg(QString::number(WriterScanSeconds), PathText(sourceFolder));
+    for (qsizetype i = 0; i < scan.NotInspected.size() && i < Shown; ++i)
+        text += QStringLiteral("\n    %1 (process %2)")
+                    .arg(ProgramText(scan.NotInspected.at(i)),
+                         QString::number(scan.NotInspected.at(i).Pid));
+    if (scan.NotInspected.size() > Shown)
+        text += QStringLiteral("\n    and %1 more").arg(scan.NotInspected.size() - Shown);
+    text += QStringLiteral("\n\nChoose Retry to look again, or Ignore if none of them writes "
+                           "into the database folder.");
     return text;
 }
 

@@ -154,12 +154,24 @@ struct Writer
 {
     qint64 Pid = 0;
     QString Program;
-    QByteArray File; // the name within the source folder
+    QByteArray File; // the name within the source folder; empty: not known
 };
+// What the look at the other processes found, and whom it could not look at
+// in time.
+struct WriterScan
+{
+    QList<Writer> Writers;
+    // Processes the time limit left unread (their File empty): a call on a
+    // file system that stopped answering may have held the look.
+    QList<Writer> NotInspected;
+};
+// How long the look at the other processes may take.
+constexpr int WriterScanSeconds = 5;
 // The other processes (as far as this user may look) that hold a file of
-// the folder open for writing.
-QList<Writer> FindWriters(const QByteArray &sourceFolder);
-QString DescribeWriters(const QByteArray &sourceFolder, const QList<Writer> &writers);
+// the folder open for writing. Never waits longer than WriterScanSeconds,
+// whichever file system stops answering.
+WriterScan FindWriters(const QByteArray &sourceFolder);
+QString DescribeWriters(const QByteArray &sourceFolder, const WriterScan &scan);
 
 // Entries of the target folder that are not among the source's files.
 QByteArrayList ForeignFiles(const QByteArray &target, const QList<SourceFile> &files);

@@ -4,6 +4,7 @@
 #include "fileutil/EStreamError.h"
 #include "fileutil/Exception.h"
 #include "fileutil/FileUtil.h"
+#include "fileutil/FlagScope.h"
 #include "widgets/buttonedit/TRzButtonEdit.h"
 #include "widgets/look/FlatComboBox.h"
 #include "widgets/look/MessageBoxes.h"
@@ -15,9 +16,11 @@
 #include "wizard/notify/MoveNotifier.h"
 #include "wizard/settings/Installation.h"
 #include "wizard/settings/TRzRegIniFile.h"
+#include "wizard/window/AsideThread.h"
 #include "wizard/window/FlittoApplication.h"
 #include "wizard/window/JpegImage.h"
 #include "wizard/window/TfrmAbout.h"
+#include "wizard/window/WindowThreadView.h"
 #include "wizard/window/WizardAccessibility.h"
 
 #include <QApplication>
@@ -32,9 +35,11 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 
 #include <cerrno>
@@ -237,6 +242,30 @@ void InstallFontSubstitutes()
     QFont::insertSubstitution(SansSerif, QStringLiteral("Liberation Sans"));
     QFont::insertSubstitution(Arial, QStringLiteral("Liberation Sans"));
 }
+
+// Disables buttons for as long as it lives and gives each its state back on
+// every way out.
+class HeldButtons
+{
+public:
+    explicit HeldButtons(const QList<QPushButton *> &buttons)
+    {
+        for (QPushButton *button : buttons) {
+            m_held.append({button, button->isEnabled()});
+            button->setEnabled(false);
+        }
+    }
+    ~HeldButtons()
+    {
+        for (const auto &[button, enabled] : std::as_const(m_held))
+            button->setEnabled(enabled);
+    }
+    HeldButtons(const HeldButtons &) = delete;
+    HeldButtons &operator=(const HeldButtons &) = delete;
+
+private:
+    QList<QPair<QPushButton *, bool>> m_held;
+};
 
 // The wizard's boxes have no parent: they are centred on the screen, not
 // over the window.
@@ -808,7 +837,8 @@ bool TfrmMain::CheckSourceAndGoOn(TRzButtonEdit *edit)
         ErrorBox(QStringLiteral("You have not specified the current location of the database!"));
         return false;
     }
-    if (!Installation::HoldsDatabase(FolderBytes(edit))) {
+    const QByteArray folder = FolderBytes(edit);
+    if (!CheckAside([&folder] { return Installation::HoldsDatabase(folder); })) {
         ErrorBox(Installation::NoDatabaseText());
         return false;
     }
@@ -829,7 +859,7 @@ QList<TfrmMain::Step> TfrmMain::PageSequence()
     const Step connection{tabConnection, &TfrmMain::ShowConnectionPage, {}};
     const Step target{tabTarget, &TfrmMain::ShowTargetPage, [this] { return CheckTarget(); }};
     const Step ready{tabReady, &TfrmMain::ShowReadyPage, [this] { return CheckMove(); }};
-    const Step move{tabMove, &TfrmMain::ShowMovePage, {}};
+    const Step move{tabMove, &TfrmMain::ShowMovePage, {}, &TfrmMain::ReturnToMovePage};
     const Step completed{tabCompleted, &TfrmMain::ShowCompletedPage, {}};
     switch (SelectedMode()) {
     case ConnectionMode::Local:
@@ -872,8 +902,26 @@ void TfrmMain::btnPreviousClick()
 {
     const QList<Step> sequence = PageSequence();
     const qsizetype at = StepOf(sequence, pagScreens->currentWidget());
-    if (at > 0)
-        (this->*sequence[at - 1].show)();
+    if (at <= 0)
+        return;
+    const Step &step = sequence[at - 1];
+    (this->*(step.back ? step.back : step.show))();
+}
+
+void TfrmMain::ReturnToMovePage()
+{
+    // Once Quillbox.ini names the new folder, that folder is the database:
+    // the old files copied over it would wipe out the mail that came since.
+    // The page shows the run that made it.
+    if (m_settingsWritten && *m_settingsWritten == CurrentPlan()) {
+        ShowPage(tabMove, true, true);
+        btnExit->setEnabled(false);
+        return;
+    }
+    // Anything may have changed since the last run: a rerun passes the same
+    // checks as the first, and the user stays where they are when it fails.
+    if (CheckMove())
+        ShowMovePage();
 }
 
 void TfrmMain::btnCancelClick()
@@ -882,19 +930,38 @@ void TfrmMain::btnCancelClick()
                                      QStringLiteral("Are you sure you want to cancel?"),
                                      {{QStringLiteral("&Yes")}, {QStringLiteral("&No")}}, 0, 1);
     if (answer == 0) {
-        // The copy stops within its current file before the window goes:
-        // nothing may go on unseen once the user was told it stopped.
-        if (m_move)
-            m_move->Stop();
+        StopWork();
         close();
     }
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    if (m_move)
-        m_move->Stop();
+    StopWork();
     QWidget::closeEvent(event);
+}
+
+void TfrmMain::StopWork()
+{
+    // Nothing has been written to Quillbox.ini before the Completed page, and
+    // the system drops the move's locks with the process.
+    if (m_checking)
+        AsideThread::EndProgram();
+    if (m_stopping) {
+        if (m_move)
+            m_move->Abandon();
+        AsideThread::EndProgram();
+    }
+    // The copy stops within its current file before the window goes: nothing
+    // may go on unseen once the user was told it stopped.
+    if (!m_move || !m_move->IsRunning())
+        return;
+    const FlagScope stopping(m_stopping);
+    qCInfo(lcPages, "stopping the copy");
+    if (!m_move->Stop()) {
+        m_move->Abandon();
+        AsideThread::EndProgram();
+    }
 }
 
 void TfrmMain::btnExitClick()
@@ -959,7 +1026,9 @@ void TfrmMain::LoadSettings()
 
 void TfrmMain::SaveLocalSettings()
 {
-    DatabaseMove::WriteSettings(m_move.get(), CurrentPlan());
+    const DatabaseMove::Plan plan = CurrentPlan();
+    DatabaseMove::WriteSettings(m_move.get(), plan);
+    m_settingsWritten = plan;
 }
 
 void TfrmMain::SaveRemoteSettings() {}
@@ -991,13 +1060,41 @@ DatabaseMove::Plan TfrmMain::CurrentPlan() const
     return plan;
 }
 
+bool TfrmMain::CheckAside(const std::function<bool()> &checks)
+{
+    QWidget *const page = pagScreens->currentWidget();
+    bool passed = false;
+    {
+        const FlagScope checking(m_checking);
+        const HeldButtons held({btnPrevious, btnNext});
+        const TRzBusyPointer hourGlass;
+        AsideThread::Run([&passed, &checks] { passed = checks(); });
+    }
+    if (!passed)
+        LogPage(page, btnNext);
+    return passed;
+}
+
 bool TfrmMain::CheckMove()
 {
     MovePage page(this);
-    auto move = std::make_shared<DatabaseMove>(CurrentPlan(), &page);
-    if (!move->Check())
-        return false;
+    WindowThreadView onWindow(&page, this);
+    const DatabaseMove::Plan plan = CurrentPlan();
+    QThread *const windowThread = thread();
+    std::shared_ptr<DatabaseMove> move;
+    const bool passed = CheckAside([&]() -> bool {
+        // Made on the thread it is checked on; handed to the window's thread
+        // however the checks end, since the run posts its progress to it
+        // there.
+        move = std::make_shared<DatabaseMove>(plan, &onWindow);
+        const auto handBack =
+            qScopeGuard([&move, windowThread] { move->moveToThread(windowThread); });
+        move->SetBetweenStages(m_betweenStages);
+        return move->Check();
+    });
     move->SetView(nullptr);
+    if (!passed)
+        return false;
     m_checkedMove = move;
     return true;
 }
@@ -1010,15 +1107,15 @@ void TfrmMain::CopyDatabaseFiles()
     // never leaves the user looking at a busy pointer over an idle window.
     const TRzBusyPointer hourGlass;
 
+    // No copy without its checks: the world may have changed since any
+    // earlier run.
+    if (!(m_checkedMove && m_checkedMove->GetPlan() == CurrentPlan()) && !CheckMove())
+        return;
     // A new run ends the one still going: that one stops within its current
     // file, removes the half-written copy and never enables Next.
-    if (m_move)
-        m_move->Stop();
-    std::shared_ptr<DatabaseMove> move;
-    if (m_checkedMove && m_checkedMove->GetPlan() == CurrentPlan())
-        move = std::move(m_checkedMove);
-    else
-        move = std::make_shared<DatabaseMove>(CurrentPlan(), nullptr);
+    if (m_move && !m_move->Stop())
+        AsideThread::EndProgram();
+    std::shared_ptr<DatabaseMove> move = std::move(m_checkedMove);
     m_checkedMove.reset();
     m_move = move;
 

@@ -58,9 +58,15 @@ public:
     void SaveRemoteSettings();
 
     void CopyDatabaseFiles();
-    // The checks that Next on the Ready page runs before the Move page
-    // shows; false leaves the user on the Ready page.
+    // The checks that every copy passes first: Next on the Ready page runs
+    // them before the Move page shows, and so does Previous back to it.
+    // False leaves the user on the page they are on.
     bool CheckMove();
+    // A test seam: handed to every move the window makes.
+    void SetBetweenStages(std::function<void(DatabaseMove::Stage)> call)
+    {
+        m_betweenStages = std::move(call);
+    }
 
     // The path behind a folder edit's text: the bytes the folder dialog or
     // the settings file gave it, for as long as the text is not edited, so
@@ -147,14 +153,26 @@ private:
     TRzButtonEdit *SourceEdit() const;
     bool CheckSourceAndGoOn(TRzButtonEdit *edit);
     bool CheckTarget();
+    // Runs checks off the window's thread, since a folder on a file system
+    // that stopped answering can hang them for good; the window meanwhile
+    // paints and answers, without Previous and Next.
+    bool CheckAside(const std::function<bool()> &checks);
+    // Previous back to the Move page.
+    void ReturnToMovePage();
+    // Cancel and the close box: a running copy is asked to stop while the
+    // window keeps answering. Checks, or a copy asked once already, may be
+    // stuck in a system call: asked again, the program ends at once.
+    void StopWork();
 
-    // One page of the walk: how it shows, and what must hold before Next
-    // leaves it (nothing when goOn is empty).
+    // One page of the walk: how it shows, what must hold before Next leaves
+    // it (nothing when goOn is empty), and how Previous returns to it (as
+    // show when back is empty).
     struct Step
     {
         QWidget *page;
         void (TfrmMain::*show)();
         std::function<bool()> goOn;
+        void (TfrmMain::*back)() = nullptr;
     };
     // The pages of the chosen mode in the order Next walks them; Previous
     // walks the same sequence back. Without a mode the walk ends on the
@@ -171,6 +189,12 @@ private:
     std::shared_ptr<DatabaseMove> m_move;
     // The settings file's values as LoadSettings read them.
     std::optional<Installation::SettingsSnapshot> m_loadedSettings;
+    // The move whose folder Quillbox.ini names since the Completed page
+    // wrote it.
+    std::optional<DatabaseMove::Plan> m_settingsWritten;
+    std::function<void(DatabaseMove::Stage)> m_betweenStages;
+    bool m_checking = false;
+    bool m_stopping = false;
     QHash<const TRzButtonEdit *, QPair<QString, QByteArray>> m_folderBytes;
     bool m_activated = false;
     bool m_centred = false;

@@ -359,11 +359,13 @@ void tst_MoveChecks::writers()
         },
         10000));
     const qint64 pid = holder.processId();
-    const QList<MoveChecks::Writer> writers = MoveChecks::FindWriters(source);
-    const QString description = MoveChecks::DescribeWriters(source, writers);
+    const MoveChecks::WriterScan scan = MoveChecks::FindWriters(source);
+    const QList<MoveChecks::Writer> &writers = scan.Writers;
+    const QString description = MoveChecks::DescribeWriters(source, scan);
     ::close(ownFd);
     holder.kill();
     holder.waitForFinished();
+    QCOMPARE(scan.NotInspected.size(), 0);
     QCOMPARE(writers.size(), found ? 1 : 0);
     QCOMPARE(description.isEmpty(), !found);
     if (!found)

@@ -22,12 +22,16 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -137,6 +141,7 @@ private Q_SLOTS:
     void diskFullStopsTheMove();
     void danglingLinkIsReported();
     void previousAndNestedRunDuringCopy();
+    void checksRunOffTheWindowThread();
     void confirmedCancelStopsTheCopy();
     void failedNestedRunLeavesNoMove();
 };
@@ -301,6 +306,45 @@ void tst_CopyDatabaseFiles::previousAndNestedRunDuringCopy()
     for (const QByteArray name : {"Messages.dat", "Folders.dat", ".hidden", "README"})
         QCOMPARE(StagedInstall::readFile(target() + "/" + name),
                  StagedInstall::readFile(source() + name));
+}
+
+void tst_CopyDatabaseFiles::checksRunOffTheWindowThread()
+{
+    toReadyPage(source(), target());
+    std::mutex mutex;
+    std::condition_variable ticked;
+    bool windowTicked = false;
+    bool onWindowThread = true;
+    bool heldMeanwhile = false;
+    // The checks' last step waits until the window's thread has answered a
+    // timer: checks on that thread would wait for themselves.
+    m_window->SetBetweenStages([&](DatabaseMove::Stage stage) {
+        if (stage != DatabaseMove::Stage::Checked)
+            return;
+        std::unique_lock lock(mutex);
+        onWindowThread = QThread::currentThread() == qApp->thread();
+        ticked.wait_for(lock, std::chrono::seconds(10), [&] { return windowTicked; });
+    });
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this, [&] {
+        const std::lock_guard lock(mutex);
+        if (windowTicked || page() != m_window->tabReady)
+            return;
+        windowTicked = true;
+        const QCursor *pointer = QGuiApplication::overrideCursor();
+        heldMeanwhile = !m_window->btnNext->isEnabled() && !m_window->btnPrevious->isEnabled() &&
+                        pointer && pointer->shape() == Qt::WaitCursor;
+        ticked.notify_all();
+    });
+    tick.start(1);
+    const auto box = runCopy();
+    QVERIFY2(!box->seen, qPrintable(box->text));
+    QVERIFY(!onWindowThread);
+    QVERIFY(windowTicked);
+    QVERIFY(heldMeanwhile);
+    // The move came back to the window's thread: its run reports there.
+    QCOMPARE(page(), m_window->tabMove);
+    QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Copy completed."));
 }
 
 void tst_CopyDatabaseFiles::confirmedCancelStopsTheCopy()

@@ -8,6 +8,7 @@
 #include "fileutil/FileUtil.h"
 #include "widgets/buttonedit/TRzButtonEdit.h"
 #include "widgets/buttonedit/TRzControlButton.h"
+#include "widgets/progressbar/TRzProgressBar.h"
 #include "widgets/richtext/TRTFLabel.h"
 #include "widgets/shell/TRzSelectFolderDialog.h"
 #include "widgets/shell/TRzSelectFolderForm.h"
@@ -570,27 +571,40 @@ void tst_TfrmMain::previousTable_data()
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("to");
     QTest::addColumn<QString>("buttonsAfter");
+    // What the data folder's Messages.dat holds when Previous is pressed
+    // (null: it is gone), and what the new folder's copy holds afterwards.
+    QTest::addColumn<QByteArray>("dataFile");
+    QTest::addColumn<QByteArray>("newFile");
+    QTest::addColumn<QString>("refusal");
 
+    const QByteArray newer = "newer mail";
     QTest::newRow("connection") << "tabConnection" << 0 << "tabWelcome"
-                                << "pNe";
+                                << "pNe" << newer << QByteArray() << "";
     QTest::newRow("local source") << "tabLocalSource" << 0 << "tabConnection"
-                                  << "PNe";
+                                  << "PNe" << newer << QByteArray() << "";
     QTest::newRow("remote source") << "tabRemoteSource" << 1 << "tabConnection"
-                                   << "PNe";
+                                   << "PNe" << newer << QByteArray() << "";
     QTest::newRow("target local") << "tabTarget" << 0 << "tabLocalSource"
-                                  << "PNe";
+                                  << "PNe" << newer << QByteArray() << "";
     QTest::newRow("target remote") << "tabTarget" << 1 << "tabRemoteSource"
-                                   << "PNe";
+                                   << "PNe" << newer << QByteArray() << "";
     QTest::newRow("ready") << "tabReady" << 0 << "tabTarget"
-                           << "PNe";
+                           << "PNe" << newer << QByteArray() << "";
     QTest::newRow("move") << "tabMove" << 0 << "tabReady"
-                          << "PNe";
+                          << "PNe" << newer << QByteArray() << "";
+    // Back to the Move page copies again, after the checks.
     QTest::newRow("server update") << "tabServerUpdate" << 1 << "tabMove"
-                                   << "PNe";
+                                   << "PNe" << newer << newer << "";
+    QTest::newRow("server update, database gone")
+        << "tabServerUpdate" << 1 << "tabServerUpdate"
+        << "PNe" << QByteArray() << QByteArray("mail")
+        << "There are no database files in the location you specified! (%DATA%)";
+    // Quillbox.ini names the new folder: it is the database now, and the old
+    // files must not overwrite it.
     QTest::newRow("completed local") << "tabCompleted" << 0 << "tabMove"
-                                     << "PNe";
+                                     << "PNe" << newer << QByteArray("mail") << "";
     QTest::newRow("completed remote") << "tabCompleted" << 1 << "tabServerUpdate"
-                                      << "PNe";
+                                      << "PNe" << newer << QByteArray() << "";
 }
 
 void tst_TfrmMain::previousTable()
@@ -599,17 +613,30 @@ void tst_TfrmMain::previousTable()
     QFETCH(int, mode);
     QFETCH(QString, to);
     QFETCH(QString, buttonsAfter);
+    QFETCH(QByteArray, dataFile);
+    QFETCH(QByteArray, newFile);
+    QFETCH(QString, refusal);
 
     walkTo(from, mode);
-    // Going back to the Move page copies everything again: make that visible.
-    m_install->writeFile(m_install->dataFolder() + "Messages.dat", "newer mail");
+    // A copy made by going back shows in the new folder.
+    const QByteArray data = m_install->dataFolder() + "Messages.dat";
+    if (dataFile.isNull())
+        QVERIFY(::unlink(data.constData()) == 0);
+    else
+        m_install->writeFile(data, dataFile);
+    std::shared_ptr<SeenBox> box = AnswerNextBox(QStringLiteral("OK"));
     click(m_window->btnPrevious);
+    box->cancelled = true;
+    refusal.replace(QStringLiteral("%DATA%"), QFile::decodeName(m_install->dataFolder()));
+    QCOMPARE(box->seen ? box->text : QString(), refusal);
     QCOMPARE(page()->objectName(), to);
     QCOMPARE(buttons(), buttonsAfter);
+    if (!newFile.isNull())
+        QCOMPARE(StagedInstall::readFile(m_install->root() + "New/Messages.dat"), newFile);
     if (to == QStringLiteral("tabMove")) {
         QCOMPARE(m_window->lblStatus->text(), QStringLiteral("Copy completed."));
-        QCOMPARE(StagedInstall::readFile(m_install->root() + "New/Messages.dat"),
-                 QByteArray("newer mail"));
+        QVERIFY(m_window->lblContinue->isVisible());
+        QCOMPARE(m_window->barProgress->Percent(), 100);
     }
 }
 
