@@ -264,6 +264,7 @@ DatabaseMove::Outcome DatabaseMove::Run()
     m_stop = false;
     m_proven = false;
     m_concluded = false;
+    m_confirmed = false;
     m_workerError = nullptr;
     m_records.clear();
     try {
@@ -400,6 +401,7 @@ void DatabaseMove::ConfirmMove(DatabaseMove *lastRun, const MovePlan &plan)
 {
     RequireProven(lastRun, plan, ConnectionMode::Remote);
     lastRun->ThrowIfDataFolderChanged();
+    lastRun->m_confirmed = true;
 }
 
 void DatabaseMove::Reached(Stage stage)
@@ -501,7 +503,7 @@ void DatabaseMove::WriteSettingsFile()
 
 void DatabaseMove::Conclude()
 {
-    if (!m_proven || m_concluded || !m_newFolder || m_newFolder->Get() < 0)
+    if (!m_proven || !m_confirmed || m_concluded || !m_newFolder || m_newFolder->Get() < 0)
         return;
     m_concluded = true;
     MoveJournal::Remove(m_newFolder->Get());

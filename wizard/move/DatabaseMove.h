@@ -117,8 +117,8 @@ public:
     // what it finds, or NotProven as WriteSettings does.
     static void ConfirmMove(DatabaseMove *lastRun, const MovePlan &plan);
 
-    // Remote mode: the program ends after a proven move. Removes the
-    // journal that told later runs the new folder is an unfinished move;
+    // Remote mode: the program ends after a proven move that ConfirmMove
+    // passed. Removes the journal that told later runs the new folder is an unfinished move;
     // until then a rerun into the same folder goes on with it. Local mode
     // does this once the settings are written.
     void Conclude();
@@ -164,5 +164,6 @@ private:
     bool m_running = false;
     bool m_proven = false;
     bool m_concluded = false; // the journal is gone: the move is over
+    bool m_confirmed = false; // remote mode: ConfirmMove passed
     bool m_logged = false;
 };

@@ -401,7 +401,14 @@ TfrmMain::TfrmMain(const QByteArray &installFolder, QWidget *parent)
     NameMainWindowControls(this);
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain()
+{
+    // Remote mode: the program ends after a move the user went on from, so
+    // its journal goes; a later run must take the new folder for the
+    // database it now is. Anything less keeps it for a rerun.
+    if (m_move)
+        m_move->Conclude();
+}
 
 void TfrmMain::CreateButtonBar()
 {
@@ -807,10 +814,21 @@ void TfrmMain::ShowCompletedPage()
 {
     ShowPage(tabCompleted, true, false);
     btnExit->setEnabled(true);
-    if (SelectedMode() == ConnectionMode::Local)
-        SaveLocalSettings();
-    else
-        SaveRemoteSettings();
+}
+
+bool TfrmMain::FinishMove()
+{
+    // Before "moved" is said: the end check and the settings write. A
+    // refusal keeps the Move page, and Next asks again.
+    bool finished = false;
+    ReportErrors([&] {
+        if (SelectedMode() == ConnectionMode::Local)
+            SaveLocalSettings();
+        else
+            SaveRemoteSettings();
+        finished = true;
+    });
+    return finished;
 }
 
 ConnectionMode TfrmMain::SelectedMode() const
@@ -859,7 +877,8 @@ QList<TfrmMain::Step> TfrmMain::PageSequence()
     const Step connection{tabConnection, &TfrmMain::ShowConnectionPage, {}};
     const Step target{tabTarget, &TfrmMain::ShowTargetPage, [this] { return CheckTarget(); }};
     const Step ready{tabReady, &TfrmMain::ShowReadyPage, [this] { return CheckMove(); }};
-    const Step move{tabMove, &TfrmMain::ShowMovePage, {}, &TfrmMain::ReturnToMovePage};
+    const Step move{tabMove, &TfrmMain::ShowMovePage, [this] { return FinishMove(); },
+                    &TfrmMain::ReturnToMovePage};
     const Step completed{tabCompleted, &TfrmMain::ShowCompletedPage, {}};
     switch (SelectedMode()) {
     case ConnectionMode::Local:
@@ -1031,7 +1050,12 @@ void TfrmMain::SaveLocalSettings()
     m_settingsWritten = plan;
 }
 
-void TfrmMain::SaveRemoteSettings() {}
+void TfrmMain::SaveRemoteSettings()
+{
+    // The settings stay as they are; the data folder must still be what
+    // the copy proved before the user tells the server about it.
+    DatabaseMove::ConfirmMove(m_move.get(), CurrentPlan());
+}
 
 QByteArray TfrmMain::FolderBytes(const TRzButtonEdit *edit) const
 {

@@ -58,6 +58,9 @@ public:
     void SaveRemoteSettings();
 
     void CopyDatabaseFiles();
+    // Next on the Move page: false when the end check or the settings write
+    // refused, which the user has been shown.
+    bool FinishMove();
     // The checks that every copy passes first: Next on the Ready page runs
     // them before the Move page shows, and so does Previous back to it.
     // False leaves the user on the page they are on.

@@ -13,6 +13,7 @@
 #include "widgets/shell/TRzSelectFolderDialog.h"
 #include "widgets/shell/TRzSelectFolderForm.h"
 #include "widgets/shell/TRzShellTree.h"
+#include "wizard/move/MoveJournal.h"
 #include "wizard/window/TfrmMain.h"
 
 #include <QAbstractItemView>
@@ -113,6 +114,9 @@ private Q_SLOTS:
 
     void previousTable_data();
     void previousTable();
+    void noSecondMoveOnceTheSettingsChanged();
+    void journalAtTheEnd_data();
+    void journalAtTheEnd();
     void previousToOtherSourcePageKeepsEdits();
 
     void cancelConfirmation_data();
@@ -640,6 +644,45 @@ void tst_TfrmMain::previousTable()
     }
 }
 
+void tst_TfrmMain::noSecondMoveOnceTheSettingsChanged()
+{
+    // Quillbox.ini names the new folder now: going back to the Ready page
+    // and on again must not copy the old files over the live database.
+    walkTo(QStringLiteral("tabCompleted"), 0);
+    m_install->writeFile(m_install->dataFolder() + "Messages.dat", "stale");
+    click(m_window->btnPrevious);
+    click(m_window->btnPrevious);
+    QCOMPARE(page(), m_window->tabReady);
+    std::shared_ptr<SeenBox> box = AnswerNextBox(QStringLiteral("OK"));
+    click(m_window->btnNext);
+    QVERIFY(box->seen);
+    QVERIFY2(box->text.contains(QStringLiteral("changed since Flitto read it")),
+             qPrintable(box->text));
+    QCOMPARE(page(), m_window->tabReady);
+    QCOMPARE(StagedInstall::readFile(m_install->root() + "New/Messages.dat"), QByteArray("mail"));
+}
+
+void tst_TfrmMain::journalAtTheEnd_data()
+{
+    QTest::addColumn<QString>("lastPage");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("kept"); // the next run goes on with the new folder
+    QTest::newRow("local, settings written") << "tabCompleted" << 0 << false;
+    QTest::newRow("remote, gone on to the server") << "tabCompleted" << 1 << false;
+    QTest::newRow("remote, closed after the copy") << "tabMove" << 1 << true;
+}
+
+void tst_TfrmMain::journalAtTheEnd()
+{
+    QFETCH(QString, lastPage);
+    QFETCH(int, mode);
+    QFETCH(bool, kept);
+    walkTo(lastPage, mode);
+    m_window.reset();
+    const QByteArray journal = m_install->root() + "New/" + MoveJournal::FileName();
+    QCOMPARE(FileUtil::IsExistingFile(journal), kept);
+}
+
 void tst_TfrmMain::previousToOtherSourcePageKeepsEdits()
 {
     walkTo(QStringLiteral("tabTarget"), 0);
@@ -849,7 +892,8 @@ void tst_TfrmMain::browseButtons()
 }
 
 // Why the write fails, and that the file is left as it was, is the engine's;
-// the window shows the failure and still ends on the Completed page.
+// the window shows the failure before it says "moved": it stays on the Move
+// page, and Next tries again.
 void tst_TfrmMain::settingsWriteFailureIsReported()
 {
     walkTo(QStringLiteral("tabMove"), 0);
@@ -863,8 +907,13 @@ void tst_TfrmMain::settingsWriteFailureIsReported()
     QCOMPARE(box->text, QStringLiteral("Unable to write to ") +
                             QFile::decodeName(m_install->settingsFile()) +
                             QStringLiteral(": Permission denied."));
+    QCOMPARE(page(), m_window->tabMove);
+    QCOMPARE(buttons(), QStringLiteral("PNe"));
+
+    QVERIFY(::chmod(m_install->settingsFile().constData(), 0644) == 0);
+    click(m_window->btnNext);
     QCOMPARE(page(), m_window->tabCompleted);
-    QCOMPARE(buttons(), QStringLiteral("PnE"));
+    QVERIFY(StagedInstall::readFile(m_install->settingsFile()).contains("New"));
 }
 
 QTEST_MAIN(tst_TfrmMain)
