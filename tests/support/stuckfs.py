@@ -177,7 +177,9 @@ class StuckFs(Operations):
         return os.open(self.real(path), flags)
 
     def create(self, path, mode, fi=None):
-        return os.open(self.real(path), os.O_WRONLY | os.O_CREAT | os.O_TRUNC, mode)
+        # fusepy does not pass the caller's flags: open for both, so that a
+        # file created for reading and writing can be read through it too.
+        return os.open(self.real(path), os.O_RDWR | os.O_CREAT, mode)
 
     def read(self, path, size, offset, fh):
         if self.control.read_reaches(path, offset + size):
