@@ -16,9 +16,10 @@ read again whenever it changes; one order per line:
 
 NAME is a path below the mount, without a leading "/". While the file system
 does not answer, the file CONTROL.hung exists; it goes when the hang is lifted.
-A blocked call still ends when the kernel interrupts it (its process is
-killed), with EINTR: like a network file system that stopped answering, not
-like a dead one, which would keep a killed process from ending.
+A blocked call still ends, with EINTR, when the kernel interrupts it (a
+signal reached the thread that waits, a kill for one): like a network file
+system that stopped answering, not like a dead one, which would keep even a
+killed process from ending.
 Inode numbers are the backing folder's, and the kernel caches no attributes,
 so every call reaches this program.
 
@@ -177,7 +178,9 @@ class StuckFs(Operations):
         return os.open(self.real(path), flags)
 
     def create(self, path, mode, fi=None):
-        return os.open(self.real(path), os.O_WRONLY | os.O_CREAT | os.O_TRUNC, mode)
+        # fusepy does not pass the caller's flags: open for both, so that a
+        # file created for reading and writing can be read through it too.
+        return os.open(self.real(path), os.O_RDWR | os.O_CREAT, mode)
 
     def read(self, path, size, offset, fh):
         if self.control.read_reaches(path, offset + size):

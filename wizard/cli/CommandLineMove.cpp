@@ -174,6 +174,10 @@ QString ProgressLine(const QString &phase, int filesDone, int files, qint64 byte
 // Atomic, not just volatile: two signals may meet in handlers on two threads.
 std::atomic<int> g_signal = 0;
 static_assert(std::atomic<int>::is_always_lock_free, "used in a signal handler");
+// Set once Quillbox.ini may be replaced: from then on "unchanged" may be
+// untrue.
+std::atomic<bool> g_replacingSettings = false;
+static_assert(std::atomic<bool>::is_always_lock_free, "used in a signal handler");
 int g_signalPipe[2] = {-1, -1};
 
 extern "C" void OnStopSignal(int signal)
@@ -185,9 +189,14 @@ extern "C" void OnStopSignal(int signal)
         // system that no longer answers. Quillbox.ini is only ever replaced
         // by a rename, so it is the old file or the new one, never half of
         // either. Only async-signal-safe calls from here on.
-        static const char line[] = "\nflitto: stopped at once; Quillbox.ini is unchanged, and "
-                                   "the next run cleans up the new folder.\n";
-        [[maybe_unused]] const ssize_t told = ::write(STDERR_FILENO, line, sizeof line - 1);
+        static const char unchanged[] = "\nflitto: stopped at once; Quillbox.ini is unchanged, "
+                                        "and the next run cleans up the new folder.\n";
+        static const char replacing[] = "\nflitto: stopped at once while Quillbox.ini was being "
+                                        "replaced: it names either the old or the new data "
+                                        "folder.\n";
+        [[maybe_unused]] const ssize_t told =
+            g_replacingSettings ? ::write(STDERR_FILENO, replacing, sizeof replacing - 1)
+                                : ::write(STDERR_FILENO, unchanged, sizeof unchanged - 1);
         ::_exit(InterruptedBase + signal);
     }
     const char byte = 1;
@@ -207,6 +216,7 @@ public:
     explicit StopOnSignals(std::function<void()> stop) : m_stop(std::move(stop))
     {
         g_signal = 0;
+        g_replacingSettings = false;
         if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
             return;
         m_notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
@@ -243,6 +253,8 @@ public:
 
     // The first signal that came, 0 when none did.
     int Signal() const { return g_signal; }
+    // Quillbox.ini may be replaced from now on.
+    void ReplacingSettings() const { g_replacingSettings = true; }
 
 private:
     static constexpr int SignalCount = 3;
@@ -497,6 +509,7 @@ int Move(const DatabaseMove::Plan &plan, const Arguments &args)
 
         if (plan.Mode == ConnectionMode::Local) {
             stage = MoveErrors::Stage::Settings;
+            stopper.ReplacingSettings();
             DatabaseMove::WriteSettings(&move, plan);
             Out(QStringLiteral("%1 now names %2 as the data folder.")
                     .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
