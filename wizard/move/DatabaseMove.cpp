@@ -191,6 +191,19 @@ void DatabaseMove::Post(std::function<void()> call)
 void DatabaseMove::CopyAll()
 {
     try {
+        CreateTarget();
+        Post([this] { m_view->Starting(m_sourcePrefix, m_plan.Target); });
+        m_files = MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix);
+        if (m_stop)
+            return;
+        QByteArrayList names;
+        qint64 totalBytes = 0;
+        for (const MoveChecks::SourceFile &file : std::as_const(m_files)) {
+            names << file.Name;
+            totalBytes += file.Size;
+        }
+        Post([this, names, totalBytes] { m_view->Listed(names, totalBytes); });
+
         FileUtil::CheckedCopyOptions options;
         options.Stop = &m_stop;
         options.KeepOwner = ::geteuid() == 0;
@@ -272,19 +285,10 @@ DatabaseMove::Outcome DatabaseMove::Run()
         // looked at, through its descriptor, whatever its name leads to now.
         if (!m_dataFolder.IsValid())
             m_dataFolder = MoveChecks::OpenDataFolder(m_sourcePrefix);
-        CreateTarget();
-        m_view->Starting(m_sourcePrefix, m_plan.Target);
-        m_files = MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix,
-                                              [] { QCoreApplication::processEvents(); });
-        if (!m_stop) {
-            QByteArrayList names;
-            qint64 total = 0;
-            for (const MoveChecks::SourceFile &file : std::as_const(m_files)) {
-                names << file.Name;
-                total += file.Size;
-            }
-            m_view->Listed(names, total);
-
+        {
+            // Even making the new folder and listing the old one can wait on
+            // a disk that stopped answering: that happens on the worker, so
+            // the caller's window and its Cancel stay alive.
             m_worker.reset(QThread::create([this] { CopyAll(); }));
             QEventLoop loop;
             connect(m_worker.get(), &QThread::finished, &loop, &QEventLoop::quit,
