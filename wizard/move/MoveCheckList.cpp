@@ -233,7 +233,7 @@ Finding OpenForWriting(Context &context)
     // Processes the look could not reach in time are asked about like
     // writers: passing silently would promise what was never looked at.
     const MoveChecks::WriterScan scan = MoveChecks::FindWriters(context.SourcePrefix);
-    if (scan.Writers.isEmpty() && scan.NotInspected.isEmpty())
+    if (scan.IsEmpty())
         return {};
     return {MoveChecks::DescribeWriters(context.SourcePrefix, scan), {}};
 }

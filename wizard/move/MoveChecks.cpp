@@ -28,6 +28,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <system_error>
 #include <thread>
 #include <tuple>
@@ -251,7 +252,8 @@ bool InodeOfFdInfo(const QByteArray &fdinfo, quint64 *inode)
 
 QString ProgramOfProcess(const QByteArray &process)
 {
-    return QString::fromLocal8Bit(ReadSmallFile(process + "/comm").trimmed());
+    // Any process names itself: shown, never obeyed.
+    return PathText(ReadSmallFile(process + "/comm").trimmed());
 }
 
 QString ProgramText(const Writer &writer)
@@ -292,21 +294,103 @@ struct WriterScanState
     QByteArrayList Pids;   // the processes to look at, in order
     qsizetype Reached = 0; // the processes before this one are inspected
     QList<Writer> Writers;
+    QList<Writer> OtherUsers;
 };
+
+// The data folder's files as the look at the processes needs them.
+struct DataFiles
+{
+    // By inode number: the device and the name.
+    std::multimap<quint64, std::pair<dev_t, QByteArray>> ByInode;
+    // Who may write one of them: its owner, its group.
+    std::set<uid_t> Owners;
+    std::set<gid_t> Groups;
+};
+
+// The ids on a "Uid:", "Gid:" or "Groups:" line of /proc/PID/status.
+QList<qulonglong> IdsOfStatus(const QByteArray &status, const QByteArray &key)
+{
+    QList<qulonglong> ids;
+    for (const QByteArray &line : status.split('\n')) {
+        if (!line.startsWith(key))
+            continue;
+        for (const QByteArray &word : line.mid(key.size()).simplified().split(' ')) {
+            bool ok = false;
+            const qulonglong id = word.toULongLong(&ok);
+            if (ok)
+                ids << id;
+        }
+    }
+    return ids;
+}
+
+// A process this user may not look into, run by a user (or group) that may
+// write one of the files: it could be writing unseen.
+bool MayWriteUnseen(const QByteArray &process, const DataFiles &files)
+{
+    const QByteArray status = ReadSmallFile(process + "/status");
+    for (const qulonglong uid : IdsOfStatus(status, "Uid:"))
+        if (files.Owners.count(uid_t(uid)))
+            return true;
+    QList<qulonglong> groups = IdsOfStatus(status, "Gid:");
+    groups << IdsOfStatus(status, "Groups:");
+    for (const qulonglong gid : std::as_const(groups))
+        if (files.Groups.count(gid_t(gid)))
+            return true;
+    return false;
+}
+
+// "08:01" of a maps line as a device number.
+bool DeviceOfMaps(const QByteArray &text, dev_t *device)
+{
+    const qsizetype colon = text.indexOf(':');
+    bool majorOk = false, minorOk = false;
+    const uint major = text.left(colon).toUInt(&majorOk, 16);
+    const uint minor = text.mid(colon + 1).toUInt(&minorOk, 16);
+    *device = makedev(major, minor);
+    return colon > 0 && majorOk && minorOk;
+}
+
+// The files process maps shared and writable ("rw?s" in /proc/PID/maps).
+// procfs names device and inode itself: nothing reaches the files' own file
+// system.
+QByteArrayList MappedForWriting(const QByteArray &process, const DataFiles &files)
+{
+    QByteArrayList names;
+    for (const QByteArray &line : ReadSmallFile(process + "/maps").split('\n')) {
+        const QByteArrayList fields = line.simplified().split(' ');
+        if (fields.size() < 5 || fields.at(1).size() < 4 || fields.at(1).at(1) != 'w' ||
+            fields.at(1).at(3) != 's')
+            continue;
+        dev_t device = 0;
+        bool ok = false;
+        const quint64 inode = fields.at(4).toULongLong(&ok);
+        if (!ok || !DeviceOfMaps(fields.at(3), &device))
+            continue;
+        const auto [first, last] = files.ByInode.equal_range(inode);
+        for (auto file = first; file != last; ++file)
+            if (file->second.first == device && !names.contains(file->second.second))
+                names << file->second.second;
+    }
+    return names;
+}
 
 // Which of files (by inode number) process pid holds open for writing.
 // Only procfs is asked until an inode number matches: fdinfo and the
 // descriptor listing never reach the file's own file system, a stat does;
-// the stat then confirms the device.
-QList<Writer> WritersIn(const QByteArray &pid,
-                        const std::multimap<quint64, std::pair<dev_t, QByteArray>> &files)
+// the stat then confirms the device. *unseen: pid is another user's that
+// this user may not look into, and that user may write the files.
+QList<Writer> WritersIn(const QByteArray &pid, const DataFiles &data, bool *unseen)
 {
+    const auto &files = data.ByInode;
     QList<Writer> writers;
     const QByteArray process = "/proc/" + pid;
     QSet<QByteArray> found; // one line per file, however many descriptors
     Listing descriptors(process + "/fd");
-    if (!descriptors.IsOpen())
+    if (!descriptors.IsOpen()) {
+        *unseen = errno == EACCES && MayWriteUnseen(process, data);
         return writers; // another user's process, or gone
+    }
     for (QByteArray fd = descriptors.Next(); !fd.isNull(); fd = descriptors.Next()) {
         const QByteArray fdinfo = ReadSmallFile(process + "/fdinfo/" + fd);
         const int mode = AccessModeOfFdInfo(fdinfo);
@@ -325,13 +409,12 @@ QList<Writer> WritersIn(const QByteArray &pid,
             if (file->second.first != st.st_dev || found.contains(file->second.second))
                 continue;
             found.insert(file->second.second);
-            Writer writer;
-            writer.Pid = pid.toLongLong();
-            writer.Program = ProgramOfProcess(process);
-            writer.File = file->second.second;
-            writers.append(writer);
+            writers.append({pid.toLongLong(), ProgramOfProcess(process), file->second.second});
         }
     }
+    for (const QByteArray &name : MappedForWriting(process, data))
+        if (!found.contains(name))
+            writers.append({pid.toLongLong(), ProgramOfProcess(process), name});
     return writers;
 }
 
@@ -339,24 +422,33 @@ QList<Writer> WritersIn(const QByteArray &pid,
 // telling the caller how far it got.
 void ScanForWriters(const QByteArray &folder, const std::shared_ptr<WriterScanState> &state)
 {
-    std::multimap<quint64, std::pair<dev_t, QByteArray>> files;
+    DataFiles files;
     {
         Listing listing(folder);
         for (QByteArray name = listing.IsOpen() ? listing.Next() : QByteArray(); !name.isNull();
              name = listing.Next()) {
             struct stat st;
-            if (::stat(InFolder(folder, name).constData(), &st) == 0 && S_ISREG(st.st_mode))
-                files.emplace(quint64(st.st_ino), std::pair(st.st_dev, name));
+            if (::stat(InFolder(folder, name).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+                continue;
+            files.ByInode.emplace(quint64(st.st_ino), std::pair(st.st_dev, name));
+            if (st.st_mode & S_IWUSR)
+                files.Owners.insert(st.st_uid);
+            if (st.st_mode & S_IWGRP)
+                files.Groups.insert(st.st_gid);
         }
     }
     std::unique_lock lock(state->Mutex);
-    for (qsizetype i = 0; !files.empty() && i < state->Pids.size() && !state->Abandoned; ++i) {
+    for (qsizetype i = 0; !files.ByInode.empty() && i < state->Pids.size() && !state->Abandoned;
+         ++i) {
         state->Reached = i;
         const QByteArray pid = state->Pids.at(i);
         lock.unlock();
-        const QList<Writer> writers = WritersIn(pid, files);
+        bool unseen = false;
+        const QList<Writer> writers = WritersIn(pid, files, &unseen);
         lock.lock();
         state->Writers.append(writers);
+        if (unseen)
+            state->OtherUsers.append({pid.toLongLong(), ProgramOfProcess("/proc/" + pid), {}});
     }
     state->Reached = state->Pids.size();
     state->Finished = true;
@@ -963,6 +1055,7 @@ WriterScan FindWriters(const QByteArray &sourceFolder)
                          [&state] { return state->Finished; });
     WriterScan result;
     result.Writers = state->Writers;
+    result.OtherUsers = state->OtherUsers;
     if (!state->Finished) {
         // Left behind: it stops at its next process, if its call ever
         // returns.
@@ -982,6 +1075,7 @@ WriterScan FindWriters(const QByteArray &sourceFolder)
     };
     std::sort(result.Writers.begin(), result.Writers.end(), byPid);
     std::sort(result.NotInspected.begin(), result.NotInspected.end(), byPid);
+    std::sort(result.OtherUsers.begin(), result.OtherUsers.end(), byPid);
     return result;
 }
 
@@ -1008,24 +1102,40 @@ QString DescribeWriters(const QByteArray &sourceFolder, const WriterScan &scan)
             text += QStringLiteral("Close these programs, then choose Retry. ");
         text += QStringLiteral("A copy taken while a file is written may be incomplete.");
     }
-    if (scan.NotInspected.isEmpty())
-        return text;
-    if (!text.isEmpty())
-        text += QStringLiteral("\n\n");
     // A long list says no more than its first lines.
-    constexpr qsizetype Shown = 10;
-    text += QStringLiteral("These programs were not inspected within %1 seconds, so they may "
-                           "have files of the database folder %2 open for writing (a file "
-                           "system that stops answering can hold the look at a program):\n")
-                .arg(QString::number(WriterScanSeconds), PathText(sourceFolder));
-    for (qsizetype i = 0; i < scan.NotInspected.size() && i < Shown; ++i)
-        text += QStringLiteral("\n    %1 (process %2)")
-                    .arg(ProgramText(scan.NotInspected.at(i)),
-                         QString::number(scan.NotInspected.at(i).Pid));
-    if (scan.NotInspected.size() > Shown)
-        text += QStringLiteral("\n    and %1 more").arg(scan.NotInspected.size() - Shown);
-    text += QStringLiteral("\n\nChoose Retry to look again, or Ignore if none of them writes "
-                           "into the database folder.");
+    const auto processes = [](const QList<Writer> &list) {
+        constexpr qsizetype Shown = 10;
+        QString lines;
+        for (qsizetype i = 0; i < list.size() && i < Shown; ++i)
+            lines += QStringLiteral("\n    %1 (process %2)")
+                         .arg(ProgramText(list.at(i)), QString::number(list.at(i).Pid));
+        if (list.size() > Shown)
+            lines += QStringLiteral("\n    and %1 more").arg(list.size() - Shown);
+        return lines;
+    };
+    const auto paragraph = [&text](const QString &more) {
+        if (!text.isEmpty())
+            text += QStringLiteral("\n\n");
+        text += more;
+    };
+    if (!scan.NotInspected.isEmpty())
+        paragraph(QStringLiteral("These programs were not inspected within %1 seconds, so they "
+                                 "may have files of the database folder %2 open for writing (a "
+                                 "file system that stops answering can hold the look at a "
+                                 "program):\n")
+                      .arg(QString::number(WriterScanSeconds), PathText(sourceFolder)) +
+                  processes(scan.NotInspected) +
+                  QStringLiteral("\n\nChoose Retry to look again, or Ignore if none of them "
+                                 "writes into the database folder."));
+    if (!scan.OtherUsers.isEmpty())
+        paragraph(QStringLiteral("These programs run as a user who may write the files of the "
+                                 "database folder %1, and Flitto may not look at what they have "
+                                 "open:\n")
+                      .arg(PathText(sourceFolder)) +
+                  processes(scan.OtherUsers) +
+                  QStringLiteral("\n\nStop Quillbox first (also a Quillbox service of another "
+                                 "user), then choose Retry, or Ignore if none of them writes "
+                                 "into the database folder."));
     return text;
 }
 

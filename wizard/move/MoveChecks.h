@@ -164,11 +164,20 @@ struct WriterScan
     // Processes the time limit left unread (their File empty): a call on a
     // file system that stopped answering may have held the look.
     QList<Writer> NotInspected;
+    // Other users' processes this user may not look at, run by a user who
+    // may write the database's files (their owner, or their group).
+    QList<Writer> OtherUsers;
+
+    bool IsEmpty() const
+    {
+        return Writers.isEmpty() && NotInspected.isEmpty() && OtherUsers.isEmpty();
+    }
 };
 // How long the look at the other processes may take.
 constexpr int WriterScanSeconds = 5;
 // The other processes (as far as this user may look) that hold a file of
-// the folder open for writing. Never waits longer than WriterScanSeconds,
+// the folder open for writing, or mapped shared and writable (a store into
+// such a mapping changes neither size nor time). Never waits longer than WriterScanSeconds,
 // whichever file system stops answering.
 WriterScan FindWriters(const QByteArray &sourceFolder);
 QString DescribeWriters(const QByteArray &sourceFolder, const WriterScan &scan);

@@ -323,6 +323,10 @@ void tst_MoveChecks::writers_data()
         << QString("3<>") << true << QString("quillbox") << true;
     QTest::newRow("reading only") << QString("3<") << true << QString("sleep") << false;
     QTest::newRow("writing elsewhere") << QString("3>>") << false << QString("sleep") << false;
+    // A store into a dirty shared page changes neither size nor time: only
+    // the mapping tells.
+    QTest::newRow("mapped shared, no descriptor left")
+        << QString("map") << true << QString("python3") << true;
 }
 
 void tst_MoveChecks::writers()
@@ -345,15 +349,37 @@ void tst_MoveChecks::writers()
     const QString sleep = QStandardPaths::findExecutable(QStringLiteral("sleep"));
     QCOMPARE(::symlink(QFile::encodeName(sleep).constData(), started.constData()), 0);
     QProcess holder;
-    holder.start(QStringLiteral("sh"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("exec %1\"$1\"; exec \"$2\" 30").arg(redirection),
-                  QStringLiteral("sh"), QFile::decodeName(held), QFile::decodeName(started)});
+    const bool mapped = redirection == u"map";
+    if (mapped)
+        holder.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral("-c"),
+                      // Through libc itself: Python's own mmap keeps a descriptor.
+                      QStringLiteral("import ctypes, os, sys, time\n"
+                                     "libc = ctypes.CDLL(None)\n"
+                                     "libc.mmap.restype = ctypes.c_void_p\n"
+                                     "libc.mmap.argtypes = [ctypes.c_void_p, ctypes.c_size_t, "
+                                     "ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_long]\n"
+                                     "fd = os.open(sys.argv[1], os.O_RDWR)\n"
+                                     "page = libc.mmap(None, 4096, 3, 1, fd, 0)\n"
+                                     "os.close(fd)\n"
+                                     "ctypes.memset(page, ord('D'), 1)\n"
+                                     "print('mapped', flush=True)\n"
+                                     "time.sleep(30)\n"),
+                      QFile::decodeName(held)});
+    else
+        holder.start(QStringLiteral("sh"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("exec %1\"$1\"; exec \"$2\" 30").arg(redirection),
+                      QStringLiteral("sh"), QFile::decodeName(held), QFile::decodeName(started)});
     QVERIFY(holder.waitForStarted());
     const QByteArray proc = "/proc/" + QByteArray::number(holder.processId());
-    // Ready once the shell has opened the file and become the sleeper.
+    // Ready once the shell has opened the file and become the sleeper, or
+    // the mapping is written.
     QVERIFY(QTest::qWaitFor(
         [&] {
+            if (mapped)
+                return holder.readAllStandardOutput().contains("mapped") ||
+                       FileTest::ReadFile(m_root + "source/mail.db") == "Data";
             return FileTest::ReadFile(proc + "/comm") == program.toUtf8() + '\n' &&
                    ::access(QByteArray(proc + "/fd/3").constData(), F_OK) == 0;
         },
