@@ -121,6 +121,7 @@ bool DatabaseMove::Passes(const MoveCheckList::Check &check, MoveCheckList::Cont
                 m_log.Check(check.Name, logged + QStringLiteral(" (retry)"));
                 continue;
             case MoveView::WritersAnswer::Ignore:
+                m_writersIgnored = true;
                 m_log.Check(check.Name, logged + QStringLiteral(" (ignored)"));
                 return true;
             case MoveView::WritersAnswer::Cancel:
@@ -327,6 +328,24 @@ void DatabaseMove::ThrowIfDataFolderChanged() const
         throw EProofFailed(change);
 }
 
+void DatabaseMove::ThrowIfWritten() const
+{
+    // The user chose to go on with them at the start: the same programs
+    // do not stop the move now.
+    if (m_writersIgnored)
+        return;
+    const MoveChecks::WriterScan scan = MoveChecks::FindWriters(m_sourcePrefix);
+    if (scan.IsEmpty())
+        return;
+    QString text = MoveChecks::DescribeWriters(m_sourcePrefix, scan);
+    // The question's own advice ends in Retry or Ignore; here the answer is
+    // to close them and go on again.
+    text = text.left(text.lastIndexOf(QStringLiteral("\n\n")));
+    throw Exception(QStringLiteral("Quillbox still uses %1, and since the copy:\n\n%2\n\nClose "
+                                   "them, then go on again")
+                        .arg(PathText(m_plan.Source), text));
+}
+
 void DatabaseMove::LogCopies()
 {
     for (const FileUtil::CheckedCopyRecord &record : std::as_const(m_records))
@@ -405,6 +424,7 @@ void DatabaseMove::ConfirmMove(DatabaseMove *lastRun, const MovePlan &plan)
 {
     RequireProven(lastRun, plan, ConnectionMode::Remote);
     lastRun->ThrowIfDataFolderChanged();
+    lastRun->ThrowIfWritten();
     lastRun->m_confirmed = true;
 }
 
@@ -457,6 +477,7 @@ void DatabaseMove::WriteSettingsFile()
             throw Exception(change);
     }
     ThrowIfDataFolderChanged();
+    ThrowIfWritten();
     struct stat named, held;
     if (::stat(m_plan.Target.constData(), &named) != 0 || ::fstat(m_newFolder->Get(), &held) != 0 ||
         named.st_dev != held.st_dev || named.st_ino != held.st_ino)

@@ -137,6 +137,9 @@ private:
     // Fails the move, with the advice to close Quillbox, when the data
     // folder no longer lists as the copy found it.
     void ThrowIfDataFolderChanged() const;
+    // The end check's look at other programs: fails the move when one
+    // writes the data folder now, unless the user chose to go on with them.
+    void ThrowIfWritten() const;
     void Reached(Stage stage);
     void CreateTarget();
     // The data folder as the checks opened it; false when it is not open.
@@ -163,7 +166,8 @@ private:
     std::unique_ptr<QThread> m_worker;
     bool m_running = false;
     bool m_proven = false;
-    bool m_concluded = false; // the journal is gone: the move is over
-    bool m_confirmed = false; // remote mode: ConfirmMove passed
+    bool m_concluded = false;      // the journal is gone: the move is over
+    bool m_confirmed = false;      // remote mode: ConfirmMove passed
+    bool m_writersIgnored = false; // the user answered Ignore to the writers
     bool m_logged = false;
 };

@@ -10,6 +10,7 @@
 #include "wizard/move/MoveLock.h"
 #include "wizard/move/MoveLog.h"
 
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +28,18 @@
 #include <unistd.h>
 
 namespace {
+
+// Starts another process that holds file open for writing; true once it
+// does.
+bool StartWriter(QProcess *writer, const QByteArray &file)
+{
+    writer->start(QStringLiteral("sh"),
+                  {QStringLiteral("-c"), QStringLiteral("exec 3>>\"$1\"; exec sleep 30"),
+                   QStringLiteral("sh"), QFile::decodeName(file)});
+    const QByteArray held = "/proc/" + QByteArray::number(writer->processId()) + "/fd/3";
+    return writer->waitForStarted() &&
+           QTest::qWaitFor([&] { return ::access(held.constData(), F_OK) == 0; }, 10000);
+}
 
 // A view that records what the move shows and answers as it is told.
 class RecordingView : public MoveView
@@ -754,6 +767,8 @@ void tst_DatabaseMove::changingWorld_data()
     QTest::newRow("DataDirectory changed by another move")
         << int(Stage::WritingSettings) << "data directory"
         << QStringLiteral("changed since Flitto read it: DataDirectory is now \"/elsewhere\"");
+    QTest::newRow("a writer since the proof")
+        << int(Stage::WritingSettings) << "writer" << QStringLiteral("and since the copy");
     QTest::newRow("an entry that cannot be examined")
         << int(Stage::Copied) << "link loop" << QStringLiteral("Cannot examine");
 }
@@ -767,6 +782,11 @@ void tst_DatabaseMove::changingWorld()
     const QByteArray data = m_install->dataFolder();
     const QByteArray settingsFile = m_install->settingsFile();
 
+    QProcess writer;
+    const auto stopWriter = qScopeGuard([&writer] {
+        writer.kill();
+        writer.waitForFinished();
+    });
     RecordingView view;
     DatabaseMove move(moving, &view);
     move.SetBetweenStages([&](DatabaseMove::Stage reached) {
@@ -785,6 +805,8 @@ void tst_DatabaseMove::changingWorld()
             m_install->writeSettings("[Settings]\nDataDirectory=/elsewhere\n");
         else if (change == u"link loop")
             QVERIFY(::symlink("Loop.dat", QByteArray(data + "Loop.dat").constData()) == 0);
+        else if (change == u"writer")
+            QVERIFY(StartWriter(&writer, data + "Messages.dat"));
     });
     QVERIFY(move.Check());
     const QByteArray before = StagedInstall::readFile(settingsFile);
