@@ -144,5 +144,21 @@ for row in unrelated mirror; do
   stuckfs_unmount "$base/Other" || exit 1
 done
 
+# A data file that cannot be examined (a failing disk answers EIO) fails
+# the move by its name; it is never left behind with a success.
+row=eio
+stage eio "$root/eio/Data"
+mkdir "$base/backing"
+echo mail >"$base/backing/Messages.dat"
+echo folders >"$base/backing/Folders.dat"
+stuckfs_mount "$base/backing" "$base/Data" || exit 77
+stuckfs_fail "$base/Data" Folders.dat getattr
+(exec_flitto --move-to "$base/New" >"$base/out" 2>"$base/err")
+got=$?
+[ "$got" = 3 ] && grep -q "Cannot examine $base/Data/Folders.dat (Input/output error)" "$base/err" ||
+  fail "exit code $got: $(cat "$base/out" "$base/err")"
+cmp -s "$base/settings-before" "$base/Quillbox/Quillbox.ini" || fail "Quillbox.ini changed"
+stuckfs_unmount "$base/Data" || exit 1
+
 [ "$failures" = 0 ] && echo "PASS" && exit 0
 exit 1
