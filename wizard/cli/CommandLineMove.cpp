@@ -78,7 +78,8 @@ QString ExitCodesText()
         "  2      wrong use: unknown option, missing --move-to or --from\n"
         "  3      a check refused the move, or a question needed --yes\n"
         "  4      the copy failed; Quillbox.ini is unchanged\n"
-        "  5      a copy did not read back as its source; Quillbox.ini is unchanged\n"
+        "  5      a copy did not read back as its source, or the data folder changed\n"
+        "         during the move; Quillbox.ini is unchanged\n"
         "  6      the copy is proven, but Quillbox.ini could not be written\n"
         "  128+N  stopped by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP); no\n"
         "         half-written file is left, Quillbox.ini is unchanged. A second\n"
@@ -285,44 +286,27 @@ public:
 
     WritersAnswer AskWriters(const QString &text) override
     {
-        ClearLine();
-        if (m_yes) {
-            Err(QStringLiteral("flitto: warning: ") + Sentence(text));
-            Err(QStringLiteral("Going on all the same (--yes)."));
-            return WritersAnswer::Ignore;
-        }
-        Complain(text);
-        Err(QStringLiteral("Close Quillbox and try again, or give --yes to move anyway."));
-        return WritersAnswer::Cancel;
+        return GoOnWhen(m_yes, QStringLiteral("--yes"), text,
+                        QStringLiteral("Close Quillbox and try again, or give --yes to move "
+                                       "anyway."))
+                   ? WritersAnswer::Ignore
+                   : WritersAnswer::Cancel;
     }
 
     bool AskForeignFiles(const QString &text) override
     {
-        ClearLine();
-        if (m_yes) {
-            Err(QStringLiteral("flitto: warning: ") + Sentence(text));
-            Err(QStringLiteral("Going on all the same (--yes)."));
-            return true;
-        }
-        Complain(text);
-        Err(QStringLiteral("Choose another folder, or give --yes to copy into this one."));
-        return false;
+        return GoOnWhen(m_yes, QStringLiteral("--yes"), text,
+                        QStringLiteral("Choose another folder, or give --yes to copy into this "
+                                       "one."));
     }
 
     // Not covered by --yes: files still being written can be retried, a
     // folder that a restart empties cannot.
     bool AskRamTarget(const QString &text) override
     {
-        ClearLine();
-        if (m_allowRam) {
-            Err(QStringLiteral("flitto: warning: ") + Sentence(text));
-            Err(QStringLiteral("Going on all the same (--allow-ram-target)."));
-            return true;
-        }
-        Complain(text);
-        Err(QStringLiteral("Choose a folder on a disk, or give --allow-ram-target to move there "
-                           "anyway."));
-        return false;
+        return GoOnWhen(m_allowRam, QStringLiteral("--allow-ram-target"), text,
+                        QStringLiteral("Choose a folder on a disk, or give --allow-ram-target to "
+                                       "move there anyway."));
     }
 
     void Starting(const QByteArray &, const QByteArray &) override {}
@@ -380,6 +364,21 @@ public:
     }
 
 private:
+    // A question the command line cannot ask: the option answers it, or the
+    // move ends with the advice.
+    bool GoOnWhen(bool allowed, const QString &option, const QString &text, const QString &advice)
+    {
+        ClearLine();
+        if (allowed) {
+            Err(QStringLiteral("flitto: warning: ") + Sentence(text));
+            Err(QStringLiteral("Going on all the same (%1).").arg(option));
+            return true;
+        }
+        Complain(text);
+        Err(advice);
+        return false;
+    }
+
     // Drawn when a tenth of a second has passed since the last drawing (or
     // at once when forced): a terminal redrawn for each of thousands of small
     // files would cost more than copying them.
