@@ -14,13 +14,22 @@ int main(int argc, char **argv)
     std::signal(SIGXFSZ, SIG_IGN);
     // Decided before any application object exists: a move from the
     // command line must never open a display.
-    if (CommandLineMove::Wanted(argc, argv))
+    const LaunchArguments::Choice choice = LaunchArguments::Classify(argc, argv);
+    if (choice.CommandLine)
         return CommandLineMove::Run(
             argc, argv, [] { return TRzVersionInfo().Value(TRzVersionInfo::FileVersion); });
+    if (const int refused = CommandLineMove::RefuseWizard(choice, argc, argv);
+        refused != CommandLineMove::ExitCode::Done)
+        return refused;
     FlittoApplication app(argc, argv);
     // Flitto runs in the Quillbox folder it was copied into: the folder of
-    // its own executable, whatever the current folder is.
-    TfrmMain frmMain(FileUtil::ProgramFolder());
+    // its own executable, whatever the current folder is, unless --settings
+    // names the installation's settings file.
+    const QByteArray settingsFile =
+        choice.SettingsFile ? CommandLineMove::AbsolutePath(*choice.SettingsFile) : QByteArray();
+    TfrmMain frmMain(settingsFile.isEmpty() ? FileUtil::ProgramFolder()
+                                            : FileUtil::FolderOfPath(settingsFile),
+                     settingsFile);
     frmMain.show();
     return app.exec();
 }

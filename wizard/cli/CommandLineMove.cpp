@@ -1,5 +1,7 @@
 #include "wizard/cli/CommandLineMove.h"
 
+#include "wizard/cli/LaunchArguments.h"
+
 #include "fileutil/Exception.h"
 #include "fileutil/FileUtil.h"
 #include "wizard/move/DatabaseMove.h"
@@ -23,6 +25,7 @@
 #include <limits.h>
 #include <memory>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace CommandLineMove {
@@ -30,12 +33,6 @@ namespace CommandLineMove {
 using namespace MoveErrors;
 
 namespace {
-
-// The options that make Flitto a command-line program; anything else on
-// the command line belongs to the wizard (and to Qt).
-const char *const OwnOptions[] = {"--move-to", "--check",    "--from",    "--yes",
-                                  "--help",    "--help-all", "--version", "--allow-ram-target",
-                                  "-h",        "-v",         "-?"};
 
 void Write(FILE *stream, const QString &text)
 {
@@ -68,6 +65,56 @@ int UsageFailure(const QString &text)
     return UsageError;
 }
 
+// The engine's texts speak of the window's buttons and its fields; on the
+// command line the same advice names what to do there.
+QString CommandLineText(QString text)
+{
+    static const std::pair<const char *, const char *> phrases[] = {
+        {"Close it, then choose Retry.", "Close it, then run the move again."},
+        {"Close these programs, then choose Retry.",
+         "Close these programs, then run the move again."},
+        {"Choose Retry to look again, or Ignore if none of them writes into the database "
+         "folder.",
+         "Run the move again to look again, or give --allow-open-files if none of them writes "
+         "into the database folder."},
+        {"then choose Retry, or Ignore if none of them writes into the database folder.",
+         "then run the move again, or give --allow-open-files if none of them writes into the "
+         "database folder."},
+        {"There are no database files in the location you specified!",
+         "There are no database files (Messages.dat) in the data folder"},
+        {"or choose the folder with the Browse button.", "or quote the folder."},
+    };
+    for (const auto &[window, commandLine] : phrases)
+        text.replace(QLatin1String(window), QLatin1String(commandLine));
+    return text;
+}
+
+// Text for stdout that must arrive: a full disk or a closed pipe fails the
+// command.
+int WriteOut(const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    const bool written =
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) &&
+        std::fflush(stdout) == 0;
+    if (written)
+        return Done;
+    Complain(QStringLiteral("cannot write to the standard output: %1")
+                 .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    return Unexpected;
+}
+
+QString QtOptionsText()
+{
+    QString text = QStringLiteral("Options the wizard passes on to Qt:\n");
+    for (const LaunchArguments::QtOption &option : LaunchArguments::QtOptions())
+        text += QStringLiteral("  -%1%2\n      %3\n")
+                    .arg(QLatin1String(option.Name),
+                         option.TakesValue ? QStringLiteral(" <value>") : QString(),
+                         QLatin1String(option.Help));
+    return text;
+}
+
 QString ExitCodesText()
 {
     return QStringLiteral(
@@ -91,20 +138,29 @@ QString ExitCodesText()
 // not valid in the locale's encoding must reach the file system unchanged.
 // The parser has already accepted the arguments, so only the two forms it
 // takes are looked for; the last one counts, as with the parser.
-QByteArray RawValue(int argc, char **argv, const QByteArray &option)
+QByteArray RawValue(const QList<QByteArray> &args, const QByteArray &option)
 {
     QByteArray value;
     const QByteArray joined = option + '=';
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QByteArray &arg = args.at(i);
         if (arg == "--")
             break;
-        if (arg == option && i + 1 < argc)
-            value = QByteArray(argv[++i]);
+        if (arg == option && i + 1 < args.size())
+            value = args.at(++i);
         else if (arg.startsWith(joined))
             value = arg.mid(joined.size());
     }
     return value;
+}
+
+// Both names lead to one folder (or, where either is missing, read alike).
+bool SameFolder(const QByteArray &a, const QByteArray &b)
+{
+    struct stat one, other;
+    if (::stat(a.constData(), &one) == 0 && ::stat(b.constData(), &other) == 0)
+        return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+    return FileUtil::WithTrailingSeparator(a) == FileUtil::WithTrailingSeparator(b);
 }
 
 // A folder given relative to the current folder, made absolute: Quillbox
@@ -233,8 +289,13 @@ public:
         // The copy's reads and writes go on where the signal met them; the
         // stop request ends the copy between two chunks.
         action.sa_flags = SA_RESTART;
-        for (int i = 0; i < SignalCount; ++i)
-            ::sigaction(Signals[i], &action, &m_old[i]);
+        for (int i = 0; i < SignalCount; ++i) {
+            // A signal ignored at start stays ignored: under nohup a hangup
+            // must not stop the move.
+            ::sigaction(Signals[i], nullptr, &m_old[i]);
+            if (m_old[i].sa_handler != SIG_IGN)
+                ::sigaction(Signals[i], &action, nullptr);
+        }
     }
 
     ~StopOnSignals()
@@ -266,14 +327,26 @@ private:
     struct sigaction m_old[SignalCount] = {};
 };
 
+// What the user asked for on the command line.
+struct Arguments
+{
+    bool Check = false;
+    bool AllowOpenFiles = false;
+    bool AllowNonEmptyTarget = false;
+    bool AllowRamTarget = false;
+    bool AllowOtherSource = false;
+    QByteArray SettingsFile; // empty: beside the program
+    QByteArray Target;
+    QByteArray From;
+};
+
 // What the move shows, on a terminal or in a log: one redrawn line on a
-// terminal, plain lines otherwise. Questions are answered by --yes.
+// terminal, plain lines otherwise. Questions are answered by options, each
+// risk by its own.
 class CommandLineView : public MoveView
 {
 public:
-    CommandLineView(bool yes, bool allowRam, bool terminal)
-        : m_yes(yes), m_allowRam(allowRam), m_terminal(terminal)
-    {}
+    CommandLineView(const Arguments &args, bool terminal) : m_args(args), m_terminal(terminal) {}
     ~CommandLineView() override { ClearLine(); }
     CommandLineView(const CommandLineView &) = delete;
     CommandLineView &operator=(const CommandLineView &) = delete;
@@ -281,30 +354,30 @@ public:
     void Refuse(const QString &text) override
     {
         ClearLine();
-        Complain(text);
+        Complain(CommandLineText(text));
     }
 
     WritersAnswer AskWriters(const QString &text) override
     {
-        return GoOnWhen(m_yes, QStringLiteral("--yes"), text,
-                        QStringLiteral("Close Quillbox and try again, or give --yes to move "
-                                       "anyway."))
+        return GoOnWhen(m_args.AllowOpenFiles, QStringLiteral("--allow-open-files"), text,
+                        QStringLiteral("Close Quillbox and run the move again, or give "
+                                       "--allow-open-files (or --yes) to move anyway."))
                    ? WritersAnswer::Ignore
                    : WritersAnswer::Cancel;
     }
 
     bool AskForeignFiles(const QString &text) override
     {
-        return GoOnWhen(m_yes, QStringLiteral("--yes"), text,
-                        QStringLiteral("Choose another folder, or give --yes to copy into this "
-                                       "one."));
+        return GoOnWhen(m_args.AllowNonEmptyTarget, QStringLiteral("--allow-nonempty-target"), text,
+                        QStringLiteral("Choose another folder, or give --allow-nonempty-target "
+                                       "(or --yes) to copy into this one."));
     }
 
     // Not covered by --yes: files still being written can be retried, a
     // folder that a restart empties cannot.
     bool AskRamTarget(const QString &text) override
     {
-        return GoOnWhen(m_allowRam, QStringLiteral("--allow-ram-target"), text,
+        return GoOnWhen(m_args.AllowRamTarget, QStringLiteral("--allow-ram-target"), text,
                         QStringLiteral("Choose a folder on a disk, or give --allow-ram-target to "
                                        "move there anyway."));
     }
@@ -370,11 +443,11 @@ private:
     {
         ClearLine();
         if (allowed) {
-            Err(QStringLiteral("flitto: warning: ") + Sentence(text));
+            Err(QStringLiteral("flitto: warning: ") + Sentence(CommandLineText(text)));
             Err(QStringLiteral("Going on all the same (%1).").arg(option));
             return true;
         }
-        Complain(text);
+        Complain(CommandLineText(text));
         Err(advice);
         return false;
     }
@@ -402,8 +475,7 @@ private:
         m_drawnLength = std::max(length, m_drawnLength);
     }
 
-    bool m_yes;
-    bool m_allowRam;
+    const Arguments &m_args;
     bool m_terminal;
     int m_files = 0;
     int m_filesDone = 0;
@@ -413,15 +485,6 @@ private:
     QElapsedTimer m_elapsed;
     QElapsedTimer m_drawn;
     int m_drawnLength = 0;
-};
-
-struct Arguments
-{
-    bool Check = false;
-    bool Yes = false;
-    bool AllowRamTarget = false;
-    QByteArray Target;
-    QByteArray From;
 };
 
 // What a move would do, after the checks passed.
@@ -480,7 +543,7 @@ int Failed(const std::exception_ptr &error, MoveErrors::Stage stage)
 
 int Move(const DatabaseMove::Plan &plan, const Arguments &args)
 {
-    CommandLineView view(args.Yes, args.AllowRamTarget, ::isatty(STDERR_FILENO) == 1);
+    CommandLineView view(args, ::isatty(STDERR_FILENO) == 1);
     DatabaseMove move(plan, &view);
     const StopOnSignals stopper([&move] { move.Stop(); });
 
@@ -548,7 +611,9 @@ int Move(const DatabaseMove::Plan &plan, const Arguments &args)
 int PlanAndMove(const Arguments &args)
 {
     DatabaseMove::Plan plan;
-    plan.SettingsFile = Installation::SettingsFileIn(FileUtil::ProgramFolder());
+    plan.SettingsFile = args.SettingsFile.isEmpty()
+                            ? Installation::SettingsFileIn(FileUtil::ProgramFolder())
+                            : args.SettingsFile;
     plan.Target = args.Target;
     if (!FileUtil::IsExistingFile(plan.SettingsFile)) {
         Complain(QStringLiteral("Unable to continue. The QUILLBOX.INI file could not be detected "
@@ -572,12 +637,23 @@ int PlanAndMove(const Arguments &args)
         return Refused;
     }
     if (plan.Mode == ConnectionMode::Local) {
-        plan.Source = args.From.isEmpty()
-                          ? Installation::DataFolderOf(
-                                settings.ReadString(Installation::SettingsSection,
-                                                    Installation::DataDirectoryKey, QByteArray()),
-                                plan.SettingsFile)
-                          : args.From;
+        const QByteArray named = Installation::DataFolderOf(
+            settings.ReadString(Installation::SettingsSection, Installation::DataDirectoryKey,
+                                QByteArray()),
+            plan.SettingsFile);
+        plan.Source = args.From.isEmpty() ? named : args.From;
+        // The folder moved becomes Quillbox's database: one other than the
+        // folder Quillbox uses now (a stale backup given by mistake) only
+        // on request.
+        if (!named.isEmpty() && !args.AllowOtherSource && !SameFolder(named, plan.Source)) {
+            Complain(QStringLiteral("--from %1 is not the data folder %2 that %3 names. Moving "
+                                    "it would make it Quillbox's database and leave the mail in "
+                                    "%2 behind")
+                         .arg(PathText(plan.Source), PathText(named), PathText(plan.SettingsFile)));
+            Err(QStringLiteral("Leave out --from, or give --allow-other-source if that folder is "
+                               "the one to move."));
+            return Refused;
+        }
         if (plan.Source.isEmpty())
             return UsageFailure(
                 QStringLiteral("%1 names no data folder: give it with --from FOLDER")
@@ -594,19 +670,6 @@ int PlanAndMove(const Arguments &args)
 
 } // namespace
 
-bool Wanted(int argc, char **argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        for (const char *option : OwnOptions) {
-            const QByteArray withValue = QByteArray(option) + '=';
-            if (arg == option || (arg.startsWith("--") && arg.startsWith(withValue)))
-                return true;
-        }
-    }
-    return false;
-}
-
 int Run(int argc, char **argv, const std::function<QString()> &version)
 {
     // Output into a closed pipe must fail the write, not end the program
@@ -617,48 +680,77 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Moves the Quillbox database to a new folder without a window, from the "
-                       "Quillbox folder this program is installed in. Started without these "
-                       "options, Flitto is the wizard."));
-    const QCommandLineOption moveTo(
-        QStringLiteral("move-to"),
-        QStringLiteral("Move the database to <folder> (missing folders are created)."),
-        QStringLiteral("folder"));
-    const QCommandLineOption from(
-        QStringLiteral("from"),
-        QStringLiteral("The current data folder. Local mode: instead of the one in Quillbox.ini. "
-                       "Remote mode: required."),
-        QStringLiteral("folder"));
-    const QCommandLineOption check(QStringLiteral("check"),
-                                   QStringLiteral("Only run the checks and say what a move would "
+        QStringLiteral("Moves the Quillbox database to a new folder without a window. Flitto "
+                       "reads Quillbox.ini beside its own program, or the file --settings names. "
+                       "Started with no option but --settings and Qt's own, Flitto is the "
+                       "wizard."));
+    const auto option = [&parser](const QStringList &names, const QString &help,
+                                  const QString &value = QString()) {
+        const QCommandLineOption added(names, help, value);
+        parser.addOption(added);
+        return added;
+    };
+    const QCommandLineOption moveTo =
+        option({QStringLiteral("move-to")},
+               QStringLiteral("Move the database to <folder> (missing folders are created)."),
+               QStringLiteral("folder"));
+    const QCommandLineOption from =
+        option({QStringLiteral("from")},
+               QStringLiteral("The current data folder. Local mode: one other than the "
+                              "DataDirectory of Quillbox.ini needs --allow-other-source. Remote "
+                              "mode: required."),
+               QStringLiteral("folder"));
+    const QCommandLineOption settings = option(
+        {QStringLiteral("settings")},
+        QStringLiteral("The installation's Quillbox.ini, instead of the one beside this program "
+                       "(also for the wizard)."),
+        QStringLiteral("file"));
+    const QCommandLineOption check = option(
+        {QStringLiteral("check")}, QStringLiteral("Only run the checks and say what a move would "
                                                   "do; nothing is copied or changed."));
-    const QCommandLineOption yes(
-        QStringLiteral("yes"),
-        QStringLiteral("Go on when Quillbox still has database files open, and when the new "
-                       "folder holds other files. Without it, both end the move."));
-    const QCommandLineOption allowRam(
-        QStringLiteral("allow-ram-target"),
+    const QCommandLineOption allowOpen =
+        option({QStringLiteral("allow-open-files")},
+               QStringLiteral("Go on when programs (Quillbox) still have database files open "
+                              "for writing."));
+    const QCommandLineOption allowNonEmpty = option(
+        {QStringLiteral("allow-nonempty-target")},
+        QStringLiteral("Go on when the new folder already holds files that are not part of the "
+                       "database."));
+    const QCommandLineOption yes =
+        option({QStringLiteral("yes")},
+               QStringLiteral("The same as --allow-open-files --allow-nonempty-target."));
+    const QCommandLineOption allowRam = option(
+        {QStringLiteral("allow-ram-target")},
         QStringLiteral("Go on when the new folder is on a file system kept in memory (tmpfs), "
-                       "which a restart empties. Without it, such a folder ends the move."));
-    parser.addOption(moveTo);
-    parser.addOption(from);
-    parser.addOption(check);
-    parser.addOption(yes);
-    parser.addOption(allowRam);
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
+                       "which a restart empties. --yes does not cover it."));
+    const QCommandLineOption allowOtherSource = option(
+        {QStringLiteral("allow-other-source")},
+        QStringLiteral("Local mode: move the folder --from names although Quillbox.ini names "
+                       "another one. --yes does not cover it."));
+    const QCommandLineOption help =
+        option({QStringLiteral("h"), QStringLiteral("?"), QStringLiteral("help")},
+               QStringLiteral("Show this help, and the exit codes."));
+    const QCommandLineOption helpAll =
+        option({QStringLiteral("help-all")},
+               QStringLiteral("Also show the options the wizard passes on to Qt."));
+    const QCommandLineOption versionOption = option(
+        {QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version."));
 
-    if (!parser.parse(QCoreApplication::arguments()))
+    // Qt's own options belong to a window, which this mode never opens.
+    QStringList arguments;
+    const QList<QByteArray> kept = LaunchArguments::WithoutQtOptions(argc, argv);
+    for (const QByteArray &arg : kept)
+        arguments << QString::fromLocal8Bit(arg);
+    if (!parser.parse(arguments))
         return UsageFailure(parser.errorText());
-    // --help-all would add Qt's own options, which this mode does not take.
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-        Write(stdout, parser.helpText() + QLatin1Char('\n') + ExitCodesText());
-        return Done;
+    if (parser.isSet(help) || parser.isSet(helpAll)) {
+        QString text = parser.helpText() + QLatin1Char('\n') + ExitCodesText();
+        if (parser.isSet(helpAll))
+            text += QLatin1Char('\n') + QtOptionsText();
+        return WriteOut(text);
     }
-    if (parser.isSet(versionOption)) {
-        Out(QStringLiteral("Flitto ") + version());
-        return Done;
-    }
+    if (parser.isSet(versionOption))
+        return WriteOut(QStringLiteral("Flitto ") + version() + QLatin1Char('\n'));
     if (!parser.positionalArguments().isEmpty())
         return UsageFailure(
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
@@ -667,11 +759,22 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
 
     Arguments args;
     args.Check = parser.isSet(check);
-    args.Yes = parser.isSet(yes);
+    args.AllowOpenFiles = parser.isSet(yes) || parser.isSet(allowOpen);
+    args.AllowNonEmptyTarget = parser.isSet(yes) || parser.isSet(allowNonEmpty);
     args.AllowRamTarget = parser.isSet(allowRam);
-    args.Target = AbsoluteFolder(RawValue(argc, argv, QByteArrayLiteral("--move-to")));
+    args.AllowOtherSource = parser.isSet(allowOtherSource);
+    const QByteArray target = RawValue(kept, QByteArrayLiteral("--move-to"));
+    if (target.isEmpty())
+        return UsageFailure(QStringLiteral("--move-to needs a folder"));
+    args.Target = AbsoluteFolder(target);
     if (parser.isSet(from))
-        args.From = AbsoluteFolder(RawValue(argc, argv, QByteArrayLiteral("--from")));
+        args.From = AbsoluteFolder(RawValue(kept, QByteArrayLiteral("--from")));
+    if (parser.isSet(settings)) {
+        args.SettingsFile = AbsoluteFolder(RawValue(kept, QByteArrayLiteral("--settings")));
+        if (!FileUtil::IsExistingFile(args.SettingsFile))
+            return UsageFailure(
+                QStringLiteral("--settings: there is no file %1").arg(PathText(args.SettingsFile)));
+    }
 
     // Whatever goes wrong from here on gets a message and an exit code,
     // never an abort.
@@ -680,6 +783,30 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
     } catch (...) {
         return Failed(std::current_exception(), MoveErrors::Stage::Before);
     }
+}
+
+QByteArray AbsolutePath(const QByteArray &path)
+{
+    return AbsoluteFolder(path);
+}
+
+int RefuseWizard(const LaunchArguments::Choice &choice, int argc, char **argv)
+{
+    if (choice.SettingsFile && !FileUtil::IsExistingFile(AbsoluteFolder(*choice.SettingsFile)))
+        return UsageFailure(
+            QStringLiteral("--settings: there is no file %1").arg(PathText(*choice.SettingsFile)));
+    // Without a display Qt would abort with a message of its own.
+    bool platform = false;
+    for (int i = 1; i < argc && !platform; ++i)
+        platform = std::strcmp(argv[i], "-platform") == 0 ||
+                   std::strcmp(argv[i], "--platform") == 0 ||
+                   std::strncmp(argv[i], "-platform=", 10) == 0;
+    if (platform || !qgetenv("QT_QPA_PLATFORM").isEmpty() || !qgetenv("DISPLAY").isEmpty() ||
+        !qgetenv("WAYLAND_DISPLAY").isEmpty())
+        return Done;
+    Complain(QStringLiteral("there is no display to show the wizard on. Move without a window "
+                            "with --move-to FOLDER; see flitto --help"));
+    return Unexpected;
 }
 
 } // namespace CommandLineMove

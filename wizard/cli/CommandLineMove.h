@@ -1,7 +1,9 @@
 #pragma once
 
+#include "wizard/cli/LaunchArguments.h"
 #include "wizard/move/MoveErrors.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -15,9 +17,14 @@ namespace CommandLineMove {
 // How a command-line run ends: the move's exit codes.
 using MoveErrors::ExitCode;
 
-// True when the arguments hold one of the command line's own options; the
-// wizard's own arguments (Qt's -platform, -style...) do not count.
-bool Wanted(int argc, char **argv);
+// Before the wizard starts: a usage error (a --settings file that is not
+// there) or no display is told in one line; its exit code, or Done when
+// the wizard may start.
+int RefuseWizard(const LaunchArguments::Choice &choice, int argc, char **argv);
+
+// A path given relative to the current folder, made absolute; its bytes as
+// they came otherwise.
+QByteArray AbsolutePath(const QByteArray &path);
 
 // Runs the command line and returns its exit code. Creates the
 // application object itself (one without a display); version gives the

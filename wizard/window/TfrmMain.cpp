@@ -359,8 +359,9 @@ QByteArray PathOfText(const QString &text)
     return QFile::encodeName(text);
 }
 
-TfrmMain::TfrmMain(const QByteArray &installFolder, QWidget *parent)
-    : QWidget(parent), m_installFolder(FileUtil::WithTrailingSeparator(installFolder))
+TfrmMain::TfrmMain(const QByteArray &installFolder, const QByteArray &settingsFile, QWidget *parent)
+    : QWidget(parent), m_installFolder(FileUtil::WithTrailingSeparator(installFolder)),
+      m_settingsFile(settingsFile)
 {
     InitResources();
     InstallFontSubstitutes();
@@ -746,7 +747,8 @@ void TfrmMain::FormActivate()
 
 QByteArray TfrmMain::SettingsFileName() const
 {
-    return Installation::SettingsFileIn(m_installFolder);
+    return m_settingsFile.isEmpty() ? Installation::SettingsFileIn(m_installFolder)
+                                    : m_settingsFile;
 }
 
 void TfrmMain::ShowPage(QWidget *page, bool previous, bool next)

@@ -34,7 +34,10 @@ class TfrmMain : public QWidget
 public:
     // installFolder is the Quillbox folder the program runs in, ending in
     // "/"; the program passes its own folder, tests a staged one.
-    explicit TfrmMain(const QByteArray &installFolder, QWidget *parent = nullptr);
+    // settingsFile: the installation's Quillbox.ini; empty: the one in
+    // installFolder under any case of its name.
+    explicit TfrmMain(const QByteArray &installFolder, const QByteArray &settingsFile = {},
+                      QWidget *parent = nullptr);
     ~TfrmMain() override;
 
     // The settings file: the install folder's "Quillbox.ini", in whatever
@@ -186,6 +189,7 @@ private:
     DatabaseMove::Plan CurrentPlan() const;
 
     QByteArray m_installFolder;
+    QByteArray m_settingsFile;
     // The move that passed the checks of the Ready page, until its run starts.
     std::shared_ptr<DatabaseMove> m_checkedMove;
     // The most recently started run; only it may lead to the settings change.

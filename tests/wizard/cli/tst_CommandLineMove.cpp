@@ -126,6 +126,7 @@ enum class During
 {
     Nothing,
     Interrupt,   // send the row's signal once the big file is being copied
+    UnderNohup,  // the same, with SIGHUP ignored from the start
     ChangeBig,   // give the big file another last-write time while it is copied
     FileLimit,   // the program runs under a file size limit of 16 KiB
     HoldWriting, // this test holds Messages.dat open for writing
@@ -137,6 +138,8 @@ Result RunFlitto(const Stage &stage, const QStringList &args, During during = Du
     QProcess process;
     process.setProcessEnvironment(Environment(stage));
     process.setWorkingDirectory(workingFolder);
+    if (during == During::UnderNohup)
+        process.setChildProcessModifier([] { std::signal(SIGHUP, SIG_IGN); });
     if (during == During::FileLimit) {
         process.setChildProcessModifier([] {
             const struct rlimit limit = {16384, 16384};
@@ -152,7 +155,8 @@ Result RunFlitto(const Stage &stage, const QStringList &args, During during = Du
     if (!process.waitForStarted())
         return result;
     QByteArray err;
-    if (during == During::Interrupt || during == During::ChangeBig) {
+    const bool interrupt = during == During::Interrupt || during == During::UnderNohup;
+    if (interrupt || during == During::ChangeBig) {
         const QByteArray copying = "Copying " + BigName;
         QElapsedTimer waited;
         waited.start();
@@ -161,7 +165,7 @@ Result RunFlitto(const Stage &stage, const QStringList &args, During during = Du
             process.waitForReadyRead(100);
             err += process.readAllStandardError();
         }
-        if (during == During::Interrupt) {
+        if (interrupt) {
             ::kill(pid_t(process.processId()), signal);
         } else {
             const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
@@ -214,12 +218,13 @@ void tst_CommandLineMove::moves_data()
 
     QTest::newRow("local, folder from the settings")
         << 0 << QByteArray("@DATA") << QStringList{"--move-to", "@TARGET"} << false;
+    // Another folder than Quillbox.ini's is moved only on request.
     QTest::newRow("local, --from instead of the settings")
-        << 0 << QByteArray("@ROOT/Gone") << QStringList{"--from", "@DATA", "--move-to", "@TARGET"}
-        << false;
+        << 0 << QByteArray("@ROOT/Gone")
+        << QStringList{"--from", "@DATA", "--allow-other-source", "--move-to", "@TARGET"} << false;
     QTest::newRow("local, joined option forms")
-        << 0 << QByteArray("@ROOT/Gone") << QStringList{"--from=@DATA", "--move-to=@TARGET"}
-        << false;
+        << 0 << QByteArray("@ROOT/Gone")
+        << QStringList{"--from=@DATA", "--move-to=@TARGET", "--allow-other-source"} << false;
     // Taken from Quillbox's folder, wherever Flitto is started from.
     QTest::newRow("local, DataDirectory relative to Quillbox.ini")
         << 0 << QByteArray("../Data") << QStringList{"--move-to", "@TARGET"} << true;
@@ -278,6 +283,24 @@ void tst_CommandLineMove::exitCodes_data()
     QTest::newRow("--version") << QStringList{"--version"} << "" << 0 << "Flitto 4.0.0.0";
     QTest::newRow("unknown option")
         << QStringList{"--move-to", "@TARGET", "--bogus"} << "" << 2 << "Unknown option 'bogus'";
+    // A typo never opens a window or aborts: without --move-to too.
+    QTest::newRow("mistyped option alone")
+        << QStringList{"--moveto", "@TARGET"} << "" << 2 << "Unknown option 'moveto'";
+    QTest::newRow("unknown short option") << QStringList{"-x"} << "" << 2 << "Unknown option 'x'";
+    QTest::newRow("stray word alone") << QStringList{"extra"} << "" << 2 << "unexpected argument";
+    QTest::newRow("-?") << QStringList{"-?"} << "" << 0 << "Exit codes:";
+    QTest::newRow("--help-all") << QStringList{"--help-all"} << "" << 0 << "-platform <value>";
+    QTest::newRow("Qt's options beside the command line")
+        << QStringList{"-style", "Fusion", "--check", "--move-to", "@TARGET"} << "" << 0
+        << "The checks passed";
+    QTest::newRow("empty --move-to")
+        << QStringList{"--move-to", ""} << "" << 2 << "--move-to needs a folder";
+    QTest::newRow("--settings that is not there")
+        << QStringList{"--settings", "@ROOT/none.ini", "--move-to", "@TARGET"} << "" << 2
+        << "there is no file";
+    QTest::newRow("--from another folder")
+        << QStringList{"--move-to", "@TARGET", "--from", "@ROOT/Quillbox"} << "" << 3
+        << "--allow-other-source";
     QTest::newRow("no new folder") << QStringList{"--yes"} << "" << 2 << "--move-to FOLDER";
     // Shown, never obeyed: an escape sequence cannot clear the terminal.
     QTest::newRow("stray argument") << QStringList{"--move-to", "@TARGET", "\x1b[2J"} << "" << 2
@@ -287,8 +310,8 @@ void tst_CommandLineMove::exitCodes_data()
     QTest::newRow("no settings file") << move << "no settings" << 3 << "QUILLBOX.INI";
     QTest::newRow("unknown connection mode") << move << "mode 7" << 3 << "connection mode 7";
     QTest::newRow("no database files")
-        << QStringList{"--move-to", "@TARGET", "--from", "@ROOT/Quillbox"} << "" << 3
-        << "There are no database files in the location you specified!";
+        << QStringList{"--move-to", "@TARGET", "--from", "@ROOT/Quillbox", "--allow-other-source"}
+        << "" << 3 << "There are no database files (Messages.dat) in the data folder";
     QTest::newRow("new folder is a file") << move << "target file" << 3 << "is a file";
     QTest::newRow("new folder is the data folder")
         << QStringList{"--move-to", "@DATA"} << "" << 3 << "is the current location";
@@ -298,6 +321,11 @@ void tst_CommandLineMove::exitCodes_data()
     QTest::newRow("still written, no --yes") << move << "writing" << 3 << "--yes";
     QTest::newRow("still written, --yes")
         << move + QStringList{"--yes"} << "writing" << 0 << "Copy completed.";
+    // Each risk has its own consent; --yes is both of these.
+    QTest::newRow("still written, --allow-open-files")
+        << move + QStringList{"--allow-open-files"} << "writing" << 0 << "Copy completed.";
+    QTest::newRow("still written, only --allow-nonempty-target")
+        << move + QStringList{"--allow-nonempty-target"} << "writing" << 3 << "--allow-open-files";
     // A new folder that a restart empties is a question of its own, not
     // answered by --yes.
     QTest::newRow("kept in memory, --yes")
@@ -415,22 +443,31 @@ void tst_CommandLineMove::checkLeavesNothing()
 void tst_CommandLineMove::stopBySignal_data()
 {
     QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("nohup"); // ignored from the start: the move goes on
 
-    QTest::newRow("Ctrl-C") << int(SIGINT);
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SSH session dropped") << int(SIGHUP);
+    QTest::newRow("Ctrl-C") << int(SIGINT) << false;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+    QTest::newRow("SSH session dropped") << int(SIGHUP) << false;
+    QTest::newRow("SSH session dropped under nohup") << int(SIGHUP) << true;
 }
 
 void tst_CommandLineMove::stopBySignal()
 {
     QFETCH(int, signal);
+    QFETCH(bool, nohup);
     Stage stage;
     QVERIFY(stage.IsValid());
     stage.WriteBig();
     const QByteArray before = stage.Settings();
 
-    const Result result = RunFlitto(stage, {"--move-to", "@TARGET"}, During::Interrupt, signal);
+    const Result result = RunFlitto(stage, {"--move-to", "@TARGET"},
+                                    nohup ? During::UnderNohup : During::Interrupt, signal);
     QVERIFY2(!result.Crashed, qPrintable(result.Err));
+    if (nohup) {
+        QVERIFY2(result.Code == 0 && result.Out.contains("Copy completed."),
+                 qPrintable(result.Err));
+        return;
+    }
     QVERIFY2(result.Code == 128 + signal, qPrintable(result.Err));
     QVERIFY(result.Err.contains("stopped by"));
     QVERIFY(!result.Out.contains("Copy completed."));
@@ -449,6 +486,8 @@ void tst_CommandLineMove::wizardArguments_data()
     QTest::newRow("no arguments") << QStringList{} << "offscreen";
     QTest::newRow("Qt's -platform") << QStringList{"-platform", "offscreen"} << "";
     QTest::newRow("Qt's -style") << QStringList{"-style", "Fusion"} << "offscreen";
+    QTest::newRow("--settings") << QStringList{"--settings", "@ROOT/Quillbox/Quillbox.ini"}
+                                << "offscreen";
 }
 
 void tst_CommandLineMove::wizardArguments()
@@ -462,6 +501,7 @@ void tst_CommandLineMove::wizardArguments()
     if (!platform.isEmpty())
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     process.setProcessEnvironment(env);
+    args = Expand(args, stage);
     process.start(QFile::decodeName(stage.ProgramFolder() + "flitto"), args);
     QVERIFY(process.waitForStarted());
     // The wizard waits for the user; the command line would have ended.
@@ -477,7 +517,9 @@ void tst_CommandLineMove::wizardArguments()
     noDisplay.setProcessEnvironment(Environment(stage));
     noDisplay.start(QFile::decodeName(stage.ProgramFolder() + "flitto"), args);
     QVERIFY(noDisplay.waitForFinished(30000));
-    QVERIFY(noDisplay.exitStatus() != QProcess::NormalExit || noDisplay.exitCode() != 0);
+    QCOMPARE(noDisplay.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(noDisplay.exitCode(), 1);
+    QVERIFY(noDisplay.readAllStandardError().contains("there is no display"));
 }
 
 void tst_CommandLineMove::folderNamesAsBytes()
