@@ -40,6 +40,26 @@ QString ProofFailure(FileUtil::ProofResult result, const FileUtil::CheckedCopyRe
         .arg(PathText(record.Target), PathText(record.Source));
 }
 
+QString CopyFailureDetails(const EStreamError &failure, const QByteArray &source,
+                           const MovePlan &plan)
+{
+    const QString reason = failure.SystemError() != 0
+                               ? QString::fromLocal8Bit(std::strerror(failure.SystemError()))
+                               : QStringLiteral("no reason given");
+    QString what;
+    if (dynamic_cast<const EFOpenError *>(&failure) || dynamic_cast<const EReadError *>(&failure))
+        what = QStringLiteral("Reading %1 failed: %2. Check the disk of the current location, "
+                              "then start the move again.")
+                   .arg(PathText(source), reason);
+    else
+        what = QStringLiteral("Writing its copy into %1 failed: %2. Make room there (or lift a "
+                              "file size limit, ulimit -f), then start the move again.")
+                   .arg(PathText(plan.Target), reason);
+    return what + QStringLiteral(" The files copied so far stay in %1, and Quillbox.ini is "
+                                 "unchanged; a move started again into it goes on with them.")
+                      .arg(PathText(plan.Target));
+}
+
 // Run as root, a new folder gets the data folder's owner, group and mode,
 // set through the open folder so that a link swapped in meanwhile is never
 // followed.
@@ -236,8 +256,15 @@ void DatabaseMove::CopyAll()
         for (int index = 0; index < m_files.size(); ++index) {
             const QByteArray name = m_files.at(index).Name;
             Post([this, index, name] { m_view->Copying(index, name); });
-            const FileUtil::CheckedCopyRecord record =
-                FileUtil::CopyFileChecked(m_sourcePrefix + name, m_plan.Target, options);
+            FileUtil::CheckedCopyRecord record;
+            try {
+                record = FileUtil::CopyFileChecked(m_sourcePrefix + name, m_plan.Target, options);
+            } catch (EStreamError &failure) {
+                // The message stays the short one the window shows; the file,
+                // the system's reason and what to do go into the details.
+                failure.SetDetails(CopyFailureDetails(failure, m_sourcePrefix + name, m_plan));
+                throw;
+            }
             m_records.append(record);
             done += record.BytesRead;
             const qint64 total = done;
@@ -358,9 +385,13 @@ void DatabaseMove::Fail(const std::exception_ptr &error)
     try {
         std::rethrow_exception(error);
     } catch (Exception &failure) {
-        const bool logged = m_log.Write(QStringLiteral("failed"), failure.message());
-        if (logged)
-            failure.SetDetails(QStringLiteral("The log of this move is in %1.").arg(m_log.Path()));
+        const QString why = failure.Details().isEmpty() ? failure.message() : failure.Details();
+        const bool logged = m_log.Write(QStringLiteral("failed"), why);
+        if (logged) {
+            const QString log = QStringLiteral("The log of this move is in %1.").arg(m_log.Path());
+            failure.SetDetails(
+                failure.Details().isEmpty() ? log : failure.Details() + QLatin1Char('\n') + log);
+        }
         throw;
     } catch (const std::exception &failure) {
         m_log.Write(QStringLiteral("failed"), QString::fromLocal8Bit(failure.what()));

@@ -332,7 +332,8 @@ void tst_CommandLineMove::exitCodes_data()
         << move + QStringList{"--yes"} << "in memory" << 3 << "--allow-ram-target";
     QTest::newRow("kept in memory, --allow-ram-target")
         << move + QStringList{"--allow-ram-target"} << "in memory" << 0 << "Copy completed.";
-    QTest::newRow("copy fails") << move << "dangling link" << 4 << "lost.dat";
+    QTest::newRow("copy fails") << move << "dangling link" << 4
+                                << "lost.dat failed: No such file or directory";
     QTest::newRow("proof fails") << move << "change big" << 5 << "changed while it was copied";
     QTest::newRow("settings not written") << move << "file limit" << 6 << "is complete and proven";
 }
