@@ -1,4 +1,5 @@
 #include "wizard/cli/CommandLineMove.h"
+#include "wizard/cli/ProgressLine.h"
 
 #include "fileutil/Exception.h"
 #include "fileutil/FileUtil.h"
@@ -15,7 +16,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -125,49 +125,12 @@ QByteArray AbsoluteFolder(const QByteArray &folder)
     return FileUtil::WithTrailingSeparator(cwd) + rest;
 }
 
-QString FormatDuration(qint64 seconds)
-{
-    const qint64 h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
-    const QString mmss = QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
-    if (h == 0)
-        return mmss;
-    return QStringLiteral("%1:%2:%3")
-        .arg(h)
-        .arg(m, 2, 10, QLatin1Char('0'))
-        .arg(s, 2, 10, QLatin1Char('0'));
-}
-
 int TerminalWidth()
 {
     struct winsize size = {};
     if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
         return size.ws_col;
     return 80;
-}
-
-// The one-line progress display: files done of all, bytes, rate and time
-// left, cut to width characters (no cut when width < 1; a wrapped line
-// could not be redrawn). Without bytes (totalBytes < 0) only the files.
-QString ProgressLine(const QString &phase, int filesDone, int files, qint64 bytesDone,
-                     qint64 totalBytes, qint64 elapsedMs, int width)
-{
-    QString line = QStringLiteral("%1 %2/%3 files").arg(phase).arg(filesDone).arg(files);
-    if (totalBytes >= 0) {
-        line += QStringLiteral(", %1 of %2")
-                    .arg(MoveChecks::DataSize(bytesDone), MoveChecks::DataSize(totalBytes));
-        // The first half second says little about the rate.
-        if (elapsedMs >= 500 && bytesDone > 0) {
-            const double perSecond = double(bytesDone) * 1000 / double(elapsedMs);
-            // Rounded up, but a whole second stays itself.
-            const double seconds = double(std::max<qint64>(totalBytes - bytesDone, 0)) / perSecond;
-            const qint64 left = qint64(std::ceil(seconds - 1e-6));
-            line += QStringLiteral(", %1/s, %2 left")
-                        .arg(MoveChecks::DataSize(qint64(perSecond)), FormatDuration(left));
-        }
-    }
-    if (width > 0 && line.size() > width)
-        line.truncate(width);
-    return line;
 }
 
 // The signal that stopped the move, and the pipe that carries it from the
