@@ -37,11 +37,34 @@ const char *const OwnOptions[] = {"--move-to", "--check",    "--from",    "--yes
                                   "--help",    "--help-all", "--version", "--allow-ram-target",
                                   "-h",        "-v",         "-?"};
 
+// Set once a write to stdout has failed (a full disk, a closed pipe): the
+// help or version a script asked for never arrived, and its exit code must
+// say so.
+bool g_outputLost = false;
+
+// The first text lost on stdout is told on stderr, once: a script reading
+// stdout cannot see it there.
 void Write(FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    errno = 0;
+    // A buffered write only fails at the flush, and a failed one leaves the
+    // stream's error set for good.
+    const bool written =
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size()) &&
+        std::fflush(stream) == 0 && !std::ferror(stream);
+    if (!written && stream == stdout && !g_outputLost) {
+        g_outputLost = true;
+        const int error = errno;
+        Write(stderr, QStringLiteral("flitto: cannot write to standard output (%1).\n")
+                          .arg(QString::fromLocal8Bit(std::strerror(error != 0 ? error : EIO))));
+    }
+}
+
+// The exit code of a run whose only task was its output: --help, --version.
+int OutputStatus()
+{
+    return g_outputLost ? Unexpected : Done;
 }
 
 // Lines of text never carry a control character to the terminal, whatever
@@ -616,11 +639,11 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
     // --help-all would add Qt's own options, which this mode does not take.
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         Write(stdout, parser.helpText() + QLatin1Char('\n') + ExitCodesText());
-        return Done;
+        return OutputStatus();
     }
     if (parser.isSet(versionOption)) {
         Out(QStringLiteral("Flitto ") + version());
-        return Done;
+        return OutputStatus();
     }
     if (!parser.positionalArguments().isEmpty())
         return UsageFailure(
