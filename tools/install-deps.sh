@@ -12,6 +12,7 @@ packages=(
   dosfstools fusefat fuse python3-fusepy
   dbus-daemon desktop-file-utils libglib2.0-bin
   clang-format git
+  man-db groff-base
 )
 
 missing=()

@@ -1,4 +1,5 @@
 #include "wizard/cli/CommandLineMove.h"
+#include "wizard/cli/ProgressLine.h"
 
 #include "wizard/cli/LaunchArguments.h"
 
@@ -17,7 +18,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -34,11 +34,34 @@ using namespace MoveErrors;
 
 namespace {
 
+// Set once a write to stdout has failed (a full disk, a closed pipe): the
+// help or version a script asked for never arrived, and its exit code must
+// say so.
+bool g_outputLost = false;
+
+// The first text lost on stdout is told on stderr, once: a script reading
+// stdout cannot see it there.
 void Write(FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    errno = 0;
+    // A buffered write only fails at the flush, and a failed one leaves the
+    // stream's error set for good.
+    const bool written =
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size()) &&
+        std::fflush(stream) == 0 && !std::ferror(stream);
+    if (!written && stream == stdout && !g_outputLost) {
+        g_outputLost = true;
+        const int error = errno;
+        Write(stderr, QStringLiteral("flitto: cannot write to standard output (%1).\n")
+                          .arg(QString::fromLocal8Bit(std::strerror(error != 0 ? error : EIO))));
+    }
+}
+
+// The exit code of a run whose only task was its output: --help, --version.
+int OutputStatus()
+{
+    return g_outputLost ? Unexpected : Done;
 }
 
 // Lines of text never carry a control character to the terminal, whatever
@@ -87,21 +110,6 @@ QString CommandLineText(QString text)
     for (const auto &[window, commandLine] : phrases)
         text.replace(QLatin1String(window), QLatin1String(commandLine));
     return text;
-}
-
-// Text for stdout that must arrive: a full disk or a closed pipe fails the
-// command.
-int WriteOut(const QString &text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    const bool written =
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) &&
-        std::fflush(stdout) == 0;
-    if (written)
-        return Done;
-    Complain(QStringLiteral("cannot write to the standard output: %1")
-                 .arg(QString::fromLocal8Bit(std::strerror(errno))));
-    return Unexpected;
 }
 
 QString QtOptionsText()
@@ -181,49 +189,12 @@ QByteArray AbsoluteFolder(const QByteArray &folder)
     return FileUtil::WithTrailingSeparator(cwd) + rest;
 }
 
-QString FormatDuration(qint64 seconds)
-{
-    const qint64 h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
-    const QString mmss = QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
-    if (h == 0)
-        return mmss;
-    return QStringLiteral("%1:%2:%3")
-        .arg(h)
-        .arg(m, 2, 10, QLatin1Char('0'))
-        .arg(s, 2, 10, QLatin1Char('0'));
-}
-
 int TerminalWidth()
 {
     struct winsize size = {};
     if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
         return size.ws_col;
     return 80;
-}
-
-// The one-line progress display: files done of all, bytes, rate and time
-// left, cut to width characters (no cut when width < 1; a wrapped line
-// could not be redrawn). Without bytes (totalBytes < 0) only the files.
-QString ProgressLine(const QString &phase, int filesDone, int files, qint64 bytesDone,
-                     qint64 totalBytes, qint64 elapsedMs, int width)
-{
-    QString line = QStringLiteral("%1 %2/%3 files").arg(phase).arg(filesDone).arg(files);
-    if (totalBytes >= 0) {
-        line += QStringLiteral(", %1 of %2")
-                    .arg(MoveChecks::DataSize(bytesDone), MoveChecks::DataSize(totalBytes));
-        // The first half second says little about the rate.
-        if (elapsedMs >= 500 && bytesDone > 0) {
-            const double perSecond = double(bytesDone) * 1000 / double(elapsedMs);
-            // Rounded up, but a whole second stays itself.
-            const double seconds = double(std::max<qint64>(totalBytes - bytesDone, 0)) / perSecond;
-            const qint64 left = qint64(std::ceil(seconds - 1e-6));
-            line += QStringLiteral(", %1/s, %2 left")
-                        .arg(MoveChecks::DataSize(qint64(perSecond)), FormatDuration(left));
-        }
-    }
-    if (width > 0 && line.size() > width)
-        line.truncate(width);
-    return line;
 }
 
 // The signal that stopped the move, and the pipe that carries it from the
@@ -747,10 +718,13 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
         QString text = parser.helpText() + QLatin1Char('\n') + ExitCodesText();
         if (parser.isSet(helpAll))
             text += QLatin1Char('\n') + QtOptionsText();
-        return WriteOut(text);
+        Write(stdout, text);
+        return OutputStatus();
     }
-    if (parser.isSet(versionOption))
-        return WriteOut(QStringLiteral("Flitto ") + version() + QLatin1Char('\n'));
+    if (parser.isSet(versionOption)) {
+        Out(QStringLiteral("Flitto ") + version());
+        return OutputStatus();
+    }
     if (!parser.positionalArguments().isEmpty())
         return UsageFailure(
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));

@@ -130,6 +130,7 @@ enum class During
     ChangeBig,   // give the big file another last-write time while it is copied
     FileLimit,   // the program runs under a file size limit of 16 KiB
     HoldWriting, // this test holds Messages.dat open for writing
+    FullOutput,  // stdout is /dev/full: every write to it fails
 };
 
 Result RunFlitto(const Stage &stage, const QStringList &args, During during = During::Nothing,
@@ -146,6 +147,8 @@ Result RunFlitto(const Stage &stage, const QStringList &args, During during = Du
             ::setrlimit(RLIMIT_FSIZE, &limit);
         });
     }
+    if (during == During::FullOutput)
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
     int writer = -1;
     if (during == During::HoldWriting)
         writer = ::open(QByteArray(stage.DataFolder() + "/Messages.dat").constData(),
@@ -281,6 +284,11 @@ void tst_CommandLineMove::exitCodes_data()
     QTest::newRow("--help") << QStringList{"--help"} << "" << 0 << "Exit codes:";
     QTest::newRow("-h") << QStringList{"-h"} << "" << 0 << "--move-to <folder>";
     QTest::newRow("--version") << QStringList{"--version"} << "" << 0 << "Flitto 4.0.0.0";
+    // What a script asked for never arrived: it must not go on as if it had.
+    QTest::newRow("--help, stdout fails")
+        << QStringList{"--help"} << "stdout full" << 1 << "cannot write to standard output";
+    QTest::newRow("--version, stdout fails")
+        << QStringList{"--version"} << "stdout full" << 1 << "cannot write to standard output";
     QTest::newRow("unknown option")
         << QStringList{"--move-to", "@TARGET", "--bogus"} << "" << 2 << "Unknown option 'bogus'";
     // A typo never opens a window or aborts: without --move-to too.
@@ -368,6 +376,8 @@ void tst_CommandLineMove::exitCodes()
         QVERIFY(FileTest::WriteFile(stage.Target() + "/notes.txt", "mine"));
     } else if (setup == "writing")
         during = During::HoldWriting;
+    else if (setup == "stdout full")
+        during = During::FullOutput;
     else if (setup == "dangling link")
         QCOMPARE(::symlink("/nonexistent/lost",
                            QByteArray(stage.DataFolder() + "/lost.dat").constData()),
