@@ -512,10 +512,9 @@ int Failed(const std::exception_ptr &error, MoveErrors::Stage stage)
     return MoveErrors::ExitCodeOf(error, stage);
 }
 
-int Move(const DatabaseMove::Plan &plan, const Arguments &args)
+int MoveSteps(const DatabaseMove::Plan &plan, const Arguments &args, CommandLineView &view,
+              DatabaseMove &move)
 {
-    CommandLineView view(args, ::isatty(STDERR_FILENO) == 1);
-    DatabaseMove move(plan, &view);
     const StopOnSignals stopper([&move] { move.Stop(); });
 
     MoveErrors::Stage stage = MoveErrors::Stage::Checks;
@@ -576,6 +575,21 @@ int Move(const DatabaseMove::Plan &plan, const Arguments &args)
                     .arg(PathText(plan.Target), PathText(plan.Source)));
         return code;
     }
+}
+
+int Move(const DatabaseMove::Plan &plan, const Arguments &args)
+{
+    CommandLineView view(args, ::isatty(STDERR_FILENO) == 1);
+    DatabaseMove move(plan, &view);
+    const int code = MoveSteps(plan, args, view, move);
+    // Every run ends by saying where its log is; a failure's details have
+    // said it already.
+    const QString log = QStringLiteral("The log of this move is in %1.").arg(move.LogPath());
+    if (code == Done)
+        Out(log);
+    else if (code == Refused || code > InterruptedBase)
+        Err(log);
+    return code;
 }
 
 // The installation's settings and the options make the plan; then the move.

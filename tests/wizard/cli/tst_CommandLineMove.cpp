@@ -253,6 +253,7 @@ void tst_CommandLineMove::moves()
                                     relative ? QFile::decodeName(stage.Root()) : "/");
     QVERIFY2(result.Code == 0 && !result.Crashed, qPrintable(result.Err));
     QVERIFY(result.Out.contains("Copy completed."));
+    QVERIFY(result.Out.contains("The log of this move is in " + QFile::decodeName(stage.State())));
     // Not a terminal: one plain line per file and step.
     QVERIFY2(result.Err.contains("Copying Messages.dat\n"), qPrintable(result.Err));
     QVERIFY(result.Err.contains("Checking Folders.idx\n"));
