@@ -6,6 +6,7 @@
 #include "fileutil/Exception.h"
 #include "fileutil/FileUtil.h"
 #include "wizard/move/DatabaseMove.h"
+#include "wizard/move/MoveLog.h"
 #include "wizard/settings/ConnectionMode.h"
 #include "wizard/settings/Installation.h"
 #include "wizard/settings/TIniFile.h"
@@ -69,6 +70,16 @@ int OutputStatus()
 void Out(const QString &line)
 {
     Write(stdout, ShownText(line) + QLatin1Char('\n'));
+}
+
+// --quiet: only what went wrong, and the exit code.
+bool g_quiet = false;
+
+// What the move tells on its way and at its end, unless asked to be quiet.
+void Info(const QString &line)
+{
+    if (!g_quiet)
+        Out(line);
 }
 
 void Err(const QString &line)
@@ -366,7 +377,7 @@ public:
     {
         m_filesDone = index;
         if (!m_terminal)
-            Err(QStringLiteral("Copying ") + PathText(name));
+            Step(QStringLiteral("Copying ") + PathText(name));
         else
             Draw(false);
     }
@@ -390,7 +401,7 @@ public:
             m_filesDone = 0;
         }
         if (!m_terminal) {
-            Err(QStringLiteral("Checking ") + PathText(name));
+            Step(QStringLiteral("Checking ") + PathText(name));
             return;
         }
         Draw(m_filesDone == 0);
@@ -426,8 +437,16 @@ private:
     // Drawn when a tenth of a second has passed since the last drawing (or
     // at once when forced): a terminal redrawn for each of thousands of small
     // files would cost more than copying them.
+    void Step(const QString &line)
+    {
+        if (!g_quiet)
+            Err(line);
+    }
+
     void Draw(bool force)
     {
+        if (g_quiet)
+            return;
         if (!m_terminal)
             return;
         if (!force && m_drawn.isValid() && m_drawn.elapsed() < 100)
@@ -465,16 +484,16 @@ void DescribeMove(const DatabaseMove &move)
     qint64 bytes = 0;
     for (const MoveChecks::SourceFile &file : move.Files())
         bytes += file.Size;
-    Out(QStringLiteral("The checks passed. A move would copy %1 file(s), %2, from %3 to %4.")
-            .arg(move.Files().size())
-            .arg(MoveChecks::DataSize(bytes), PathText(plan.Source), PathText(plan.Target)));
+    Info(QStringLiteral("The checks passed. A move would copy %1 file(s), %2, from %3 to %4.")
+             .arg(move.Files().size())
+             .arg(MoveChecks::DataSize(bytes), PathText(plan.Source), PathText(plan.Target)));
     if (plan.Mode == ConnectionMode::Local)
-        Out(QStringLiteral("It would then write %1 into %2 as the data folder.")
-                .arg(PathText(plan.Target), PathText(plan.SettingsFile)));
+        Info(QStringLiteral("It would then write %1 into %2 as the data folder.")
+                 .arg(PathText(plan.Target), PathText(plan.SettingsFile)));
     else
-        Out(QStringLiteral("Quillbox connects through the Quillbox Server (remote mode): %1 would "
-                           "stay as it is, and the server would have to be told with Relaydesk.")
-                .arg(PathText(plan.SettingsFile)));
+        Info(QStringLiteral("Quillbox connects through the Quillbox Server (remote mode): %1 would "
+                            "stay as it is, and the server would have to be told with Relaydesk.")
+                 .arg(PathText(plan.SettingsFile)));
 }
 
 QString SignalName(int signal)
@@ -537,33 +556,33 @@ int MoveSteps(const DatabaseMove::Plan &plan, const Arguments &args, CommandLine
         // settings as they are: the user asked to cancel.
         if (outcome != DatabaseMove::Outcome::Proven || stopper.Signal() != 0)
             return Interrupted(stopper.Signal() != 0 ? stopper.Signal() : SIGINT, plan);
-        Out(QStringLiteral("Copy completed."));
+        Info(QStringLiteral("Copy completed."));
 
         if (plan.Mode == ConnectionMode::Local) {
             stage = MoveErrors::Stage::Settings;
             stopper.ReplacingSettings();
             DatabaseMove::WriteSettings(&move, plan);
-            Out(QStringLiteral("%1 now names %2 as the data folder.")
-                    .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
+            Info(QStringLiteral("%1 now names %2 as the data folder.")
+                     .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
         } else {
             stage = MoveErrors::Stage::Settings;
             DatabaseMove::ConfirmMove(&move, plan);
             move.Conclude();
-            Out(QStringLiteral("Now that the Quillbox database has been moved, you need to notify "
-                               "the Quillbox Server of this change. Run Relaydesk and give it the "
-                               "new location %1.")
-                    .arg(PathText(plan.Target)));
+            Info(QStringLiteral("Now that the Quillbox database has been moved, you need to notify "
+                                "the Quillbox Server of this change. Run Relaydesk and give it the "
+                                "new location %1.")
+                     .arg(PathText(plan.Target)));
         }
         // The checks refuse folders inside each other; this says so only
         // when it still holds.
         if (move.FoldersApart())
-            Out(QStringLiteral("The old data folder %1 is unchanged. Once Quillbox works with the "
-                               "new location, you can delete it.")
-                    .arg(PathText(plan.Source)));
+            Info(QStringLiteral("The old data folder %1 is unchanged. Once Quillbox works with the "
+                                "new location, you can delete it.")
+                     .arg(PathText(plan.Source)));
         else
-            Out(QStringLiteral("The old data folder %1 is unchanged. Keep it: the new location "
-                               "and the old one lie inside each other.")
-                    .arg(PathText(plan.Source)));
+            Info(QStringLiteral("The old data folder %1 is unchanged. Keep it: the new location "
+                                "and the old one lie inside each other.")
+                     .arg(PathText(plan.Source)));
         return Done;
     } catch (...) {
         view.ClearLine();
@@ -586,7 +605,7 @@ int Move(const DatabaseMove::Plan &plan, const Arguments &args)
     // said it already.
     const QString log = QStringLiteral("The log of this move is in %1.").arg(move.LogPath());
     if (code == Done)
-        Out(log);
+        Info(log);
     else if (code == Refused || code > InterruptedBase)
         Err(log);
     return code;
@@ -712,6 +731,13 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
         {QStringLiteral("allow-other-source")},
         QStringLiteral("Local mode: move the folder --from names although Quillbox.ini names "
                        "another one. --yes does not cover it."));
+    const QCommandLineOption quiet =
+        option({QStringLiteral("q"), QStringLiteral("quiet")},
+               QStringLiteral("No progress and no report: only errors, and the exit code."));
+    const QCommandLineOption logFile = option(
+        {QStringLiteral("log")},
+        QStringLiteral("Append the move's log entry to <file> too, beside the user's move log."),
+        QStringLiteral("file"));
     const QCommandLineOption help =
         option({QStringLiteral("h"), QStringLiteral("?"), QStringLiteral("help")},
                QStringLiteral("Show this help, and the exit codes."));
@@ -745,6 +771,9 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
     if (!parser.isSet(moveTo))
         return UsageFailure(QStringLiteral("say where to move the database with --move-to FOLDER"));
 
+    g_quiet = parser.isSet(quiet);
+    if (parser.isSet(logFile))
+        MoveLog::SetAlsoTo(AbsoluteFolder(RawValue(kept, QByteArrayLiteral("--log"))));
     Arguments args;
     args.Check = parser.isSet(check);
     args.AllowOpenFiles = parser.isSet(yes) || parser.isSet(allowOpen);

@@ -33,6 +33,12 @@ QByteArray Escaped(const QByteArray &bytes)
     return out;
 }
 
+QByteArray &AlsoTo()
+{
+    static QByteArray file;
+    return file;
+}
+
 QByteArray Text(const QString &text)
 {
     return Escaped(text.toUtf8());
@@ -103,6 +109,20 @@ bool MoveLog::Write(const QString &outcome, const QString &error)
     if (m_written)
         return true;
     m_written = true;
+    QByteArray entry = "move " + m_started + "\n";
+    for (const QByteArray &line : std::as_const(m_lines))
+        entry += "  " + line + "\n";
+    entry += "  outcome: " + Text(outcome) + "\n";
+    if (!error.isEmpty())
+        entry += "  error: " + Text(error) + "\n";
+    entry += "\n";
+    if (!AlsoTo().isEmpty()) {
+        // The administrator named this file: it is written as named.
+        const FileUtil::FileHandle also(::open(
+            AlsoTo().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0600));
+        if (also.IsValid())
+            FileUtil::WriteAll(also.Get(), entry);
+    }
     // The folders are private to the user: the log names their mail folders.
     const qsizetype slash = m_path.lastIndexOf('/');
     const FileUtil::FileHandle folder = OpenLogFolder(m_path.left(slash));
@@ -117,13 +137,11 @@ bool MoveLog::Write(const QString &outcome, const QString &error)
     if (!file.IsValid() || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
         st.st_uid != ::geteuid() || st.st_nlink != 1)
         return false;
-    QByteArray entry = "move " + m_started + "\n";
-    for (const QByteArray &line : std::as_const(m_lines))
-        entry += "  " + line + "\n";
-    entry += "  outcome: " + Text(outcome) + "\n";
-    if (!error.isEmpty())
-        entry += "  error: " + Text(error) + "\n";
-    entry += "\n";
     const bool written = FileUtil::WriteAll(file.Get(), entry);
     return file.Close() && written;
+}
+
+void MoveLog::SetAlsoTo(const QByteArray &file)
+{
+    AlsoTo() = file;
 }

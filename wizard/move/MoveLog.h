@@ -17,6 +17,9 @@ public:
     // is unset or not an absolute path.
     static QByteArray DefaultPath();
     QString Path() const;
+    // A second log, of the caller's choice (the command line's --log), that
+    // gets every entry too; empty: none.
+    static void SetAlsoTo(const QByteArray &file);
 
     void Folders(const QByteArray &source, const QByteArray &target);
     // A check and what it found, or the user's answer to it.

@@ -208,6 +208,8 @@ private Q_SLOTS:
     void stopBySignal();
     void wizardArguments_data();
     void wizardArguments();
+    void quietAndLog_data();
+    void quietAndLog();
     void folderNamesAsBytes();
     void progressOnTerminal();
 };
@@ -532,6 +534,30 @@ void tst_CommandLineMove::wizardArguments()
     QCOMPARE(noDisplay.exitStatus(), QProcess::NormalExit);
     QCOMPARE(noDisplay.exitCode(), 1);
     QVERIFY(noDisplay.readAllStandardError().contains("there is no display"));
+}
+
+void tst_CommandLineMove::quietAndLog_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("quiet");  // nothing on stdout or stderr
+    QTest::addColumn<bool>("logged"); // the entry in the --log file
+    QTest::newRow("--quiet") << QStringList{"--quiet"} << true << false;
+    QTest::newRow("--log beside the user's log")
+        << QStringList{"--log", "@ROOT/admin.log"} << false << true;
+}
+
+void tst_CommandLineMove::quietAndLog()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, quiet);
+    QFETCH(bool, logged);
+    Stage stage;
+    QVERIFY(stage.IsValid());
+    const Result result = RunFlitto(stage, QStringList{"--move-to", "@TARGET"} + options);
+    QVERIFY2(result.Code == 0, qPrintable(result.Err));
+    QCOMPARE(result.Out.isEmpty() && result.Err.isEmpty(), quiet);
+    QCOMPARE(FileTest::ReadFile(stage.Root() + "admin.log").contains("outcome: proven"), logged);
+    QVERIFY(stage.Log().contains("outcome: proven"));
 }
 
 void tst_CommandLineMove::folderNamesAsBytes()
