@@ -477,13 +477,41 @@ private:
     int m_drawnLength = 0;
 };
 
-// What a move would do, after the checks passed.
-void DescribeMove(const DatabaseMove &move)
+// A dry run's report: what a move would copy and leave behind, and the
+// room it needs; then whether it would run.
+void DescribeMove(const DatabaseMove &move, bool passed)
 {
     const DatabaseMove::Plan &plan = move.GetPlan();
     qint64 bytes = 0;
     for (const MoveChecks::SourceFile &file : move.Files())
         bytes += file.Size;
+    Info(QStringLiteral("The data folder %1 holds %2 file(s), %3.")
+             .arg(PathText(plan.Source))
+             .arg(move.Files().size())
+             .arg(MoveChecks::DataSize(bytes)));
+    for (const MoveChecks::LeftBehind &entry : move.EntriesLeftBehind()) {
+        switch (entry.Type) {
+        case MoveChecks::LeftBehind::Kind::Folder:
+            Info(QStringLiteral("  %1 is a folder: it stays behind.").arg(PathText(entry.Name)));
+            break;
+        case MoveChecks::LeftBehind::Kind::Special:
+            Info(QStringLiteral("  %1 is no file (a pipe, socket or device): it stays behind.")
+                     .arg(PathText(entry.Name)));
+            break;
+        case MoveChecks::LeftBehind::Kind::LinkFollowed:
+            Info(QStringLiteral("  %1 is a link: the file it leads to is copied as a file.")
+                     .arg(PathText(entry.Name)));
+            break;
+        }
+    }
+    if (const std::optional<MoveChecks::SpaceReport> space = move.Space())
+        Info(QStringLiteral("%1 has %2 free; the copy needs %3.")
+                 .arg(PathText(plan.Target), MoveChecks::DataSize(space->Figures.Available),
+                      MoveChecks::DataSize(space->Needed)));
+    if (!passed) {
+        Info(QStringLiteral("A move would not run: see what the checks found above."));
+        return;
+    }
     Info(QStringLiteral("The checks passed. A move would copy %1 file(s), %2, from %3 to %4.")
              .arg(move.Files().size())
              .arg(MoveChecks::DataSize(bytes), PathText(plan.Source), PathText(plan.Target)));
@@ -491,8 +519,9 @@ void DescribeMove(const DatabaseMove &move)
         Info(QStringLiteral("It would then write %1 into %2 as the data folder.")
                  .arg(PathText(plan.Target), PathText(plan.SettingsFile)));
     else
-        Info(QStringLiteral("Quillbox connects through the Quillbox Server (remote mode): %1 would "
-                            "stay as it is, and the server would have to be told with Relaydesk.")
+        Info(QStringLiteral("Quillbox connects through the Quillbox Server (remote mode): %1 "
+                            "would stay as it is, and the server would have to be told with "
+                            "Relaydesk.")
                  .arg(PathText(plan.SettingsFile)));
 }
 
@@ -542,12 +571,12 @@ int MoveSteps(const DatabaseMove::Plan &plan, const Arguments &args, CommandLine
                                                   : DatabaseMove::Checking::ForMove);
         if (stopper.Signal() != 0)
             return Interrupted(stopper.Signal(), plan);
+        if (args.Check) {
+            DescribeMove(move, passed);
+            return passed ? Done : Refused;
+        }
         if (!passed)
             return Refused;
-        if (args.Check) {
-            DescribeMove(move);
-            return Done;
-        }
 
         stage = MoveErrors::Stage::Copy;
         const DatabaseMove::Outcome outcome = move.Run();

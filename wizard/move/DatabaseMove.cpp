@@ -89,8 +89,11 @@ DatabaseMove::~DatabaseMove()
 
 bool DatabaseMove::Check(Checking checking)
 {
+    const bool dryRun = checking == Checking::DryRun;
     MoveCheckList::Context context{m_plan, m_sourcePrefix, *m_lock, m_dataFolder,
-                                   {},     m_newFolder,    {},      checking == Checking::DryRun};
+                                   {},     m_newFolder,    {},      dryRun};
+    Verdict verdict = Verdict::Passed;
+    QString refusal;
     for (const MoveCheckList::Check &check : MoveCheckList::Checks()) {
         if (check.LocalOnly && m_plan.Mode != ConnectionMode::Local)
             continue;
@@ -98,15 +101,47 @@ bool DatabaseMove::Check(Checking checking)
         // copy goes into the very folder the checks looked at.
         if (check.InNewFolder && !m_newFolder)
             m_newFolder = std::make_unique<MoveChecks::NewFolder>(m_plan.Target, RootsTrust());
-        if (!Passes(check, context))
-            return false;
+        // A dry run reports every finding, but a check cannot look into a
+        // new folder that could not be made: that one finding says it.
+        if (check.InNewFolder && m_newFolder->Get() < 0 && verdict != Verdict::Passed)
+            continue;
+        QString text;
+        const Verdict found = Passes(check, context, &text);
+        if (found == Verdict::Passed)
+            continue;
+        if (verdict == Verdict::Passed) {
+            verdict = found;
+            refusal = text;
+        }
+        if (!dryRun)
+            break;
+    }
+    m_files = context.Files;
+    if (verdict != Verdict::Passed) {
+        if (verdict == Verdict::Refused)
+            m_log.Write(QStringLiteral("refused"), refusal);
+        else
+            m_log.Write(QStringLiteral("cancelled"));
+        return false;
     }
     m_files = context.Files;
     Reached(Stage::Checked);
     return true;
 }
 
-bool DatabaseMove::Passes(const MoveCheckList::Check &check, MoveCheckList::Context &context)
+QList<MoveChecks::LeftBehind> DatabaseMove::EntriesLeftBehind() const
+{
+    return m_dataFolder.IsValid() ? MoveChecks::EntriesLeftBehind(m_dataFolder.Get())
+                                  : QList<MoveChecks::LeftBehind>();
+}
+
+std::optional<MoveChecks::SpaceReport> DatabaseMove::Space() const
+{
+    return MoveChecks::SpaceFor(m_plan.Target, m_files);
+}
+
+DatabaseMove::Verdict DatabaseMove::Passes(const MoveCheckList::Check &check,
+                                           MoveCheckList::Context &context, QString *refusal)
 {
     for (;;) {
         const MoveCheckList::Finding finding = check.Test(context);
@@ -114,27 +149,29 @@ bool DatabaseMove::Passes(const MoveCheckList::Check &check, MoveCheckList::Cont
             QStringList names;
             for (const QByteArray &name : std::as_const(context.LeftoversRemoved))
                 names << PathText(name);
-            m_log.Check(check.Name, QStringLiteral("removed %1").arg(names.join(QLatin1Char(' '))));
+            m_log.Check(check.Name, (context.DryRun ? QStringLiteral("would remove %1")
+                                                    : QStringLiteral("removed %1"))
+                                        .arg(names.join(QLatin1Char(' '))));
             context.LeftoversRemoved.clear();
         }
         if (finding.Text.isEmpty()) {
             m_log.Check(check.Name, QStringLiteral("passed"));
-            return true;
+            return Verdict::Passed;
         }
         const QString logged = finding.LogText.isEmpty() ? finding.Text : finding.LogText;
         switch (check.Asks) {
         case MoveCheckList::Answer::None:
             m_log.Check(check.Name, finding.Text);
-            m_log.Write(QStringLiteral("refused"), finding.Text);
             m_view->Refuse(finding.Text);
-            return false;
+            *refusal = finding.Text;
+            return Verdict::Refused;
         case MoveCheckList::Answer::GoOnOrBack:
             if ((m_view->*check.GoOn)(finding.Text)) {
                 m_log.Check(check.Name, logged + QStringLiteral(" (go on)"));
-                return true;
+                return Verdict::Passed;
             }
             m_log.Check(check.Name, logged + QStringLiteral(" (go back)"));
-            break;
+            return Verdict::Cancelled;
         case MoveCheckList::Answer::RetryIgnoreCancel:
             switch (m_view->AskWriters(finding.Text)) {
             case MoveView::WritersAnswer::Retry:
@@ -143,15 +180,14 @@ bool DatabaseMove::Passes(const MoveCheckList::Check &check, MoveCheckList::Cont
             case MoveView::WritersAnswer::Ignore:
                 m_writersIgnored = true;
                 m_log.Check(check.Name, logged + QStringLiteral(" (ignored)"));
-                return true;
+                return Verdict::Passed;
             case MoveView::WritersAnswer::Cancel:
                 m_log.Check(check.Name, logged + QStringLiteral(" (cancel)"));
-                break;
+                return Verdict::Cancelled;
             }
             break;
         }
-        m_log.Write(QStringLiteral("cancelled"));
-        return false;
+        return Verdict::Cancelled;
     }
 }
 

@@ -76,7 +76,8 @@ public:
     // The checks. False when one refused or the user chose not to go on;
     // nothing is left behind either way. Passing takes the move's locks.
     // A dry run (the command line's --check) removes no leftovers: it only
-    // says which it would.
+    // says which it would. It goes on past a finding, so that the user
+    // learns every one at once.
     enum class Checking
     {
         ForMove,
@@ -104,6 +105,10 @@ public:
     // The data folder's files as last listed: by the checks, then by the
     // run.
     const QList<MoveChecks::SourceFile> &Files() const { return m_files; }
+    // For a dry run's report: the data folder's entries that stay behind or
+    // are followed, and the new folder's room.
+    QList<MoveChecks::LeftBehind> EntriesLeftBehind() const;
+    std::optional<MoveChecks::SpaceReport> Space() const;
 
     // Local mode: writes the plan's new folder into the settings file and
     // reads it back with the same reader; the old bytes come back when the
@@ -129,7 +134,14 @@ public:
 private:
     void Post(std::function<void()> call);
     void CopyAll(); // on the worker thread
-    bool Passes(const MoveCheckList::Check &check, MoveCheckList::Context &context);
+    enum class Verdict
+    {
+        Passed,    // or the user chose to go on
+        Refused,   // *refusal says why
+        Cancelled, // the user chose not to go on
+    };
+    Verdict Passes(const MoveCheckList::Check &check, MoveCheckList::Context &context,
+                   QString *refusal);
     static void RequireProven(const DatabaseMove *lastRun, const MovePlan &plan,
                               ConnectionMode mode);
     void WriteProvenSettings();

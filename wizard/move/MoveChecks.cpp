@@ -869,15 +869,14 @@ QString SpaceVerdict(const QByteArray &target, const QList<SourceFile> &files,
     return QString();
 }
 
-QString CheckSpace(const QByteArray &target, const QList<SourceFile> &files)
+std::optional<SpaceReport> SpaceFor(const QByteArray &target, const QList<SourceFile> &files)
 {
     const QByteArray folder = WithoutTrailingSeparator(target);
     struct statvfs fs;
     if (::statvfs(folder.constData(), &fs) != 0)
-        return QStringLiteral("Cannot find out the free space in %1 (%2). Choose another "
-                              "location.")
-            .arg(PathText(target), SystemErrorText(errno));
-    SpaceFigures figures;
+        return std::nullopt;
+    SpaceReport report;
+    SpaceFigures &figures = report.Figures;
     const qint64 fragment = qint64(fs.f_frsize ? fs.f_frsize : fs.f_bsize);
     figures.BlockSize = std::max<qint64>(fragment, 1);
     if (fs.f_bavail > fsblkcnt_t(std::numeric_limits<qint64>::max()) ||
@@ -887,16 +886,50 @@ QString CheckSpace(const QByteArray &target, const QList<SourceFile> &files)
 
     // A file of the same name is replaced; its blocks come free unless
     // another name still holds them.
-    QList<qint64> replaced;
-    replaced.reserve(files.size());
+    report.Replaced.reserve(files.size());
     for (const SourceFile &file : files) {
         struct stat st;
         const QByteArray path = InFolder(folder, file.Name);
         const bool freed =
             ::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1;
-        replaced.append(freed ? qint64(st.st_blocks) * 512 : 0);
+        report.Replaced.append(freed ? qint64(st.st_blocks) * 512 : 0);
     }
-    return SpaceVerdict(target, files, replaced, figures);
+    report.Needed = SpaceNeeded(files, report.Replaced, figures.BlockSize);
+    return report;
+}
+
+QString CheckSpace(const QByteArray &target, const QList<SourceFile> &files)
+{
+    const std::optional<SpaceReport> report = SpaceFor(target, files);
+    if (!report)
+        return QStringLiteral("Cannot find out the free space in %1 (%2). Choose another "
+                              "location.")
+            .arg(PathText(target), SystemErrorText(errno));
+    return SpaceVerdict(target, files, report->Replaced, report->Figures);
+}
+
+QList<LeftBehind> EntriesLeftBehind(int folder)
+{
+    QList<LeftBehind> entries;
+    Listing listing(folder);
+    for (QByteArray name = listing.IsOpen() ? listing.Next() : QByteArray(); !name.isNull();
+         name = listing.Next()) {
+        struct stat entry, target;
+        if (MoveLeftovers::IsOwnName(name) ||
+            ::fstatat(folder, name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        const bool reached = ::fstatat(folder, name.constData(), &target, 0) == 0;
+        if (S_ISLNK(entry.st_mode) && reached && S_ISREG(target.st_mode))
+            entries.append({name, LeftBehind::Kind::LinkFollowed});
+        else if ((S_ISLNK(entry.st_mode) && reached && S_ISDIR(target.st_mode)) ||
+                 S_ISDIR(entry.st_mode))
+            entries.append({name, LeftBehind::Kind::Folder});
+        else if (!S_ISREG(entry.st_mode) && !S_ISLNK(entry.st_mode))
+            entries.append({name, LeftBehind::Kind::Special});
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const LeftBehind &a, const LeftBehind &b) { return a.Name < b.Name; });
+    return entries;
 }
 
 namespace {

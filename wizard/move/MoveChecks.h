@@ -125,6 +125,31 @@ struct SpaceFigures
     qint64 BlockSize = 1; // a file occupies a multiple of this
     qint64 MaxFileSize = std::numeric_limits<qint64>::max();
 };
+// What the target's file system offers, and what the copy needs of it.
+struct SpaceReport
+{
+    SpaceFigures Figures;
+    QList<qint64> Replaced; // as SpaceNeeded takes it
+    qint64 Needed = 0;
+};
+// Nothing, with errno set, when the file system does not say.
+std::optional<SpaceReport> SpaceFor(const QByteArray &target, const QList<SourceFile> &files);
+
+// An entry of the data folder that is no file of the database, or a link
+// the copy follows: what a dry run tells the administrator.
+struct LeftBehind
+{
+    enum class Kind
+    {
+        Folder,       // a subfolder (or a link to one): never copied
+        Special,      // a pipe, socket or device: never copied
+        LinkFollowed, // a link to a file: its contents are copied as a file
+    };
+    QByteArray Name;
+    Kind Type;
+};
+QList<LeftBehind> EntriesLeftBehind(int folder);
+
 // The bytes the copy needs at its fullest, in any order of the files:
 // replaced[i] is what the target's file of files[i]'s name occupies now (0
 // when none), freed only once its copy is written.

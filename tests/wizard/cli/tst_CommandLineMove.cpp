@@ -327,6 +327,11 @@ void tst_CommandLineMove::exitCodes_data()
     QTest::newRow("new folder is the data folder")
         << QStringList{"--move-to", "@DATA"} << "" << 3 << "is the current location";
     QTest::newRow("other files, no --yes") << move << "foreign" << 3 << "--yes";
+    // A dry run goes on past the first finding: the writers come after the
+    // other files.
+    QTest::newRow("--check reports every finding")
+        << QStringList{"--check", "--move-to", "@TARGET"} << "foreign and writing" << 3
+        << "--allow-open-files";
     QTest::newRow("other files, --yes")
         << move + QStringList{"--yes"} << "foreign" << 0 << "Copy completed.";
     QTest::newRow("still written, no --yes") << move << "writing" << 3 << "--yes";
@@ -374,7 +379,9 @@ void tst_CommandLineMove::exitCodes()
         stage.WriteSettings(7, stage.DataFolder());
     else if (setup == "target file")
         QVERIFY(FileTest::WriteFile(stage.Target(), "not a folder"));
-    else if (setup == "foreign") {
+    else if (setup == "foreign" || setup == "foreign and writing") {
+        if (setup == "foreign and writing")
+            during = During::HoldWriting;
         QCOMPARE(::mkdir(stage.Target().constData(), 0755), 0);
         QVERIFY(FileTest::WriteFile(stage.Target() + "/notes.txt", "mine"));
     } else if (setup == "writing")
@@ -437,6 +444,7 @@ void tst_CommandLineMove::checkLeavesNothing()
         QVERIFY(FileTest::WriteFile(stage.Target() + "/.flitto-5d.part", "half a copy"));
     }
     const QString targetArg = target == "Quillbox" ? QFile::decodeName(stage.Target()) : folder;
+    QCOMPARE(::mkdir(QByteArray(stage.DataFolder() + "/Archive").constData(), 0755), 0);
     const QByteArrayList rootBefore = FileTest::ListFolder(stage.Root());
     const QByteArrayList dataBefore = FileTest::ListFolder(stage.DataFolder());
     const QByteArrayList targetBefore = FileTest::ListFolder(stage.Target());
@@ -445,6 +453,9 @@ void tst_CommandLineMove::checkLeavesNothing()
     const Result result = RunFlitto(stage, {"--check", "--move-to", targetArg, "--from", "@DATA"});
     QVERIFY2(result.Code == 0, qPrintable(result.Err));
     QVERIFY(result.Out.contains("would copy 2 file(s)"));
+    // The report: what stays behind, and the room.
+    QVERIFY(result.Out.contains("Archive is a folder: it stays behind."));
+    QVERIFY(result.Out.contains("free; the copy needs"));
     QVERIFY(result.Out.contains(says));
     QVERIFY(!result.Out.contains("Copy completed."));
 
