@@ -15,6 +15,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSocketNotifier>
 
 #include <atomic>
@@ -74,6 +77,10 @@ void Out(const QString &line)
 
 // --quiet: only what went wrong, and the exit code.
 bool g_quiet = false;
+// --json: the report a program reads, filled by the move and written at the
+// end instead of the text on stdout.
+bool g_json = false;
+QJsonObject g_report;
 
 // What the move tells on its way and at its end, unless asked to be quiet.
 void Info(const QString &line)
@@ -625,11 +632,78 @@ int MoveSteps(const DatabaseMove::Plan &plan, const Arguments &args, CommandLine
     }
 }
 
+// A name for a program to read: the text as the locale decodes it; JSON
+// escapes what it must.
+QJsonValue NameValue(const QByteArray &name)
+{
+    return QFile::decodeName(name);
+}
+
+// The move as --json reports it; the outcome and the exit code are added
+// where the run ends.
+QJsonObject ReportOf(const DatabaseMove &move, const Arguments &args)
+{
+    const DatabaseMove::Plan &plan = move.GetPlan();
+    QJsonObject report;
+    report[QStringLiteral("source")] = NameValue(plan.Source);
+    report[QStringLiteral("target")] = NameValue(plan.Target);
+    report[QStringLiteral("settingsFile")] = NameValue(plan.SettingsFile);
+    report[QStringLiteral("mode")] =
+        plan.Mode == ConnectionMode::Local ? QStringLiteral("local") : QStringLiteral("remote");
+    report[QStringLiteral("dryRun")] = args.Check;
+    QJsonArray checks;
+    for (const auto &[name, result] : move.Log().Checks())
+        checks.append(
+            QJsonObject{{QStringLiteral("name"), name}, {QStringLiteral("result"), result}});
+    report[QStringLiteral("checks")] = checks;
+    QJsonArray files;
+    if (!move.Log().Copied().isEmpty()) {
+        for (const MoveLog::CopiedFile &file : move.Log().Copied())
+            files.append(
+                QJsonObject{{QStringLiteral("name"), NameValue(file.Name)},
+                            {QStringLiteral("size"), double(file.Size)},
+                            {QStringLiteral("xxh3"),
+                             QString::fromLatin1(
+                                 QByteArray::number(file.Checksum, 16).rightJustified(16, '0'))}});
+    } else {
+        for (const MoveChecks::SourceFile &file : move.Files())
+            files.append(QJsonObject{{QStringLiteral("name"), NameValue(file.Name)},
+                                     {QStringLiteral("size"), double(file.Size)},
+                                     {QStringLiteral("xxh3"), QJsonValue()}});
+    }
+    report[QStringLiteral("files")] = files;
+    report[QStringLiteral("log")] = move.LogPath();
+    return report;
+}
+
+// What the exit code says, as a word for a program.
+QString OutcomeName(int code, bool dryRun)
+{
+    switch (code) {
+    case Done:
+        return dryRun ? QStringLiteral("would move") : QStringLiteral("moved");
+    case Unexpected:
+        return QStringLiteral("unexpected error");
+    case Refused:
+        return QStringLiteral("refused");
+    case CopyFailed:
+        return QStringLiteral("copy failed");
+    case ProofFailed:
+        return QStringLiteral("proof failed");
+    case SettingsFailed:
+        return QStringLiteral("settings not written");
+    default:
+        return code > InterruptedBase ? QStringLiteral("stopped") : QStringLiteral("failed");
+    }
+}
+
 int Move(const DatabaseMove::Plan &plan, const Arguments &args)
 {
     CommandLineView view(args, ::isatty(STDERR_FILENO) == 1);
     DatabaseMove move(plan, &view);
     const int code = MoveSteps(plan, args, view, move);
+    if (g_json)
+        g_report = ReportOf(move, args);
     // Every run ends by saying where its log is; a failure's details have
     // said it already.
     const QString log = QStringLiteral("The log of this move is in %1.").arg(move.LogPath());
@@ -760,6 +834,10 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
         {QStringLiteral("allow-other-source")},
         QStringLiteral("Local mode: move the folder --from names although Quillbox.ini names "
                        "another one. --yes does not cover it."));
+    const QCommandLineOption json = option(
+        {QStringLiteral("json")},
+        QStringLiteral("Instead of the text on stdout, one JSON object at the end: the folders, "
+                       "the files, the checks, the outcome, the log and the exit code."));
     const QCommandLineOption quiet =
         option({QStringLiteral("q"), QStringLiteral("quiet")},
                QStringLiteral("No progress and no report: only errors, and the exit code."));
@@ -800,7 +878,8 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
     if (!parser.isSet(moveTo))
         return UsageFailure(QStringLiteral("say where to move the database with --move-to FOLDER"));
 
-    g_quiet = parser.isSet(quiet);
+    g_json = parser.isSet(json);
+    g_quiet = parser.isSet(quiet) || g_json;
     if (parser.isSet(logFile))
         MoveLog::SetAlsoTo(AbsoluteFolder(RawValue(kept, QByteArrayLiteral("--log"))));
     Arguments args;
@@ -824,11 +903,19 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
 
     // Whatever goes wrong from here on gets a message and an exit code,
     // never an abort.
+    int code = Unexpected;
     try {
-        return PlanAndMove(args);
+        code = PlanAndMove(args);
     } catch (...) {
-        return Failed(std::current_exception(), MoveErrors::Stage::Before);
+        code = Failed(std::current_exception(), MoveErrors::Stage::Before);
     }
+    if (!g_json || code == UsageError)
+        return code;
+    g_report[QStringLiteral("outcome")] = OutcomeName(code, args.Check);
+    g_report[QStringLiteral("exitCode")] = code;
+    Write(stdout, QString::fromUtf8(QJsonDocument(g_report).toJson(QJsonDocument::Compact)) +
+                      QLatin1Char('\n'));
+    return OutputStatus() == Done ? code : Unexpected;
 }
 
 QByteArray AbsolutePath(const QByteArray &path)

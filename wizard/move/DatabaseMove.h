@@ -72,6 +72,7 @@ public:
     // The last Run() copied, flushed and proved every file.
     bool Proven() const { return m_proven; }
     QString LogPath() const { return m_log.Path(); }
+    const MoveLog &Log() const { return m_log; }
 
     // The checks. False when one refused or the user chose not to go on;
     // nothing is left behind either way. Passing takes the move's locks.

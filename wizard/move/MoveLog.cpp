@@ -96,10 +96,12 @@ void MoveLog::Folders(const QByteArray &source, const QByteArray &target)
 void MoveLog::Check(const QString &name, const QString &result)
 {
     m_lines << "check: " + Text(name) + ": " + Text(result);
+    m_checks.append({name, result});
 }
 
 void MoveLog::File(const QByteArray &name, qint64 size, quint64 checksum)
 {
+    m_copied.append({name, size, checksum});
     m_lines << "file: " + Escaped(name) + " size " + QByteArray::number(size) + " xxh3 " +
                    QByteArray::number(checksum, 16).rightJustified(16, '0');
 }
@@ -109,6 +111,7 @@ bool MoveLog::Write(const QString &outcome, const QString &error)
     if (m_written)
         return true;
     m_written = true;
+    m_outcome = outcome;
     QByteArray entry = "move " + m_started + "\n";
     for (const QByteArray &line : std::as_const(m_lines))
         entry += "  " + line + "\n";

@@ -2,7 +2,10 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QList>
 #include <QString>
+
+#include <utility>
 
 // The record of one move, appended to the user's move log when the move
 // ends, outside both folders: people who move the only copy of their mail
@@ -32,9 +35,24 @@ public:
     // another user, anywhere along it. It is written once only.
     bool Write(const QString &outcome, const QString &error = QString());
 
+    // The entry as data, for a report a program reads (the command line's
+    // --json): each check with its result, each file copied.
+    struct CopiedFile
+    {
+        QByteArray Name;
+        qint64 Size = 0;
+        quint64 Checksum = 0; // XXH3-64
+    };
+    const QList<std::pair<QString, QString>> &Checks() const { return m_checks; }
+    const QList<CopiedFile> &Copied() const { return m_copied; }
+    QString Outcome() const { return m_outcome; }
+
 private:
     QByteArray m_path;
     QByteArray m_started;
     QByteArrayList m_lines;
+    QList<std::pair<QString, QString>> m_checks;
+    QList<CopiedFile> m_copied;
+    QString m_outcome;
     bool m_written = false;
 };
