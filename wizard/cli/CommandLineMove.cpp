@@ -579,6 +579,8 @@ int MoveSteps(const DatabaseMove::Plan &plan, const Arguments &args, CommandLine
         if (stopper.Signal() != 0)
             return Interrupted(stopper.Signal(), plan);
         if (args.Check) {
+            if (passed)
+                move.LogDryRun();
             DescribeMove(move, passed);
             return passed ? Done : Refused;
         }
@@ -706,11 +708,13 @@ int Move(const DatabaseMove::Plan &plan, const Arguments &args)
         g_report = ReportOf(move, args);
     // Every run ends by saying where its log is; a failure's details have
     // said it already.
-    const QString log = QStringLiteral("The log of this move is in %1.").arg(move.LogPath());
-    if (code == Done)
-        Info(log);
+    if (!move.Log().IsWritten())
+        Err(QStringLiteral("flitto: warning: the move log %1 could not be written.")
+                .arg(move.LogPath()));
+    else if (code == Done)
+        Info(QStringLiteral("The log of this move is in %1.").arg(move.LogPath()));
     else if (code == Refused || code > InterruptedBase)
-        Err(log);
+        Err(QStringLiteral("The log of this move is in %1.").arg(move.LogPath()));
     return code;
 }
 
@@ -723,9 +727,9 @@ int PlanAndMove(const Arguments &args)
                             : args.SettingsFile;
     plan.Target = args.Target;
     if (!FileUtil::IsExistingFile(plan.SettingsFile)) {
-        Complain(QStringLiteral("Unable to continue. The QUILLBOX.INI file could not be detected "
-                                "in %1! This utility MUST be installed in the same directory as "
-                                "Quillbox")
+        Complain(QStringLiteral("there is no Quillbox.ini in %1, the folder of this program. Give "
+                                "the installation's settings file with --settings FILE, or copy "
+                                "flitto into the Quillbox folder")
                      .arg(PathText(FileUtil::ProgramFolder())));
         return Refused;
     }

@@ -73,6 +73,8 @@ public:
     bool Proven() const { return m_proven; }
     QString LogPath() const { return m_log.Path(); }
     const MoveLog &Log() const { return m_log; }
+    // A dry run whose checks passed ends here: its entry goes into the log.
+    void LogDryRun() { m_log.Write(QStringLiteral("checks passed (dry run)")); }
 
     // The checks. False when one refused or the user chose not to go on;
     // nothing is left behind either way. Passing takes the move's locks.

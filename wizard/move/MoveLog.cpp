@@ -141,7 +141,8 @@ bool MoveLog::Write(const QString &outcome, const QString &error)
         st.st_uid != ::geteuid() || st.st_nlink != 1)
         return false;
     const bool written = FileUtil::WriteAll(file.Get(), entry);
-    return file.Close() && written;
+    m_stored = file.Close() && written;
+    return m_stored;
 }
 
 void MoveLog::SetAlsoTo(const QByteArray &file)

@@ -46,6 +46,8 @@ public:
     const QList<std::pair<QString, QString>> &Checks() const { return m_checks; }
     const QList<CopiedFile> &Copied() const { return m_copied; }
     QString Outcome() const { return m_outcome; }
+    // The entry is in the log file.
+    bool IsWritten() const { return m_stored; }
 
 private:
     QByteArray m_path;
@@ -54,5 +56,6 @@ private:
     QList<std::pair<QString, QString>> m_checks;
     QList<CopiedFile> m_copied;
     QString m_outcome;
+    bool m_stored = false;
     bool m_written = false;
 };

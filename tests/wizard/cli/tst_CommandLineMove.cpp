@@ -318,7 +318,7 @@ void tst_CommandLineMove::exitCodes_data()
                                     << "unexpected argument '\\x1b[2J'";
     QTest::newRow("remote without --from") << move << "remote" << 2 << "--from FOLDER";
     QTest::newRow("local without a folder") << move << "no data folder" << 2 << "--from FOLDER";
-    QTest::newRow("no settings file") << move << "no settings" << 3 << "QUILLBOX.INI";
+    QTest::newRow("no settings file") << move << "no settings" << 3 << "--settings FILE";
     QTest::newRow("unknown connection mode") << move << "mode 7" << 3 << "connection mode 7";
     QTest::newRow("no database files")
         << QStringList{"--move-to", "@TARGET", "--from", "@ROOT/Quillbox", "--allow-other-source"}
