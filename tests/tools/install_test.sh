@@ -1,21 +1,32 @@
 #!/usr/bin/env bash
-# tools/install.sh into Quillbox folders with awkward names: the program
-# lands there, and the menu entry is valid and starts the program there.
+# tools/install.sh for Quillbox folders with awkward names, with the program
+# copied into the folder and with an installed flitto on PATH: the menu
+# entry is valid, GLib starts the right program with the right arguments,
+# entries of several folders coexist, and --uninstall leaves nothing.
 #   install_test.sh SOURCE_DIR
 set -euo pipefail
 
 source_dir=$1
-if ! command -v desktop-file-validate >/dev/null; then
-  echo "SKIP: desktop-file-validate is not installed (desktop-file-utils)"
+if ! command -v desktop-file-validate >/dev/null || ! command -v gio >/dev/null; then
+  echo "SKIP: desktop-file-validate or gio is missing (desktop-file-utils, libglib2.0-bin)"
   exit 77
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# A stand-in for flitto that notes where it was started from.
+# A stand-in for flitto that records how it was started: its path and its
+# arguments, each ended by a NUL, next to the settings file it was given or
+# else next to itself.
+recorder='#!/bin/sh
+if [ "$1" = --settings ]; then out=$(dirname "$2")/started; else out=$(dirname "$0")/started; fi
+printf "%s\0" "$0" "$@" > "$out.tmp" && mv "$out.tmp" "$out"
+'
 fake="$work/fake-flitto"
-printf '#!/bin/sh\nprintf "%%s" "$0" > "$(dirname "$0")/started-from"\n' >"$fake"
+printf '%s' "$recorder" >"$fake"
 chmod +x "$fake"
+mkdir -p "$work/bin"
+printf '%s' "$recorder" >"$work/bin/flitto"
+chmod +x "$work/bin/flitto"
 
 names=(
   'Quillbox'
@@ -24,40 +35,86 @@ names=(
   'quote " back` slash\ end'
   'tab	and 100% and %f'
   'ümlaut ∂ folder'
+  'Quill box 100% "$HOME"\'
 )
 failures=0
-for name in "${names[@]}"; do
-  folder="$work/root/$name"
-  data="$work/data-${#name}-$RANDOM"
-  mkdir -p "$folder"
-  : >"$folder/Quillbox.ini"
-  if ! XDG_DATA_HOME="$data" "$source_dir/tools/install.sh" "$folder" "$fake" >/dev/null; then
-    echo "FAIL [$name]: install.sh failed"; failures=$((failures + 1)); continue
+fail() {
+  echo "FAIL [$1]: $2"
+  failures=$((failures + 1))
+}
+
+# install_one MODE NAME DATA: installs and checks one entry; MODE "copy"
+# names the executable, "path" finds flitto on PATH.
+install_one() {
+  local mode=$1 name=$2 data=$3 folder="$work/root/$2" entry started program
+  local -a args=("$folder")
+  [ "$mode" = copy ] && args+=("$fake")
+  if ! PATH="$work/bin:$PATH" XDG_DATA_HOME="$data" "$source_dir/tools/install.sh" "${args[@]}" >/dev/null; then
+    fail "$mode $name" "install.sh failed"
+    return
   fi
-  entry="$data/applications/flitto.desktop"
-  [ -x "$folder/flitto" ] || { echo "FAIL [$name]: no program"; failures=$((failures + 1)); }
-  [ -s "$data/icons/hicolor/scalable/apps/flitto.svg" ] ||
-    { echo "FAIL [$name]: no icon"; failures=$((failures + 1)); }
+  # The entry's Comment names the folder, string-escaped.
+  entry=$(grep -lF "$(printf '%s' "$folder" | sed 's/\\/\\\\/g; s/\t/\\t/g')" \
+    "$data"/applications/flitto-*.desktop | head -n 1 || true)
+  if [ -z "$entry" ]; then
+    fail "$mode $name" "no entry names the folder"
+    return
+  fi
+  [ -s "$data/icons/hicolor/scalable/apps/flitto.svg" ] || fail "$mode $name" "no icon"
   if ! desktop-file-validate "$entry"; then
-    echo "FAIL [$name]: entry not valid:"; cat "$entry"; failures=$((failures + 1)); continue
+    fail "$mode $name" "entry not valid:"
+    cat "$entry"
+    return
   fi
-  # GLib's launcher reads the Exec line as the menus do. (It looks the
-  # program up before expanding %%, so a name with % cannot be tried.)
-  if command -v gio >/dev/null && [[ $name != *%* ]]; then
-    rm -f "$folder/started-from"
-    XDG_DATA_HOME="$data" gio launch "$entry" || true
-    for _ in $(seq 50); do [ -s "$folder/started-from" ] && break; sleep 0.1; done
-    started=$(cat "$folder/started-from" 2>/dev/null || true)
-    if [ "$started" != "$folder/flitto" ]; then
-      echo "FAIL [$name]: started '$started'"; cat "$entry"; failures=$((failures + 1))
+  if [ "$mode" = copy ]; then
+    program="$folder/flitto"
+    [ -x "$program" ] || fail "$mode $name" "no program"
+    # GLib looks the program up before expanding %%, so a program path
+    # with % cannot be started; the argument path of the other mode can.
+    [[ $name == *%* ]] && return
+    expected=("$program")
+  else
+    program="$work/bin/flitto"
+    [ -e "$folder/flitto" ] && fail "$mode $name" "copied although flitto is installed"
+    expected=("$program" --settings "$folder/Quillbox.ini")
+  fi
+  rm -f "$folder/started"
+  XDG_DATA_HOME="$data" gio launch "$entry" || true
+  for _ in $(seq 100); do [ -s "$folder/started" ] && break; sleep 0.1; done
+  if ! cmp -s "$folder/started" <(printf '%s\0' "${expected[@]}"); then
+    fail "$mode $name" "started with: $(tr '\0' '|' <"$folder/started" 2>/dev/null)"
+    cat "$entry"
+  fi
+  rm -f "$folder/started"
+}
+
+for mode in copy path; do
+  data="$work/data-$mode"
+  rm -rf "$work/root"
+  for name in "${names[@]}"; do
+    mkdir -p "$work/root/$name"
+    : >"$work/root/$name/Quillbox.ini"
+    install_one "$mode" "$name" "$data"
+  done
+  # One entry each, side by side.
+  count=$(find "$data/applications" -name 'flitto-*.desktop' | wc -l)
+  [ "$count" -eq ${#names[@]} ] || fail "$mode" "$count entries for ${#names[@]} folders"
+  for name in "${names[@]}"; do
+    if ! XDG_DATA_HOME="$data" "$source_dir/tools/install.sh" --uninstall "$work/root/$name" >/dev/null; then
+      fail "$mode $name" "--uninstall failed"
     fi
-  fi
+    left=$(find "$work/root/$name" -mindepth 1 ! -name Quillbox.ini)
+    [ -z "$left" ] || fail "$mode $name" "left in the folder: $left"
+  done
+  # mimeinfo.cache is update-desktop-database's index of every entry, not ours.
+  left=$(find "$data" ! -type d ! -name mimeinfo.cache)
+  [ -z "$left" ] || fail "$mode" "left after --uninstall: $left"
 done
 
 # No folder, no entry.
 if XDG_DATA_HOME="$work/none" "$source_dir/tools/install.sh" "$work/missing" "$fake" 2>/dev/null ||
-  [ -e "$work/none/applications/flitto.desktop" ]; then
-  echo "FAIL: a missing folder was accepted"; failures=$((failures + 1))
+  [ -e "$work/none/applications" ]; then
+  fail missing "a missing folder was accepted"
 fi
-[ "$failures" -eq 0 ] && echo "PASS: ${#names[@]} folders"
+[ "$failures" -eq 0 ] && echo "PASS: ${#names[@]} folders, copied and installed"
 exit "$failures"
