@@ -373,6 +373,15 @@ TfrmMain::TfrmMain(const QByteArray &installFolder, const QByteArray &settingsFi
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(574, 335);
+
+    m_notifier =
+        new MoveNotifier(QDBusConnection::sessionBus(), MoveNotifier::DefaultThreshold, this);
+    connect(m_notifier, &MoveNotifier::Activated, this, [this] {
+        if (isMinimized())
+            showNormal();
+        raise();
+        activateWindow();
+    });
     setFont(WindowFont());
     setAutoFillBackground(true);
     QPalette windowPalette = palette();
@@ -1127,7 +1136,9 @@ bool TfrmMain::CheckMove()
 
 void TfrmMain::CopyDatabaseFiles()
 {
-    MoveNotice notice([this] { return lblStatus->text(); }, [this] { return isActiveWindow(); });
+    MoveNotice notice(
+        *m_notifier, [this] { return lblStatus->text(); }, [this] { return isActiveWindow(); },
+        PathText(MoveLog::DefaultPath()));
     repaint();
     // Restored on every way out, a failed run included, so that an error box
     // never leaves the user looking at a busy pointer over an idle window.
@@ -1166,5 +1177,5 @@ void TfrmMain::CopyDatabaseFiles()
     lblContinue->show();
     btnNext->setEnabled(true);
     LogPage(tabMove, btnNext);
-    notice.Succeeded();
+    notice.Succeeded(move->Files().size(), move->GetPlan().Mode == ConnectionMode::Remote);
 }

@@ -10,6 +10,8 @@
 #include <QPair>
 #include <QWidget>
 
+class MoveNotifier;
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -194,6 +196,9 @@ private:
     std::shared_ptr<DatabaseMove> m_checkedMove;
     // The most recently started run; only it may lead to the settings change.
     std::shared_ptr<DatabaseMove> m_move;
+    // Lives as long as the window, so that a click on a notification posted
+    // by a finished run still brings the window back.
+    MoveNotifier *m_notifier = nullptr;
     // The settings file's values as LoadSettings read them.
     std::optional<Installation::SettingsSnapshot> m_loadedSettings;
     // The move whose folder Quillbox.ini names since the Completed page
