@@ -3,7 +3,28 @@
 #include "fileutil/Exception.h"
 #include "widgets/look/MessageBoxes.h"
 
+#include <QIcon>
 #include <QMessageBox>
+
+namespace {
+
+// The theme's icon where the desktop has one installed, else our own: the
+// SVG, and its renderings for a Qt without the SVG plugin. Set on the
+// application, it is every window's and every box's icon.
+QIcon ApplicationIcon()
+{
+    QIcon own(QStringLiteral(":/desktop/flitto.svg"));
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        own.addFile(QStringLiteral(":/desktop/flitto-%1.png").arg(size), QSize(size, size));
+    return QIcon::fromTheme(QStringLiteral("flitto"), own);
+}
+
+} // namespace
+
+static void InitIconResources()
+{
+    Q_INIT_RESOURCE(wizard);
+}
 
 FlittoApplication::FlittoApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
@@ -11,6 +32,8 @@ FlittoApplication::FlittoApplication(int &argc, char **argv) : QApplication(argc
     // The menu entry tools/install.sh writes: the desktop shows its icon
     // and name for the window and the notifications.
     setDesktopFileName(QStringLiteral("flitto"));
+    InitIconResources();
+    setWindowIcon(ApplicationIcon());
 }
 
 bool FlittoApplication::notify(QObject *receiver, QEvent *event)
