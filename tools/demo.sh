@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Flitto, stages a demo Quillbox installation (a program folder with
 # Quillbox.ini, and a data folder holding Messages.dat and a few more files),
-# copies flitto into the program folder and starts it from there.
+# copies flitto into the program folder and starts it from there. Without a
+# display it moves the data on the command line instead.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
@@ -28,7 +29,21 @@ echo "Demo installation: $stage/Quillbox (program and Quillbox.ini), data in $st
 echo "Try moving the data to $stage/NewData."
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display found: run this from a desktop session, or start it on a virtual screen with: xvfb-run -a $stage/Quillbox/flitto" >&2
-  exit 1
+  # No window here: show the same move on the command line instead, the
+  # dry run first, as one would on a server.
+  flitto="$stage/Quillbox/flitto"
+  echo "No display found: moving the demo data on the command line instead."
+  echo
+  echo "\$ $flitto --check --move-to $stage/NewData"
+  "$flitto" --check --move-to "$stage/NewData"
+  echo
+  echo "\$ $flitto --move-to $stage/NewData"
+  "$flitto" --move-to "$stage/NewData"
+  echo
+  echo "Now in $stage/NewData:"
+  ls -l "$stage/NewData"
+  echo "Quillbox.ini now says:"
+  grep -a '^DataDirectory=' "$stage/Quillbox/Quillbox.ini" | tr -d '\r'
+  exit 0
 fi
 exec "$stage/Quillbox/flitto"
