@@ -52,6 +52,7 @@ echo "== the unpacked program against a staged installation"
 mkdir -p "$work/Quillbox" "$work/Data"
 printf '[Settings]\nDataDirectory=%s\n' "$work/Data" >"$work/Quillbox/Quillbox.ini"
 printf 'messages\n' >"$work/Data/Messages.dat"
-env -u LD_LIBRARY_PATH "$root/usr/bin/flitto" --settings "$work/Quillbox/Quillbox.ini" \
-  --check --move-to "$work/NewData"
+# The check's log entry goes to the throwaway folder, not the user's log.
+env -u LD_LIBRARY_PATH XDG_STATE_HOME="$work/state" \
+  "$root/usr/bin/flitto" --settings "$work/Quillbox/Quillbox.ini" --check --move-to "$work/NewData"
 echo "Package ready: $deb"
