@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Flitto
-# need, when any of them is missing.
+# need, when any of them is missing. Given package names, installs those
+# instead (tools/package.sh brings its checkers that way).
 set -euo pipefail
 
 packages=(
@@ -14,7 +15,9 @@ packages=(
   python3-jsonschema
   clang-format git
   man-db groff-base
+  librsvg2-bin
 )
+if [ $# -gt 0 ]; then packages=("$@"); fi
 
 missing=()
 for package in "${packages[@]}"; do
