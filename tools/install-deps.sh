@@ -15,7 +15,6 @@ packages=(
   python3-jsonschema
   clang-format git
   man-db groff-base
-  librsvg2-bin
 )
 if [ $# -gt 0 ]; then packages=("$@"); fi
 
