@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <cstring>
 #include <new>
 
 Exception::Exception(const QString &message) : m_message(message), m_utf8(message.toUtf8()) {}
@@ -32,6 +33,11 @@ QString PathText(const QByteArray &path)
     // A name is shown, never obeyed: it cannot clear the screen or print a
     // line of its own.
     return Escaped(QFile::decodeName(path), false);
+}
+
+QString SystemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 QString ShownText(const QString &text)

@@ -58,6 +58,8 @@ ErrorReport ReportOf(const std::exception_ptr &error);
 // A path in an error message: paths are bytes, the message is text, and
 // control characters are shown as \xNN.
 QString PathText(const QByteArray &path);
+// The system's text for an errno value, as the user reads it.
+QString SystemErrorText(int error);
 // Text of several lines as a terminal shows it: the same escapes, but line
 // breaks and tabs kept. For text that may carry what a user or another
 // program chose (an argument, an option's name, a program's name).

@@ -70,7 +70,7 @@ FsIdentityScope::FsIdentityScope(const FsIdentity &identity)
         const int error = groups ? EPERM : groupsError;
         Restore();
         throw Exception(QStringLiteral("Cannot read the data folder as its owner (%1)")
-                            .arg(QString::fromLocal8Bit(std::strerror(error))));
+                            .arg(SystemErrorText(error)));
     }
 }
 

@@ -58,7 +58,7 @@ void Write(FILE *stream, const QString &text)
         g_outputLost = true;
         const int error = errno;
         Write(stderr, QStringLiteral("flitto: cannot write to standard output (%1).\n")
-                          .arg(QString::fromLocal8Bit(std::strerror(error != 0 ? error : EIO))));
+                          .arg(SystemErrorText(error != 0 ? error : EIO)));
     }
 }
 

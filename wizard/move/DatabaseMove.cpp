@@ -43,9 +43,8 @@ QString ProofFailure(FileUtil::ProofResult result, const FileUtil::CheckedCopyRe
 QString CopyFailureDetails(const EStreamError &failure, const QByteArray &source,
                            const MovePlan &plan)
 {
-    const QString reason = failure.SystemError() != 0
-                               ? QString::fromLocal8Bit(std::strerror(failure.SystemError()))
-                               : QStringLiteral("no reason given");
+    const QString reason = failure.SystemError() != 0 ? SystemErrorText(failure.SystemError())
+                                                      : QStringLiteral("no reason given");
     QString what;
     if (dynamic_cast<const EFOpenError *>(&failure) || dynamic_cast<const EReadError *>(&failure))
         what = QStringLiteral("Reading %1 failed: %2. Check the disk of the current location, "
@@ -124,7 +123,6 @@ bool DatabaseMove::Check(Checking checking)
             m_log.Write(QStringLiteral("cancelled"));
         return false;
     }
-    m_files = context.Files;
     Reached(Stage::Checked);
     return true;
 }
@@ -349,25 +347,22 @@ DatabaseMove::Outcome DatabaseMove::Run()
         // looked at, through its descriptor, whatever its name leads to now.
         if (!m_dataFolder.IsValid())
             m_dataFolder = MoveChecks::OpenDataFolder(m_sourcePrefix);
-        {
-            // Even making the new folder and listing the old one can wait on
-            // a disk that stopped answering: that happens on the worker, so
-            // the caller's window and its Cancel stay alive.
-            m_worker.reset(QThread::create([this] { CopyAll(); }));
-            QEventLoop loop;
-            connect(m_worker.get(), &QThread::finished, &loop, &QEventLoop::quit,
-                    Qt::QueuedConnection);
-            m_worker->start();
-            loop.exec();
-            // The loop also ends when the application quits: the copy must
-            // never go on unseen after the window has gone.
-            if (!m_worker->isFinished()) {
-                m_stop = true;
-                m_worker->wait();
-            }
-            // Calls the worker posted before it ended belong to this run.
-            QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        // Even making the new folder and listing the old one can wait on
+        // a disk that stopped answering: that happens on the worker, so
+        // the caller's window and its Cancel stay alive.
+        m_worker.reset(QThread::create([this] { CopyAll(); }));
+        QEventLoop loop;
+        connect(m_worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+        m_worker->start();
+        loop.exec();
+        // The loop also ends when the application quits: the copy must
+        // never go on unseen after the window has gone.
+        if (!m_worker->isFinished()) {
+            m_stop = true;
+            m_worker->wait();
         }
+        // Calls the worker posted before it ended belong to this run.
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
         if (m_workerError && !m_stop)
             std::rethrow_exception(m_workerError);
     } catch (...) {
@@ -389,6 +384,12 @@ void DatabaseMove::ThrowIfDataFolderChanged() const
         m_sourcePrefix, m_files, MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix));
     if (!change.isEmpty())
         throw EProofFailed(change);
+}
+
+void DatabaseMove::EndCheck() const
+{
+    ThrowIfDataFolderChanged();
+    ThrowIfWritten();
 }
 
 void DatabaseMove::ThrowIfWritten() const
@@ -490,8 +491,7 @@ void DatabaseMove::WriteSettings(DatabaseMove *lastRun, const MovePlan &plan)
 void DatabaseMove::ConfirmMove(DatabaseMove *lastRun, const MovePlan &plan)
 {
     RequireProven(lastRun, plan, ConnectionMode::Remote);
-    lastRun->ThrowIfDataFolderChanged();
-    lastRun->ThrowIfWritten();
+    lastRun->EndCheck();
     lastRun->m_confirmed = true;
 }
 
@@ -521,7 +521,7 @@ void DatabaseMove::WriteProvenSettings()
     m_concluded = true;
     if (!MoveJournal::Remove(m_newFolder->Get()))
         log.Check(QStringLiteral("journal"),
-                  QStringLiteral("not removed: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+                  QStringLiteral("not removed: %1").arg(SystemErrorText(errno)));
     log.Write(QStringLiteral("settings written"));
 }
 
@@ -532,8 +532,8 @@ void DatabaseMove::WriteSettingsFile()
     const SafeFile::ReadStatus read = SafeFile::ReadAll(SafeFile::FinalTarget(file), &before);
     const bool hadFile = read == SafeFile::ReadStatus::Read;
     if (read == SafeFile::ReadStatus::Failed)
-        throw EIniFileException(QStringLiteral("Unable to read %1: %2")
-                                    .arg(PathText(file), QString::fromLocal8Bit(strerror(errno))));
+        throw EIniFileException(
+            QStringLiteral("Unable to read %1: %2").arg(PathText(file), SystemErrorText(errno)));
     // Compare, then swap: the file must still say what the front end read,
     // the data folder must hold what was proven, and the new folder's name
     // must still lead to the folder the copies are in.
@@ -543,8 +543,7 @@ void DatabaseMove::WriteSettingsFile()
         if (!change.isEmpty())
             throw Exception(change);
     }
-    ThrowIfDataFolderChanged();
-    ThrowIfWritten();
+    EndCheck();
     struct stat named, held;
     if (::stat(m_plan.Target.constData(), &named) != 0 || ::fstat(m_newFolder->Get(), &held) != 0 ||
         named.st_dev != held.st_dev || named.st_ino != held.st_ino)
@@ -569,7 +568,7 @@ void DatabaseMove::WriteSettingsFile()
                                            "uses %2; move the database again")
                                 .arg(PathText(file), PathText(m_plan.Source)));
         throw EIniFileException(QStringLiteral("Unable to write to %1: %2")
-                                    .arg(PathText(file), QString::fromLocal8Bit(strerror(error))));
+                                    .arg(PathText(file), SystemErrorText(error)));
     }
     // What Quillbox will read is what counts: a value that does not come
     // back whole through the same reader would point it elsewhere.

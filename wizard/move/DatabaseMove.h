@@ -155,6 +155,8 @@ private:
     // The end check's look at other programs: fails the move when one
     // writes the data folder now, unless the user chose to go on with them.
     void ThrowIfWritten() const;
+    // Before the user is told the database moved: both of the above.
+    void EndCheck() const;
     void Reached(Stage stage);
     void CreateTarget();
     // The data folder as the checks opened it; false when it is not open.

@@ -81,8 +81,7 @@ Finding SettingsUnchanged(Context &context)
         Installation::ReadSnapshot(context.Plan.SettingsFile);
     if (!now)
         return {QStringLiteral("Unable to read %1: %2")
-                    .arg(PathText(context.Plan.SettingsFile),
-                         QString::fromLocal8Bit(std::strerror(errno))),
+                    .arg(PathText(context.Plan.SettingsFile), SystemErrorText(errno)),
                 {}};
     return {Installation::DescribeChange(*context.Plan.Loaded, *now, context.Plan.SettingsFile),
             {}};

@@ -39,11 +39,6 @@ namespace MoveChecks {
 
 namespace {
 
-QString SystemErrorText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // The folder without trailing "/" (but "/" itself stays).
 QByteArray WithoutTrailingSeparator(QByteArray folder)
 {
@@ -470,7 +465,7 @@ FileUtil::FileHandle OpenDataFolder(const QByteArray &sourcePrefix)
         ::open(sourcePrefix.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.IsValid())
         throw Exception(QStringLiteral("Cannot read the folder %1 (%2)")
-                            .arg(PathText(sourcePrefix), QString::fromLocal8Bit(strerror(errno))));
+                            .arg(PathText(sourcePrefix), SystemErrorText(errno)));
     return folder;
 }
 
@@ -488,7 +483,7 @@ QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
     // folder, with the user's mail left behind.
     const auto unreadable = [&sourcePrefix](int error) {
         return Exception(QStringLiteral("Cannot read the folder %1 (%2)")
-                             .arg(PathText(sourcePrefix), QString::fromLocal8Bit(strerror(error))));
+                             .arg(PathText(sourcePrefix), SystemErrorText(error)));
     };
     QList<SourceFile> files;
     // A listing of its own, from the start, of the folder open as folder.
@@ -539,7 +534,7 @@ QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
                                                "of the data folder; repair or remove this one, "
                                                "then start the move again")
                                     .arg(PathText(sourcePrefix + file.Name),
-                                         QString::fromLocal8Bit(strerror(exists ? error : errno))));
+                                         SystemErrorText(exists ? error : errno)));
         }
         files.append(file);
     }

@@ -110,7 +110,7 @@ void MoveJournal::Write(int folder, const QByteArray &target, const Owner &owner
     const QByteArray path = target + '/' + journal;
     throw Exception(QStringLiteral("Unable to write %1: %2. Nothing was copied; check the new "
                                    "location and start the move again")
-                        .arg(PathText(path), QString::fromLocal8Bit(std::strerror(error))));
+                        .arg(PathText(path), SystemErrorText(error)));
 }
 
 bool MoveJournal::Remove(int folder)

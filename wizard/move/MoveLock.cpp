@@ -43,7 +43,7 @@ int OwnFolder(int folder)
 
 QString ErrorText(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return SystemErrorText(error);
 }
 
 // Owned by us, reached without a link, and closed to everyone else: nobody
