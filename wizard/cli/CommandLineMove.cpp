@@ -189,6 +189,15 @@ bool SameFolder(const QByteArray &a, const QByteArray &b)
     return FileUtil::WithTrailingSeparator(a) == FileUtil::WithTrailingSeparator(b);
 }
 
+// --settings must name a file, for the wizard and the command line alike:
+// Done, or the usage error told.
+int RequireSettingsFile(const QByteArray &file)
+{
+    if (FileUtil::IsExistingFile(file))
+        return Done;
+    return UsageFailure(QStringLiteral("--settings: there is no file %1").arg(PathText(file)));
+}
+
 // A folder given relative to the current folder, made absolute: Quillbox
 // reads its data folder from the settings file, wherever it was started.
 QByteArray AbsoluteFolder(const QByteArray &folder)
@@ -900,9 +909,8 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
         args.From = AbsoluteFolder(RawValue(kept, QByteArrayLiteral("--from")));
     if (parser.isSet(settings)) {
         args.SettingsFile = AbsoluteFolder(RawValue(kept, QByteArrayLiteral("--settings")));
-        if (!FileUtil::IsExistingFile(args.SettingsFile))
-            return UsageFailure(
-                QStringLiteral("--settings: there is no file %1").arg(PathText(args.SettingsFile)));
+        if (const int missing = RequireSettingsFile(args.SettingsFile); missing != Done)
+            return missing;
     }
 
     // Whatever goes wrong from here on gets a message and an exit code,
@@ -929,9 +937,10 @@ QByteArray AbsolutePath(const QByteArray &path)
 
 int RefuseWizard(const LaunchArguments::Choice &choice, int argc, char **argv)
 {
-    if (choice.SettingsFile && !FileUtil::IsExistingFile(AbsoluteFolder(*choice.SettingsFile)))
-        return UsageFailure(
-            QStringLiteral("--settings: there is no file %1").arg(PathText(*choice.SettingsFile)));
+    if (choice.SettingsFile)
+        if (const int missing = RequireSettingsFile(AbsoluteFolder(*choice.SettingsFile));
+            missing != Done)
+            return missing;
     // Without a display Qt would abort with a message of its own.
     bool platform = false;
     for (int i = 1; i < argc && !platform; ++i)
