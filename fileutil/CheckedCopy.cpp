@@ -133,15 +133,36 @@ int OpenForReading(const QByteArray &path, int folder = AT_FDCWD, int extraFlags
     return fd;
 }
 
-// The checksum of an open regular file of the given length, read skipping holes.
-quint64 ChecksumOf(int fd, qint64 size, const std::atomic<bool> *stop)
+// The checksum of an open regular file of the given length, read skipping
+// holes; *length gets the length it counted.
+quint64 ChecksumOf(int fd, qint64 size, const std::atomic<bool> *stop, qint64 *length = nullptr)
 {
     ContentHasher hasher;
     const auto buffer = std::make_unique_for_overwrite<char[]>(CheckedCopyBufferSize);
     const qint64 end = ReadFileData(
         fd, buffer.get(), CheckedCopyBufferSize, true, stop,
         [&](qint64 offset, const char *data, size_t count) { hasher.Add(offset, data, count); });
+    if (length)
+        *length = qMax(end, size);
     return hasher.Finish(qMax(end, size));
+}
+
+// A copy's checksum as the disk holds it. The copy was flushed, so its
+// cached pages are clean and can be dropped: the reads then come from the
+// disk.
+quint64 ColdChecksum(int fd, qint64 size, const std::atomic<bool> *stop)
+{
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    return ChecksumOf(fd, size, stop);
+}
+
+// Through the open target folder when there is one, and never through a
+// link: the copy is the file the copy wrote there.
+FileHandle OpenCopy(const QByteArray &target, int targetFolder)
+{
+    return FileHandle(targetFolder >= 0
+                          ? OpenForReading(NameOfPath(target), targetFolder, O_NOFOLLOW)
+                          : OpenForReading(target));
 }
 
 bool SameTime(const struct stat &a, const struct stat &b)
@@ -160,6 +181,11 @@ quint64 ContentChecksum(const QByteArray &path)
     if (!S_ISREG(info.st_mode))
         throw EFOpenError(path, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
     return ChecksumOf(file.Get(), info.st_size, nullptr);
+}
+
+quint64 BytesChecksum(const QByteArray &bytes)
+{
+    return XXH3_64bits(bytes.constData(), size_t(bytes.size()));
 }
 
 CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &targetFolder,
@@ -203,23 +229,71 @@ CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &ta
     return record;
 }
 
+std::optional<CheckedCopyRecord> ReuseCopy(const QByteArray &source, const QByteArray &targetFolder,
+                                           const EarlierCopy &earlier,
+                                           const CheckedCopyOptions &options)
+{
+    CheckedCopyRecord record;
+    record.Source = source;
+    record.Target = AppendFolderSeparator(targetFolder) + NameOfPath(source);
+    record.CopyProven = true;
+    struct stat opened;
+    const FileHandle input =
+        OpenSource(source, opened, options.ReadAs, options.SourceFolder, NameOfPath(source));
+    record.Device = opened.st_dev;
+    record.Inode = opened.st_ino;
+    record.Size = opened.st_size;
+    record.MTimeSeconds = opened.st_mtim.tv_sec;
+    record.MTimeNanoseconds = opened.st_mtim.tv_nsec;
+
+    const FileHandle copy = OpenCopy(record.Target, options.TargetFolder);
+    struct stat made;
+    if (!copy.IsValid() || ::fstat(copy.Get(), &made) != 0 || !S_ISREG(made.st_mode) ||
+        !SameTime(made, opened))
+        return std::nullopt;
+    if (options.KeepOwner && (made.st_uid != opened.st_uid || made.st_gid != opened.st_gid ||
+                              (made.st_mode & 07777) != (opened.st_mode & 01777)))
+        return std::nullopt;
+
+    if (earlier.MayStandForSource && earlier.Device == opened.st_dev &&
+        earlier.Inode == opened.st_ino && earlier.Size == qint64(opened.st_size) &&
+        earlier.Length == qint64(opened.st_size) && earlier.MTimeSeconds == opened.st_mtim.tv_sec &&
+        earlier.MTimeNanoseconds == opened.st_mtim.tv_nsec) {
+        record.BytesRead = earlier.Length;
+        record.Checksum = earlier.Checksum;
+    } else {
+        record.Checksum = ChecksumOf(input.Get(), opened.st_size, options.Stop, &record.BytesRead);
+        struct stat after;
+        if (::fstat(input.Get(), &after) != 0)
+            throw EReadError(errno);
+        // Changing while it was read: the copy made now finds out what to
+        // do with that.
+        if (after.st_size != opened.st_size || !SameTime(after, opened))
+            return std::nullopt;
+    }
+    if (qint64(made.st_size) != record.BytesRead)
+        return std::nullopt;
+    try {
+        if (ColdChecksum(copy.Get(), made.st_size, options.Stop) != record.Checksum)
+            return std::nullopt;
+    } catch (const EReadError &) {
+        // A copy that cannot be read back is made again: the new copy's own
+        // proof then says what the disk does.
+        return std::nullopt;
+    }
+    return record;
+}
+
 ProofResult ProveCopy(const CheckedCopyRecord &record, const std::atomic<bool> *stop,
                       int targetFolder, int sourceFolder)
 {
     {
-        // Through the open target folder when there is one, and never
-        // through a link: the copy is the file the copy wrote there.
-        const FileHandle copy(
-            targetFolder >= 0 ? OpenForReading(NameOfPath(record.Target), targetFolder, O_NOFOLLOW)
-                              : OpenForReading(record.Target));
+        const FileHandle copy = OpenCopy(record.Target, targetFolder);
         struct stat info;
         if (copy.Get() < 0 || ::fstat(copy.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
             qint64(info.st_size) != record.BytesRead)
             return ProofResult::CopyDiffers;
-        // The copy was flushed, so its cached pages are clean and can be
-        // dropped: the reads below then come from the disk.
-        ::posix_fadvise(copy.Get(), 0, 0, POSIX_FADV_DONTNEED);
-        if (ChecksumOf(copy.Get(), info.st_size, stop) != record.Checksum)
+        if (!record.CopyProven && ColdChecksum(copy.Get(), info.st_size, stop) != record.Checksum)
             return ProofResult::CopyDiffers;
     }
 

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <sys/types.h>
 
 // The copy of one database file as a move makes it: the data goes through a
@@ -60,6 +61,25 @@ struct CheckedCopyRecord
     // from what it was when opened: the copy is finished all the same, and
     // its proof says SourceChanged.
     bool SourceChangedWhileCopying = false;
+    // The copy was made by an earlier run and has already been read back
+    // from the disk (ReuseCopy): its proof looks only at the source again.
+    bool CopyProven = false;
+};
+
+// What an earlier run recorded of a copy it made.
+struct EarlierCopy
+{
+    // The source as that run opened it.
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    qint64 Size = 0;
+    qint64 MTimeSeconds = 0;
+    long MTimeNanoseconds = 0;
+    qint64 Length = 0;    // the bytes read, the copy's length
+    quint64 Checksum = 0; // ContentChecksum of what was read
+    // The checksum may stand for a fresh read of the source while the
+    // source's device, inode, size and last-write time are unchanged.
+    bool MayStandForSource = false;
 };
 
 // The checksum of a file's contents, the same however its holes lie: XXH3
@@ -71,6 +91,9 @@ struct CheckedCopyRecord
 // Reads the file skipping holes; EFOpenError / EReadError when it cannot.
 quint64 ContentChecksum(const QByteArray &path);
 
+// XXH3 (64 bits, no seed) of the bytes: a record's own check.
+quint64 BytesChecksum(const QByteArray &bytes);
+
 // Copies source into the existing folder targetFolder under the source's
 // name, like CopyFileTo (temporary name, rename over an existing file, the
 // same errors; the last-write time is kept), and records what it read. Only
@@ -79,6 +102,22 @@ quint64 ContentChecksum(const QByteArray &path);
 // copy is not flushed: flush the folder (FlushFolder) before ProveCopy.
 CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &targetFolder,
                                   const CheckedCopyOptions &options = {});
+
+// A copy an earlier run made of source into targetFolder, taken as this
+// run's copy only when, read back past the page cache, it holds what the
+// source holds now: its length and checksum are compared with a fresh read
+// of the source, or with earlier's checksum where that may stand for one.
+// The copy must also be a regular file (never a link) with the source's
+// last-write time, and run as root its owner, group and mode. Call it once
+// the target folder is flushed (FlushFolder, syncfs): pages not yet written
+// cannot be dropped, and would be read from memory. Returns the record
+// CopyFileChecked would have made, with CopyProven set; nothing when the
+// copy must be made again (also when it cannot be read). Raises what
+// CopyFileChecked raises when the source cannot be opened or read, and
+// ECopyStopped. Reads go through CurrentCopyIo.
+std::optional<CheckedCopyRecord> ReuseCopy(const QByteArray &source, const QByteArray &targetFolder,
+                                           const EarlierCopy &earlier,
+                                           const CheckedCopyOptions &options = {});
 
 enum class ProofResult
 {
@@ -96,7 +135,8 @@ enum class ProofResult
 // CopyDiffers. Raises EReadError when the copy cannot be read, ECopyStopped
 // once *stop is true (looked at before every read). targetFolder and
 // sourceFolder: the open folders the copy was made in and from (see
-// CheckedCopyOptions), or -1.
+// CheckedCopyOptions), or -1. A record with CopyProven is not read again:
+// only its length is looked at.
 ProofResult ProveCopy(const CheckedCopyRecord &record, const std::atomic<bool> *stop = nullptr,
                       int targetFolder = -1, int sourceFolder = -1);
 

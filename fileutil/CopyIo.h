@@ -95,6 +95,16 @@ struct CopyPlan
     ChunkSink Written;
 };
 
+class FileHandle;
+
+// Opens source, a regular file, for reading, as readAs when given (root
+// reading a user's file); info gets what the open file is. Other kinds of
+// entry are refused without being opened. With folder >= 0 the file is name
+// in that open folder, and source only names it in messages. Raises
+// EFOpenError.
+FileHandle OpenSource(const QByteArray &source, struct stat &info, const FsIdentity *readAs,
+                      int folder = -1, const QByteArray &name = QByteArray());
+
 // What CopyRegularFile found.
 struct CopyResult
 {

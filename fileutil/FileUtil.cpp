@@ -75,51 +75,6 @@ int OpenRetrying(const QByteArray &path, int flags, mode_t mode = 0, int folder 
     return fd;
 }
 
-// Opens a regular file for reading. Other kinds of entry are refused
-// without being opened: opening a FIFO blocks until a writer comes, and
-// opening a device can act on the device.
-// With folder >= 0 the file is entry in that open folder, and source only
-// names it in messages.
-FileHandle OpenSource(const QByteArray &source, struct stat &info, const FsIdentity *readAs,
-                      int folder = -1, const QByteArray &name = QByteArray())
-{
-    const int at = folder >= 0 ? folder : AT_FDCWD;
-    const QByteArray &entry = folder >= 0 ? name : source;
-    if (entry.isEmpty())
-        throw EFOpenError(source, ENOENT);
-    // Looked at and opened as the user whose file it is, when asked: a link
-    // then reaches only what that user may read.
-    std::optional<FsIdentityScope> identity;
-    if (readAs)
-        identity.emplace(*readAs);
-    if (::fstatat(at, entry.constData(), &info, 0) != 0)
-        throw EFOpenError(source, errno);
-    if (!S_ISREG(info.st_mode))
-        throw EFOpenError(source, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
-
-    // O_NONBLOCK keeps the open from hanging should the entry have been
-    // swapped for a FIFO since the look above; O_NOATIME keeps the source's
-    // access time as it was, where the kernel allows it (own files only).
-    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    int fd = OpenRetrying(entry, flags | O_NOATIME, 0, at);
-    if (fd < 0)
-        fd = OpenRetrying(entry, flags, 0, at);
-    if (fd < 0)
-        throw EFOpenError(source, errno);
-    FileHandle handle(fd);
-
-    struct stat opened;
-    if (::fstat(fd, &opened) != 0)
-        throw EFOpenError(source, errno);
-    if (!S_ISREG(opened.st_mode) || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino)
-        throw EFOpenError(source, EAGAIN);
-    const int status = ::fcntl(fd, F_GETFL);
-    if (status >= 0)
-        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
-    info = opened;
-    return handle;
-}
-
 // Refuses a destination that must not be replaced: the source itself under
 // any spelling (another path, a hard link, a symlink, a bind mount: all end
 // at the same inode), a folder, or a read-only file unless allowed. A
@@ -160,6 +115,51 @@ void ThrowIfStopped(const std::atomic<bool> *stop)
 }
 
 } // namespace
+
+// Opens a regular file for reading. Other kinds of entry are refused
+// without being opened: opening a FIFO blocks until a writer comes, and
+// opening a device can act on the device.
+// With folder >= 0 the file is entry in that open folder, and source only
+// names it in messages.
+FileHandle OpenSource(const QByteArray &source, struct stat &info, const FsIdentity *readAs,
+                      int folder, const QByteArray &name)
+{
+    const int at = folder >= 0 ? folder : AT_FDCWD;
+    const QByteArray &entry = folder >= 0 ? name : source;
+    if (entry.isEmpty())
+        throw EFOpenError(source, ENOENT);
+    // Looked at and opened as the user whose file it is, when asked: a link
+    // then reaches only what that user may read.
+    std::optional<FsIdentityScope> identity;
+    if (readAs)
+        identity.emplace(*readAs);
+    if (::fstatat(at, entry.constData(), &info, 0) != 0)
+        throw EFOpenError(source, errno);
+    if (!S_ISREG(info.st_mode))
+        throw EFOpenError(source, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+
+    // O_NONBLOCK keeps the open from hanging should the entry have been
+    // swapped for a FIFO since the look above; O_NOATIME keeps the source's
+    // access time as it was, where the kernel allows it (own files only).
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int fd = OpenRetrying(entry, flags | O_NOATIME, 0, at);
+    if (fd < 0)
+        fd = OpenRetrying(entry, flags, 0, at);
+    if (fd < 0)
+        throw EFOpenError(source, errno);
+    FileHandle handle(fd);
+
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0)
+        throw EFOpenError(source, errno);
+    if (!S_ISREG(opened.st_mode) || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino)
+        throw EFOpenError(source, EAGAIN);
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status >= 0)
+        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    info = opened;
+    return handle;
+}
 
 CopyIo &CurrentCopyIo()
 {

@@ -3,6 +3,7 @@
 #include "fileutil/CheckedCopy.h"
 #include "wizard/move/MoveCheckList.h"
 #include "wizard/move/MoveChecks.h"
+#include "wizard/move/MoveJournal.h"
 #include "wizard/move/MoveLog.h"
 #include "wizard/move/MovePlan.h"
 #include "wizard/move/MoveView.h"
@@ -10,6 +11,8 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -66,6 +69,14 @@ public:
     ~DatabaseMove() override;
 
     const Plan &GetPlan() const { return m_plan; }
+    // A run into a folder that holds this move's unfinished copies takes
+    // each one that reads back as its source instead of copying it again;
+    // false copies every file again.
+    void SetResume(bool resume) { m_resume = resume; }
+    // What the run says when an earlier run's copies were taken.
+    static QString ResumedText(int proven, int files);
+    // How many files the last run took from an earlier run.
+    int Resumed() const { return m_resumed; }
     // The view that the next calls go to; the checks and the run may have
     // different ones.
     void SetView(MoveView *view) { m_view = view; }
@@ -137,6 +148,13 @@ public:
 private:
     void Post(std::function<void()> call);
     void CopyAll(); // on the worker thread
+    // The copies an earlier run left that read back as their sources go
+    // into m_records; the number of them. On the worker thread.
+    int ReuseEarlierCopies(const FileUtil::CheckedCopyOptions &options, qint64 *done,
+                           QList<bool> *reused);
+    // The journal's line for a copy written or taken; written in batches.
+    void Journal(const FileUtil::CheckedCopyRecord &record);
+    void FlushJournal();
     enum class Verdict
     {
         Passed,    // or the user chose to go on
@@ -186,5 +204,17 @@ private:
     bool m_concluded = false;      // the journal is gone: the move is over
     bool m_confirmed = false;      // remote mode: ConfirmMove passed
     bool m_writersIgnored = false; // the user answered Ignore to the writers
+    bool m_writersClear = false;   // the writers check found nothing
+    bool m_resume = true;
+    int m_resumed = 0;
+    // The copies the unfinished move in the new folder recorded, until the
+    // run has looked at them.
+    QHash<QByteArray, MoveJournal::Entry> m_earlier;
+    FileUtil::FileHandle m_journal; // open for appending
+    QByteArray m_journalPending;
+    qsizetype m_journalLines = 0;
+    qint64 m_journalBytes = 0; // copied by the files of the pending lines
+    QElapsedTimer m_journalWritten;
+    int m_journalError = 0;
     bool m_logged = false;
 };

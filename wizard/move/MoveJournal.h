@@ -1,6 +1,9 @@
 #pragma once
 
+#include "fileutil/FileHandle.h"
+
 #include <QByteArray>
+#include <QHash>
 
 #include <optional>
 #include <sys/types.h>
@@ -31,6 +34,33 @@ public:
         }
     };
 
+    // One copy as the run that wrote it recorded it.
+    struct Entry
+    {
+        QByteArray Name;
+        // The source as its copy opened it.
+        dev_t Device = 0;
+        ino_t Inode = 0;
+        qint64 Size = 0;
+        qint64 MTimeSeconds = 0;
+        long MTimeNanoseconds = 0;
+        qint64 Length = 0;    // bytes read: the copy's length
+        quint64 Checksum = 0; // FileUtil::ContentChecksum of what was read
+        // The run found no program writing the data folder and was not told
+        // to ignore one: while the source's identity stays, its checksum
+        // may stand for a fresh read.
+        bool Trusted = false;
+
+        bool operator==(const Entry &) const = default;
+    };
+
+    struct Contents
+    {
+        Owner Of;
+        // The last line for each name counts.
+        QHash<QByteArray, Entry> Files;
+    };
+
     // The owner a move from the open data folder names.
     static Owner OwnerOf(int dataFolder, const QByteArray &source, const QByteArray &settingsFile);
 
@@ -38,15 +68,30 @@ public:
     // it is no plain journal (a link, another kind of file, unreadable
     // text), which is then no move's.
     static std::optional<Owner> Read(int folder);
-    // Writes the journal into the open folder and flushes it and the
-    // folder, so that no copy can reach the disk without it. Raises
-    // Exception, naming target, when it cannot.
-    static void Write(int folder, const QByteArray &target, const Owner &owner);
+    // The same with every file's line.
+    static std::optional<Contents> ReadAll(int folder);
+    // Writes the journal, with the lines of files, into the open folder and
+    // flushes it and the folder, so that no copy can reach the disk without
+    // it. Returns it open for appending (see Append). Raises Exception,
+    // naming target, when it cannot.
+    static FileUtil::FileHandle Write(int folder, const QByteArray &target, const Owner &owner,
+                                      const QHash<QByteArray, Entry> &files = {});
+    // Appends lines made by EncodeEntry or Distrust to the journal open for
+    // appending. False with errno set when they could not all be written:
+    // the copies are as good, a later run only copies more of them again.
+    static bool Append(int journal, const QByteArray &lines);
     // Removes the journal from the open folder and flushes the folder: the
     // move has succeeded. False with errno set when it could not.
     static bool Remove(int folder);
 
-    // The journal's text and back: what tests and later runs read.
+    // The journal's text and back: what tests and later runs read. A line
+    // cut short by a crash, or damaged, is left out: its file is copied
+    // again.
     static QByteArray Encode(const Owner &owner);
+    static QByteArray EncodeEntry(const Entry &entry);
+    // A line that takes the trust from every line above it: programs were
+    // found writing the data folder after those copies were made.
+    static QByteArray Distrust();
     static std::optional<Owner> Decode(const QByteArray &text);
+    static std::optional<Contents> DecodeAll(const QByteArray &text);
 };

@@ -33,6 +33,20 @@ public:
     virtual void Starting(const QByteArray &sourcePrefix, const QByteArray &target) = 0;
     // The files to copy, in the order they will be copied.
     virtual void Listed(const QByteArrayList &names, qint64 totalBytes) = 0;
+    // A copy an earlier run of this move made is read back and compared
+    // with its source before it counts.
+    virtual void Reusing(int index, const QByteArray &name)
+    {
+        Q_UNUSED(index);
+        Q_UNUSED(name);
+    }
+    // So many of the files were found copied and proven already: they are
+    // not copied again, and count as copied. Comes before the first Copying.
+    virtual void Resumed(int proven, int files)
+    {
+        Q_UNUSED(proven);
+        Q_UNUSED(files);
+    }
     virtual void Copying(int index, const QByteArray &name) = 0;
     // Bytes done in all, now and then while a large file is copied.
     virtual void Progress(qint64 bytesDone) { Q_UNUSED(bytesDone); }

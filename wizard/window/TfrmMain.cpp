@@ -86,10 +86,11 @@ public:
     StatusLine(const StatusLine &) = delete;
     StatusLine &operator=(const StatusLine &) = delete;
 
-    void Show(const QString &text)
+    // force: drawn at once, even when the next text follows within a frame.
+    void Show(const QString &text, bool force = false)
     {
         m_label->setText(text);
-        if (m_first || m_sinceDrawn.elapsed() >= FrameMs) {
+        if (force || m_first || m_sinceDrawn.elapsed() >= FrameMs) {
             m_first = false;
             Draw();
             m_label->setUpdatesEnabled(false);
@@ -334,6 +335,13 @@ public:
     void Checking(const QByteArray &name) override
     {
         m_status->Show(QStringLiteral("Checking ") + PathText(name) + QStringLiteral("..."));
+    }
+
+    void Reusing(int, const QByteArray &name) override { Checking(name); }
+
+    void Resumed(int proven, int files) override
+    {
+        m_status->Show(DatabaseMove::ResumedText(proven, files) + QLatin1Char('.'), true);
     }
 
 private:

@@ -79,3 +79,13 @@ void WindowThreadView::Checking(const QByteArray &name)
 {
     OnWindow([&] { m_view->Checking(name); });
 }
+
+void WindowThreadView::Reusing(int index, const QByteArray &name)
+{
+    OnWindow([&] { m_view->Reusing(index, name); });
+}
+
+void WindowThreadView::Resumed(int proven, int files)
+{
+    OnWindow([&] { m_view->Resumed(proven, files); });
+}

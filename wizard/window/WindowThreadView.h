@@ -25,6 +25,8 @@ public:
     void Progress(qint64 bytesDone) override;
     void Copied(int index) override;
     void Checking(const QByteArray &name) override;
+    void Reusing(int index, const QByteArray &name) override;
+    void Resumed(int proven, int files) override;
 
 private:
     template <typename Call> auto OnWindow(Call call) -> decltype(call());

@@ -3,6 +3,7 @@
 
 #include "FileTestSupport.h"
 #include "StagedInstall.h"
+#include "fileutil/CopyIo.h"
 #include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 #include "wizard/move/DatabaseMove.h"
@@ -50,15 +51,20 @@ public:
     QByteArrayList Names; // as the run listed them
     bool GoOnWithForeignFiles = true;
     bool GoOnToRam = true;
+    WritersAnswer ToWriters = WritersAnswer::Cancel;
+    int Copies = 0;
+    int Proven = 0; // by an earlier run
 
     void Refuse(const QString &text) override { Refusals << text; }
-    WritersAnswer AskWriters(const QString &) override { return WritersAnswer::Cancel; }
+    WritersAnswer AskWriters(const QString &) override { return ToWriters; }
+    void Resumed(int proven, int) override { Proven = proven; }
     bool AskForeignFiles(const QString &) override { return GoOnWithForeignFiles; }
     bool AskRamTarget(const QString &) override { return GoOnToRam; }
     void Starting(const QByteArray &, const QByteArray &) override {}
     void Listed(const QByteArrayList &names, qint64) override { Names = names; }
     void Copying(int, const QByteArray &name) override
     {
+        ++Copies;
         Status << QString::fromUtf8("Copying " + name);
     }
     void Copied(int) override {}
@@ -145,6 +151,22 @@ ssize_t ReadHeldInside(int fd, void *buffer, size_t count)
     return ::read(fd, buffer, count);
 }
 
+// The bytes the copy and its proof read, and a point in them where the
+// reading process dies as by kill -9 (-1: never), or waits to be let go.
+std::atomic<qint64> g_bytesRead{0};
+qint64 g_dieAfter = -1;
+qint64 g_holdAfter = -1;
+
+ssize_t ReadCounted(int fd, void *buffer, size_t count)
+{
+    const qint64 before = g_bytesRead.fetch_add(qint64(count));
+    if (g_dieAfter >= 0 && before >= g_dieAfter)
+        ::_exit(0);
+    if (g_holdAfter >= 0 && before >= g_holdAfter)
+        ReadHeldInside(fd, nullptr, 0);
+    return ::read(fd, buffer, count);
+}
+
 } // namespace
 
 class tst_DatabaseMove : public QObject
@@ -181,6 +203,8 @@ private Q_SLOTS:
     void swapBetweenStages();
     void changingWorld_data();
     void changingWorld();
+    void resumesAfterInterruption_data();
+    void resumesAfterInterruption();
     void leftoversAfterInterruption_data();
     void leftoversAfterInterruption();
     void logFollowsTheCheckList_data();
@@ -892,6 +916,161 @@ void tst_DatabaseMove::leftoversAfterInterruption()
     QCOMPARE(FileTest::ListFolder(target() + '/'), QByteArrayList({"Folders.dat", "Messages.dat"}));
     QCOMPARE(FileTest::PartialCopies(m_install->programFolder()), QByteArrayList());
     QCOMPARE(log().contains("  check: leftovers: removed "), !planted.isEmpty());
+}
+
+void tst_DatabaseMove::resumesAfterInterruption_data()
+{
+    // How the first run ends: "kill N" dies at N % of the copy, "kill
+    // copied" and "kill proven" at those stages, "cancel N" is a Cancel
+    // there; "ignored" answers Ignore to a writer first.
+    QTest::addColumn<QString>("ending");
+    // What happens between the runs.
+    QTest::addColumn<QString>("between");
+    QTest::addColumn<bool>("resume");
+    QTest::addColumn<int>("copied"); // files copied again
+    QTest::addColumn<int>("read");   // MiB read again: copies, sources, proof
+
+    // 30 files of 1 MiB. A copy taken costs its read-back only; a file
+    // copied again costs its source's read and its proof.
+    QTest::newRow("killed at 90 %") << "kill 90"
+                                    << "" << true << 3 << 27 + 3 + 3;
+    QTest::newRow("killed before the proof") << "kill copied"
+                                             << "" << true << 0 << 30;
+    QTest::newRow("killed after the proof") << "kill proven"
+                                            << "" << true << 0 << 30;
+    QTest::newRow("cancelled at a third") << "cancel 33"
+                                          << "" << true << 20 << 10 + 20 + 20;
+    QTest::newRow("a copy damaged, its time kept") << "kill copied"
+                                                   << "damage copy" << true << 1 << 30 + 1 + 1;
+    QTest::newRow("a copy touched") << "kill copied"
+                                    << "touch copy" << true << 1 << 29 + 1 + 1;
+    QTest::newRow("the journal's last line torn") << "kill copied"
+                                                  << "tear journal" << true << 1 << 29 + 1 + 1;
+    // A writer let through may have changed a file behind its size and
+    // time: every source is read again.
+    QTest::newRow("after Ignore, a source changed behind its time")
+        << "ignored kill copied"
+        << "change source" << true << 1 << 30 + 30 + 1 + 1;
+    QTest::newRow("--no-resume") << "kill 90"
+                                 << "" << false << 30 << 30 + 30;
+}
+
+void tst_DatabaseMove::resumesAfterInterruption()
+{
+    QFETCH(QString, ending);
+    QFETCH(QString, between);
+    QFETCH(bool, resume);
+    QFETCH(int, copied);
+    QFETCH(int, read);
+    constexpr qint64 MiB = qint64(1) << 20;
+    constexpr int Files = 30;
+    const QByteArray data = m_install->dataFolder();
+    QCOMPARE(::unlink(QByteArray(data + "Folders.dat").constData()), 0);
+    for (int index = 0; index < Files; ++index) {
+        QByteArray contents(MiB, char('a' + index % 26));
+        contents.replace(0, 16, QByteArray::number(index).rightJustified(16, '0'));
+        m_install->writeFile(index == 0
+                                 ? QByteArray(data + "Messages.dat")
+                                 : QByteArray(data + "Mail" + QByteArray::number(index) + ".dat"),
+                             contents);
+    }
+    const DatabaseMove::Plan moving = plan(target());
+    const FileUtil::CopyIo saved = FileUtil::CurrentCopyIo();
+    const auto restore = qScopeGuard([saved] { FileUtil::CurrentCopyIo() = saved; });
+    FileUtil::CurrentCopyIo().Read = &ReadCounted;
+    g_bytesRead = 0;
+    g_dieAfter = -1;
+    g_holdAfter = -1;
+    const int percent = ending.section(u' ', -1).toInt();
+
+    QProcess writer;
+    const auto stopWriter = qScopeGuard([&writer] {
+        writer.kill();
+        writer.waitForFinished();
+    });
+    if (ending.startsWith(u"ignored"))
+        QVERIFY(StartWriter(&writer, data + "Mail7.dat"));
+    if (ending.startsWith(u"cancel")) {
+        // Held inside the first read past the point, then stopped.
+        g_holdAfter = Files * MiB * percent / 100;
+        RecordingView view;
+        DatabaseMove move(moving, &view);
+        QVERIFY(move.Check());
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (g_inside) {
+                g_release = true;
+                move.Stop();
+            }
+        });
+        poll.start(5);
+        QCOMPARE(move.Run(), DatabaseMove::Outcome::Stopped);
+    } else {
+        // The first run dies where it stands: no destructor, no cleanup.
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            RecordingView view;
+            view.ToWriters = MoveView::WritersAnswer::Ignore;
+            DatabaseMove move(moving, &view);
+            if (ending.endsWith(u"copied") || ending.endsWith(u"proven"))
+                move.SetBetweenStages([ending](DatabaseMove::Stage reached) {
+                    if (reached == (ending.endsWith(u"copied") ? DatabaseMove::Stage::Copied
+                                                               : DatabaseMove::Stage::Proven))
+                        ::_exit(0);
+                });
+            else
+                g_dieAfter = Files * MiB * percent / 100;
+            try {
+                if (move.Check())
+                    move.Run();
+            } catch (...) {
+            }
+            ::_exit(1);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    writer.kill();
+    writer.waitForFinished();
+
+    const QByteArray copy = target() + "/Mail5.dat";
+    struct stat before = {};
+    if (!between.isEmpty())
+        QCOMPARE(::stat(copy.constData(), &before), 0);
+    const timespec kept[2] = {{0, UTIME_OMIT}, before.st_mtim};
+    if (between == u"damage copy" || between == u"change source") {
+        const QByteArray file = between == u"damage copy" ? copy : data + "Mail5.dat";
+        const FileUtil::FileHandle out(::open(file.constData(), O_WRONLY));
+        QCOMPARE(::pwrite(out.Get(), "X", 1, 500000), 1);
+        QCOMPARE(::futimens(out.Get(), kept), 0);
+    } else if (between == u"touch copy") {
+        const timespec later[2] = {{0, UTIME_OMIT}, {before.st_mtim.tv_sec + 1, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, copy.constData(), later, 0), 0);
+    } else if (between == u"tear journal") {
+        const QByteArray journal = target() + '/' + MoveJournal::FileName();
+        const QByteArray text = StagedInstall::readFile(journal);
+        QCOMPARE(::truncate(journal.constData(), off_t(text.size() - 5)), 0);
+    }
+
+    RecordingView view;
+    DatabaseMove move(moving, &view);
+    move.SetResume(resume);
+    QVERIFY2(move.Check(), qPrintable(view.Refusals.join(u'\n')));
+    g_bytesRead = 0;
+    QCOMPARE(move.Run(), DatabaseMove::Outcome::Proven);
+    QCOMPARE(view.Copies, copied);
+    QCOMPARE(view.Proven, Files - copied);
+    QCOMPARE(move.Resumed(), Files - copied);
+    QCOMPARE((g_bytesRead + MiB / 2) / MiB, qint64(read));
+    DatabaseMove::WriteSettings(&move, moving);
+    for (const QByteArray &name : FileTest::ListFolder(data))
+        QCOMPARE(StagedInstall::readFile(target() + '/' + name),
+                 StagedInstall::readFile(data + name));
+    QCOMPARE(FileTest::ListFolder(target() + '/'), FileTest::ListFolder(data));
+    QCOMPARE(log().contains(DatabaseMove::ResumedText(Files - copied, Files).toUtf8()),
+             copied < Files);
 }
 
 void tst_DatabaseMove::logFollowsTheCheckList_data()
