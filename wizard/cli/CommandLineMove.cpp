@@ -333,6 +333,7 @@ struct Arguments
     bool AllowNonEmptyTarget = false;
     bool AllowRamTarget = false;
     bool AllowOtherSource = false;
+    bool NoResume = false;
     QByteArray SettingsFile; // empty: beside the program
     QByteArray Target;
     QByteArray From;
@@ -387,6 +388,12 @@ public:
         m_files = int(names.size());
         m_totalBytes = totalBytes;
         m_elapsed.start();
+    }
+
+    void Resumed(int proven, int files) override
+    {
+        ClearLine();
+        Info(DatabaseMove::ResumedText(proven, files) + QLatin1Char('.'));
     }
 
     void Copying(int index, const QByteArray &name) override
@@ -683,6 +690,7 @@ QJsonObject ReportOf(const DatabaseMove &move, const Arguments &args)
                                      {QStringLiteral("xxh3"), QJsonValue()}});
     }
     report[QStringLiteral("files")] = files;
+    report[QStringLiteral("resumed")] = move.Resumed();
     report[QStringLiteral("log")] = move.LogPath();
     return report;
 }
@@ -712,6 +720,7 @@ int Move(const DatabaseMove::Plan &plan, const Arguments &args)
 {
     CommandLineView view(args, ::isatty(STDERR_FILENO) == 1);
     DatabaseMove move(plan, &view);
+    move.SetResume(!args.NoResume);
     const int code = MoveSteps(plan, args, view, move);
     if (g_json)
         g_report = ReportOf(move, args);
@@ -778,6 +787,20 @@ int PlanAndMove(const Arguments &args)
             return UsageFailure(
                 QStringLiteral("%1 names no data folder: give it with --from FOLDER")
                     .arg(PathText(plan.SettingsFile)));
+        // Run again after it succeeded (by a script that cannot tell), the
+        // move has nothing left to do: that is its success too.
+        if (MoveChecks::IsSameFolder(named, plan.Source) &&
+            MoveChecks::IsSameFolder(named, plan.Target)) {
+            Info(QStringLiteral("%1 already names %2 as the data folder: there is nothing to do.")
+                     .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
+            g_report = QJsonObject{{QStringLiteral("source"), NameValue(plan.Source)},
+                                   {QStringLiteral("target"), NameValue(plan.Target)},
+                                   {QStringLiteral("settingsFile"), NameValue(plan.SettingsFile)},
+                                   {QStringLiteral("mode"), QStringLiteral("local")},
+                                   {QStringLiteral("dryRun"), args.Check},
+                                   {QStringLiteral("outcome"), QStringLiteral("nothing to do")}};
+            return Done;
+        }
     } else {
         if (args.From.isEmpty())
             return UsageFailure(QStringLiteral(
@@ -847,6 +870,10 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
         {QStringLiteral("allow-other-source")},
         QStringLiteral("Local mode: move the folder --from names although Quillbox.ini names "
                        "another one. --yes does not cover it."));
+    const QCommandLineOption noResume =
+        option({QStringLiteral("no-resume")},
+               QStringLiteral("Copy every file again, even those an interrupted move into the same "
+                              "folder already copied and proved."));
     const QCommandLineOption json = option(
         {QStringLiteral("json")},
         QStringLiteral("Instead of the text on stdout, one JSON object at the end: the folders, "
@@ -901,6 +928,7 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
     args.AllowNonEmptyTarget = parser.isSet(yes) || parser.isSet(allowNonEmpty);
     args.AllowRamTarget = parser.isSet(allowRam);
     args.AllowOtherSource = parser.isSet(allowOtherSource);
+    args.NoResume = parser.isSet(noResume);
     const QByteArray target = RawValue(kept, QByteArrayLiteral("--move-to"));
     if (target.isEmpty())
         return UsageFailure(QStringLiteral("--move-to needs a folder"));
@@ -923,7 +951,8 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
     }
     if (!g_json || code == UsageError)
         return code;
-    g_report[QStringLiteral("outcome")] = OutcomeName(code, args.Check);
+    if (!g_report.contains(QStringLiteral("outcome")))
+        g_report[QStringLiteral("outcome")] = OutcomeName(code, args.Check);
     g_report[QStringLiteral("exitCode")] = code;
     Write(stdout, QString::fromUtf8(QJsonDocument(g_report).toJson(QJsonDocument::Compact)) +
                       QLatin1Char('\n'));

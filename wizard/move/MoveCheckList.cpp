@@ -42,10 +42,7 @@ Finding NewLocation(Context &context)
                 {}};
     // The folder itself under another name: the probes of the checks below
     // would already change the data folder, which a move never does.
-    struct stat source, existing;
-    if (::stat(context.Plan.Source.constData(), &source) == 0 &&
-        ::stat(target.constData(), &existing) == 0 && source.st_dev == existing.st_dev &&
-        source.st_ino == existing.st_ino)
+    if (MoveChecks::IsSameFolder(context.Plan.Source, target))
         return {QStringLiteral("The new location %1 is the current location of the database. "
                                "Choose another folder.")
                     .arg(PathText(target)),

@@ -573,6 +573,13 @@ QString DescribeListingChange(const QByteArray &sourcePrefix, const QList<Source
         .arg(PathText(sourcePrefix), listed);
 }
 
+bool IsSameFolder(const QByteArray &one, const QByteArray &other)
+{
+    struct stat a, b;
+    return ::stat(one.constData(), &a) == 0 && ::stat(other.constData(), &b) == 0 &&
+           S_ISDIR(a.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 QString CheckTargetText(const QByteArray &target)
 {
     const QString shown = PathText(target);

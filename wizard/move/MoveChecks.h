@@ -59,6 +59,9 @@ FileUtil::FileHandle OpenDataFolder(const QByteArray &sourcePrefix);
 // settings give back whole (Installation::MaxFolderTextBytes).
 QString CheckTargetText(const QByteArray &target);
 
+// Both names lead to one existing folder (the same device and inode).
+bool IsSameFolder(const QByteArray &one, const QByteArray &other);
+
 // The new folder, made once and held open from the checks to the end of
 // the move: every later step goes through its descriptor, so swapping the
 // name for a link, or claiming a level meanwhile, changes nothing Flitto

@@ -45,6 +45,7 @@ PY
 run 0 "would move" --check --move-to "$root/New"
 run 3 refused --move-to "$root/Data/Inside"
 run 0 moved --move-to "$root/New"
+run 0 "nothing to do" --move-to "$root/New"
 run 2 "" --move-to "$root/Other" --bogus
 
 [ "$failures" = 0 ] && echo PASS && exit 0

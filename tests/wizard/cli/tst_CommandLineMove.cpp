@@ -324,8 +324,13 @@ void tst_CommandLineMove::exitCodes_data()
         << QStringList{"--move-to", "@TARGET", "--from", "@ROOT/Quillbox", "--allow-other-source"}
         << "" << 3 << "There are no database files (Messages.dat) in the data folder";
     QTest::newRow("new folder is a file") << move << "target file" << 3 << "is a file";
+    // A move run again after it succeeded has nothing to do; in remote mode
+    // the settings name no folder, so the same target is a mistake.
     QTest::newRow("new folder is the data folder")
-        << QStringList{"--move-to", "@DATA"} << "" << 3 << "is the current location";
+        << QStringList{"--move-to", "@DATA"} << "" << 0 << "there is nothing to do";
+    QTest::newRow("new folder is the data folder, remote")
+        << QStringList{"--from", "@DATA", "--move-to", "@DATA"} << "remote" << 3
+        << "is the current location";
     QTest::newRow("other files, no --yes") << move << "foreign" << 3 << "--yes";
     // A dry run goes on past the first finding: the writers come after the
     // other files.
