@@ -5,6 +5,7 @@
 #include "fileutil/FileHandle.h"
 #include "fileutil/FileUtil.h"
 #include "fileutil/FlagScope.h"
+#include "fileutil/Parallel.h"
 #include "fileutil/PrivateProfile.h"
 #include "fileutil/SafeFile.h"
 #include "wizard/move/MoveJournal.h"
@@ -28,6 +29,9 @@ namespace {
 
 // Progress within a large file reaches the view at most this often.
 constexpr qint64 ProgressIntervalMs = 100;
+// Reads of the proof in flight at once: enough to keep a disk's queue busy,
+// few enough that a Cancel is waited for only as long as one read each.
+constexpr int ProofThreads = 8;
 
 QString ProofFailure(FileUtil::ProofResult result, const FileUtil::CheckedCopyRecord &record)
 {
@@ -342,14 +346,28 @@ void DatabaseMove::FlushJournal()
 
 void DatabaseMove::Post(std::function<void()> call)
 {
-    // Calls from the worker reach the view in order, on the view's thread;
+    // Calls from the workers reach the view in order, on the view's thread;
     // once the run is stopped they are dropped, so a superseded run never
-    // writes over the run that replaced it.
+    // writes over the run that replaced it. Calls made while the view's
+    // thread is still busy go together in one event: thousands of small
+    // files would otherwise cost thousands of wake-ups of its event loop.
+    const std::lock_guard lock(m_postGuard);
+    m_posted.push_back(std::move(call));
+    if (m_postPending)
+        return;
+    m_postPending = true;
     QMetaObject::invokeMethod(
         this,
-        [this, call = std::move(call)] {
-            if (!m_stop)
-                call();
+        [this] {
+            std::vector<std::function<void()>> calls;
+            {
+                const std::lock_guard taken(m_postGuard);
+                calls.swap(m_posted);
+                m_postPending = false;
+            }
+            for (const std::function<void()> &posted : calls)
+                if (!m_stop)
+                    posted();
         },
         Qt::QueuedConnection);
 }
@@ -440,14 +458,17 @@ void DatabaseMove::CopyAll()
         // before "Copy completed." invites the user to rely on them.
         if (::syncfs(m_newFolder->Get()) != 0)
             throw EWriteError(errno);
-        for (const FileUtil::CheckedCopyRecord &record : std::as_const(m_records)) {
+        // Each copy read back is a wait for the disk: several in flight at
+        // once keep its queue full.
+        FileUtil::ForEachInParallel(m_records.size(), ProofThreads, [this](qsizetype index) {
+            const FileUtil::CheckedCopyRecord &record = m_records.at(index);
             const QByteArray name = FileUtil::NameOfPath(record.Target);
             Post([this, name] { m_view->Checking(name); });
             const FileUtil::ProofResult result =
                 FileUtil::ProveCopy(record, &m_stop, m_newFolder->Get(), m_dataFolder.Get());
             if (result != FileUtil::ProofResult::Same)
                 throw EProofFailed(ProofFailure(result, record));
-        }
+        });
         // A file added, removed or touched after the listing is in no
         // record: only a second listing can tell the copy is still whole.
         ThrowIfDataFolderChanged();

@@ -20,7 +20,9 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 class MoveLock;
 class QThread;
@@ -197,6 +199,10 @@ private:
     QList<MoveChecks::SourceFile> m_files;
     QList<FileUtil::CheckedCopyRecord> m_records;
     std::atomic<bool> m_stop{false};
+    // The view's calls from the workers, waiting for the view's thread.
+    std::mutex m_postGuard;
+    std::vector<std::function<void()>> m_posted;
+    bool m_postPending = false;
     std::exception_ptr m_workerError;
     std::unique_ptr<QThread> m_worker;
     bool m_running = false;
