@@ -269,32 +269,42 @@ int DatabaseMove::ReuseEarlierCopies(const FileUtil::CheckedCopyOptions &options
     // found none, and was not told to ignore one, lets a recorded checksum
     // stand for reading the source again.
     const bool trusted = m_writersClear && !m_writersIgnored;
-    int count = 0;
-    for (int index = 0; index < m_files.size(); ++index) {
+    QList<int> recorded; // the files with a line, in listing order
+    for (int index = 0; index < m_files.size(); ++index)
+        if (m_earlier.contains(m_files.at(index).Name))
+            recorded << index;
+    std::vector<std::optional<FileUtil::CheckedCopyRecord>> taken(size_t(recorded.size()));
+    // Not vector<bool>: its bits share bytes, and the threads write them at once.
+    std::vector<char> stoodForSource(size_t(recorded.size()));
+    // Read back as the proof reads: several copies in flight at once.
+    FileUtil::ForEachInParallel(recorded.size(), ProofThreads, [&](qsizetype at) {
+        const int index = recorded.at(at);
         const QByteArray &name = m_files.at(index).Name;
-        const auto found = m_earlier.constFind(name);
-        if (found == m_earlier.cend())
-            continue;
-        const MoveJournal::Entry &entry = *found;
+        const MoveJournal::Entry &entry = *m_earlier.constFind(name);
         Post([this, index, name] { m_view->Reusing(index, name); });
         const FileUtil::EarlierCopy earlier{
             entry.Device,           entry.Inode,  entry.Size,     entry.MTimeSeconds,
             entry.MTimeNanoseconds, entry.Length, entry.Checksum, entry.Trusted && trusted};
-        std::optional<FileUtil::CheckedCopyRecord> record;
+        stoodForSource[size_t(at)] = earlier.MayStandForSource;
         try {
-            record = FileUtil::ReuseCopy(m_sourcePrefix + name, m_plan.Target, earlier, options);
+            taken[size_t(at)] =
+                FileUtil::ReuseCopy(m_sourcePrefix + name, m_plan.Target, earlier, options);
         } catch (EStreamError &failure) {
             failure.SetDetails(CopyFailureDetails(failure, m_sourcePrefix + name, m_plan));
             throw;
         }
+    });
+    int count = 0;
+    for (qsizetype at = 0; at < recorded.size(); ++at) {
+        const std::optional<FileUtil::CheckedCopyRecord> &record = taken[size_t(at)];
         if (!record)
             continue;
         m_records.append(*record);
-        (*reused)[index] = true;
+        (*reused)[recorded.at(at)] = true;
         ++count;
         *done += record->BytesRead;
         // Read afresh, the source's record is this run's to vouch for.
-        if (!earlier.MayStandForSource)
+        if (!stoodForSource[size_t(at)])
             Journal(*record);
     }
     m_earlier.clear();
