@@ -33,15 +33,29 @@ constexpr qint64 ProgressIntervalMs = 100;
 // few enough that a Cancel is waited for only as long as one read each.
 constexpr int ProofThreads = 8;
 
-QString ProofFailure(FileUtil::ProofResult result, const FileUtil::CheckedCopyRecord &record)
+// record names its files by their names alone (see Kept).
+QString ProofFailure(FileUtil::ProofResult result, const FileUtil::CheckedCopyRecord &record,
+                     const QByteArray &sourcePrefix, const QByteArray &target)
 {
+    const QByteArray source = sourcePrefix + record.Source;
+    const QByteArray copy = FileUtil::AppendFolderSeparator(target) + record.Target;
     if (result == FileUtil::ProofResult::SourceChanged)
         return QStringLiteral("%1 changed while it was copied: is Quillbox still running? "
                               "Close Quillbox and start the move again")
-            .arg(PathText(record.Source));
+            .arg(PathText(source));
     return QStringLiteral("The copy %1 does not hold what was read from %2: the new location "
                           "may be failing. Choose another location and start the move again")
-        .arg(PathText(record.Target), PathText(record.Source));
+        .arg(PathText(copy), PathText(source));
+}
+
+// A record as the run keeps it until its log entry: both files by the
+// name they share, which the listing holds already, instead of two full
+// paths a file. The proof reaches them through the open folders.
+FileUtil::CheckedCopyRecord Kept(FileUtil::CheckedCopyRecord record, const QByteArray &name)
+{
+    record.Source = name;
+    record.Target = name;
+    return record;
 }
 
 QString CopyFailureDetails(const EStreamError &failure, const QByteArray &source,
@@ -299,7 +313,7 @@ int DatabaseMove::ReuseEarlierCopies(const FileUtil::CheckedCopyOptions &options
         const std::optional<FileUtil::CheckedCopyRecord> &record = taken[size_t(at)];
         if (!record)
             continue;
-        m_records.append(*record);
+        m_records.append(Kept(*record, m_files.at(recorded.at(at)).Name));
         (*reused)[recorded.at(at)] = true;
         ++count;
         *done += record->BytesRead;
@@ -453,7 +467,7 @@ void DatabaseMove::CopyAll()
                 failure.SetDetails(CopyFailureDetails(failure, m_sourcePrefix + name, m_plan));
                 throw;
             }
-            m_records.append(record);
+            m_records.append(Kept(record, name));
             Journal(record);
             done += record.BytesRead;
             const qint64 total = done;
@@ -477,7 +491,7 @@ void DatabaseMove::CopyAll()
             const FileUtil::ProofResult result =
                 FileUtil::ProveCopy(record, &m_stop, m_newFolder->Get(), m_dataFolder.Get());
             if (result != FileUtil::ProofResult::Same)
-                throw EProofFailed(ProofFailure(result, record));
+                throw EProofFailed(ProofFailure(result, record, m_sourcePrefix, m_plan.Target));
         });
         // A file added, removed or touched after the listing is in no
         // record: only a second listing can tell the copy is still whole.
