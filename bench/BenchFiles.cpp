@@ -20,7 +20,10 @@ bool MakeFile(const QByteArray &path, qint64 size, quint32 seed)
     if (fd < 0)
         return false;
     QRandomGenerator random(seed);
-    std::vector<quint32> chunk(size_t(1) << 18); // 1 MiB
+    // Up to 1 MiB at a time, and no more than the file needs: a set of
+    // 100,000 small files must not draw 100 GB of random numbers.
+    const qint64 chunkBytes = qBound<qint64>(4, size, qint64(1) << 20);
+    std::vector<quint32> chunk(size_t((chunkBytes + 3) / 4));
     bool ok = true;
     for (qint64 done = 0; ok && done < size;) {
         random.fillRange(chunk.data(), qsizetype(chunk.size()));

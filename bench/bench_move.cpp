@@ -1,109 +1,442 @@
-// Times a whole move on the Move page (window work, copy, flush and proof
-// included) against cp on the same files, and the checks of the Ready page
-// as a share of the whole: 10,000 files of 4 KiB by default. Offscreen
-// unless QT_QPA_PLATFORM says otherwise, so that
-//   QT_QPA_PLATFORM=xcb xvfb-run bench_move
-// measures a real window.
+// The whole proven move beside what an administrator would do by hand, on
+// three data folders: 10,000 files of 4 KiB, 100,000 files of 100 bytes and
+// one file of 1 GiB. For each, in interleaved rounds, each contender into a
+// fresh folder:
+//   floor A      cp -p of the files, then sync -f of the copies;
+//   floor B      floor A, then the copies' cached pages dropped and the two
+//                folders compared with diff -rq: a copy checked by hand;
+//   window       the wizard's Next on the Ready page (checks, copy, flush
+//                and proof) until Next is enabled again; offscreen unless
+//                QT_QPA_PLATFORM says otherwise, so that
+//                  QT_QPA_PLATFORM=xcb xvfb-run -a bench_move ...
+//                measures a real window;
+//   command line the built flitto --settings INI --move-to DIR --yes -q, with
+//                its peak resident memory, and that of a move of a folder
+//                holding one tiny Messages.dat, for the growth per file.
+// Then, once more outside the timing, a window move that looks at every copy
+// as the proof starts to read it: how many of its pages are still in the
+// page cache (the proof must read the disk).
 //
-//   bench_move [file count] [file size] [rounds]
+//   bench_move [--cases 4k,100b,1g] [--rounds N] [--scale N] [--dir FOLDER]
+//              [--contenders floors,window,cli]
+// --scale N divides the file counts and the large file's size by N, for a
+// quick try.
 
+#include "BenchFiles.h"
+#include "fileutil/CopyIo.h"
 #include "fileutil/FileUtil.h"
 #include "wizard/window/TfrmMain.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QPushButton>
-#include <QTabWidget>
-#include <QTemporaryDir>
 
 #include "widgets/buttonedit/TRzButtonEdit.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
-long PeakKiB()
+struct Case
 {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-// Both sides end with their copies on the disk (cp with sync -f, the wizard
-// with its own flush); what earlier runs left dirty is written before the
-// clock starts, so no run pays for another.
-double TimeCp(const QString &from, const QString &to)
-{
-    FileUtil::FlushFolder(QFile::encodeName(from));
-    QElapsedTimer timer;
-    timer.start();
-    QProcess cp;
-    cp.start(QStringLiteral("sh"),
-             {QStringLiteral("-c"),
-              QStringLiteral("mkdir -p \"$2\" && cp -p \"$1\"/* \"$2\"/ && sync -f \"$2\""),
-              QStringLiteral("sh"), from, to});
-    cp.waitForFinished(-1);
-    return timer.nsecsElapsed() / 1e9;
-}
-
-double TimeCopyLoop(const QByteArray &from, const QByteArray &to, int count)
-{
-    FileUtil::FlushFolder(from);
-    QElapsedTimer timer;
-    timer.start();
-    FileUtil::CreateFolderPath(to);
-    for (int index = 0; index < count; ++index) {
-        const QByteArray name =
-            index == 0 ? QByteArray("Messages.dat")
-                       : "file" + QByteArray::number(index).rightJustified(5, '0') + ".dat";
-        FileUtil::CopyFileTo(from + '/' + name, to, nullptr);
-    }
-    FileUtil::FlushFolder(to);
-    return timer.nsecsElapsed() / 1e9;
-}
-
-struct WizardTimes
-{
-    double Checks = 0;
-    double Move = 0;
+    QByteArray Name;
+    int Files = 0;
+    qint64 Size = 0;
 };
 
-WizardTimes TimeWizard(const QString &base, const QString &to)
+// Median and spread of one contender's rounds.
+struct Series
 {
-    FileUtil::FlushFolder(QFile::encodeName(base));
-    TfrmMain window(QFile::encodeName(base) + "/Quillbox/");
+    std::vector<double> Values;
+
+    double Median() const
+    {
+        std::vector<double> sorted = Values;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted.empty() ? 0 : sorted[sorted.size() / 2];
+    }
+    double Min() const
+    {
+        return Values.empty() ? 0 : *std::min_element(Values.begin(), Values.end());
+    }
+    double Max() const
+    {
+        return Values.empty() ? 0 : *std::max_element(Values.begin(), Values.end());
+    }
+};
+
+[[noreturn]] void Fail(const char *what)
+{
+    std::fprintf(stderr, "bench_move: %s\n", what);
+    std::exit(1);
+}
+
+// A data folder and the installation whose settings name it.
+struct Staged
+{
+    QByteArray Base; // holds Quillbox/ and Data/, and the targets
+    QByteArray Data() const { return Base + "/Data"; }
+    QByteArray Settings() const { return Base + "/Quillbox/Quillbox.ini"; }
+
+    // The command line writes the new folder into the settings: every run
+    // starts again from the staged data folder.
+    void WriteSettings() const
+    {
+        QFile ini(QFile::decodeName(Settings()));
+        if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            ini.write("[Settings]\nConnectionMode=0\nDataDirectory=" + Data() + "\n") < 0)
+            Fail("cannot write the settings");
+    }
+};
+
+// Pseudo-random files (never sparse, never zeros); the first one is the
+// database's Messages.dat.
+Staged Stage(const QByteArray &base, int files, qint64 size)
+{
+    Staged staged{base};
+    FileUtil::CreateFolderPath(base + "/Quillbox");
+    if (!BenchFiles::MakeFileSet(staged.Data(), files, size) ||
+        ::rename(QByteArray(staged.Data() + "/file00000.dat").constData(),
+                 QByteArray(staged.Data() + "/Messages.dat").constData()) != 0)
+        Fail("cannot make the data folder");
+    staged.WriteSettings();
+    return staged;
+}
+
+// Copies of many files stay until the bench ends (see RunCase).
+bool g_keepTargets = false;
+
+// What earlier runs left dirty goes to the disk before the clock starts, so
+// no run pays for another; the log of the moves starts empty.
+void Settle(const QByteArray &target)
+{
+    if (!g_keepTargets)
+        BenchFiles::RemoveTree(target);
+    ::unlink(QByteArray(qgetenv("XDG_STATE_HOME") + "/flitto/move.log").constData());
+    ::sync();
+}
+
+double Seconds(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+// Drops the cached pages of every file below folder; they were flushed, so
+// the kernel can let them go. Done by the bench itself rather than with
+// dd iflag=nocache: one open and one fadvise per file, no process each.
+void DropCache(const QByteArray &folder)
+{
+    ::nftw(
+        folder.constData(),
+        [](const char *path, const struct stat *, int kind, struct FTW *) {
+            if (kind != FTW_F)
+                return 0;
+            const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOATIME);
+            if (fd >= 0) {
+                ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+                ::close(fd);
+            }
+            return 0;
+        },
+        64, FTW_PHYS);
+}
+
+// Floors A and B from one run: B goes on where A ends.
+struct FloorTimes
+{
+    double A = 0;
+    double B = 0;
+};
+
+FloorTimes TimeFloors(const Staged &staged, const QByteArray &target)
+{
+    QElapsedTimer timer;
+    timer.start();
+    // cp -p of the files, as one process: cp -pR of the folder's contents
+    // copies the same files with the same calls, and 100,000 names would
+    // not fit on one command line.
+    const BenchFiles::ProcessRun copy =
+        BenchFiles::RunProcess({"cp", "-pR", "--", staged.Data() + "/.", target});
+    const BenchFiles::ProcessRun flush = BenchFiles::RunProcess({"sync", "-f", target});
+    FloorTimes times;
+    times.A = Seconds(timer);
+    DropCache(target);
+    const BenchFiles::ProcessRun compare =
+        BenchFiles::RunProcess({"diff", "-rq", "--", staged.Data(), target});
+    times.B = Seconds(timer);
+    if (!copy.ok || !flush.ok || !compare.ok)
+        Fail("cp, sync or diff failed");
+    return times;
+}
+
+struct WindowTimes
+{
+    double Checks = 0;
+    double Whole = 0; // checks included
+};
+
+// Next on the Ready page: its checks, then the Move page until Next is
+// enabled again.
+WindowTimes TimeWindow(const Staged &staged, const QByteArray &target)
+{
+    TfrmMain window(staged.Base + "/Quillbox/");
     window.show();
     QApplication::processEvents();
     window.FormActivate();
     window.ShowConnectionPage();
     window.ShowLocalSourcePage();
     window.ShowTargetPage();
-    window.edtNewDir->setText(to);
+    window.edtNewDir->setText(QFile::decodeName(target));
     window.ShowReadyPage();
-    WizardTimes times;
+    WindowTimes times;
     QElapsedTimer timer;
     timer.start();
     if (!window.CheckMove())
-        std::exit(1);
-    times.Checks = timer.nsecsElapsed() / 1e9;
-    timer.restart();
+        Fail("the window's checks refused the move");
+    times.Checks = Seconds(timer);
     window.ShowMovePage();
-    times.Move = timer.nsecsElapsed() / 1e9;
+    times.Whole = Seconds(timer);
     if (!window.btnNext->isEnabled())
-        std::exit(1);
+        Fail("the window's move did not end proven");
     return times;
 }
 
-double Median(QList<double> values)
+BenchFiles::ProcessRun RunCommandLine(const Staged &staged, const QByteArray &target)
 {
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
+    const BenchFiles::ProcessRun run = BenchFiles::RunProcess(
+        {FLITTO_PROGRAM, "--settings", staged.Settings(), "--move-to", target, "--yes", "-q"});
+    if (!run.ok)
+        Fail("the command-line move failed");
+    return run;
+}
+
+// Looks, through the reads the proof makes, at how much of each copy is in
+// the page cache as its first read starts. Only copies in the target folder
+// are looked at: the copy itself reads the sources through the same call.
+namespace ColdCheck {
+
+QByteArray g_targetPrefix;
+ssize_t (*g_systemRead)(int, void *, size_t) = nullptr;
+std::atomic<qint64> g_resident{0};
+std::atomic<qint64> g_pages{0};
+std::atomic<qint64> g_files{0};
+
+void Measure(int fd)
+{
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char path[PATH_MAX];
+    const ssize_t length = ::readlink(link, path, sizeof path);
+    if (length <= 0 || !QByteArray(path, length).startsWith(g_targetPrefix))
+        return;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || info.st_size == 0)
+        return;
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    const size_t pages = (size_t(info.st_size) + page - 1) / page;
+    void *map = ::mmap(nullptr, size_t(info.st_size), PROT_READ, MAP_SHARED, fd, 0);
+    if (map == MAP_FAILED)
+        return;
+    std::vector<unsigned char> resident(pages);
+    if (::mincore(map, size_t(info.st_size), resident.data()) == 0) {
+        g_resident += std::count_if(resident.begin(), resident.end(),
+                                    [](unsigned char bits) { return (bits & 1) != 0; });
+        g_pages += qint64(pages);
+        ++g_files;
+    }
+    ::munmap(map, size_t(info.st_size));
+}
+
+ssize_t Read(int fd, void *buffer, size_t count)
+{
+    if (::lseek(fd, 0, SEEK_CUR) == 0)
+        Measure(fd);
+    return g_systemRead(fd, buffer, count);
+}
+
+} // namespace ColdCheck
+
+void RunColdCheck(const Staged &staged, const QByteArray &target)
+{
+    ColdCheck::g_targetPrefix = target + '/';
+    ColdCheck::g_resident = 0;
+    ColdCheck::g_pages = 0;
+    ColdCheck::g_files = 0;
+    FileUtil::CopyIo &io = FileUtil::CurrentCopyIo();
+    ColdCheck::g_systemRead = io.Read;
+    io.Read = &ColdCheck::Read;
+    Settle(target);
+    staged.WriteSettings();
+    TimeWindow(staged, target);
+    io.Read = ColdCheck::g_systemRead;
+    Settle(target);
+    std::printf("  cold check (window): pages resident at the start of the proof reads: %lld of "
+                "%lld (%lld copies looked at)\n",
+                static_cast<long long>(ColdCheck::g_resident.load()),
+                static_cast<long long>(ColdCheck::g_pages.load()),
+                static_cast<long long>(ColdCheck::g_files.load()));
+    std::printf("  cold check (command line): not measured; only the window runs in this process, "
+                "where the proof's reads can be watched\n");
+}
+
+void PrintRow(const char *name, const Series &series, const Series &floorA, const Series &floorB,
+              const QByteArray &extra = {})
+{
+    std::printf("  %-34s %8.3f s  [%.3f-%.3f]", name, series.Median(), series.Min(), series.Max());
+    if (&series != &floorA)
+        std::printf("  x%.2f of A", series.Median() / floorA.Median());
+    if (&series != &floorA && &series != &floorB)
+        std::printf("  x%.2f of B", series.Median() / floorB.Median());
+    std::printf("%s\n", extra.constData());
+}
+
+struct Options
+{
+    QByteArrayList Cases = {"4k", "100b", "1g"};
+    QByteArrayList Contenders = {"floors", "window", "cli"};
+    int Rounds = 5;
+    int Scale = 1;
+    QByteArray Dir = "/var/tmp";
+};
+
+Options Parse(int argc, char **argv)
+{
+    Options options;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const QByteArray option = argv[i];
+        const QByteArray value = argv[i + 1];
+        if (option == "--cases")
+            options.Cases = value.split(',');
+        else if (option == "--contenders")
+            options.Contenders = value.split(',');
+        else if (option == "--rounds")
+            options.Rounds = std::max(1, value.toInt());
+        else if (option == "--scale")
+            options.Scale = std::max(1, value.toInt());
+        else if (option == "--dir")
+            options.Dir = value;
+        else
+            Fail("usage: bench_move [--cases 4k,100b,1g] [--rounds N] [--scale N] [--dir FOLDER] "
+                 "[--contenders floors,window,cli]");
+    }
+    if (argc % 2 == 0)
+        Fail("every option takes a value");
+    return options;
+}
+
+// The peak resident memory of a command-line move of a data folder with
+// nothing but a tiny Messages.dat: what a move costs before its files.
+long EmptyMovePeakKiB(const QByteArray &work, int rounds)
+{
+    const Staged empty = Stage(work + "/empty", 1, 100);
+    Series peaks;
+    for (int round = 0; round < rounds; ++round) {
+        const QByteArray target = empty.Base + "/ByCli" + QByteArray::number(round);
+        empty.WriteSettings();
+        Settle(target);
+        peaks.Values.push_back(double(RunCommandLine(empty, target).peakKiB));
+        Settle(target);
+    }
+    return long(peaks.Median());
+}
+
+void RunCase(const Case &which, const Options &options, const QByteArray &work, long emptyPeakKiB)
+{
+    const Staged staged = Stage(work + "/" + which.Name, which.Files, which.Size);
+    const bool floors = options.Contenders.contains("floors");
+    const bool window = options.Contenders.contains("window");
+    const bool cli = options.Contenders.contains("cli");
+    std::printf("\n%d file(s) of %lld bytes, %d rounds (median [min-max])\n", which.Files,
+                static_cast<long long>(which.Size), options.Rounds);
+    std::fflush(stdout);
+    // On ext4 without a journal, a new inode skips every inode freed within
+    // the last minute (five while its table block is dirty): a copy of
+    // 100,000 files right after removing as many took ten times as long,
+    // cp's included. So the copies of many small files are removed only when
+    // the bench ends; they take a few GiB at most.
+    g_keepTargets = which.Files > 1;
+    Series floorA, floorB, windowWhole, windowChecks, cliWall, cliPeak;
+    for (int round = 0; round < options.Rounds; ++round) {
+        const QByteArray tag = QByteArray::number(round);
+        // Each round starts with another contender.
+        for (int turn = 0; turn < 3; ++turn) {
+            const int contender = (turn + round) % 3;
+            if (contender == 0 && floors) {
+                const QByteArray target = staged.Base + "/ByCp" + tag;
+                Settle(target);
+                const FloorTimes times = TimeFloors(staged, target);
+                floorA.Values.push_back(times.A);
+                floorB.Values.push_back(times.B);
+                Settle(target);
+            } else if (contender == 1 && window) {
+                const QByteArray target = staged.Base + "/ByWindow" + tag;
+                staged.WriteSettings();
+                Settle(target);
+                const WindowTimes times = TimeWindow(staged, target);
+                windowWhole.Values.push_back(times.Whole);
+                windowChecks.Values.push_back(times.Checks);
+                Settle(target);
+            } else if (contender == 2 && cli) {
+                const QByteArray target = staged.Base + "/ByCli" + tag;
+                staged.WriteSettings();
+                Settle(target);
+                const BenchFiles::ProcessRun run = RunCommandLine(staged, target);
+                cliWall.Values.push_back(run.seconds);
+                cliPeak.Values.push_back(double(run.peakKiB));
+                Settle(target);
+            }
+        }
+        std::printf("  round %d:", round + 1);
+        if (floors)
+            std::printf(" A %.3f, B %.3f", floorA.Values.back(), floorB.Values.back());
+        if (window)
+            std::printf(", window %.3f", windowWhole.Values.back());
+        if (cli)
+            std::printf(", command line %.3f (%.0f KiB)", cliWall.Values.back(),
+                        cliPeak.Values.back());
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    if (floors) {
+        PrintRow("floor A: cp -p + sync -f", floorA, floorA, floorB);
+        PrintRow("floor B: A + drop cache + diff -rq", floorB, floorA, floorB);
+    }
+    const Series none;
+    const Series &a = floors ? floorA : none;
+    const Series &b = floors ? floorB : none;
+    if (window) {
+        const QByteArray share =
+            QByteArray("  (checks ") + QByteArray::number(windowChecks.Median(), 'f', 3) + " s)";
+        const QByteArray name = "window (" + QGuiApplication::platformName().toUtf8() + ")";
+        PrintRow(name.constData(), windowWhole, a, b, share);
+    }
+    if (cli) {
+        PrintRow("command line", cliWall, a, b);
+        const double growth = (cliPeak.Median() - double(emptyPeakKiB)) * 1024 / which.Files;
+        std::printf("  command line peak memory: %.0f KiB [%.0f-%.0f], empty move %ld KiB, "
+                    "growth %.0f bytes per file\n",
+                    cliPeak.Median(), cliPeak.Min(), cliPeak.Max(), emptyPeakKiB, growth);
+    }
+    if (window)
+        RunColdCheck(staged, staged.Base + "/ByWindowCold");
+    else if (cli)
+        std::printf("  cold check: only the window runs in this process, where the proof's "
+                    "reads can be watched; add window to the contenders\n");
+    std::fflush(stdout);
+    if (!g_keepTargets)
+        BenchFiles::RemoveTree(staged.Base);
+    ::sync();
 }
 
 } // namespace
@@ -112,57 +445,37 @@ int main(int argc, char **argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The move log of the runs goes with the staged files.
-    const QTemporaryDir state;
-    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    const Options options = Parse(argc, argv);
+    QByteArray work = options.Dir + "/bench-move-XXXXXX";
+    if (!::mkdtemp(work.data()))
+        Fail("cannot make the work folder");
+    // The move logs of the runs stay with the staged files, out of the
+    // user's own log; the command line inherits this.
+    qputenv("XDG_STATE_HOME", work + "/state");
     QApplication app(argc, argv);
-    const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
-    const int size = argc > 2 ? std::atoi(argv[2]) : 4096;
 
-    QTemporaryDir root(QDir::currentPath() + QStringLiteral("/bench-move-XXXXXX"));
-    const QString base = root.path();
-    QDir(base).mkpath(QStringLiteral("Quillbox"));
-    QDir(base).mkpath(QStringLiteral("Data"));
-    {
-        QFile ini(base + QStringLiteral("/Quillbox/Quillbox.ini"));
-        ini.open(QIODevice::WriteOnly);
-        ini.write("[Settings]\nConnectionMode=0\nDataDirectory=" + QFile::encodeName(base) +
-                  "/Data\n");
+    const std::vector<Case> all = {
+        {"4k", 10000, 4096},
+        {"100b", 100000, 100},
+        {"1g", 1, qint64(1) << 30},
+    };
+    std::printf("work folder %s, platform %s, scale 1/%d\n", work.constData(),
+                qPrintable(QGuiApplication::platformName()), options.Scale);
+    const long emptyPeak =
+        options.Contenders.contains("cli") ? EmptyMovePeakKiB(work, options.Rounds) : 0;
+    for (const Case &which : all) {
+        if (!options.Cases.contains(which.Name))
+            continue;
+        Case scaled = which;
+        if (which.Files > 1)
+            scaled.Files = std::max(1, which.Files / options.Scale);
+        else
+            scaled.Size = std::max<qint64>(1, which.Size / options.Scale);
+        RunCase(scaled, options, work, emptyPeak);
     }
-    const QByteArray block(size, 'x');
-    for (int index = 0; index < count; ++index) {
-        QFile file(base + QStringLiteral("/Data/file%1.dat").arg(index, 5, 10, QLatin1Char('0')));
-        file.open(QIODevice::WriteOnly);
-        file.write(block);
-    }
-    QFile(base + QStringLiteral("/Data/file00000.dat"))
-        .rename(base + QStringLiteral("/Data/Messages.dat"));
-    const long baseline = PeakKiB();
-
-    // Alternate the contenders, each into a fresh folder, and take medians.
-    const int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
-    QList<double> cp, loop, wizard, checks;
-    const QString data = base + QStringLiteral("/Data");
-    for (int round = 0; round < rounds; ++round) {
-        const QString tag = QString::number(round);
-        cp << TimeCp(data, base + QStringLiteral("/ByCp") + tag);
-        loop << TimeCopyLoop(QFile::encodeName(data),
-                             QFile::encodeName(base + QStringLiteral("/ByLoop") + tag), count);
-        const WizardTimes times = TimeWizard(base, base + QStringLiteral("/ByWizard") + tag);
-        checks << times.Checks;
-        wizard << times.Move;
-    }
-
-    std::printf("files: %d of %d bytes, %d rounds, medians\n", count, size, rounds);
-    std::printf("cp -p + sync -f:          %8.3f s\n", Median(cp));
-    std::printf("CopyFileTo loop + flush:  %8.3f s  (ratio to cp %.2f)\n", Median(loop),
-                Median(loop) / Median(cp));
-    std::printf("platform:                 %s\n", qPrintable(QGuiApplication::platformName()));
-    std::printf("wizard Move page:         %8.3f s  (copy, flush and proof; ratio to cp %.2f)\n",
-                Median(wizard), Median(wizard) / Median(cp));
-    std::printf("checks of the Ready page: %8.3f s  (%.1f%% of the whole, goal <= 5%%)\n",
-                Median(checks), 100 * Median(checks) / (Median(checks) + Median(wizard)));
-    std::printf("peak memory:              %8ld KiB (after staging: %ld KiB)\n", PeakKiB(),
-                baseline);
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("\npeak memory of this process (window runs): %ld KiB\n", usage.ru_maxrss);
+    BenchFiles::RemoveTree(work);
     return 0;
 }
