@@ -399,6 +399,8 @@ public:
     void Copying(int index, const QByteArray &name) override
     {
         m_filesDone = index;
+        if (g_quiet)
+            return;
         if (!m_terminal)
             Step(QStringLiteral("Copying ") + PathText(name));
         else
@@ -423,6 +425,8 @@ public:
             m_checking = true;
             m_filesDone = 0;
         }
+        if (g_quiet)
+            return;
         if (!m_terminal) {
             Step(QStringLiteral("Checking ") + PathText(name));
             return;

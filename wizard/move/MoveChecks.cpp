@@ -503,8 +503,11 @@ QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
         if (!first && betweenEntries)
             betweenEntries();
         first = false;
+        const char *entryName = entry->d_name;
+        if (std::strcmp(entryName, ".") == 0 || std::strcmp(entryName, "..") == 0)
+            continue;
         SourceFile file;
-        file.Name = QByteArray(entry->d_name);
+        file.Name = QByteArray(entryName);
         // Flitto's own files (its lock, journal and half-written copies),
         // left behind when this folder was once a new one, are no part of
         // the database, and must not end up in the next.
@@ -544,6 +547,18 @@ QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
 QString DescribeListingChange(const QByteArray &sourcePrefix, const QList<SourceFile> &before,
                               const QList<SourceFile> &after)
 {
+    const auto same = [](const SourceFile &one, const SourceFile &other) {
+        return std::tie(one.Device, one.Inode, one.Size, one.ModifiedNs) ==
+               std::tie(other.Device, other.Inode, other.Size, other.ModifiedNs);
+    };
+    // A folder nobody touched lists in the same order again: compared in
+    // step, without the index of names that a change needs.
+    if (before.size() == after.size() &&
+        std::equal(before.cbegin(), before.cend(), after.cbegin(),
+                   [&same](const SourceFile &one, const SourceFile &other) {
+                       return one.Name == other.Name && same(one, other);
+                   }))
+        return QString();
     std::map<QByteArray, const SourceFile *> was;
     for (const SourceFile &file : before)
         was.emplace(file.Name, &file);
@@ -554,9 +569,7 @@ QString DescribeListingChange(const QByteArray &sourcePrefix, const QList<Source
             changes << QStringLiteral("%1 appeared").arg(PathText(file.Name));
             continue;
         }
-        const SourceFile &old = *found->second;
-        if (std::tie(old.Device, old.Inode, old.Size, old.ModifiedNs) !=
-            std::tie(file.Device, file.Inode, file.Size, file.ModifiedNs))
+        if (!same(*found->second, file))
             changes << QStringLiteral("%1 changed").arg(PathText(file.Name));
         was.erase(found);
     }

@@ -101,9 +101,10 @@ void MoveLog::Check(const QString &name, const QString &result)
 
 void MoveLog::File(const QByteArray &name, qint64 size, quint64 checksum)
 {
+    // Its line is made when the entry is written: a move of many files
+    // would otherwise hold every name twice until then.
     m_copied.append({name, size, checksum});
-    m_lines << "file: " + Escaped(name) + " size " + QByteArray::number(size) + " xxh3 " +
-                   QByteArray::number(checksum, 16).rightJustified(16, '0');
+    m_lines << QByteArray();
 }
 
 bool MoveLog::Write(const QString &outcome, const QString &error)
@@ -113,8 +114,16 @@ bool MoveLog::Write(const QString &outcome, const QString &error)
     m_written = true;
     m_outcome = outcome;
     QByteArray entry = "move " + m_started + "\n";
-    for (const QByteArray &line : std::as_const(m_lines))
-        entry += "  " + line + "\n";
+    qsizetype copiedAt = 0;
+    for (const QByteArray &line : std::as_const(m_lines)) {
+        if (!line.isNull()) {
+            entry += "  " + line + "\n";
+            continue;
+        }
+        const CopiedFile &copied = m_copied.at(copiedAt++);
+        entry += "  file: " + Escaped(copied.Name) + " size " + QByteArray::number(copied.Size) +
+                 " xxh3 " + QByteArray::number(copied.Checksum, 16).rightJustified(16, '0') + "\n";
+    }
     entry += "  outcome: " + Text(outcome) + "\n";
     if (!error.isEmpty())
         entry += "  error: " + Text(error) + "\n";
