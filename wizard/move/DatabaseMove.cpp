@@ -33,7 +33,7 @@ constexpr qint64 ProgressIntervalMs = 100;
 // few enough that a Cancel is waited for only as long as one read each.
 constexpr int ProofThreads = 8;
 
-// record names its files by their names alone (see Kept).
+// record names its files by their names alone (see RecordOf).
 QString ProofFailure(FileUtil::ProofResult result, const FileUtil::CheckedCopyRecord &record,
                      const QByteArray &sourcePrefix, const QByteArray &target)
 {
@@ -46,16 +46,6 @@ QString ProofFailure(FileUtil::ProofResult result, const FileUtil::CheckedCopyRe
     return QStringLiteral("The copy %1 does not hold what was read from %2: the new location "
                           "may be failing. Choose another location and start the move again")
         .arg(PathText(copy), PathText(source));
-}
-
-// A record as the run keeps it until its log entry: both files by the
-// name they share, which the listing holds already, instead of two full
-// paths a file. The proof reaches them through the open folders.
-FileUtil::CheckedCopyRecord Kept(FileUtil::CheckedCopyRecord record, const QByteArray &name)
-{
-    record.Source = name;
-    record.Target = name;
-    return record;
 }
 
 QString CopyFailureDetails(const EStreamError &failure, const QByteArray &source,
@@ -313,7 +303,7 @@ int DatabaseMove::ReuseEarlierCopies(const FileUtil::CheckedCopyOptions &options
         const std::optional<FileUtil::CheckedCopyRecord> &record = taken[size_t(at)];
         if (!record)
             continue;
-        m_records.append(Kept(*record, m_files.at(recorded.at(at)).Name));
+        m_records.append(Keep(recorded.at(at), *record));
         (*reused)[recorded.at(at)] = true;
         ++count;
         *done += record->BytesRead;
@@ -467,7 +457,7 @@ void DatabaseMove::CopyAll()
                 failure.SetDetails(CopyFailureDetails(failure, m_sourcePrefix + name, m_plan));
                 throw;
             }
-            m_records.append(Kept(record, name));
+            m_records.append(Keep(index, record));
             Journal(record);
             done += record.BytesRead;
             const qint64 total = done;
@@ -485,8 +475,8 @@ void DatabaseMove::CopyAll()
         // Each copy read back is a wait for the disk: several in flight at
         // once keep its queue full.
         FileUtil::ForEachInParallel(m_records.size(), ProofThreads, [this](qsizetype index) {
-            const FileUtil::CheckedCopyRecord &record = m_records.at(index);
-            const QByteArray name = FileUtil::NameOfPath(record.Target);
+            const FileUtil::CheckedCopyRecord record = RecordOf(m_records.at(index));
+            const QByteArray &name = record.Target;
             Post([this, name] { m_view->Checking(name); });
             const FileUtil::ProofResult result =
                 FileUtil::ProveCopy(record, &m_stop, m_newFolder->Get(), m_dataFolder.Get());
@@ -598,8 +588,37 @@ void DatabaseMove::LogCopies()
         m_log.Check(QStringLiteral("journal"),
                     QStringLiteral("not written: %1; a run started again copies more files again")
                         .arg(SystemErrorText(m_journalError)));
-    for (const FileUtil::CheckedCopyRecord &record : std::as_const(m_records))
-        m_log.File(FileUtil::NameOfPath(record.Target), record.BytesRead, record.Checksum);
+    for (const CopyKept &kept : std::as_const(m_records))
+        m_log.File(m_files.at(kept.File).Name, kept.BytesRead, kept.Checksum);
+}
+
+DatabaseMove::CopyKept DatabaseMove::Keep(int file, const FileUtil::CheckedCopyRecord &record)
+{
+    return {file, record.SourceChangedWhileCopying, record.CopyProven, record.BytesRead,
+            record.Checksum};
+}
+
+FileUtil::CheckedCopyRecord DatabaseMove::RecordOf(const CopyKept &kept) const
+{
+    // The source as the run listed it: a file that changed between the
+    // listing and its copy then fails the proof too.
+    const MoveChecks::SourceFile &file = m_files.at(kept.File);
+    FileUtil::CheckedCopyRecord record;
+    record.Source = file.Name;
+    record.Target = file.Name;
+    record.Device = file.Device;
+    record.Inode = file.Inode;
+    record.Size = file.Size;
+    constexpr qint64 Billion = 1000000000;
+    // Rounded down, so that a time before 1970 keeps its nanoseconds
+    // between 0 and a billion, as the system gives them.
+    record.MTimeSeconds = file.ModifiedNs / Billion - (file.ModifiedNs % Billion < 0 ? 1 : 0);
+    record.MTimeNanoseconds = long(file.ModifiedNs - record.MTimeSeconds * Billion);
+    record.BytesRead = kept.BytesRead;
+    record.Checksum = kept.Checksum;
+    record.SourceChangedWhileCopying = kept.SourceChanged;
+    record.CopyProven = kept.CopyProven;
+    return record;
 }
 
 void DatabaseMove::Fail(const std::exception_ptr &error)

@@ -197,7 +197,20 @@ private:
     std::function<void(Stage)> m_betweenStages;
     std::unique_ptr<MoveLock> m_lock;
     QList<MoveChecks::SourceFile> m_files;
-    QList<FileUtil::CheckedCopyRecord> m_records;
+    // A copy as the run keeps it until its log entry, a few bytes a file:
+    // the listing has the file's name and identity, RecordOf puts the two
+    // together again for the proof.
+    struct CopyKept
+    {
+        int File = 0; // in m_files
+        bool SourceChanged = false;
+        bool CopyProven = false;
+        qint64 BytesRead = 0;
+        quint64 Checksum = 0;
+    };
+    static CopyKept Keep(int file, const FileUtil::CheckedCopyRecord &record);
+    FileUtil::CheckedCopyRecord RecordOf(const CopyKept &kept) const;
+    QList<CopyKept> m_records;
     std::atomic<bool> m_stop{false};
     // The view's calls from the workers, waiting for the view's thread.
     std::mutex m_postGuard;

@@ -104,7 +104,12 @@ void MoveLog::File(const QByteArray &name, qint64 size, quint64 checksum)
     // Its line is made when the entry is written: a move of many files
     // would otherwise hold every name twice until then.
     m_copied.append({name, size, checksum});
-    m_lines << QByteArray();
+    // A null line stands for a run of files in m_copied.
+    if (m_lines.isEmpty() || !m_lines.last().isNull()) {
+        m_lines << QByteArray();
+        m_fileRuns << 0;
+    }
+    ++m_fileRuns.last();
 }
 
 bool MoveLog::Write(const QString &outcome, const QString &error)
@@ -114,15 +119,18 @@ bool MoveLog::Write(const QString &outcome, const QString &error)
     m_written = true;
     m_outcome = outcome;
     QByteArray entry = "move " + m_started + "\n";
-    qsizetype copiedAt = 0;
+    qsizetype copiedAt = 0, run = 0;
     for (const QByteArray &line : std::as_const(m_lines)) {
         if (!line.isNull()) {
             entry += "  " + line + "\n";
             continue;
         }
-        const CopiedFile &copied = m_copied.at(copiedAt++);
-        entry += "  file: " + Escaped(copied.Name) + " size " + QByteArray::number(copied.Size) +
-                 " xxh3 " + QByteArray::number(copied.Checksum, 16).rightJustified(16, '0') + "\n";
+        for (qsizetype left = m_fileRuns.at(run++); left > 0; --left) {
+            const CopiedFile &copied = m_copied.at(copiedAt++);
+            entry += "  file: " + Escaped(copied.Name) + " size " +
+                     QByteArray::number(copied.Size) + " xxh3 " +
+                     QByteArray::number(copied.Checksum, 16).rightJustified(16, '0') + "\n";
+        }
     }
     entry += "  outcome: " + Text(outcome) + "\n";
     if (!error.isEmpty())

@@ -55,6 +55,7 @@ private:
     QByteArrayList m_lines;
     QList<std::pair<QString, QString>> m_checks;
     QList<CopiedFile> m_copied;
+    QList<qsizetype> m_fileRuns; // files in each run of them in m_lines
     QString m_outcome;
     bool m_stored = false;
     bool m_written = false;
