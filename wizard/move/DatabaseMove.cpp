@@ -392,6 +392,8 @@ void DatabaseMove::CopyAll()
         CreateTarget();
         Post([this] { m_view->Starting(m_sourcePrefix, m_plan.Target); });
         m_files = MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix);
+        // One record a file, without room to grow into.
+        m_records.reserve(m_files.size());
         if (m_stop)
             return;
         QByteArrayList names;
@@ -547,8 +549,7 @@ DatabaseMove::Outcome DatabaseMove::Run()
 
 void DatabaseMove::ThrowIfDataFolderChanged() const
 {
-    const QString change = MoveChecks::DescribeListingChange(
-        m_sourcePrefix, m_files, MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix));
+    const QString change = MoveChecks::ListingChange(m_dataFolder.Get(), m_sourcePrefix, m_files);
     if (!change.isEmpty())
         throw EProofFailed(change);
 }
@@ -588,6 +589,7 @@ void DatabaseMove::LogCopies()
         m_log.Check(QStringLiteral("journal"),
                     QStringLiteral("not written: %1; a run started again copies more files again")
                         .arg(SystemErrorText(m_journalError)));
+    m_log.ReserveFiles(m_records.size());
     for (const CopyKept &kept : std::as_const(m_records))
         m_log.File(m_files.at(kept.File).Name, kept.BytesRead, kept.Checksum);
 }

@@ -475,8 +475,21 @@ QList<SourceFile> ListSourceFiles(const QByteArray &sourcePrefix,
     return ListSourceFiles(OpenDataFolder(sourcePrefix).Get(), sourcePrefix, betweenEntries);
 }
 
-QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
-                                  const std::function<void()> &betweenEntries)
+namespace {
+
+// The same name and the same file as it was: device, inode, size and time.
+bool SameListing(const SourceFile &one, const SourceFile &other)
+{
+    return one.Name == other.Name &&
+           std::tie(one.Device, one.Inode, one.Size, one.ModifiedNs) ==
+               std::tie(other.Device, other.Inode, other.Size, other.ModifiedNs);
+}
+
+// Hands each entry ListSourceFiles would list to take, in the listing's
+// order.
+void ForEachSourceFile(int folder, const QByteArray &sourcePrefix,
+                       const std::function<void()> &betweenEntries,
+                       const std::function<void(SourceFile &&)> &take)
 {
     // A folder that cannot be read must fail the move: an empty list would
     // end in "Copy completed." and a settings file pointing at an empty
@@ -485,7 +498,6 @@ QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
         return Exception(QStringLiteral("Cannot read the folder %1 (%2)")
                              .arg(PathText(sourcePrefix), SystemErrorText(error)));
     };
-    QList<SourceFile> files;
     // A listing of its own, from the start, of the folder open as folder.
     const FileUtil::FolderListing dir = FileUtil::ListFolder(
         FileUtil::FileHandle(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
@@ -539,9 +551,46 @@ QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
                                     .arg(PathText(sourcePrefix + file.Name),
                                          SystemErrorText(exists ? error : errno)));
         }
-        files.append(file);
+        take(std::move(file));
     }
+}
+
+} // namespace
+
+QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
+                                  const std::function<void()> &betweenEntries)
+{
+    QList<SourceFile> files;
+    ForEachSourceFile(folder, sourcePrefix, betweenEntries,
+                      [&files](SourceFile &&file) { files.append(std::move(file)); });
+    // Kept for the whole move: without the room the list grew into.
+    files.squeeze();
     return files;
+}
+
+QString ListingChange(int folder, const QByteArray &sourcePrefix, const QList<SourceFile> &before)
+{
+    // In step with the earlier listing while it lasts: an unchanged folder
+    // costs no second list of a file count that may be large.
+    qsizetype matched = 0;
+    QList<SourceFile> after;
+    bool differs = false;
+    ForEachSourceFile(folder, sourcePrefix, {}, [&](SourceFile &&file) {
+        if (!differs && matched < before.size() && SameListing(before.at(matched), file)) {
+            ++matched;
+            return;
+        }
+        if (!differs) {
+            differs = true;
+            after = before.mid(0, matched);
+        }
+        after.append(std::move(file));
+    });
+    if (!differs && matched == before.size())
+        return QString();
+    if (!differs)
+        after = before.mid(0, matched);
+    return DescribeListingChange(sourcePrefix, before, after);
 }
 
 QString DescribeListingChange(const QByteArray &sourcePrefix, const QList<SourceFile> &before,
@@ -554,10 +603,7 @@ QString DescribeListingChange(const QByteArray &sourcePrefix, const QList<Source
     // A folder nobody touched lists in the same order again: compared in
     // step, without the index of names that a change needs.
     if (before.size() == after.size() &&
-        std::equal(before.cbegin(), before.cend(), after.cbegin(),
-                   [&same](const SourceFile &one, const SourceFile &other) {
-                       return one.Name == other.Name && same(one, other);
-                   }))
+        std::equal(before.cbegin(), before.cend(), after.cbegin(), SameListing))
         return QString();
     std::map<QByteArray, const SourceFile *> was;
     for (const SourceFile &file : before)

@@ -51,6 +51,9 @@ QList<SourceFile> ListSourceFiles(const QByteArray &sourcePrefix,
 // messages.
 QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
                                   const std::function<void()> &betweenEntries = {});
+// The data folder open as folder listed again and compared with before, as
+// DescribeListingChange does; "" when nothing changed.
+QString ListingChange(int folder, const QByteArray &sourcePrefix, const QList<SourceFile> &before);
 // The data folder, opened once for the move. Raises Exception when it
 // cannot be read.
 FileUtil::FileHandle OpenDataFolder(const QByteArray &sourcePrefix);

@@ -28,6 +28,8 @@ public:
     // A check and what it found, or the user's answer to it.
     void Check(const QString &name, const QString &result);
     void File(const QByteArray &name, qint64 size, quint64 checksum);
+    // So many files follow: their room is taken at once.
+    void ReserveFiles(qsizetype count) { m_copied.reserve(m_copied.size() + count); }
 
     // Appends the entry with its outcome ("proven", "stopped", "refused",
     // "failed") and the error text, if any. False when it could not be
