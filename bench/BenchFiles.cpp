@@ -70,19 +70,31 @@ void RemoveTree(const QByteArray &folder)
         64, FTW_DEPTH | FTW_PHYS);
 }
 
-ProcessRun RunProcess(const QByteArrayList &command)
+pid_t StartProcess(const QByteArrayList &command, const QByteArray &output)
 {
     std::vector<char *> argv;
     for (const QByteArray &part : command)
         argv.push_back(const_cast<char *>(part.constData()));
     argv.push_back(nullptr);
-    QElapsedTimer timer;
-    timer.start();
     const pid_t pid = ::fork();
     if (pid == 0) {
+        if (!output.isEmpty()) {
+            const int fd =
+                ::open(output.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0)
+                ::_exit(127);
+        }
         ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
+    return pid;
+}
+
+ProcessRun RunProcess(const QByteArrayList &command, const QByteArray &output)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = StartProcess(command, output);
     ProcessRun run;
     int status = 0;
     rusage usage = {};

@@ -4,6 +4,8 @@
 #include <QByteArrayList>
 #include <QtGlobal>
 
+#include <sys/types.h>
+
 struct rusage;
 
 // Test data for the benchmarks: files of pseudo-random bytes (never
@@ -33,7 +35,13 @@ struct ProcessRun
 };
 
 // Starts the program with its arguments (found on the PATH) and waits.
-ProcessRun RunProcess(const QByteArrayList &command);
+// With output, the program's stdout goes to that file instead of the
+// bench's, for what a run reports.
+ProcessRun RunProcess(const QByteArrayList &command, const QByteArray &output = {});
+
+// Starts the program as RunProcess does, without waiting: for a run that is
+// to be killed. The process id, or -1.
+pid_t StartProcess(const QByteArrayList &command, const QByteArray &output = {});
 
 // Processor time (user and system) of a finished run.
 double CpuSeconds(const rusage &usage);

@@ -17,10 +17,27 @@
 // as the proof starts to read it: how many of its pages are still in the
 // page cache (the proof must read the disk).
 //
-//   bench_move [--cases 4k,100b,1g] [--rounds N] [--scale N] [--dir FOLDER]
-//              [--contenders floors,window,cli]
+// The resume case asks what a move killed late costs when it is started
+// again: 30 files of 100 MiB. Each round kills a command-line move with
+// SIGKILL once its finished copies hold 90 % of the bytes, then, from that
+// state and with the page cache of both folders dropped as a restart would:
+//   rerun        the same command again, which takes the copies the journal
+//                records after reading them back, and copies the rest;
+//   floor        by hand in a folder holding the same finished copies (cp -p
+//                and sync beforehand): read them all back, cp -p of the rest,
+//                sync -f;
+//   no resume    the same command with --no-resume, into a folder holding
+//                the same finished copies and the killed run's journal.
+// The rerun should copy only what the killed run had not finished, and take
+// no longer than the floor.
+//
+//   bench_move [--cases 4k,100b,1g,resume] [--rounds N] [--scale N]
+//              [--dir FOLDER] [--contenders floors,window,cli]
 // --scale N divides the file counts and the large file's size by N, for a
-// quick try.
+// quick try; in the resume case it divides the size of its 30 files. The
+// resume case runs only when named: at full size it writes some 12 GiB per
+// round, which would make the default run several times longer. It has its
+// own contenders and ignores --contenders.
 
 #include "BenchFiles.h"
 #include "fileutil/CopyIo.h"
@@ -30,19 +47,24 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPushButton>
 
 #include "widgets/buttonedit/TRzButtonEdit.h"
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -327,8 +349,9 @@ Options Parse(int argc, char **argv)
         else if (option == "--dir")
             options.Dir = value;
         else
-            Fail("usage: bench_move [--cases 4k,100b,1g] [--rounds N] [--scale N] [--dir FOLDER] "
-                 "[--contenders floors,window,cli]");
+            Fail("usage: bench_move [--cases 4k,100b,1g,resume] [--rounds N] [--scale N] "
+                 "[--dir FOLDER] [--contenders floors,window,cli]\n"
+                 "  resume runs only when named, and ignores --contenders");
     }
     if (argc % 2 == 0)
         Fail("every option takes a value");
@@ -439,6 +462,309 @@ void RunCase(const Case &which, const Options &options, const QByteArray &work, 
     ::sync();
 }
 
+// The resume case.
+namespace Resume {
+
+constexpr int Files = 30;
+constexpr qint64 FileSize = qint64(100) << 20;
+
+// The regular files of a folder by name, and their bytes. In a move's new
+// folder, the engine's own files (a copy being written, the journal, the
+// lock) are named .flitto-*: what is left are copies it has finished, as it
+// gives a copy its name only once its data are written.
+struct Listing
+{
+    QByteArrayList Names;
+    qint64 Bytes = 0;
+};
+
+Listing FinishedFiles(const QByteArray &folder)
+{
+    Listing listing;
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return listing;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name = entry->d_name;
+        struct stat info;
+        if (name.startsWith(".flitto-") ||
+            ::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode))
+            continue;
+        listing.Names << name;
+        listing.Bytes += info.st_size;
+    }
+    ::closedir(dir);
+    std::sort(listing.Names.begin(), listing.Names.end());
+    return listing;
+}
+
+QByteArray JournalOf(const QByteArray &folder)
+{
+    return folder + "/.flitto-journal";
+}
+
+QByteArray ReadJournal(const QByteArray &folder)
+{
+    QFile journal(QFile::decodeName(JournalOf(folder)));
+    return journal.open(QIODevice::ReadOnly) ? journal.readAll() : QByteArray();
+}
+
+int FileLines(const QByteArray &journal)
+{
+    int lines = 0;
+    for (const QByteArray &line : journal.split('\n'))
+        if (line.startsWith("file "))
+            ++lines;
+    return lines;
+}
+
+// The state a killed run left, as the bench saw it after the kill.
+struct Killed
+{
+    Listing Finished;
+    // Kept aside: a rerun that ends proven removes it.
+    QByteArray Journal;
+    double Seconds = 0; // from the start to the kill
+};
+
+// The command-line move, killed with SIGKILL once its finished copies hold
+// the given bytes. Looked at every millisecond, far less than one file's
+// copy takes even at --scale 10, so the kill lands while the next copy is
+// being written, as a kill at a random moment would.
+Killed KillWhenDone(const Staged &staged, const QByteArray &target, qint64 bytes)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = BenchFiles::StartProcess(
+        {FLITTO_PROGRAM, "--settings", staged.Settings(), "--move-to", target, "--yes", "-q"});
+    if (pid < 0)
+        Fail("cannot start the command-line move");
+    for (;;) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            Fail("the move to be killed ended first; try a smaller --scale");
+        if (FinishedFiles(target).Bytes >= bytes)
+            break;
+        ::usleep(1000);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    Killed killed;
+    killed.Seconds = Seconds(timer);
+    killed.Finished = FinishedFiles(target);
+    killed.Journal = ReadJournal(target);
+    return killed;
+}
+
+void Copy(const QByteArray &from, const QByteArrayList &names, const QByteArray &to)
+{
+    if (names.isEmpty())
+        return;
+    QByteArrayList command = {"cp", "-p", "--"};
+    for (const QByteArray &name : names)
+        command << from + '/' + name;
+    command << to + '/';
+    if (!BenchFiles::RunProcess(command).ok)
+        Fail("cp -p failed");
+}
+
+// A restart's page cache: nothing of either folder. The sources too, so
+// that every contender reads what it reads from the disk alike.
+void StartCold(const Staged &staged, const QByteArray &target)
+{
+    ::unlink(QByteArray(qgetenv("XDG_STATE_HOME") + "/flitto/move.log").constData());
+    ::sync();
+    DropCache(target);
+    DropCache(staged.Data());
+}
+
+// Another folder in the killed run's state as far as its copies go: the
+// same finished files, by cp -p, on the disk.
+void MakeLikeKilled(const Staged &staged, const QByteArray &target, const Killed &killed)
+{
+    BenchFiles::RemoveTree(target);
+    FileUtil::CreateFolderPath(target);
+    Copy(staged.Data(), killed.Finished.Names, target);
+}
+
+// Reads every named file to its end, as cat would.
+void ReadAll(const QByteArray &folder, const QByteArrayList &names)
+{
+    std::vector<char> buffer(size_t(1) << 20);
+    for (const QByteArray &name : names) {
+        const int fd = ::open(QByteArray(folder + '/' + name).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            Fail("cannot open a copy to read it back");
+        ssize_t n = 0;
+        while ((n = ::read(fd, buffer.data(), buffer.size())) > 0) {
+        }
+        ::close(fd);
+        if (n < 0)
+            Fail("cannot read a copy back");
+    }
+}
+
+double TimeFloor(const Staged &staged, const QByteArray &target, const Killed &killed,
+                 const QByteArrayList &sources)
+{
+    MakeLikeKilled(staged, target, killed);
+    QByteArrayList rest;
+    for (const QByteArray &name : sources)
+        if (!killed.Finished.Names.contains(name))
+            rest << name;
+    StartCold(staged, target);
+    QElapsedTimer timer;
+    timer.start();
+    ReadAll(target, killed.Finished.Names);
+    Copy(staged.Data(), rest, target);
+    if (!BenchFiles::RunProcess({"sync", "-f", target}).ok)
+        Fail("sync -f failed");
+    return Seconds(timer);
+}
+
+// The folder the settings name after a run, as written.
+QByteArray NamedFolder(const Staged &staged)
+{
+    QFile ini(QFile::decodeName(staged.Settings()));
+    if (!ini.open(QIODevice::ReadOnly))
+        Fail("cannot read the settings");
+    for (QByteArray line : ini.readAll().split('\n')) {
+        line = line.trimmed();
+        if (line.startsWith("DataDirectory=")) {
+            QByteArray folder = line.mid(int(sizeof "DataDirectory=") - 1);
+            while (folder.size() > 1 && folder.endsWith('/'))
+                folder.chop(1);
+            return folder;
+        }
+    }
+    return {};
+}
+
+struct Rerun
+{
+    double Seconds = 0;
+    int Resumed = 0;
+};
+
+// The command line run again into target, to the end: it must exit with 0
+// and leave the settings naming target. --json rather than -q, for the
+// count of the copies it took; the report is one object at the end, and
+// costs the run nothing that matters.
+Rerun TimeRerun(const Staged &staged, const QByteArray &target, const QByteArray &report,
+                bool resume)
+{
+    staged.WriteSettings();
+    StartCold(staged, target);
+    QByteArrayList command = {FLITTO_PROGRAM, "--settings", staged.Settings(), "--move-to",
+                              target,         "--yes",      "--json"};
+    if (!resume)
+        command << "--no-resume";
+    const BenchFiles::ProcessRun run = BenchFiles::RunProcess(command, report);
+    if (!run.ok)
+        Fail(resume ? "the rerun failed" : "the --no-resume rerun failed");
+    if (NamedFolder(staged) != target)
+        Fail("the rerun did not write the new folder into the settings");
+    QFile file(QFile::decodeName(report));
+    if (!file.open(QIODevice::ReadOnly))
+        Fail("cannot read the rerun's report");
+    const QJsonObject object = QJsonDocument::fromJson(file.readAll()).object();
+    if (!object.contains(QLatin1String("resumed")))
+        Fail("the rerun's report says nothing of resumed copies");
+    staged.WriteSettings();
+    return {run.seconds, object.value(QLatin1String("resumed")).toInt()};
+}
+
+void PrintSeries(const char *name, const Series &series, const char *unit, int decimals)
+{
+    std::printf("  %-44s %8.*f%s  [%.*f-%.*f]\n", name, decimals, series.Median(), unit, decimals,
+                series.Min(), decimals, series.Max());
+}
+
+void Run(const Options &options, const QByteArray &work)
+{
+    const qint64 size = std::max<qint64>(1, FileSize / options.Scale);
+    const Staged staged = Stage(work + "/resume", Files, size);
+    const QByteArrayList sources = FinishedFiles(staged.Data()).Names;
+    const qint64 total = qint64(Files) * size;
+    std::printf("\nresume: %d files of %lld bytes, killed at 90 %% of the bytes, %d rounds "
+                "(median [min-max])\n",
+                Files, static_cast<long long>(size), options.Rounds);
+    std::fflush(stdout);
+    g_keepTargets = false;
+    Series recopied, lost, rerunTime, floorTime, ratio, noResumeTime, finishedAtKill;
+    bool barCopies = true;
+    for (int round = 0; round < options.Rounds; ++round) {
+        const QByteArray tag = QByteArray::number(round);
+        const QByteArray killedFolder = staged.Base + "/ByCli" + tag;
+        const QByteArray floorFolder = staged.Base + "/ByCp" + tag;
+        const QByteArray noResumeFolder = staged.Base + "/NoResume" + tag;
+        staged.WriteSettings();
+        Settle(killedFolder);
+        const Killed killed = KillWhenDone(staged, killedFolder, total / 10 * 9);
+        Rerun rerun, noResume;
+        double floorSeconds = 0;
+        // Each round starts with another contender; the killed folder is
+        // left as it is until the rerun, and copied from the sources only.
+        for (int turn = 0; turn < 3; ++turn) {
+            const int contender = (turn + round) % 3;
+            if (contender == 0) {
+                rerun = TimeRerun(staged, killedFolder, work + "/report.json", true);
+            } else if (contender == 1) {
+                floorSeconds = TimeFloor(staged, floorFolder, killed, sources);
+                BenchFiles::RemoveTree(floorFolder);
+            } else {
+                MakeLikeKilled(staged, noResumeFolder, killed);
+                QFile journal(QFile::decodeName(JournalOf(noResumeFolder)));
+                if (!journal.open(QIODevice::WriteOnly) || journal.write(killed.Journal) < 0 ||
+                    !journal.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+                    Fail("cannot write the killed run's journal");
+                journal.close();
+                noResume = TimeRerun(staged, noResumeFolder, work + "/report.json", false);
+                BenchFiles::RemoveTree(noResumeFolder);
+            }
+        }
+        Settle(killedFolder);
+        const int finished = int(killed.Finished.Names.size());
+        // Copies the killed run had finished that the rerun made again.
+        const int again = finished - rerun.Resumed;
+        barCopies = barCopies && again <= 0;
+        recopied.Values.push_back(Files - rerun.Resumed);
+        lost.Values.push_back(again);
+        rerunTime.Values.push_back(rerun.Seconds);
+        floorTime.Values.push_back(floorSeconds);
+        ratio.Values.push_back(rerun.Seconds / floorSeconds);
+        noResumeTime.Values.push_back(noResume.Seconds);
+        finishedAtKill.Values.push_back(finished);
+        std::printf("  round %d: killed after %.3f s with %d copies finished, %d journal lines; "
+                    "rerun took %d, copied %d, %.3f s; floor %.3f s (x%.2f); --no-resume "
+                    "%.3f s\n",
+                    round + 1, killed.Seconds, finished, FileLines(killed.Journal), rerun.Resumed,
+                    Files - rerun.Resumed, rerun.Seconds, floorSeconds, ratio.Values.back(),
+                    noResume.Seconds);
+        std::fflush(stdout);
+    }
+    PrintSeries("copies finished at the kill", finishedAtKill, "", 0);
+    PrintSeries("files copied by the rerun (30 - resumed)", recopied, "", 0);
+    PrintSeries("  of them finished before the kill", lost, "", 0);
+    PrintSeries("rerun", rerunTime, " s", 3);
+    PrintSeries("floor: read back + cp -p of the rest + sync -f", floorTime, " s", 3);
+    PrintSeries("rerun / floor", ratio, "", 2);
+    PrintSeries("--no-resume rerun", noResumeTime, " s", 3);
+    // The ratio of the rounds' medians beside the median of the rounds'
+    // ratios: a disk this noisy can tip one without the other.
+    const double medians = rerunTime.Median() / floorTime.Median();
+    std::printf("  bar: copies only what the killed run had not finished: %s; no slower than "
+                "the floor: %s (median ratio x%.2f, ratio of the medians x%.2f)\n",
+                barCopies ? "yes" : "NO", ratio.Median() <= 1 ? "yes" : "NO", ratio.Median(),
+                medians);
+    std::fflush(stdout);
+    BenchFiles::RemoveTree(staged.Base);
+    ::sync();
+}
+
+} // namespace Resume
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -461,8 +787,12 @@ int main(int argc, char **argv)
     };
     std::printf("work folder %s, platform %s, scale 1/%d\n", work.constData(),
                 qPrintable(QGuiApplication::platformName()), options.Scale);
-    const long emptyPeak =
-        options.Contenders.contains("cli") ? EmptyMovePeakKiB(work, options.Rounds) : 0;
+    const bool moveCases = std::any_of(all.begin(), all.end(), [&](const Case &which) {
+        return options.Cases.contains(which.Name);
+    });
+    const long emptyPeak = moveCases && options.Contenders.contains("cli")
+                               ? EmptyMovePeakKiB(work, options.Rounds)
+                               : 0;
     for (const Case &which : all) {
         if (!options.Cases.contains(which.Name))
             continue;
@@ -473,6 +803,8 @@ int main(int argc, char **argv)
             scaled.Size = std::max<qint64>(1, which.Size / options.Scale);
         RunCase(scaled, options, work, emptyPeak);
     }
+    if (options.Cases.contains("resume"))
+        Resume::Run(options, work);
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     std::printf("\npeak memory of this process (window runs): %ld KiB\n", usage.ru_maxrss);
