@@ -254,6 +254,10 @@ std::optional<CheckedCopyRecord> ReuseCopy(const QByteArray &source, const QByte
     if (options.KeepOwner && (made.st_uid != opened.st_uid || made.st_gid != opened.st_gid ||
                               (made.st_mode & 07777) != (opened.st_mode & 01777)))
         return std::nullopt;
+    // A source made private since its copy was made: the copy must not let
+    // anyone else read what the source no longer lets them.
+    if ((made.st_mode & 0077 & ~opened.st_mode) != 0)
+        return std::nullopt;
 
     if (earlier.MayStandForSource && earlier.Device == opened.st_dev &&
         earlier.Inode == opened.st_ino && earlier.Size == qint64(opened.st_size) &&

@@ -108,7 +108,8 @@ CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &ta
 // source holds now: its length and checksum are compared with a fresh read
 // of the source, or with earlier's checksum where that may stand for one.
 // The copy must also be a regular file (never a link) with the source's
-// last-write time, and run as root its owner, group and mode. Call it once
+// last-write time, give no one but its owner more than the source does, and
+// run as root have the source's owner, group and mode. Call it once
 // the target folder is flushed (FlushFolder, syncfs): pages not yet written
 // cannot be dropped, and would be read from memory. Returns the record
 // CopyFileChecked would have made, with CopyProven set; nothing when the

@@ -942,6 +942,8 @@ void tst_DatabaseMove::resumesAfterInterruption_data()
                                           << "" << true << 20 << 10 + 20 + 20;
     QTest::newRow("a copy damaged, its time kept") << "kill copied"
                                                    << "damage copy" << true << 1 << 30 + 1 + 1;
+    QTest::newRow("a source made private") << "kill copied"
+                                           << "private source" << true << 1 << 29 + 1 + 1;
     QTest::newRow("a copy touched") << "kill copied"
                                     << "touch copy" << true << 1 << 29 + 1 + 1;
     QTest::newRow("the journal's last line torn") << "kill copied"
@@ -1045,6 +1047,8 @@ void tst_DatabaseMove::resumesAfterInterruption()
         const FileUtil::FileHandle out(::open(file.constData(), O_WRONLY));
         QCOMPARE(::pwrite(out.Get(), "X", 1, 500000), 1);
         QCOMPARE(::futimens(out.Get(), kept), 0);
+    } else if (between == u"private source") {
+        QCOMPARE(::chmod(QByteArray(data + "Mail5.dat").constData(), 0600), 0);
     } else if (between == u"touch copy") {
         const timespec later[2] = {{0, UTIME_OMIT}, {before.st_mtim.tv_sec + 1, 0}};
         QCOMPARE(::utimensat(AT_FDCWD, copy.constData(), later, 0), 0);
