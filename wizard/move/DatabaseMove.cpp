@@ -391,7 +391,12 @@ void DatabaseMove::CopyAll()
     try {
         CreateTarget();
         Post([this] { m_view->Starting(m_sourcePrefix, m_plan.Target); });
-        m_files = MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix);
+        // The checks' listing goes before the run's own is made: a large
+        // folder's list is held once at a time.
+        const qsizetype expected = m_files.size();
+        m_files = {};
+        m_files = MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix, {},
+                                              expected + expected / 16 + 16);
         // One record a file, without room to grow into.
         m_records.reserve(m_files.size());
         if (m_stop)
@@ -589,9 +594,11 @@ void DatabaseMove::LogCopies()
         m_log.Check(QStringLiteral("journal"),
                     QStringLiteral("not written: %1; a run started again copies more files again")
                         .arg(SystemErrorText(m_journalError)));
-    m_log.ReserveFiles(m_records.size());
-    for (const CopyKept &kept : std::as_const(m_records))
-        m_log.File(m_files.at(kept.File).Name, kept.BytesRead, kept.Checksum);
+    // Read from the records when the entry is written or reported.
+    m_log.Files(m_records.size(), [this](qsizetype index) {
+        const CopyKept &kept = m_records.at(index);
+        return MoveLog::CopiedFile{m_files.at(kept.File).Name, kept.BytesRead, kept.Checksum};
+    });
 }
 
 DatabaseMove::CopyKept DatabaseMove::Keep(int file, const FileUtil::CheckedCopyRecord &record)

@@ -558,13 +558,15 @@ void ForEachSourceFile(int folder, const QByteArray &sourcePrefix,
 } // namespace
 
 QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
-                                  const std::function<void()> &betweenEntries)
+                                  const std::function<void()> &betweenEntries, qsizetype expected)
 {
     QList<SourceFile> files;
+    files.reserve(expected);
     ForEachSourceFile(folder, sourcePrefix, betweenEntries,
                       [&files](SourceFile &&file) { files.append(std::move(file)); });
-    // Kept for the whole move: without the room the list grew into.
-    files.squeeze();
+    // Kept for the whole move: without much room to grow into.
+    if (files.capacity() > files.size() + files.size() / 8 + 16)
+        files.squeeze();
     return files;
 }
 

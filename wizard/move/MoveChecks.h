@@ -49,8 +49,11 @@ QList<SourceFile> ListSourceFiles(const QByteArray &sourcePrefix,
                                   const std::function<void()> &betweenEntries = {});
 // The same for the data folder open as folder; sourcePrefix names it in
 // messages.
+// expected: about how many files there are (an earlier listing's count),
+// so that the list takes its room once.
 QList<SourceFile> ListSourceFiles(int folder, const QByteArray &sourcePrefix,
-                                  const std::function<void()> &betweenEntries = {});
+                                  const std::function<void()> &betweenEntries = {},
+                                  qsizetype expected = 0);
 // The data folder open as folder listed again and compared with before, as
 // DescribeListingChange does; "" when nothing changed.
 QString ListingChange(int folder, const QByteArray &sourcePrefix, const QList<SourceFile> &before);

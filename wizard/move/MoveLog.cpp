@@ -11,10 +11,14 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// The size of the parts a long entry is written in.
+constexpr qsizetype WrittenAtOnce = 256 * 1024;
 
 // One line per item, whatever bytes a name holds: control bytes and the
 // backslash are written as \xNN, so a name with a line break cannot forge a
@@ -99,17 +103,24 @@ void MoveLog::Check(const QString &name, const QString &result)
     m_checks.append({name, result});
 }
 
-void MoveLog::File(const QByteArray &name, qint64 size, quint64 checksum)
+void MoveLog::Files(qsizetype count, FileAt at)
 {
-    // Its line is made when the entry is written: a move of many files
-    // would otherwise hold every name twice until then.
-    m_copied.append({name, size, checksum});
-    // A null line stands for a run of files in m_copied.
-    if (m_lines.isEmpty() || !m_lines.last().isNull()) {
-        m_lines << QByteArray();
-        m_fileRuns << 0;
-    }
-    ++m_fileRuns.last();
+    // One run's files: a run told again replaces what it told before.
+    m_lines.removeIf([](const QByteArray &line) { return line.isNull(); });
+    m_fileRuns.clear();
+    if (count <= 0)
+        return;
+    m_lines << QByteArray();
+    m_fileRuns.append({count, std::move(at)});
+}
+
+QList<MoveLog::CopiedFile> MoveLog::Copied() const
+{
+    QList<CopiedFile> files;
+    for (const auto &[count, at] : m_fileRuns)
+        for (qsizetype index = 0; index < count; ++index)
+            files.append(at(index));
+    return files;
 }
 
 bool MoveLog::Write(const QString &outcome, const QString &error)
@@ -118,46 +129,66 @@ bool MoveLog::Write(const QString &outcome, const QString &error)
         return true;
     m_written = true;
     m_outcome = outcome;
+
+    FileUtil::FileHandle also;
+    if (!AlsoTo().isEmpty())
+        // The administrator named this file: it is written as named.
+        also = FileUtil::FileHandle(::open(
+            AlsoTo().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0600));
+    // The folders are private to the user: the log names their mail folders.
+    const qsizetype slash = m_path.lastIndexOf('/');
+    const FileUtil::FileHandle folder = OpenLogFolder(m_path.left(slash));
+    FileUtil::FileHandle file;
+    if (folder.IsValid())
+        file = FileUtil::FileHandle(
+            ::openat(folder.Get(), m_path.mid(slash + 1).constData(),
+                     O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600));
+    // Only a log of our own: not another user's file, nor a second name of
+    // some other file.
+    struct stat st;
+    if (file.IsValid() && (::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+                           st.st_uid != ::geteuid() || st.st_nlink != 1))
+        file = FileUtil::FileHandle();
+
+    // The entry of a move of many files is written in parts, so that it is
+    // never all in memory at once; the lock keeps another Flitto's entry
+    // from coming between them (each run writes whole entries under it).
+    for (const FileUtil::FileHandle *open : {&also, &file})
+        if (open->IsValid())
+            ::flock(open->Get(), LOCK_EX);
+    bool written = file.IsValid();
     QByteArray entry = "move " + m_started + "\n";
-    qsizetype copiedAt = 0, run = 0;
+    const auto pass = [&](bool last) {
+        if (!last && entry.size() < WrittenAtOnce)
+            return;
+        if (also.IsValid())
+            FileUtil::WriteAll(also.Get(), entry);
+        if (file.IsValid())
+            written = FileUtil::WriteAll(file.Get(), entry) && written;
+        entry.clear();
+    };
+    qsizetype run = 0;
     for (const QByteArray &line : std::as_const(m_lines)) {
         if (!line.isNull()) {
             entry += "  " + line + "\n";
             continue;
         }
-        for (qsizetype left = m_fileRuns.at(run++); left > 0; --left) {
-            const CopiedFile &copied = m_copied.at(copiedAt++);
+        const auto &[count, at] = m_fileRuns.at(run++);
+        for (qsizetype index = 0; index < count; ++index) {
+            const CopiedFile copied = at(index);
             entry += "  file: " + Escaped(copied.Name) + " size " +
                      QByteArray::number(copied.Size) + " xxh3 " +
                      QByteArray::number(copied.Checksum, 16).rightJustified(16, '0') + "\n";
+            pass(false);
         }
     }
     entry += "  outcome: " + Text(outcome) + "\n";
     if (!error.isEmpty())
         entry += "  error: " + Text(error) + "\n";
     entry += "\n";
-    if (!AlsoTo().isEmpty()) {
-        // The administrator named this file: it is written as named.
-        const FileUtil::FileHandle also(::open(
-            AlsoTo().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0600));
-        if (also.IsValid())
-            FileUtil::WriteAll(also.Get(), entry);
-    }
-    // The folders are private to the user: the log names their mail folders.
-    const qsizetype slash = m_path.lastIndexOf('/');
-    const FileUtil::FileHandle folder = OpenLogFolder(m_path.left(slash));
-    if (!folder.IsValid())
+    pass(true);
+    if (!file.IsValid())
         return false;
-    FileUtil::FileHandle file(
-        ::openat(folder.Get(), m_path.mid(slash + 1).constData(),
-                 O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600));
-    // Only a log of our own: not another user's file, nor a second name of
-    // some other file.
-    struct stat st;
-    if (!file.IsValid() || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        st.st_uid != ::geteuid() || st.st_nlink != 1)
-        return false;
-    const bool written = FileUtil::WriteAll(file.Get(), entry);
     m_stored = file.Close() && written;
     return m_stored;
 }

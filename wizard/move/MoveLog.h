@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <utility>
 
 // The record of one move, appended to the user's move log when the move
@@ -27,9 +28,13 @@ public:
     void Folders(const QByteArray &source, const QByteArray &target);
     // A check and what it found, or the user's answer to it.
     void Check(const QString &name, const QString &result);
-    void File(const QByteArray &name, qint64 size, quint64 checksum);
-    // So many files follow: their room is taken at once.
-    void ReserveFiles(qsizetype count) { m_copied.reserve(m_copied.size() + count); }
+    // The files copied, count of them, each given by at when the entry is
+    // written or read: the run that copied them holds them already, and a
+    // move of many files would otherwise hold every one twice. at must stay
+    // callable for as long as this log. A second call replaces the first.
+    struct CopiedFile;
+    using FileAt = std::function<CopiedFile(qsizetype)>;
+    void Files(qsizetype count, FileAt at);
 
     // Appends the entry with its outcome ("proven", "stopped", "refused",
     // "failed") and the error text, if any. False when it could not be
@@ -46,7 +51,7 @@ public:
         quint64 Checksum = 0; // XXH3-64
     };
     const QList<std::pair<QString, QString>> &Checks() const { return m_checks; }
-    const QList<CopiedFile> &Copied() const { return m_copied; }
+    QList<CopiedFile> Copied() const;
     QString Outcome() const { return m_outcome; }
     // The entry is in the log file.
     bool IsWritten() const { return m_stored; }
@@ -56,8 +61,8 @@ private:
     QByteArray m_started;
     QByteArrayList m_lines;
     QList<std::pair<QString, QString>> m_checks;
-    QList<CopiedFile> m_copied;
-    QList<qsizetype> m_fileRuns; // files in each run of them in m_lines
+    // Each null line of m_lines stands for a run of files.
+    QList<std::pair<qsizetype, FileAt>> m_fileRuns;
     QString m_outcome;
     bool m_stored = false;
     bool m_written = false;
