@@ -145,7 +145,8 @@ QString ExitCodesText()
 {
     return QStringLiteral(
         "Exit codes:\n"
-        "  0      the move is done (with --check: the checks passed)\n"
+        "  0      the move is done (with --check: the checks passed), or there was\n"
+        "         nothing to do: Quillbox.ini already names the folder\n"
         "  1      an unexpected error (such as running out of memory) stopped Flitto\n"
         "         before the copy; nothing was copied or changed\n"
         "  2      wrong use: unknown option, missing --move-to or --from\n"
