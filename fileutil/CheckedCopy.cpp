@@ -229,6 +229,12 @@ CheckedCopyRecord CopyFileChecked(const QByteArray &source, const QByteArray &ta
     return record;
 }
 
+EarlierCopy EarlierCopyOf(const CheckedCopyRecord &record, bool mayStandForSource)
+{
+    return {record.Device,           record.Inode,     record.Size,     record.MTimeSeconds,
+            record.MTimeNanoseconds, record.BytesRead, record.Checksum, mayStandForSource};
+}
+
 std::optional<CheckedCopyRecord> ReuseCopy(const QByteArray &source, const QByteArray &targetFolder,
                                            const EarlierCopy &earlier,
                                            const CheckedCopyOptions &options)

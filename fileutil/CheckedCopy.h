@@ -80,7 +80,12 @@ struct EarlierCopy
     // The checksum may stand for a fresh read of the source while the
     // source's device, inode, size and last-write time are unchanged.
     bool MayStandForSource = false;
+
+    bool operator==(const EarlierCopy &) const = default;
 };
+
+// What a later run needs to know of a copy this record describes.
+EarlierCopy EarlierCopyOf(const CheckedCopyRecord &record, bool mayStandForSource);
 
 // The checksum of a file's contents, the same however its holes lie: XXH3
 // (64 bits, no seed) over, for each 4096-byte block of the file (at offsets

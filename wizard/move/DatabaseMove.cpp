@@ -286,9 +286,8 @@ int DatabaseMove::ReuseEarlierCopies(const FileUtil::CheckedCopyOptions &options
         const QByteArray &name = m_files.at(index).Name;
         const MoveJournal::Entry &entry = *m_earlier.constFind(name);
         Post([this, index, name] { m_view->Reusing(index, name); });
-        const FileUtil::EarlierCopy earlier{
-            entry.Device,           entry.Inode,  entry.Size,     entry.MTimeSeconds,
-            entry.MTimeNanoseconds, entry.Length, entry.Checksum, entry.Trusted && trusted};
+        FileUtil::EarlierCopy earlier = entry.Copy;
+        earlier.MayStandForSource = earlier.MayStandForSource && trusted;
         stoodForSource[size_t(at)] = earlier.MayStandForSource;
         try {
             taken[size_t(at)] =
@@ -321,16 +320,9 @@ void DatabaseMove::Journal(const FileUtil::CheckedCopyRecord &record)
     // A source that changed while it was read has no checksum worth keeping.
     if (record.SourceChangedWhileCopying)
         return;
-    MoveJournal::Entry entry;
-    entry.Name = FileUtil::NameOfPath(record.Target);
-    entry.Device = record.Device;
-    entry.Inode = record.Inode;
-    entry.Size = record.Size;
-    entry.MTimeSeconds = record.MTimeSeconds;
-    entry.MTimeNanoseconds = record.MTimeNanoseconds;
-    entry.Length = record.BytesRead;
-    entry.Checksum = record.Checksum;
-    entry.Trusted = m_writersClear && !m_writersIgnored;
+    const MoveJournal::Entry entry{
+        FileUtil::NameOfPath(record.Target),
+        FileUtil::EarlierCopyOf(record, m_writersClear && !m_writersIgnored)};
     m_journalPending += MoveJournal::EncodeEntry(entry);
     ++m_journalLines;
     m_journalBytes += record.BytesRead;

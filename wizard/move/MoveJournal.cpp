@@ -77,16 +77,16 @@ std::optional<MoveJournal::Entry> DecodeEntry(const QByteArray &line)
         all = all && fine;
         return value;
     };
-    entry.Device = dev_t(number(fields.at(2)));
-    entry.Inode = ino_t(number(fields.at(3)));
-    entry.Size = qint64(number(fields.at(4)));
-    entry.MTimeSeconds = qint64(fields.at(5).toLongLong(&ok));
+    entry.Copy.Device = dev_t(number(fields.at(2)));
+    entry.Copy.Inode = ino_t(number(fields.at(3)));
+    entry.Copy.Size = qint64(number(fields.at(4)));
+    entry.Copy.MTimeSeconds = qint64(fields.at(5).toLongLong(&ok));
     all = all && ok;
-    entry.MTimeNanoseconds = long(number(fields.at(6)));
-    entry.Length = qint64(number(fields.at(7)));
-    entry.Checksum = quint64(number(fields.at(8), 16));
+    entry.Copy.MTimeNanoseconds = long(number(fields.at(6)));
+    entry.Copy.Length = qint64(number(fields.at(7)));
+    entry.Copy.Checksum = quint64(number(fields.at(8), 16));
     const QByteArray &trusted = fields.at(9);
-    entry.Trusted = trusted == "1";
+    entry.Copy.MayStandForSource = trusted == "1";
     if (!all || (trusted != "0" && trusted != "1") || entry.Name.contains('/'))
         return std::nullopt;
     return entry;
@@ -112,7 +112,7 @@ std::optional<MoveJournal::Contents> DecodeText(const QByteArray &text, bool fil
                     contents.Files.insert(entry->Name, *entry);
             } else {
                 for (MoveJournal::Entry &entry : contents.Files)
-                    entry.Trusted = false;
+                    entry.Copy.MayStandForSource = false;
             }
             continue;
         }
@@ -169,13 +169,13 @@ QByteArray MoveJournal::Encode(const Owner &owner)
 QByteArray MoveJournal::EncodeEntry(const Entry &entry)
 {
     const QByteArray line = "file " + entry.Name.toPercentEncoding() + ' ' +
-                            QByteArray::number(qulonglong(entry.Device)) + ' ' +
-                            QByteArray::number(qulonglong(entry.Inode)) + ' ' +
-                            QByteArray::number(entry.Size) + ' ' +
-                            QByteArray::number(entry.MTimeSeconds) + ' ' +
-                            QByteArray::number(qlonglong(entry.MTimeNanoseconds)) + ' ' +
-                            QByteArray::number(entry.Length) + ' ' + Hex(entry.Checksum) + ' ' +
-                            (entry.Trusted ? '1' : '0');
+                            QByteArray::number(qulonglong(entry.Copy.Device)) + ' ' +
+                            QByteArray::number(qulonglong(entry.Copy.Inode)) + ' ' +
+                            QByteArray::number(entry.Copy.Size) + ' ' +
+                            QByteArray::number(entry.Copy.MTimeSeconds) + ' ' +
+                            QByteArray::number(qlonglong(entry.Copy.MTimeNanoseconds)) + ' ' +
+                            QByteArray::number(entry.Copy.Length) + ' ' + Hex(entry.Copy.Checksum) +
+                            ' ' + (entry.Copy.MayStandForSource ? '1' : '0');
     return line + ' ' + Hex(FileUtil::BytesChecksum(line)) + '\n';
 }
 

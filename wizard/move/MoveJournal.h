@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fileutil/CheckedCopy.h"
 #include "fileutil/FileHandle.h"
 
 #include <QByteArray>
@@ -34,22 +35,13 @@ public:
         }
     };
 
-    // One copy as the run that wrote it recorded it.
+    // One copy as the run that wrote it recorded it. Its checksum may
+    // stand for the source's (Copy.MayStandForSource) when that run found
+    // no program writing the data folder and was not told to ignore one.
     struct Entry
     {
         QByteArray Name;
-        // The source as its copy opened it.
-        dev_t Device = 0;
-        ino_t Inode = 0;
-        qint64 Size = 0;
-        qint64 MTimeSeconds = 0;
-        long MTimeNanoseconds = 0;
-        qint64 Length = 0;    // bytes read: the copy's length
-        quint64 Checksum = 0; // FileUtil::ContentChecksum of what was read
-        // The run found no program writing the data folder and was not told
-        // to ignore one: while the source's identity stays, its checksum
-        // may stand for a fresh read.
-        bool Trusted = false;
+        FileUtil::EarlierCopy Copy;
 
         bool operator==(const Entry &) const = default;
     };
