@@ -32,6 +32,8 @@ constexpr qint64 ProgressIntervalMs = 100;
 // Reads of the proof in flight at once: enough to keep a disk's queue busy,
 // few enough that a Cancel is waited for only as long as one read each.
 constexpr int ProofThreads = 8;
+// Calls for the view that may wait for its thread before the copy waits too.
+constexpr size_t MaxQueuedCalls = 4096;
 
 // record names its files by their names alone (see RecordOf).
 QString ProofFailure(FileUtil::ProofResult result, const FileUtil::CheckedCopyRecord &record,
@@ -357,7 +359,13 @@ void DatabaseMove::Post(std::function<void()> call)
     // writes over the run that replaced it. Calls made while the view's
     // thread is still busy go together in one event: thousands of small
     // files would otherwise cost thousands of wake-ups of its event loop.
-    const std::lock_guard lock(m_postGuard);
+    std::unique_lock lock(m_postGuard);
+    // A view that falls far behind holds the copy back: thousands of small
+    // files must not pile up their calls in memory. The wait looks at the
+    // stop request now and then, since a view's thread that quits never
+    // takes them.
+    while (m_posted.size() >= MaxQueuedCalls && !m_stop)
+        m_postTaken.wait_for(lock, std::chrono::milliseconds(20));
     m_posted.push_back(std::move(call));
     if (m_postPending)
         return;
@@ -371,6 +379,7 @@ void DatabaseMove::Post(std::function<void()> call)
                 calls.swap(m_posted);
                 m_postPending = false;
             }
+            m_postTaken.notify_all();
             for (const std::function<void()> &posted : calls)
                 if (!m_stop)
                     posted();

@@ -17,6 +17,7 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -214,6 +215,7 @@ private:
     std::atomic<bool> m_stop{false};
     // The view's calls from the workers, waiting for the view's thread.
     std::mutex m_postGuard;
+    std::condition_variable m_postTaken;
     std::vector<std::function<void()>> m_posted;
     bool m_postPending = false;
     std::exception_ptr m_workerError;
