@@ -153,6 +153,7 @@ quint64 ChecksumOf(int fd, qint64 size, const std::atomic<bool> *stop, qint64 *l
 quint64 ColdChecksum(int fd, qint64 size, const std::atomic<bool> *stop)
 {
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return ChecksumOf(fd, size, stop);
 }
 
