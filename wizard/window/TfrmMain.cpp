@@ -6,6 +6,7 @@
 #include "fileutil/FileUtil.h"
 #include "fileutil/FlagScope.h"
 #include "widgets/buttonedit/TRzButtonEdit.h"
+#include "widgets/look/Accessibility.h"
 #include "widgets/look/FlatComboBox.h"
 #include "widgets/look/MessageBoxes.h"
 #include "widgets/look/PictureButton.h"
@@ -544,6 +545,10 @@ void TfrmMain::CreatePages()
     pagScreens->setDocumentMode(true);
     pagScreens->setFocusPolicy(Qt::NoFocus);
     pagScreens->tabBar()->setFocusPolicy(Qt::NoFocus);
+    // Only Previous and Next turn the pages, after their checks. The hidden
+    // tabs would otherwise still be listed to a screen reader, and pressing
+    // "Completed" there would say the database moved when nothing did.
+    Accessibility::MarkDecorative(pagScreens->tabBar());
 
     CreateWelcomePage();
     CreateConnectionPage();

@@ -15,7 +15,10 @@
 #include <QAccessible>
 #include <QLabel>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTest>
+
+#include <functional>
 
 #include <memory>
 
@@ -127,6 +130,7 @@ private Q_SLOTS:
     void aboutBox();
     void folderDialog_data();
     void folderDialog();
+    void pageTabsAreNotReachable();
     void liveValues_data();
     void liveValues();
     void withoutMnemonic_data();
@@ -219,6 +223,34 @@ void tst_Accessibility::folderDialog()
     TRzSelectFolderForm form;
     form.setWindowTitle(QStringLiteral("Select Folder")); // as the dialog titles it
     CheckControl(&form);
+}
+
+// Only Previous and Next turn the pages: a hidden page tab that assistive
+// technology could press would show "moved" with nothing moved.
+void tst_Accessibility::pageTabsAreNotReachable()
+{
+    TfrmMain window(m_folder);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.FormActivate();
+    QWidget *const page = window.pagScreens->currentWidget();
+    int tabs = 0;
+    std::function<void(QAccessibleInterface *, int)> walk = [&](QAccessibleInterface *iface,
+                                                                int depth) {
+        if (!iface || depth > 40)
+            return;
+        if (iface->role() == QAccessible::PageTab) {
+            ++tabs;
+            if (QAccessibleActionInterface *actions = iface->actionInterface())
+                for (const QString &action : actions->actionNames())
+                    actions->doAction(action);
+        }
+        for (int index = 0; index < iface->childCount(); ++index)
+            walk(iface->child(index), depth + 1);
+    };
+    walk(QAccessible::queryAccessibleInterface(&window), 0);
+    QCOMPARE(tabs, 0);
+    QCOMPARE(window.pagScreens->currentWidget(), page);
 }
 
 void tst_Accessibility::liveValues_data()
