@@ -1189,6 +1189,9 @@ void TfrmMain::CopyDatabaseFiles()
     lblStatus->repaint();
     lblContinue->show();
     btnNext->setEnabled(true);
+    // Next is what the user wants now; focus left where the disabled
+    // buttons pushed it would make Enter do something else.
+    btnNext->setFocus(Qt::OtherFocusReason);
     LogPage(tabMove, btnNext);
     notice.Succeeded(move->Files().size(), move->GetPlan().Mode == ConnectionMode::Remote);
 }

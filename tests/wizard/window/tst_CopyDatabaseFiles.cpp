@@ -15,6 +15,7 @@
 #include "widgets/richtext/TRTFLabel.h"
 #include "wizard/window/TfrmMain.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
@@ -186,6 +187,7 @@ void tst_CopyDatabaseFiles::copyShowsEachFileAndCompletes()
     QVERIFY(m_window->lblContinue->isVisible());
     QVERIFY(m_window->btnNext->isEnabled());
     QVERIFY(!m_window->btnExit->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), m_window->btnNext);
     QCOMPARE(m_window->barProgress->TotalParts(), 5);
     QCOMPARE(m_window->barProgress->PartsComplete(), 5);
     QCOMPARE(m_window->barProgress->Percent(), 100);
