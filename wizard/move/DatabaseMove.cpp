@@ -274,7 +274,7 @@ int DatabaseMove::ReuseEarlierCopies(const FileUtil::CheckedCopyOptions &options
     // changing its size or time as the journal sees them: only a run that
     // found none, and was not told to ignore one, lets a recorded checksum
     // stand for reading the source again.
-    const bool trusted = m_writersClear && !m_writersIgnored;
+    const bool trusted = WritersClear();
     QList<int> recorded; // the files with a line, in listing order
     for (int index = 0; index < m_files.size(); ++index)
         if (m_earlier.contains(m_files.at(index).Name))
@@ -322,9 +322,8 @@ void DatabaseMove::Journal(const FileUtil::CheckedCopyRecord &record)
     // A source that changed while it was read has no checksum worth keeping.
     if (record.SourceChangedWhileCopying)
         return;
-    const MoveJournal::Entry entry{
-        FileUtil::NameOfPath(record.Target),
-        FileUtil::EarlierCopyOf(record, m_writersClear && !m_writersIgnored)};
+    const MoveJournal::Entry entry{FileUtil::NameOfPath(record.Target),
+                                   FileUtil::EarlierCopyOf(record, WritersClear())};
     m_journalPending += MoveJournal::EncodeEntry(entry);
     ++m_journalLines;
     m_journalBytes += record.BytesRead;

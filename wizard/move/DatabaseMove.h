@@ -158,6 +158,9 @@ private:
     // The journal's line for a copy written or taken; written in batches.
     void Journal(const FileUtil::CheckedCopyRecord &record);
     void FlushJournal();
+    // The writers check found nothing, and no one was told to be ignored:
+    // a recorded checksum may stand for reading the source again.
+    bool WritersClear() const { return m_writersClear && !m_writersIgnored; }
     enum class Verdict
     {
         Passed,    // or the user chose to go on
