@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool imagemagick openbox x11-utils
   dosfstools fusefat fuse python3-fusepy
   dbus-daemon desktop-file-utils libglib2.0-bin
+  at-spi2-core python3-pyatspi
   python3-jsonschema
   clang-format git
   man-db groff-base
