@@ -113,7 +113,12 @@ activate "$window"
 
 status=0
 "$python" "$here/window_atspi.py" --pid "$app_pid" --new-folder "$work/New" \
-  --deadline "$wait_seconds" || status=1
+  --deadline "$wait_seconds" || status=$?
+if [ "$status" -eq 2 ]; then
+  echo "the walk could not reach Exit; the program's log:"
+  cat "$app_log"
+  exit 1
+fi
 
 if ! wait_exit "$app_pid"; then
   echo "flitto did not end with status 0 after Exit"
