@@ -12,6 +12,8 @@ using Accessibility::Kind;
 
 namespace {
 
+constexpr char NextText[] = "Goes on to the next page";
+
 constexpr Entry MainWindowEntries[] = {
     {"frmMain", Kind::OwnText, nullptr,
      "Moves the Quillbox database to a new folder, page by page"},
@@ -20,7 +22,7 @@ constexpr Entry MainWindowEntries[] = {
     {"RzPanel2", Kind::Named, "Wizard buttons", "Moves between the pages of the wizard"},
     {"btnAbout", Kind::OwnText, nullptr, "Shows the version and the support contacts"},
     {"btnPrevious", Kind::OwnText, nullptr, "Goes back to the previous page"},
-    {"btnNext", Kind::OwnText, nullptr, "Goes on to the next page"},
+    {"btnNext", Kind::OwnText, nullptr, NextText},
     {"btnCancel", Kind::OwnText, nullptr, "Stops the wizard, or the move while it runs"},
     {"btnExit", Kind::OwnText, nullptr, "Closes the wizard"},
     {"pagScreens", Kind::Named, "Wizard pages", "The page the wizard is on"},
@@ -136,11 +138,24 @@ void NameBrowseButton(QWidget *window, const char *edit, const char *description
 
 } // namespace
 
+QString NextDescription()
+{
+    return QString::fromLatin1(NextText);
+}
+
+QString CopiedNextDescription()
+{
+    return QStringLiteral("The copy is complete; goes on to the next page");
+}
+
 void NameMainWindowControls(QWidget *window)
 {
     const QStringList missing = Accessibility::Apply(window, MainWindowEntries);
     if (!missing.isEmpty())
         qWarning("Controls without an accessible name: %s", qPrintable(missing.join(u' ')));
+    Accessibility::MarkFrame(window);
+    if (auto *status = window->findChild<QLabel *>(QStringLiteral("lblStatus")))
+        Accessibility::MarkStatusLine(status);
     SetBuddy(window, "RzLabel12", "comConnectionMode");
     SetBuddy(window, "RzLabel1", "edtCurrentDir");
     SetBuddy(window, "RzLabel13", "edtRemoteDir");

@@ -1,6 +1,8 @@
 // What screen readers learn about the wizard, the About box and the folder
 // dialog, read back through Qt's accessibility interfaces.
 
+#include "ModalAnswer.h"
+#include "StagedInstall.h"
 #include "TestDispatcherPlatform.h"
 #include "diag/TCSObjectManager.h"
 #include "widgets/buttonedit/TRzButtonEdit.h"
@@ -11,11 +13,16 @@
 #include "widgets/shell/TRzSelectFolderForm.h"
 #include "wizard/window/TfrmAbout.h"
 #include "wizard/window/TfrmMain.h"
+#include "wizard/window/WizardAccessibility.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -110,6 +117,14 @@ void CheckControl(QWidget *window)
     }
 }
 
+// The control of the window that has the keyboard focus whenever the
+// window is active, by name.
+QString FocusName(const QWidget &window)
+{
+    QWidget *focus = window.focusWidget();
+    return focus ? focus->objectName() : QStringLiteral("(none)");
+}
+
 } // namespace
 
 class tst_Accessibility : public QObject
@@ -131,6 +146,10 @@ private Q_SLOTS:
     void folderDialog_data();
     void folderDialog();
     void pageTabsAreNotReachable();
+    void roles_data();
+    void roles();
+    void keyboardMove_data();
+    void keyboardMove();
     void liveValues_data();
     void liveValues();
     void withoutMnemonic_data();
@@ -251,6 +270,115 @@ void tst_Accessibility::pageTabsAreNotReachable()
     walk(QAccessible::queryAccessibleInterface(&window), 0);
     QCOMPARE(tabs, 0);
     QCOMPARE(window.pagScreens->currentWidget(), page);
+}
+
+void tst_Accessibility::roles_data()
+{
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<int>("role");
+    QTest::newRow("window") << "frmMain" << int(QAccessible::Window);
+    QTest::newRow("status line") << "lblStatus" << int(QAccessible::StatusBar);
+    QTest::newRow("folder edit") << "edtNewDir" << int(QAccessible::EditableText);
+    QTest::newRow("progress") << "barProgress" << int(QAccessible::ProgressBar);
+}
+
+// The main window is a frame, and the status line a status bar whose text
+// a screen reader can read as text.
+void tst_Accessibility::roles()
+{
+    QFETCH(QString, objectName);
+    QFETCH(int, role);
+    TfrmMain window(m_folder);
+    QWidget *control =
+        window.objectName() == objectName ? &window : window.findChild<QWidget *>(objectName);
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(control);
+    QCOMPARE(int(iface->role()), role);
+    if (role == QAccessible::StatusBar) {
+        QAccessibleTextInterface *text = iface->textInterface();
+        QVERIFY(text);
+        window.lblStatus->setText(QStringLiteral("Copying Messages.dat..."));
+        QCOMPARE(text->text(0, text->characterCount()), window.lblStatus->text());
+        QCOMPARE(iface->text(QAccessible::Name), window.lblStatus->text());
+    }
+}
+
+void tst_Accessibility::keyboardMove_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QStringList>("pages");
+    QTest::newRow("local") << 0 << QStringList{"tabConnection", "tabLocalSource", "tabTarget",
+                                               "tabReady",      "tabMove",        "tabCompleted"};
+    QTest::newRow("remote") << 1
+                            << QStringList{"tabConnection", "tabRemoteSource", "tabTarget",
+                                           "tabReady",      "tabMove",         "tabServerUpdate",
+                                           "tabCompleted"};
+}
+
+// A whole move by keyboard alone: Space presses whatever has the focus, and
+// the folder edits are reached with Tab. After every step the focus is
+// where the user goes on, and Next says when the copy is complete. (The
+// events a screen reader hears need the desktop's bridge, which only a real
+// window has: tests/wizard/window_atspi.sh listens to them.)
+void tst_Accessibility::keyboardMove()
+{
+    QFETCH(int, mode);
+    QFETCH(QStringList, pages);
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    StagedInstall install;
+    install.writeFile(install.dataFolder() + "Messages.dat", "mail");
+    install.writeSettings("[Settings]\nConnectionMode=" + QByteArray::number(mode) +
+                          "\nDataDirectory=" + install.dataFolder() + "\n");
+    TfrmMain window(install.programFolder());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTRY_COMPARE(window.pagScreens->currentWidget(), window.tabWelcome);
+    QCOMPARE(FocusName(window), QStringLiteral("btnNext"));
+
+    // Tab from Next to the edit, types there and tabs back to Next.
+    const auto typeInto = [&window](QWidget *edit, const QString &text) {
+        for (int tabs = 0; tabs < 20 && window.focusWidget() != edit; ++tabs)
+            QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
+        QCOMPARE(window.focusWidget(), edit);
+        QTest::keyClicks(edit, text);
+        for (int tabs = 0; tabs < 20 && FocusName(window) != QLatin1String("btnNext"); ++tabs)
+            QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
+        QCOMPARE(FocusName(window), QStringLiteral("btnNext"));
+    };
+    for (const QString &expected : std::as_const(pages)) {
+        QWidget *const page = window.pagScreens->currentWidget();
+        if (page == window.tabLocalSource || page == window.tabRemoteSource) {
+            // A refused folder: the box goes, and the focus is back on
+            // Next, not on whatever the held buttons pushed it to.
+            TRzButtonEdit *edit =
+                page == window.tabLocalSource ? window.edtCurrentDir : window.edtRemoteDir;
+            edit->setText(QFile::decodeName(install.root()));
+            const auto box = AnswerNextBoxWithKey(Qt::Key_Return);
+            QTest::keyClick(window.focusWidget(), Qt::Key_Space);
+            QVERIFY(box->seen);
+            QCOMPARE(window.pagScreens->currentWidget(), page);
+            QCOMPARE(FocusName(window), QStringLiteral("btnNext"));
+            edit->clear();
+            typeInto(edit, QFile::decodeName(install.dataFolder()));
+        }
+        if (page == window.tabTarget)
+            typeInto(window.edtNewDir, QFile::decodeName(install.root() + "New"));
+        QTest::keyClick(window.focusWidget(), Qt::Key_Space);
+        QCOMPARE(window.pagScreens->currentWidget()->objectName(), expected);
+        QCOMPARE(FocusName(window), expected == QLatin1String("tabCompleted")
+                                        ? QStringLiteral("btnExit")
+                                        : QStringLiteral("btnNext"));
+        if (expected == QLatin1String("tabMove")) {
+            QCOMPARE(window.lblStatus->text(), QStringLiteral("Copy completed."));
+            QCOMPARE(window.btnNext->accessibleDescription(), CopiedNextDescription());
+        } else {
+            QCOMPARE(window.btnNext->accessibleDescription(), NextDescription());
+        }
+    }
+    QVERIFY(QFile::exists(QFile::decodeName(install.root() + "New/Messages.dat")));
+
+    QTest::keyClick(window.focusWidget(), Qt::Key_Space);
+    QVERIFY(!window.isVisible());
 }
 
 void tst_Accessibility::liveValues_data()
