@@ -49,7 +49,8 @@ constexpr Entry MainWindowEntries[] = {
     {"RTFLabel2", Kind::OwnText, nullptr, "Explanation of the current location"},
     {"RzLabel1", Kind::OwnText, nullptr, "Caption of the current location"},
     {"edtCurrentDir", Kind::Named, "Current location of the database",
-     "The folder that holds the database now, as the settings give it; Browse chooses another"},
+     "The folder that holds the database now, as the settings give it; Browse, or F4, "
+     "chooses another"},
     {"RTFLabel4", Kind::OwnText, nullptr, "How to go on"},
 
     {"tabRemoteSource", Kind::Named, "Remote Source", "Where the database is now"},
@@ -58,7 +59,8 @@ constexpr Entry MainWindowEntries[] = {
     {"RTFLabel3", Kind::OwnText, nullptr, "Why the current location must be given"},
     {"RzLabel13", Kind::OwnText, nullptr, "Caption of the current location"},
     {"edtRemoteDir", Kind::Named, "Current location of the database on the server",
-     "The folder that holds the database now, as this computer reaches it; Browse chooses it"},
+     "The folder that holds the database now, as this computer reaches it; Browse, or F4, "
+     "chooses it"},
     {"RTFLabel11", Kind::OwnText, nullptr, "How to go on"},
 
     {"tabTarget", Kind::Named, "Target", "Where the database goes"},
@@ -67,7 +69,7 @@ constexpr Entry MainWindowEntries[] = {
     {"RTFLabel5", Kind::OwnText, nullptr, "Explanation of the new location"},
     {"RzLabel6", Kind::OwnText, nullptr, "Caption of the new location"},
     {"edtNewDir", Kind::Named, "New location of the database",
-     "The folder the database is moved to; Browse chooses it"},
+     "The folder the database is moved to; Browse, or F4, chooses it"},
     {"RTFLabel6", Kind::OwnText, nullptr, "How to go on"},
     {"RzPanel3", Kind::Named, "Hint", "A hint about the new location"},
     {"Image9", Kind::Decorative, nullptr, nullptr},

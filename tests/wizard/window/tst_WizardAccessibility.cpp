@@ -108,12 +108,21 @@ void CheckControl(QWidget *window)
     QVERIFY2(!iface->text(QAccessible::Description).isEmpty(), "no description");
     if (!expectedName.isEmpty())
         QCOMPARE(name, expectedName);
-    // The browse button inside a button edit says what it does.
+    // The browse button inside a button edit says what it does, and is the
+    // edit's own child; its key is the edit's and is in the description.
     if (auto *edit = qobject_cast<TRzButtonEdit *>(control)) {
         QAccessibleInterface *button = QAccessible::queryAccessibleInterface(edit->Button());
         QCOMPARE(button->text(QAccessible::Name), QStringLiteral("Browse"));
         QVERIFY(!button->text(QAccessible::Description).isEmpty());
         QCOMPARE(button->role(), QAccessible::Button);
+        QCOMPARE(iface->childCount(), 1);
+        QCOMPARE(iface->child(0), button);
+        QCOMPARE(button->parent(), iface);
+        QAccessibleActionInterface *actions = iface->actionInterface();
+        QVERIFY(actions->actionNames().contains(QStringLiteral("Browse")));
+        QCOMPARE(actions->keyBindingsForAction(QStringLiteral("Browse")),
+                 QStringList{QStringLiteral("F4")});
+        QVERIFY(iface->text(QAccessible::Description).contains(QLatin1String("F4")));
     }
 }
 
@@ -258,6 +267,11 @@ void tst_Accessibility::pageTabsAreNotReachable()
                                                                 int depth) {
         if (!iface || depth > 40)
             return;
+        // Nothing a screen reader would stop at without learning anything.
+        if (iface->isValid() && iface->role() == QAccessible::Client && !iface->state().invisible)
+            QVERIFY2(!iface->text(QAccessible::Name).isEmpty(),
+                     qPrintable(iface->object()->objectName() + u' ' +
+                                QLatin1String(iface->object()->metaObject()->className())));
         if (iface->role() == QAccessible::PageTab) {
             ++tabs;
             if (QAccessibleActionInterface *actions = iface->actionInterface())
