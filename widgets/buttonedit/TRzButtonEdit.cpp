@@ -1,5 +1,6 @@
 #include "widgets/buttonedit/TRzButtonEdit.h"
 
+#include "widgets/buttonedit/ButtonEditAccessible.h"
 #include "widgets/buttonedit/TRzButtonPair.h"
 #include "widgets/buttonedit/TRzControlButton.h"
 
@@ -100,6 +101,7 @@ QImage TRzCustomButtonEdit::KindPicture(TButtonKind kind, int scale)
 TRzCustomButtonEdit::TRzCustomButtonEdit(QWidget *parent)
     : TRzEdit(parent), m_pair(new TRzButtonPair(this))
 {
+    InstallButtonEditAccessibility();
     m_pair->resize(17, 10);
     m_pair->SetFocusControl(this);
     connect(m_pair, &TRzButtonPair::BtnClick, this, &TRzCustomButtonEdit::OnButtonClick);

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QLabel>
 #include <QStringList>
 #include <QWidget>
 
@@ -11,15 +12,20 @@ namespace Accessibility {
 namespace {
 
 const char DecorativeProperty[] = "flittoDecorative";
+const char FrameProperty[] = "flittoFrame";
+const char StatusLineProperty[] = "flittoStatusLine";
+const char AnnouncedProperty[] = "flittoAnnounced";
 
-// A picture that tells nothing: present in the tree of the window, but
-// invisible, so that screen readers pass over it.
+// A picture that tells nothing: invisible, so that screen readers pass over
+// it. It is also not valid, which is what keeps Qt from sending its showing
+// and hiding to listeners: those would be noise about nothing.
 class DecorativeInterface : public QAccessibleWidget
 {
 public:
     explicit DecorativeInterface(QWidget *widget) : QAccessibleWidget(widget, QAccessible::Graphic)
     {}
 
+    bool isValid() const override { return false; }
     QAccessible::State state() const override
     {
         QAccessible::State state = QAccessibleWidget::state();
@@ -28,14 +34,90 @@ public:
         return state;
     }
     QString text(QAccessible::Text) const override { return QString(); }
+    int childCount() const override { return 0; }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
 };
 
-QAccessibleInterface *DecorativeFactory(const QString &, QObject *object)
+// A status line: a status bar whose text can be read, so that the text
+// changes sent for it reach a screen reader. It is never edited nor
+// selected by the user.
+class StatusLineInterface : public QAccessibleWidget, public QAccessibleTextInterface
+{
+public:
+    explicit StatusLineInterface(QLabel *label) : QAccessibleWidget(label, QAccessible::StatusBar)
+    {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return Label()->text();
+        return QAccessibleWidget::text(kind);
+    }
+
+    void selection(int, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = *endOffset = 0;
+    }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QString text(int startOffset, int endOffset) const override
+    {
+        return Label()->text().mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return int(Label()->text().size()); }
+    QRect characterRect(int) const override { return QRect(); }
+    int offsetAtPoint(const QPoint &) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = 0;
+        *endOffset = characterCount();
+        return QString();
+    }
+
+private:
+    QLabel *Label() const { return static_cast<QLabel *>(widget()); }
+};
+
+QAccessibleInterface *Factory(const QString &, QObject *object)
 {
     auto *widget = qobject_cast<QWidget *>(object);
-    if (widget && IsDecorative(widget))
+    if (!widget)
+        return nullptr;
+    if (IsDecorative(widget))
         return new DecorativeInterface(widget);
+    if (widget->property(FrameProperty).toBool())
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    if (auto *label = qobject_cast<QLabel *>(widget);
+        label && label->property(StatusLineProperty).toBool())
+        return new StatusLineInterface(label);
     return nullptr;
+}
+
+// Marks a widget for the factory. An interface made before the mark (Qt
+// makes them while it builds a widget, listeners or not) would stay in Qt's
+// cache, so it goes: the next query has to reach the factory.
+void Mark(QWidget *widget, const char *property)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(Factory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    widget->setProperty(property, true);
+    if (QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
 }
 
 QWidget *Find(QWidget *window, const QString &name)
@@ -76,24 +158,41 @@ QStringList Apply(QWidget *window, std::span<const Entry> entries)
 
 void MarkDecorative(QWidget *widget)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(DecorativeFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
-    widget->setProperty(DecorativeProperty, true);
-    // An interface made before the mark would stay in Qt's cache; the next
-    // query has to reach the factory.
-    if (QAccessible::isActive()) {
-        if (QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget);
-            iface && !dynamic_cast<DecorativeInterface *>(iface))
-            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
-    }
+    Mark(widget, DecorativeProperty);
 }
 
 bool IsDecorative(const QWidget *widget)
 {
     return widget->property(DecorativeProperty).toBool();
+}
+
+void MarkFrame(QWidget *window)
+{
+    Mark(window, FrameProperty);
+}
+
+void MarkStatusLine(QLabel *label)
+{
+    Mark(label, StatusLineProperty);
+}
+
+void AnnounceStatus(QLabel *label)
+{
+    const QString announced = label->property(AnnouncedProperty).toString();
+    const QString text = label->text();
+    if (text == announced)
+        return;
+    label->setProperty(AnnouncedProperty, text);
+    // A removal and an insertion, rather than one update: every version of
+    // the desktop bridge passes those two on.
+    if (!announced.isEmpty()) {
+        QAccessibleTextRemoveEvent removed(label, 0, announced);
+        QAccessible::updateAccessibility(&removed);
+    }
+    if (!text.isEmpty()) {
+        QAccessibleTextInsertEvent inserted(label, 0, text);
+        QAccessible::updateAccessibility(&inserted);
+    }
 }
 
 QString WithoutMnemonic(const QString &caption)

@@ -5,6 +5,7 @@
 
 #include <span>
 
+class QLabel;
 class QWidget;
 
 // How a window's controls present themselves to screen readers and other
@@ -34,9 +35,21 @@ struct Entry
 QStringList Apply(QWidget *window, std::span<const Entry> entries);
 
 // Hides a purely decorative control (a picture that tells nothing) from
-// assistive technology: its accessible interface reports it invisible.
+// assistive technology: its accessible interface reports it invisible, it
+// has no children to reach, and its showing and hiding send no events.
 void MarkDecorative(QWidget *widget);
 bool IsDecorative(const QWidget *widget);
+
+// A top-level window that is the application's main window: a frame to
+// assistive technology, where a plain widget would be a filler.
+void MarkFrame(QWidget *window);
+
+// A label that reports what a window is doing: a status bar to assistive
+// technology, with its text readable as text. AnnounceStatus tells listeners
+// that the label now reads its text, as a text change; call it when the new
+// text is on screen, so that listeners hear what the user sees.
+void MarkStatusLine(QLabel *label);
+void AnnounceStatus(QLabel *label);
 
 // A caption as it reads: "&Next" gives "Next", "A && B" gives "A & B".
 QString WithoutMnemonic(const QString &caption);

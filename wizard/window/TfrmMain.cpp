@@ -35,6 +35,7 @@
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
@@ -105,6 +106,7 @@ private:
     {
         m_label->setUpdatesEnabled(true);
         m_label->repaint();
+        Accessibility::AnnounceStatus(m_label);
         m_sinceDrawn.restart();
     }
 
@@ -246,7 +248,8 @@ void InstallFontSubstitutes()
 }
 
 // Disables buttons for as long as it lives and gives each its state back on
-// every way out.
+// every way out, the focus included: disabling the focused button pushes the
+// focus on to the next control, which may be Cancel.
 class HeldButtons
 {
 public:
@@ -254,6 +257,8 @@ public:
     {
         for (QPushButton *button : buttons) {
             m_held.append({button, button->isEnabled()});
+            if (button->hasFocus())
+                m_focused = button;
             button->setEnabled(false);
         }
     }
@@ -261,12 +266,15 @@ public:
     {
         for (const auto &[button, enabled] : std::as_const(m_held))
             button->setEnabled(enabled);
+        if (m_focused && m_focused->isEnabled())
+            m_focused->setFocus(Qt::OtherFocusReason);
     }
     HeldButtons(const HeldButtons &) = delete;
     HeldButtons &operator=(const HeldButtons &) = delete;
 
 private:
     QList<QPair<QPushButton *, bool>> m_held;
+    QPointer<QPushButton> m_focused;
 };
 
 // The wizard's boxes have no parent: they are centred on the screen, not
@@ -778,7 +786,22 @@ void TfrmMain::ShowPage(QWidget *page, bool previous, bool next)
     pagScreens->setCurrentWidget(page);
     btnPrevious->setEnabled(previous);
     btnNext->setEnabled(next);
+    btnNext->setAccessibleDescription(NextDescription());
+    PlaceFocus();
     LogPage(page, btnNext);
+}
+
+void TfrmMain::PlaceFocus()
+{
+    // Where the user goes on: Next while it can be pressed, Exit on the last
+    // page, Previous after a failed run. Cancel only when nothing else is
+    // left, as on the Welcome page without settings: never by accident.
+    for (QPushButton *button : {btnNext, btnExit, btnPrevious, btnCancel}) {
+        if (button->isEnabled()) {
+            button->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
 }
 
 void TfrmMain::ShowWelcomePage()
@@ -788,6 +811,7 @@ void TfrmMain::ShowWelcomePage()
     const bool present = FileUtil::IsExistingFile(SettingsFileName());
     pnlNoIni->setVisible(!present);
     btnNext->setEnabled(present);
+    PlaceFocus();
     LogPage(tabWelcome, btnNext);
 }
 
@@ -823,21 +847,22 @@ void TfrmMain::ShowReadyPage()
 
 void TfrmMain::ShowMovePage()
 {
-    ShowPage(tabMove, true, false);
     btnExit->setEnabled(false);
+    ShowPage(tabMove, true, false);
     CopyDatabaseFiles();
 }
 
 void TfrmMain::ShowServerUpdatePage()
 {
-    ShowPage(tabServerUpdate, true, true);
     btnExit->setEnabled(false);
+    ShowPage(tabServerUpdate, true, true);
 }
 
 void TfrmMain::ShowCompletedPage()
 {
-    ShowPage(tabCompleted, true, false);
+    // Exit first: it is the finishing button that takes the focus.
     btnExit->setEnabled(true);
+    ShowPage(tabCompleted, true, false);
 }
 
 bool TfrmMain::FinishMove()
@@ -957,8 +982,9 @@ void TfrmMain::ReturnToMovePage()
     // the old files copied over it would wipe out the mail that came since.
     // The page shows the run that made it.
     if (m_settingsWritten && *m_settingsWritten == CurrentPlan()) {
-        ShowPage(tabMove, true, true);
         btnExit->setEnabled(false);
+        ShowPage(tabMove, true, true);
+        btnNext->setAccessibleDescription(CopiedNextDescription());
         return;
     }
     // Anything may have changed since the last run: a rerun passes the same
@@ -1169,6 +1195,11 @@ void TfrmMain::CopyDatabaseFiles()
     m_checkedMove.reset();
     m_move = move;
 
+    // While the copy runs the progress bar has the focus: a screen reader
+    // follows it, and no key can press a button by habit. The focus goes
+    // where the user goes on however the run ends.
+    barProgress->setFocus(Qt::OtherFocusReason);
+    auto placeFocus = qScopeGuard([this] { PlaceFocus(); });
     MovePage page(this);
     move->SetView(&page);
     DatabaseMove::Outcome outcome;
@@ -1187,11 +1218,13 @@ void TfrmMain::CopyDatabaseFiles()
 
     lblStatus->setText(QStringLiteral("Copy completed."));
     lblStatus->repaint();
+    Accessibility::AnnounceStatus(lblStatus);
     lblContinue->show();
     btnNext->setEnabled(true);
-    // Next is what the user wants now; focus left where the disabled
-    // buttons pushed it would make Enter do something else.
-    btnNext->setFocus(Qt::OtherFocusReason);
+    // Said when Next takes the focus, so that the end is heard there too.
+    btnNext->setAccessibleDescription(CopiedNextDescription());
+    placeFocus.dismiss();
+    PlaceFocus();
     LogPage(tabMove, btnNext);
     notice.Succeeded(move->Files().size(), move->GetPlan().Mode == ConnectionMode::Remote);
 }

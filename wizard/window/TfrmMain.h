@@ -156,6 +156,7 @@ private:
     QLabel *AddLabel(QWidget *page, const QString &name, const QString &text, const QPoint &at);
     TRzButtonEdit *AddFolderEdit(QWidget *page, const QString &name, const QRect &geometry);
     void ShowPage(QWidget *page, bool previous, bool next);
+    void PlaceFocus();
     // The mode chosen on the Connection page.
     ConnectionMode SelectedMode() const;
     TRzButtonEdit *SourceEdit() const;

@@ -12,6 +12,8 @@ using Accessibility::Kind;
 
 namespace {
 
+constexpr char NextText[] = "Goes on to the next page";
+
 constexpr Entry MainWindowEntries[] = {
     {"frmMain", Kind::OwnText, nullptr,
      "Moves the Quillbox database to a new folder, page by page"},
@@ -20,7 +22,7 @@ constexpr Entry MainWindowEntries[] = {
     {"RzPanel2", Kind::Named, "Wizard buttons", "Moves between the pages of the wizard"},
     {"btnAbout", Kind::OwnText, nullptr, "Shows the version and the support contacts"},
     {"btnPrevious", Kind::OwnText, nullptr, "Goes back to the previous page"},
-    {"btnNext", Kind::OwnText, nullptr, "Goes on to the next page"},
+    {"btnNext", Kind::OwnText, nullptr, NextText},
     {"btnCancel", Kind::OwnText, nullptr, "Stops the wizard, or the move while it runs"},
     {"btnExit", Kind::OwnText, nullptr, "Closes the wizard"},
     {"pagScreens", Kind::Named, "Wizard pages", "The page the wizard is on"},
@@ -47,7 +49,8 @@ constexpr Entry MainWindowEntries[] = {
     {"RTFLabel2", Kind::OwnText, nullptr, "Explanation of the current location"},
     {"RzLabel1", Kind::OwnText, nullptr, "Caption of the current location"},
     {"edtCurrentDir", Kind::Named, "Current location of the database",
-     "The folder that holds the database now, as the settings give it; Browse chooses another"},
+     "The folder that holds the database now, as the settings give it; Browse, or F4, "
+     "chooses another"},
     {"RTFLabel4", Kind::OwnText, nullptr, "How to go on"},
 
     {"tabRemoteSource", Kind::Named, "Remote Source", "Where the database is now"},
@@ -56,7 +59,8 @@ constexpr Entry MainWindowEntries[] = {
     {"RTFLabel3", Kind::OwnText, nullptr, "Why the current location must be given"},
     {"RzLabel13", Kind::OwnText, nullptr, "Caption of the current location"},
     {"edtRemoteDir", Kind::Named, "Current location of the database on the server",
-     "The folder that holds the database now, as this computer reaches it; Browse chooses it"},
+     "The folder that holds the database now, as this computer reaches it; Browse, or F4, "
+     "chooses it"},
     {"RTFLabel11", Kind::OwnText, nullptr, "How to go on"},
 
     {"tabTarget", Kind::Named, "Target", "Where the database goes"},
@@ -65,7 +69,7 @@ constexpr Entry MainWindowEntries[] = {
     {"RTFLabel5", Kind::OwnText, nullptr, "Explanation of the new location"},
     {"RzLabel6", Kind::OwnText, nullptr, "Caption of the new location"},
     {"edtNewDir", Kind::Named, "New location of the database",
-     "The folder the database is moved to; Browse chooses it"},
+     "The folder the database is moved to; Browse, or F4, chooses it"},
     {"RTFLabel6", Kind::OwnText, nullptr, "How to go on"},
     {"RzPanel3", Kind::Named, "Hint", "A hint about the new location"},
     {"Image9", Kind::Decorative, nullptr, nullptr},
@@ -136,11 +140,24 @@ void NameBrowseButton(QWidget *window, const char *edit, const char *description
 
 } // namespace
 
+QString NextDescription()
+{
+    return QString::fromLatin1(NextText);
+}
+
+QString CopiedNextDescription()
+{
+    return QStringLiteral("The copy is complete; goes on to the next page");
+}
+
 void NameMainWindowControls(QWidget *window)
 {
     const QStringList missing = Accessibility::Apply(window, MainWindowEntries);
     if (!missing.isEmpty())
         qWarning("Controls without an accessible name: %s", qPrintable(missing.join(u' ')));
+    Accessibility::MarkFrame(window);
+    if (auto *status = window->findChild<QLabel *>(QStringLiteral("lblStatus")))
+        Accessibility::MarkStatusLine(status);
     SetBuddy(window, "RzLabel12", "comConnectionMode");
     SetBuddy(window, "RzLabel1", "edtCurrentDir");
     SetBuddy(window, "RzLabel13", "edtRemoteDir");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QWidget;
 
 // Names and descriptions of the wizard's and the About box's controls for
@@ -8,3 +10,9 @@ class QWidget;
 // them, so this unit needs neither window's class.
 void NameMainWindowControls(QWidget *window);
 void NameAboutBoxControls(QWidget *box);
+
+// Next's description: what it does, and once the copy is complete, that
+// the copy is complete, so that a screen reader says so as Next takes the
+// focus.
+QString NextDescription();
+QString CopiedNextDescription();

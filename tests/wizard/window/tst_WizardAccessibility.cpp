@@ -1,6 +1,8 @@
 // What screen readers learn about the wizard, the About box and the folder
 // dialog, read back through Qt's accessibility interfaces.
 
+#include "ModalAnswer.h"
+#include "StagedInstall.h"
 #include "TestDispatcherPlatform.h"
 #include "diag/TCSObjectManager.h"
 #include "widgets/buttonedit/TRzButtonEdit.h"
@@ -11,11 +13,16 @@
 #include "widgets/shell/TRzSelectFolderForm.h"
 #include "wizard/window/TfrmAbout.h"
 #include "wizard/window/TfrmMain.h"
+#include "wizard/window/WizardAccessibility.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -101,13 +108,30 @@ void CheckControl(QWidget *window)
     QVERIFY2(!iface->text(QAccessible::Description).isEmpty(), "no description");
     if (!expectedName.isEmpty())
         QCOMPARE(name, expectedName);
-    // The browse button inside a button edit says what it does.
+    // The browse button inside a button edit says what it does, and is the
+    // edit's own child; its key is the edit's and is in the description.
     if (auto *edit = qobject_cast<TRzButtonEdit *>(control)) {
         QAccessibleInterface *button = QAccessible::queryAccessibleInterface(edit->Button());
         QCOMPARE(button->text(QAccessible::Name), QStringLiteral("Browse"));
         QVERIFY(!button->text(QAccessible::Description).isEmpty());
         QCOMPARE(button->role(), QAccessible::Button);
+        QCOMPARE(iface->childCount(), 1);
+        QCOMPARE(iface->child(0), button);
+        QCOMPARE(button->parent(), iface);
+        QAccessibleActionInterface *actions = iface->actionInterface();
+        QVERIFY(actions->actionNames().contains(QStringLiteral("Browse")));
+        QCOMPARE(actions->keyBindingsForAction(QStringLiteral("Browse")),
+                 QStringList{QStringLiteral("F4")});
+        QVERIFY(iface->text(QAccessible::Description).contains(QLatin1String("F4")));
     }
+}
+
+// The control of the window that has the keyboard focus whenever the
+// window is active, by name.
+QString FocusName(const QWidget &window)
+{
+    QWidget *focus = window.focusWidget();
+    return focus ? focus->objectName() : QStringLiteral("(none)");
 }
 
 } // namespace
@@ -131,6 +155,10 @@ private Q_SLOTS:
     void folderDialog_data();
     void folderDialog();
     void pageTabsAreNotReachable();
+    void roles_data();
+    void roles();
+    void keyboardMove_data();
+    void keyboardMove();
     void liveValues_data();
     void liveValues();
     void withoutMnemonic_data();
@@ -239,6 +267,11 @@ void tst_Accessibility::pageTabsAreNotReachable()
                                                                 int depth) {
         if (!iface || depth > 40)
             return;
+        // Nothing a screen reader would stop at without learning anything.
+        if (iface->isValid() && iface->role() == QAccessible::Client && !iface->state().invisible)
+            QVERIFY2(!iface->text(QAccessible::Name).isEmpty(),
+                     qPrintable(iface->object()->objectName() + u' ' +
+                                QLatin1String(iface->object()->metaObject()->className())));
         if (iface->role() == QAccessible::PageTab) {
             ++tabs;
             if (QAccessibleActionInterface *actions = iface->actionInterface())
@@ -251,6 +284,115 @@ void tst_Accessibility::pageTabsAreNotReachable()
     walk(QAccessible::queryAccessibleInterface(&window), 0);
     QCOMPARE(tabs, 0);
     QCOMPARE(window.pagScreens->currentWidget(), page);
+}
+
+void tst_Accessibility::roles_data()
+{
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<int>("role");
+    QTest::newRow("window") << "frmMain" << int(QAccessible::Window);
+    QTest::newRow("status line") << "lblStatus" << int(QAccessible::StatusBar);
+    QTest::newRow("folder edit") << "edtNewDir" << int(QAccessible::EditableText);
+    QTest::newRow("progress") << "barProgress" << int(QAccessible::ProgressBar);
+}
+
+// The main window is a frame, and the status line a status bar whose text
+// a screen reader can read as text.
+void tst_Accessibility::roles()
+{
+    QFETCH(QString, objectName);
+    QFETCH(int, role);
+    TfrmMain window(m_folder);
+    QWidget *control =
+        window.objectName() == objectName ? &window : window.findChild<QWidget *>(objectName);
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(control);
+    QCOMPARE(int(iface->role()), role);
+    if (role == QAccessible::StatusBar) {
+        QAccessibleTextInterface *text = iface->textInterface();
+        QVERIFY(text);
+        window.lblStatus->setText(QStringLiteral("Copying Messages.dat..."));
+        QCOMPARE(text->text(0, text->characterCount()), window.lblStatus->text());
+        QCOMPARE(iface->text(QAccessible::Name), window.lblStatus->text());
+    }
+}
+
+void tst_Accessibility::keyboardMove_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QStringList>("pages");
+    QTest::newRow("local") << 0 << QStringList{"tabConnection", "tabLocalSource", "tabTarget",
+                                               "tabReady",      "tabMove",        "tabCompleted"};
+    QTest::newRow("remote") << 1
+                            << QStringList{"tabConnection", "tabRemoteSource", "tabTarget",
+                                           "tabReady",      "tabMove",         "tabServerUpdate",
+                                           "tabCompleted"};
+}
+
+// A whole move by keyboard alone: Space presses whatever has the focus, and
+// the folder edits are reached with Tab. After every step the focus is
+// where the user goes on, and Next says when the copy is complete. (The
+// events a screen reader hears need the desktop's bridge, which only a real
+// window has: tests/wizard/window_atspi.sh listens to them.)
+void tst_Accessibility::keyboardMove()
+{
+    QFETCH(int, mode);
+    QFETCH(QStringList, pages);
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    StagedInstall install;
+    install.writeFile(install.dataFolder() + "Messages.dat", "mail");
+    install.writeSettings("[Settings]\nConnectionMode=" + QByteArray::number(mode) +
+                          "\nDataDirectory=" + install.dataFolder() + "\n");
+    TfrmMain window(install.programFolder());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTRY_COMPARE(window.pagScreens->currentWidget(), window.tabWelcome);
+    QCOMPARE(FocusName(window), QStringLiteral("btnNext"));
+
+    // Tab from Next to the edit, types there and tabs back to Next.
+    const auto typeInto = [&window](QWidget *edit, const QString &text) {
+        for (int tabs = 0; tabs < 20 && window.focusWidget() != edit; ++tabs)
+            QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
+        QCOMPARE(window.focusWidget(), edit);
+        QTest::keyClicks(edit, text);
+        for (int tabs = 0; tabs < 20 && FocusName(window) != QLatin1String("btnNext"); ++tabs)
+            QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
+        QCOMPARE(FocusName(window), QStringLiteral("btnNext"));
+    };
+    for (const QString &expected : std::as_const(pages)) {
+        QWidget *const page = window.pagScreens->currentWidget();
+        if (page == window.tabLocalSource || page == window.tabRemoteSource) {
+            // A refused folder: the box goes, and the focus is back on
+            // Next, not on whatever the held buttons pushed it to.
+            TRzButtonEdit *edit =
+                page == window.tabLocalSource ? window.edtCurrentDir : window.edtRemoteDir;
+            edit->setText(QFile::decodeName(install.root()));
+            const auto box = AnswerNextBoxWithKey(Qt::Key_Return);
+            QTest::keyClick(window.focusWidget(), Qt::Key_Space);
+            QVERIFY(box->seen);
+            QCOMPARE(window.pagScreens->currentWidget(), page);
+            QCOMPARE(FocusName(window), QStringLiteral("btnNext"));
+            edit->clear();
+            typeInto(edit, QFile::decodeName(install.dataFolder()));
+        }
+        if (page == window.tabTarget)
+            typeInto(window.edtNewDir, QFile::decodeName(install.root() + "New"));
+        QTest::keyClick(window.focusWidget(), Qt::Key_Space);
+        QCOMPARE(window.pagScreens->currentWidget()->objectName(), expected);
+        QCOMPARE(FocusName(window), expected == QLatin1String("tabCompleted")
+                                        ? QStringLiteral("btnExit")
+                                        : QStringLiteral("btnNext"));
+        if (expected == QLatin1String("tabMove")) {
+            QCOMPARE(window.lblStatus->text(), QStringLiteral("Copy completed."));
+            QCOMPARE(window.btnNext->accessibleDescription(), CopiedNextDescription());
+        } else {
+            QCOMPARE(window.btnNext->accessibleDescription(), NextDescription());
+        }
+    }
+    QVERIFY(QFile::exists(QFile::decodeName(install.root() + "New/Messages.dat")));
+
+    QTest::keyClick(window.focusWidget(), Qt::Key_Space);
+    QVERIFY(!window.isVisible());
 }
 
 void tst_Accessibility::liveValues_data()
