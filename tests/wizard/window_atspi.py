@@ -101,19 +101,31 @@ def descendants(acc):
         stack.extend(node.get_child_at_index(i) for i in reversed(range(node.get_child_count())))
 
 
+def pump():
+    """Hands the events that came to the listeners. The program sends its
+    events before its answer to a later question, so after an answer every
+    event sent before it is heard here."""
+    context = GLib.MainContext.default()
+    while context.pending():
+        context.iteration(False)
+
+
 def until(state, what):
     """Pumps the events until state() gives something true, and gives it;
     after the deadline the walk is stuck."""
     deadline = time.monotonic() + args.deadline
-    context = GLib.MainContext.default()
+    unanswered = ""
     while True:
-        while context.pending():
-            context.iteration(False)
-        result = state()
+        pump()
+        # A program too busy to answer in time has not reached the state yet.
+        try:
+            result = state()
+        except GLib.Error as error:
+            result, unanswered = None, " (the last question went unanswered: %s)" % error.message
         if result:
             return result
         if time.monotonic() >= deadline:
-            raise Stuck("waited %gs: %s" % (args.deadline, what))
+            raise Stuck("waited %gs: %s%s" % (args.deadline, what, unanswered))
         time.sleep(POLL)
 
 
@@ -134,7 +146,13 @@ class Heard:
     def __str__(self):
         if self.said is not None:
             return "%s: %s" % (self.type, self.said)
-        return '%s from "%s": "%s"' % (self.type, self.source.get_name(), self.data)
+        # The source's name may have changed since: its role and description
+        # tell which control sent the text.
+        try:
+            source = "%s (description \"%s\")" % (role_of(self.source), self.source.get_description())
+        except GLib.Error:
+            source = "a gone accessible"
+        return '%s "%s" from %s' % (self.type, self.data, source)
 
     def is_focus(self):
         return self.type == "object:state-changed:focused" and self.detail1 == 1
@@ -282,6 +300,7 @@ class Walk:
     def heard_focus(self):
         """Takes the focus events that came since the last look; the focus is
         where the last one went."""
+        pump()
         events = self.ear.focus_events(self.focus_seen)
         self.focus_seen = len(self.ear.events)
         for event in events:
@@ -399,11 +418,26 @@ class Walk:
             "Next enabled after the copy",
         )
 
-        # Item: the focus goes to Next once the copy is complete.
+        def completed_at():
+            """Where the status line's "Copy completed." came in the events,
+            when it came as a text change."""
+            for at in reversed(range(started, len(self.ear.events))):
+                event = self.ear.events[at]
+                if (
+                    event.source == status
+                    and event.type == "object:text-changed:insert"
+                    and event.data == COPY_COMPLETED
+                ):
+                    return at
+            return started
+
+        # The focus goes to Next once the copy is complete: heard after the
+        # status line's last text, and still there.
         def on_next():
             self.heard_focus()
             return self.is_focus("Next", pyatspi.ROLE_PUSH_BUTTON) and any(
-                e.is_focus() and e.source.path == self.next.path for e in self.ear.events[started:]
+                e.is_focus() and e.source.path == self.next.path
+                for e in self.ear.events[completed_at() :]
             )
 
         try:
@@ -441,13 +475,16 @@ class Walk:
                     "text-changed event; it sent %s" % (COPY_COMPLETED, heard)
                 )
 
-        say("the move, as heard from Next on the Ready page on:")
+        say("the move, as heard from Next on the Ready page on (a name or description as read when heard):")
         for event in self.ear.events[started:]:
             if event.type != "object:state-changed:focused" or event.is_focus():
                 say("  %s" % event)
 
 
 def main():
+    # A program slowed down by a sanitizer may take more than the usual
+    # 0.8 s to answer one question; the waits keep their own deadlines.
+    pyatspi.Atspi.set_timeout(10000, 15000)
     ear = Ear()
     app = until(lambda: find_application(args.pid), "the program on the accessibility bus")
     # Every question goes to the program: nothing stale from a cache.
@@ -456,6 +493,9 @@ def main():
         Walk(app, ear).run()
     except Stuck as stuck:
         fault(str(stuck))
+        return 2
+    except GLib.Error as error:
+        fault("the program did not answer an AT-SPI question: %s" % error.message)
         return 2
     if faults:
         say("%d fault(s) heard; see FAIL above" % len(faults))
