@@ -80,6 +80,12 @@ stop_bus() {
   fi
 }
 trap 'stop_bus || true; cleanup' EXIT
+# A check stopped from outside cleans up at once too, not after the step it
+# waits for: the bus's processes are in a session of their own and outlive
+# the script unless its trap ends them.
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # Its sockets and the accessibility bus's go in the work folder.
 mkdir -m 700 "$work/runtime"
@@ -111,9 +117,13 @@ wait_page tabWelcome enabled
 # Keys go to the focused window, as a user's do.
 activate "$window"
 
-status=0
+# In the background, so that a signal reaches the trap while it walks.
 "$python" "$here/window_atspi.py" --pid "$app_pid" --new-folder "$work/New" \
-  --deadline "$wait_seconds" || status=$?
+  --deadline "$wait_seconds" &
+walk_pid=$!
+background_pids+=("$walk_pid")
+status=0
+wait "$walk_pid" || status=$?
 if [ "$status" -eq 2 ]; then
   echo "the walk could not reach Exit; the program's log:"
   cat "$app_log"
