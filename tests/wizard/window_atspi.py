@@ -22,6 +22,7 @@ import re
 import subprocess
 import sys
 import time
+import traceback
 
 import pyatspi
 from gi.repository import GLib
@@ -496,6 +497,10 @@ def main():
         return 2
     except GLib.Error as error:
         fault("the program did not answer an AT-SPI question: %s" % error.message)
+        return 2
+    except Exception:  # A fault of the walk itself: no Exit was pressed either.
+        traceback.print_exc()
+        fault("the walk broke off")
         return 2
     if faults:
         say("%d fault(s) heard; see FAIL above" % len(faults))
