@@ -113,7 +113,7 @@ def pump():
 
 def until(state, what):
     """Pumps the events until state() gives something true, and gives it;
-    after the deadline the walk is stuck."""
+    after the deadline the walk is stuck, saying what() never came."""
     deadline = time.monotonic() + args.deadline
     unanswered = ""
     while True:
@@ -126,7 +126,7 @@ def until(state, what):
         if result:
             return result
         if time.monotonic() >= deadline:
-            raise Stuck("waited %gs: %s%s" % (args.deadline, what, unanswered))
+            raise Stuck("waited %gs: %s%s" % (args.deadline, what(), unanswered))
         time.sleep(POLL)
 
 
@@ -287,6 +287,7 @@ class Walk:
             actions = [(action.getName(i), action.getKeyBinding(i)) for i in range(action.nActions)]
         except NotImplementedError:
             actions = []
+        say("  its actions (name, key binding): %s" % actions)
         bound = any(
             "F4" in [part.strip() for part in re.split("[;:]", binding)] for _, binding in actions
         )
@@ -336,10 +337,11 @@ class Walk:
                 return self.focus
             passed.append(describe(self.focus))
             key("Tab")
+            before = self.focus
             until(
                 self.heard_focus,
-                "no focus event after Tab from %s; windows shown: %s"
-                % (describe(self.focus), "; ".join(self.windows_shown())),
+                lambda: "no focus event after Tab from %s; windows shown: %s"
+                % (describe(before), "; ".join(self.windows_shown())),
             )
         raise Stuck(
             '%d Tabs never brought the focus to "%s"; it went through %s'
@@ -355,7 +357,7 @@ class Walk:
     def wait_page(self, name, next_enabled):
         until(
             lambda: self.page_shown(name, next_enabled),
-            'the page "%s"%s; windows shown: %s'
+            lambda: 'the page "%s"%s; windows shown: %s'
             % (
                 name,
                 "" if next_enabled is None else " with Next " + ("enabled" if next_enabled else "disabled"),
@@ -386,7 +388,7 @@ class Walk:
         subprocess.run(["xdotool", "type", "--delay", "5", args.new_folder], check=True)
         until(
             lambda: text_of(edit) == args.new_folder,
-            'the new location "%s" typed into its edit; it reads "%s"'
+            lambda: 'the new location "%s" typed into its edit; it reads "%s"'
             % (args.new_folder, text_of(edit)),
         )
         self.press_next()
@@ -411,12 +413,12 @@ class Walk:
         """From Next on the Ready page to the focus on Next after the copy."""
         status = until(
             self.status_line,
-            'a control on the Move page reading "%s"; windows shown: %s'
+            lambda: 'a control on the Move page reading "%s"; windows shown: %s'
             % (COPY_COMPLETED, "; ".join(self.windows_shown())),
         )
         until(
             lambda: has_state(self.next, pyatspi.STATE_SENSITIVE),
-            "Next enabled after the copy",
+            lambda: "Next enabled after the copy",
         )
 
         def completed_at():
@@ -442,7 +444,7 @@ class Walk:
             )
 
         try:
-            until(on_next, 'a focus event on "Next" after "%s"' % COPY_COMPLETED)
+            until(on_next, lambda: 'a focus event on "Next" after "%s"' % COPY_COMPLETED)
             description = self.next.get_description()
             if description != NEXT_DONE_DESCRIPTION:
                 fault(
@@ -487,7 +489,7 @@ def main():
     # 0.8 s to answer one question; the waits keep their own deadlines.
     pyatspi.Atspi.set_timeout(10000, 15000)
     ear = Ear()
-    app = until(lambda: find_application(args.pid), "the program on the accessibility bus")
+    app = until(lambda: find_application(args.pid), lambda: "the program on the accessibility bus")
     # Every question goes to the program: nothing stale from a cache.
     app.set_cache_mask(pyatspi.Atspi.Cache.NONE)
     try:
