@@ -93,6 +93,11 @@ export XDG_RUNTIME_DIR="$work/runtime"
 exec 4>"$work/bus.address" 5>"$work/bus.pid"
 dbus-daemon --session --fork --address="unix:dir=$work/runtime" --print-address=4 --print-pid=5
 exec 4>&- 5>&-
+bus_started() { [ -s "$work/bus.pid" ] && [ -s "$work/bus.address" ]; }
+until_state "no address from the session bus" bus_started || {
+  bus_pid=$(cat "$work/bus.pid" 2>/dev/null) || true
+  exit 1
+}
 bus_pid=$(cat "$work/bus.pid")
 DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus.address")
 export DBUS_SESSION_BUS_ADDRESS
