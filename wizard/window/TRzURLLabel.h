@@ -6,7 +6,8 @@
 // A label that opens a link with the desktop's handler when clicked: drawn
 // underlined in FontColor, in HighlightColor while the mouse is over it,
 // with a hand cursor, and in VisitedColor once a link was opened. Its width
-// follows its caption, so that only the text is the click target.
+// follows its caption, so that only the text is the click target. Tab
+// reaches it, and Enter or Space opens it.
 class TRzURLLabel : public QLabel
 {
     Q_OBJECT
@@ -47,6 +48,8 @@ protected:
     void leaveEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:

@@ -168,6 +168,8 @@ TfrmAbout::TfrmAbout(QWidget *parent)
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setGeometry(8, 264, 305, 25);
     BitBtn1->setDefault(true);
+    // The links come first in the Tab order; OK still has the focus at first.
+    BitBtn1->setFocus(Qt::OtherFocusReason);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
 
     VersionInfo = new TRzVersionInfo(this);

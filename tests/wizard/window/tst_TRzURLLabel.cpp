@@ -1,5 +1,6 @@
 #include "wizard/window/TRzURLLabel.h"
 
+#include <QAccessible>
 #include <QDesktopServices>
 #include <QEnterEvent>
 #include <QTest>
@@ -30,6 +31,8 @@ private Q_SLOTS:
     void clickOpensLink();
     void clickThatIsNoClick_data();
     void clickThatIsNoClick();
+    void openedWithoutMouse_data();
+    void openedWithoutMouse();
     void linkThatCannotBeOpened();
     void colourFollowsMouse();
     void staysUnderlined();
@@ -118,6 +121,45 @@ void tst_TRzURLLabel::clickThatIsNoClick()
     QTest::mouseRelease(&label, button, {}, inside + releaseOffset);
     QVERIFY(m_catcher.opened.isEmpty());
     QVERIFY(!label.Visited());
+}
+
+void tst_TRzURLLabel::openedWithoutMouse_data()
+{
+    QTest::addColumn<int>("key"); // 0: assistive technology's press action
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("Return") << int(Qt::Key_Return) << Qt::KeyboardModifiers() << true;
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << Qt::KeyboardModifiers(Qt::KeypadModifier)
+                                  << true;
+    QTest::newRow("Space") << int(Qt::Key_Space) << Qt::KeyboardModifiers() << true;
+    QTest::newRow("Ctrl+Return") << int(Qt::Key_Return)
+                                 << Qt::KeyboardModifiers(Qt::ControlModifier) << false;
+    QTest::newRow("press action") << 0 << Qt::KeyboardModifiers() << true;
+}
+
+// A link is a link to the keyboard and to a screen reader too.
+void tst_TRzURLLabel::openedWithoutMouse()
+{
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(bool, opens);
+    TRzURLLabel label;
+    label.SetCaption(u"www.ravav.example"_s);
+    label.SetURL(u"https://ravav.example/"_s);
+    label.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&label));
+    QVERIFY(label.focusPolicy() & Qt::TabFocus);
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&label);
+    QCOMPARE(iface->role(), QAccessible::Link);
+    QCOMPARE(iface->text(QAccessible::Name), label.Caption());
+    QCOMPARE(iface->text(QAccessible::Value), label.URL());
+
+    if (key)
+        QTest::keyClick(&label, Qt::Key(key), modifiers);
+    else
+        iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(m_catcher.opened.size(), opens ? 1 : 0);
+    QCOMPARE(bool(iface->state().traversed), opens);
 }
 
 void tst_TRzURLLabel::linkThatCannotBeOpened()

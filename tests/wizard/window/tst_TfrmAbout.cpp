@@ -204,6 +204,15 @@ void tst_TfrmAbout::window()
     QVERIFY(box.BitBtn1->isDefault());
     QVERIFY(!box.BitBtn1->icon().isNull());
     QVERIFY(!box.BitBtn1->icon().pixmap(16, 16).isNull());
+
+    // OK has the focus, and Tab goes round the links and back to OK.
+    QCOMPARE(box.focusWidget(), box.BitBtn1);
+    QStringList round;
+    for (int tabs = 0; tabs < 3; ++tabs) {
+        QTest::keyClick(box.focusWidget(), Qt::Key_Tab);
+        round << box.focusWidget()->objectName();
+    }
+    QCOMPARE(round, (QStringList{u"RzURLLabel1"_s, u"RzURLLabel2"_s, u"BitBtn1"_s}));
 }
 
 void tst_TfrmAbout::layout_data()
