@@ -10,6 +10,8 @@ exit status is 1 after such faults, 2 when the walk could not go on.
 
 What the program's own tests cannot see is checked here:
 - no page tab anywhere in the tree: only Previous and Next turn the pages;
+- no child slot of the tree is empty (a hidden control is left out instead);
+- pressing Next never passes the focus through Cancel;
 - the window is a frame named Flitto;
 - both folder edits tell of F4 in their description and bind it to an action;
 - the end of the copy is heard: the status line is a status bar whose new
@@ -89,13 +91,20 @@ def text_of(acc):
         return acc.get_name()
 
 
+empty_places = []
+
+
 def descendants(acc):
-    """Every accessible below acc, hidden ones included, depth first."""
+    """Every accessible below acc, hidden ones included, depth first. A
+    child slot that holds nothing is noted in empty_places."""
     seen = set()
     stack = [acc.get_child_at_index(i) for i in reversed(range(acc.get_child_count()))]
     while stack:
         node = stack.pop()
-        if node is None or node.path in seen:
+        if node is None:
+            empty_places.append(describe(acc))
+            continue
+        if node.path in seen:
             continue
         seen.add(node.path)
         yield node
@@ -202,6 +211,7 @@ class Walk:
         self.focus = None
         # Page tabs are told once, on the first page that lists them.
         self.tabs_listed = False
+        self.pressed_at = None
         self.focus_seen = 0
         self.window = self.check_frame()
         self.pages = self.find_pages()
@@ -270,7 +280,13 @@ class Walk:
     def check_no_page_tabs(self, where):
         if self.tabs_listed:
             return
+        del empty_places[:]
         tabs = [a for a in descendants(self.app) if a.get_role() == pyatspi.ROLE_PAGE_TAB]
+        if empty_places:
+            fault(
+                "no child may be an empty place (%s); %d are, below the application"
+                % (where, len(empty_places))
+            )
         self.tabs_listed = bool(tabs)
         if tabs:
             fault(
@@ -365,11 +381,24 @@ class Walk:
             ),
         )
         say('page "%s"' % name)
+        self.check_not_cancelled()
         self.check_no_page_tabs('on the page "%s"' % name)
 
     def press_next(self):
         self.tab_to("Next")
+        self.pressed_at = len(self.ear.events)
         key("space")
+
+    def check_not_cancelled(self):
+        """Pressing Next never passes the focus through Cancel, where the
+        screen reader would say "Cancel" and Enter would ask to cancel."""
+        if self.pressed_at is None:
+            return
+        pump()
+        focused = [e.source.get_name() for e in self.ear.focus_events(self.pressed_at)]
+        if "Cancel" in focused:
+            fault("the focus passed through Cancel after Next was pressed: %s" % focused)
+        self.pressed_at = None
 
     # The move.
 

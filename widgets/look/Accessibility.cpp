@@ -90,6 +90,63 @@ private:
     QLabel *Label() const { return static_cast<QLabel *>(widget()); }
 };
 
+// The children a screen reader may reach: decorative ones are left out, so
+// that they leave no empty places in the tree either.
+QList<QWidget *> ReachableChildren(const QWidget *widget)
+{
+    QList<QWidget *> children;
+    for (QObject *object : widget->children()) {
+        auto *child = qobject_cast<QWidget *>(object);
+        if (child && !child->isWindow() && !IsDecorative(child))
+            children.append(child);
+    }
+    return children;
+}
+
+bool HasDecorativeChild(const QWidget *widget)
+{
+    for (QObject *object : widget->children()) {
+        if (auto *child = qobject_cast<QWidget *>(object); child && IsDecorative(child))
+            return true;
+    }
+    return false;
+}
+
+// Whether Qt would give the widget its plain interface: a widget whose
+// nearest class of Qt's own is QWidget or QTabWidget.
+bool IsPlainContainer(const QWidget *widget)
+{
+    for (const QMetaObject *meta = widget->metaObject(); meta; meta = meta->superClass()) {
+        const char *name = meta->className();
+        if (name[0] == 'Q')
+            return qstrcmp(name, "QWidget") == 0 || qstrcmp(name, "QTabWidget") == 0;
+    }
+    return false;
+}
+
+// A container, or the main window, whose decorative children are not
+// listed.
+class ContainerInterface : public QAccessibleWidget
+{
+public:
+    ContainerInterface(QWidget *widget, QAccessible::Role role) : QAccessibleWidget(widget, role) {}
+
+    int childCount() const override { return int(ReachableChildren(widget()).size()); }
+    QAccessibleInterface *child(int index) const override
+    {
+        const QList<QWidget *> children = ReachableChildren(widget());
+        if (index < 0 || index >= children.size())
+            return nullptr;
+        return QAccessible::queryAccessibleInterface(children.at(index));
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        if (!child)
+            return -1;
+        return int(ReachableChildren(widget()).indexOf(qobject_cast<QWidget *>(child->object())));
+    }
+};
+
 QAccessibleInterface *Factory(const QString &, QObject *object)
 {
     auto *widget = qobject_cast<QWidget *>(object);
@@ -97,17 +154,26 @@ QAccessibleInterface *Factory(const QString &, QObject *object)
         return nullptr;
     if (IsDecorative(widget))
         return new DecorativeInterface(widget);
-    if (widget->property(FrameProperty).toBool())
-        return new QAccessibleWidget(widget, QAccessible::Window);
+    const bool frame = widget->property(FrameProperty).toBool();
+    if (frame || (HasDecorativeChild(widget) && IsPlainContainer(widget)))
+        return new ContainerInterface(widget, frame ? QAccessible::Window : QAccessible::Client);
     if (auto *label = qobject_cast<QLabel *>(widget);
         label && label->property(StatusLineProperty).toBool())
         return new StatusLineInterface(label);
     return nullptr;
 }
 
+// Drops the interface Qt keeps for the widget, so that the next query
+// reaches the factory.
+void Forget(QWidget *widget)
+{
+    if (QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
+}
+
 // Marks a widget for the factory. An interface made before the mark (Qt
 // makes them while it builds a widget, listeners or not) would stay in Qt's
-// cache, so it goes: the next query has to reach the factory.
+// cache, so it goes.
 void Mark(QWidget *widget, const char *property)
 {
     static const bool installed = [] {
@@ -116,8 +182,10 @@ void Mark(QWidget *widget, const char *property)
     }();
     Q_UNUSED(installed);
     widget->setProperty(property, true);
-    if (QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget))
-        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
+    Forget(widget);
+    // A decorative child changes what its parent lists.
+    if (QWidget *parent = widget->parentWidget(); parent && IsDecorative(widget))
+        Forget(parent);
 }
 
 QWidget *Find(QWidget *window, const QString &name)

@@ -248,8 +248,9 @@ void InstallFontSubstitutes()
 }
 
 // Disables buttons for as long as it lives and gives each its state back on
-// every way out, the focus included: disabling the focused button pushes the
-// focus on to the next control, which may be Cancel.
+// every way out, the focus included. The focus leaves a held button before
+// it is disabled: Qt would pass it on to the next control, Cancel, and a
+// screen reader would say so.
 class HeldButtons
 {
 public:
@@ -257,8 +258,10 @@ public:
     {
         for (QPushButton *button : buttons) {
             m_held.append({button, button->isEnabled()});
-            if (button->hasFocus())
+            if (button->hasFocus()) {
                 m_focused = button;
+                button->clearFocus();
+            }
             button->setEnabled(false);
         }
     }
@@ -781,38 +784,47 @@ QByteArray TfrmMain::SettingsFileName() const
                                     : m_settingsFile;
 }
 
-void TfrmMain::ShowPage(QWidget *page, bool previous, bool next)
+void TfrmMain::ShowPage(QWidget *page, bool previous, bool next, QWidget *focus)
 {
     pagScreens->setCurrentWidget(page);
+    // Enabled first, then the focus, then disabled: a focused button that
+    // is disabled passes the focus on to the next control, Cancel, and a
+    // screen reader would say that on the way.
+    if (previous)
+        btnPrevious->setEnabled(true);
+    if (next)
+        btnNext->setEnabled(true);
+    btnNext->setAccessibleDescription(NextDescription());
+    (focus ? focus : FocusTarget(previous, next))->setFocus(Qt::OtherFocusReason);
     btnPrevious->setEnabled(previous);
     btnNext->setEnabled(next);
-    btnNext->setAccessibleDescription(NextDescription());
-    PlaceFocus();
     LogPage(page, btnNext);
 }
 
-void TfrmMain::PlaceFocus()
+QWidget *TfrmMain::FocusTarget(bool previous, bool next) const
 {
     // Where the user goes on: Next while it can be pressed, Exit on the last
     // page, Previous after a failed run. Cancel only when nothing else is
     // left, as on the Welcome page without settings: never by accident.
-    for (QPushButton *button : {btnNext, btnExit, btnPrevious, btnCancel}) {
-        if (button->isEnabled()) {
-            button->setFocus(Qt::OtherFocusReason);
-            return;
-        }
-    }
+    if (next)
+        return btnNext;
+    if (btnExit->isEnabled())
+        return btnExit;
+    if (previous)
+        return btnPrevious;
+    return btnCancel;
+}
+
+void TfrmMain::PlaceFocus()
+{
+    FocusTarget(btnPrevious->isEnabled(), btnNext->isEnabled())->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmMain::ShowWelcomePage()
 {
-    pagScreens->setCurrentWidget(tabWelcome);
-    btnPrevious->setEnabled(false);
     const bool present = FileUtil::IsExistingFile(SettingsFileName());
     pnlNoIni->setVisible(!present);
-    btnNext->setEnabled(present);
-    PlaceFocus();
-    LogPage(tabWelcome, btnNext);
+    ShowPage(tabWelcome, false, present);
 }
 
 void TfrmMain::ShowConnectionPage()
@@ -848,7 +860,8 @@ void TfrmMain::ShowReadyPage()
 void TfrmMain::ShowMovePage()
 {
     btnExit->setEnabled(false);
-    ShowPage(tabMove, true, false);
+    // The progress bar takes the focus before Next goes.
+    ShowPage(tabMove, true, false, barProgress);
     CopyDatabaseFiles();
 }
 

@@ -155,7 +155,9 @@ private:
     TRTFLabel *AddRichText(QWidget *page, const QString &name, const QRect &geometry);
     QLabel *AddLabel(QWidget *page, const QString &name, const QString &text, const QPoint &at);
     TRzButtonEdit *AddFolderEdit(QWidget *page, const QString &name, const QRect &geometry);
-    void ShowPage(QWidget *page, bool previous, bool next);
+    // focus: the control that takes the focus; by default, FocusTarget's.
+    void ShowPage(QWidget *page, bool previous, bool next, QWidget *focus = nullptr);
+    QWidget *FocusTarget(bool previous, bool next) const;
     void PlaceFocus();
     // The mode chosen on the Connection page.
     ConnectionMode SelectedMode() const;
