@@ -10,6 +10,7 @@
 #include "widgets/look/FlatComboBox.h"
 #include "widgets/look/MessageBoxes.h"
 #include "widgets/look/PictureButton.h"
+#include "widgets/look/RzGraphics.h"
 #include "widgets/look/TRzBusyPointer.h"
 #include "widgets/progressbar/TRzProgressBar.h"
 #include "widgets/richtext/TRTFLabel.h"
@@ -124,8 +125,10 @@ protected:
     {
         QPainter painter(this);
         painter.fillRect(rect(), Qt::white);
-        painter.setPen(palette().color(QPalette::Mid));
-        painter.drawLine(0, 0, width() - 1, 0);
+        Rz::TFrameLook look;
+        look.flat = palette().color(QPalette::Mid);
+        look.flatSides = Qt::TopEdge;
+        Rz::DrawFrame(painter, rect(), Rz::fsFlat, palette(), look);
     }
 };
 
@@ -139,10 +142,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(palette().color(QPalette::Mid));
-        painter.setBrush(Qt::white);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+        Rz::DrawRoundedFrame(painter, rect(), palette().color(QPalette::Mid), Qt::white, 4);
     }
 };
 
