@@ -127,6 +127,7 @@ void tst_FramesAtScale::frames_data()
     const int dark = QPalette::Dark;
     const int mid = QPalette::Mid;
     const int light = QPalette::Light;
+    const int highlight = QPalette::Highlight;
     const int plain = int(State::Plain);
     QTest::newRow("connection mode")
         << false << "tabConnection"
@@ -144,6 +145,10 @@ void tst_FramesAtScale::frames_data()
                                   << "barProgress" << plain << all << 1 << QList<int>{-1};
     QTest::newRow("button bar") << false << QString() << "RzPanel2" << plain << int(Qt::TopEdge)
                                 << 1 << QList<int>{mid};
+    QTest::newRow("hovered button") << false << QString() << "btnAbout" << int(State::Hovered)
+                                    << all << 1 << QList<int>{highlight};
+    QTest::newRow("focused button") << false << QString() << "btnCancel" << int(State::Focused)
+                                    << all << 1 << QList<int>{highlight};
     // Lowered outside, raised inside: two lines on every side.
     QTest::newRow("about panel 1")
         << true << QString() << "Panel1" << plain << all << 2 << QList<int>{dark, light};
