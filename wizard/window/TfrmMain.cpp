@@ -12,6 +12,7 @@
 #include "widgets/look/PictureButton.h"
 #include "widgets/look/RzGraphics.h"
 #include "widgets/look/TRzBusyPointer.h"
+#include "widgets/look/WindowFonts.h"
 #include "widgets/progressbar/TRzProgressBar.h"
 #include "widgets/richtext/TRTFLabel.h"
 #include "widgets/shell/TRzSelectFolderDialog.h"
@@ -179,8 +180,8 @@ private:
     int m_fullHeight;
 };
 
-const QString SansSerif = QStringLiteral("MS Sans Serif");
-const QString Arial = QStringLiteral("Arial");
+const QString SansSerif = WindowFonts::SansSerif();
+const QString Arial = WindowFonts::Arial();
 
 QFont WindowFont()
 {
@@ -241,8 +242,7 @@ QIcon TwoStateIcon(const QString &name)
 // same metrics as the face it stands in for.
 void InstallFontSubstitutes()
 {
-    QFont::insertSubstitution(SansSerif, QStringLiteral("Liberation Sans"));
-    QFont::insertSubstitution(Arial, QStringLiteral("Liberation Sans"));
+    WindowFonts::InstallSubstitutes();
 }
 
 // Disables buttons for as long as it lives and gives each its state back on
