@@ -6,7 +6,6 @@
 #include <QPixmap>
 #include <QStyle>
 #include <QStyleOption>
-#include <qdrawutil.h>
 
 TRzControlButton::TRzControlButton(QWidget *parent) : QAbstractButton(parent)
 {
@@ -87,15 +86,31 @@ void TRzControlButton::paintEvent(QPaintEvent *)
     const QPalette scheme = QApplication::palette(this);
     const QRect area = rect();
     const bool down = isDown() && isEnabled();
+    // The shading as Qt's classic panels and buttons draw it, on the device
+    // pixel grid.
+    const QColor dark = scheme.color(QPalette::Dark);
+    const QColor light = scheme.color(QPalette::Light);
+    Rz::FrameLines lines(painter, area);
     if (m_flat) {
         painter.fillRect(area, Color());
         if (down)
-            qDrawShadePanel(&painter, area, scheme, true, 1);
+            lines.Line(dark, light);
         else if (underMouse() && isEnabled())
-            qDrawShadePanel(&painter, area, scheme, false, 1);
-    } else {
-        const QBrush face(Color());
-        qDrawWinButton(&painter, area, scheme, down, &face);
+            lines.Line(light, dark);
+    } else if (area.width() >= 2 && area.height() >= 2) {
+        const QColor shadow = scheme.color(QPalette::Shadow);
+        const QColor button = scheme.color(QPalette::Button);
+        if (down)
+            lines.Line(shadow, light);
+        else
+            lines.Line(light, shadow);
+        if (area.width() > 4 && area.height() > 4) {
+            if (down)
+                lines.Line(dark, button);
+            else
+                lines.Line(button, dark);
+            lines.FillInside(Color());
+        }
     }
 
     const QPoint shift = down ? QPoint(1, 1) : QPoint();

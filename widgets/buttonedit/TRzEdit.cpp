@@ -166,8 +166,9 @@ void TRzEdit::DrawBorder(QPainter &painter) const
     const QColor inside = CurrentColor();
     const bool bold = m_frameHotTrack && (m_hot || hasFocus());
     const QColor ring = bold ? FrameColor() : inside;
-    Rz::DrawLineFrame(painter, edge, inside, inside);
-    Rz::DrawLineFrame(painter, edge.adjusted(1, 1, -1, -1), ring, ring);
+    Rz::FrameLines lines(painter, edge);
+    lines.Line(inside);
+    lines.Line(ring);
     Rz::TFrameLook look;
     look.flat = FrameColor();
     look.flatSides = {};

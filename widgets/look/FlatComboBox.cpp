@@ -1,5 +1,7 @@
 #include "widgets/look/FlatComboBox.h"
 
+#include "widgets/look/RzGraphics.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QPainter>
@@ -66,8 +68,6 @@ void FlatComboBox::paintEvent(QPaintEvent *)
     const QPalette scheme = QApplication::palette(this);
     const QColor field = scheme.color(isEnabled() ? QPalette::Base : QPalette::Button);
     painter.fillRect(rect(), field);
-    painter.setPen(scheme.color(QPalette::Dark));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 
     const QRect button = ButtonRect();
     painter.fillRect(button, scheme.color(QPalette::Button));
@@ -90,4 +90,10 @@ void FlatComboBox::paintEvent(QPaintEvent *)
     painter.setFont(font());
     painter.drawText(text.adjusted(2, 0, -1, 0),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, currentText());
+
+    // The frame last, whole on the device pixel grid, over anything that
+    // reaches its lines at a fractional scale.
+    Rz::TFrameLook look;
+    look.flat = scheme.color(QPalette::Dark);
+    Rz::DrawFrame(painter, rect(), Rz::fsFlat, scheme, look);
 }

@@ -1,11 +1,28 @@
 #include "widgets/look/MessageBoxes.h"
 
+#include "widgets/look/WindowFonts.h"
+
 #include <QPushButton>
+
+namespace {
+
+// The box in the windows' face (at the size of its own font), not in the
+// desktop's default face.
+void UseWindowFace(QMessageBox &box)
+{
+    WindowFonts::InstallSubstitutes();
+    QFont font = box.font();
+    font.setFamilies({WindowFonts::SansSerif()});
+    box.setFont(font);
+}
+
+} // namespace
 
 void ShowMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                     const QString &text)
 {
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    UseWindowFace(box);
     box.exec();
 }
 
@@ -14,6 +31,7 @@ int AskMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                   int escapeIndex, const QString &details)
 {
     QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
+    UseWindowFace(box);
     if (!details.isEmpty())
         box.setInformativeText(details);
     QList<QPushButton *> added;

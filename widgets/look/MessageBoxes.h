@@ -13,6 +13,8 @@ struct BoxButton
     QMessageBox::ButtonRole role = QMessageBox::AcceptRole;
 };
 
+// The boxes show their text in the windows' face (WindowFonts).
+
 // A modal box whose only answer is the platform's own OK button. Without a
 // parent the box is centred on the screen.
 void ShowMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title,

@@ -1,5 +1,7 @@
 #include "widgets/look/PictureButton.h"
 
+#include "widgets/look/RzGraphics.h"
+
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -15,6 +17,17 @@ void PictureButton::paintEvent(QPaintEvent *)
     QStyleOptionButton option;
     initStyleOption(&option);
     painter.drawControl(QStyle::CE_PushButtonBevel, option);
+
+    // Hot tracking: the button under the mouse is outlined and tinted in the
+    // highlight colour, where the style's own change is hard to see.
+    const QColor highlight = option.palette.color(QPalette::Active, QPalette::Highlight);
+    if (isEnabled() && (option.state & QStyle::State_MouseOver)) {
+        Rz::FrameLines edge(painter, rect());
+        edge.Line(highlight);
+        QColor tint = highlight;
+        tint.setAlpha(HoverTintAlpha);
+        edge.FillInside(tint);
+    }
 
     QPoint shift;
     if (option.state & (QStyle::State_Sunken | QStyle::State_On))
@@ -39,10 +52,12 @@ void PictureButton::paintEvent(QPaintEvent *)
         flags |= Qt::TextHideMnemonic;
     painter.drawItemText(caption, flags, option.palette, isEnabled(), text(), QPalette::ButtonText);
 
-    if (option.state & QStyle::State_HasFocus) {
-        QStyleOptionFocusRect focus;
-        focus.QStyleOption::operator=(option);
-        focus.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &option, this);
-        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    // The focus ring whenever the button has the focus, however it came
+    // (the style draws one only after a change of focus by the keyboard):
+    // one line in the highlight colour just inside the button's outline.
+    if (hasFocus()) {
+        Rz::FrameLines ring(painter, rect());
+        ring.Skip(FocusRingInset);
+        ring.Line(highlight);
     }
 }

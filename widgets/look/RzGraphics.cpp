@@ -112,21 +112,26 @@ void Fill(QPainter &painter, const Box &box, const QColor &color)
         painter.fillRect(box.ToQRect(), color);
 }
 
-void Outline(QPainter &painter, const Box &b, const QColor &upperLeft, const QColor &lowerRight)
+// One line frame, each side u pixels wide.
+void Outline(QPainter &painter, const Box &b, const QColor &upperLeft, const QColor &lowerRight,
+             int u)
 {
     if (b.IsEmpty())
         return;
-    Fill(painter, {b.left, b.top, b.left + 1, b.bottom - 1}, upperLeft);
-    Fill(painter, {b.left, b.top, b.right - 1, b.top + 1}, upperLeft);
-    Fill(painter, {b.right - 1, b.top, b.right, b.bottom}, lowerRight);
-    Fill(painter, {b.left, b.bottom - 1, b.right, b.bottom}, lowerRight);
+    Fill(painter, {b.left, b.top, b.left + u, b.bottom - u}, upperLeft);
+    Fill(painter, {b.left, b.top, b.right - u, b.top + u}, upperLeft);
+    Fill(painter, {b.right - u, b.top, b.right, b.bottom}, lowerRight);
+    Fill(painter, {b.left, b.bottom - u, b.right, b.bottom}, lowerRight);
 }
 
+// Draws in units of u pixels: every line, and every step along a side that
+// the styles count in lines, is u pixels (u device pixels of a scaled grid,
+// or one logical pixel).
 class FramePainter
 {
 public:
-    FramePainter(QPainter &painter, const QPalette &palette, const TFrameLook &look)
-        : m_painter(painter), m_palette(palette), m_look(look)
+    FramePainter(QPainter &painter, const QPalette &palette, const TFrameLook &look, int u)
+        : m_painter(painter), m_palette(palette), m_look(look), m_u(u)
     {}
 
     void Frame(TFrameStyleEx style, Box &box)
@@ -140,7 +145,7 @@ public:
             break;
         case fsFlat:
             FlatSides(box);
-            box.Shrink(1);
+            box.Shrink(m_u);
             break;
         case fsGroove:
             Etched(box, highlight, shadow);
@@ -188,13 +193,14 @@ private:
     void Fill(const Box &box, const QColor &color) { Rz::Fill(m_painter, box, color); }
     void Outline(const Box &box, const QColor &upperLeft, const QColor &lowerRight)
     {
-        Rz::Outline(m_painter, box, upperLeft, lowerRight);
+        Rz::Outline(m_painter, box, upperLeft, lowerRight, m_u);
     }
-    void Pixel(int x, int y, const QColor &color) { Fill({x, y, x + 1, y + 1}, color); }
+    // One pixel of the logical drawing: a square of u.
+    void Pixel(int x, int y, const QColor &color) { Fill({x, y, x + m_u, y + m_u}, color); }
     void LineFrame(Box &box, const QColor &upperLeft, const QColor &lowerRight)
     {
         Outline(box, upperLeft, lowerRight);
-        box.Shrink(1);
+        box.Shrink(m_u);
     }
 
     void FlatSides(const Box &b)
@@ -202,28 +208,30 @@ private:
         if (b.IsEmpty())
             return;
         const QColor &flat = m_look.flat;
-        const int skip = m_look.flatCorners ? 0 : 1;
+        const int u = m_u;
+        const int skip = m_look.flatCorners ? 0 : u;
         if (m_look.flatSides & Qt::LeftEdge)
-            Fill({b.left, b.top + skip, b.left + 1, b.bottom - skip}, flat);
+            Fill({b.left, b.top + skip, b.left + u, b.bottom - skip}, flat);
         if (m_look.flatSides & Qt::TopEdge)
-            Fill({b.left + skip, b.top, b.right - skip, b.top + 1}, flat);
+            Fill({b.left + skip, b.top, b.right - skip, b.top + u}, flat);
         if (m_look.flatSides & Qt::RightEdge)
-            Fill({b.right - 1, b.top + skip, b.right, b.bottom - skip}, flat);
+            Fill({b.right - u, b.top + skip, b.right, b.bottom - skip}, flat);
         if (m_look.flatSides & Qt::BottomEdge)
-            Fill({b.left + skip, b.bottom - 1, b.right - skip, b.bottom}, flat);
+            Fill({b.left + skip, b.bottom - u, b.right - skip, b.bottom}, flat);
     }
 
     // The corner pixels first, then the light line one pixel in and down,
     // then the dark line one pixel short at right and bottom over it.
     void Etched(Box &box, const QColor &light, const QColor &dark)
     {
+        const int u = m_u;
         if (!box.IsEmpty()) {
-            Pixel(box.right - 1, box.top, light);
-            Pixel(box.left, box.bottom - 1, light);
-            Outline({box.left + 1, box.top + 1, box.right, box.bottom}, light, light);
-            Outline({box.left, box.top, box.right - 1, box.bottom - 1}, dark, dark);
+            Pixel(box.right - u, box.top, light);
+            Pixel(box.left, box.bottom - u, light);
+            Outline({box.left + u, box.top + u, box.right, box.bottom}, light, light);
+            Outline({box.left, box.top, box.right - u, box.bottom - u}, dark, dark);
         }
-        box.Shrink(2);
+        box.Shrink(2 * u);
     }
 
     // Two line frames, then over the rectangle as it was a rounded outline
@@ -232,25 +240,39 @@ private:
     void FlatRounded(Box &box)
     {
         const Box o = box;
+        const int u = m_u;
         LineFrame(box, m_look.roundedFirst, m_look.roundedFirst);
         LineFrame(box, m_look.roundedSecond, m_look.roundedSecond);
-        if (o.Width() < 4 || o.Height() < 4)
+        if (o.Width() < 4 * u || o.Height() < 4 * u)
             return;
         const QColor &flat = m_look.flat;
-        Fill({o.left + 2, o.top, o.right - 2, o.top + 1}, flat);
-        Fill({o.left + 2, o.bottom - 1, o.right - 2, o.bottom}, flat);
-        Fill({o.left, o.top + 2, o.left + 1, o.bottom - 2}, flat);
-        Fill({o.right - 1, o.top + 2, o.right, o.bottom - 2}, flat);
-        Pixel(o.left + 1, o.top + 1, flat);
-        Pixel(o.right - 2, o.top + 1, flat);
-        Pixel(o.left + 1, o.bottom - 2, flat);
-        Pixel(o.right - 2, o.bottom - 2, flat);
+        Fill({o.left + 2 * u, o.top, o.right - 2 * u, o.top + u}, flat);
+        Fill({o.left + 2 * u, o.bottom - u, o.right - 2 * u, o.bottom}, flat);
+        Fill({o.left, o.top + 2 * u, o.left + u, o.bottom - 2 * u}, flat);
+        Fill({o.right - u, o.top + 2 * u, o.right, o.bottom - 2 * u}, flat);
+        Pixel(o.left + u, o.top + u, flat);
+        Pixel(o.right - 2 * u, o.top + u, flat);
+        Pixel(o.left + u, o.bottom - 2 * u, flat);
+        Pixel(o.right - 2 * u, o.bottom - 2 * u, flat);
     }
 
     QPainter &m_painter;
     const QPalette &m_palette;
     const TFrameLook &m_look;
+    const int m_u;
 };
+
+// The box with its corners as they are, even when it has shrunk past empty.
+QRect RawRect(const Box &box)
+{
+    return QRect(QPoint(box.left, box.top), QPoint(box.right - 1, box.bottom - 1));
+}
+
+// The nearest whole number, halves upwards (the same way on both sides of 0).
+int Nearest(qreal value)
+{
+    return int(std::floor(value + 0.5));
+}
 
 } // namespace
 
@@ -264,18 +286,142 @@ QColor AdjustColorLuminance(const QColor &color, int amount)
     return FromHls(hls);
 }
 
+PixelGrid::PixelGrid(const QPainter &painter)
+    : m_device(painter.deviceTransform()),
+      m_logicalWorld(painter.worldMatrixEnabled() ? painter.worldTransform() : QTransform())
+{
+    // Only a plain scale (with any offset) has a grid to snap to; a scale of
+    // 1 needs no snapping, and the logical drawing stays as it is.
+    if (m_device.type() > QTransform::TxScale || m_device.m11() <= 0 || m_device.m22() <= 0)
+        return;
+    if (qFuzzyCompare(m_device.m11(), 1.0) && qFuzzyCompare(m_device.m22(), 1.0))
+        return;
+    m_scaled = true;
+    m_scaleX = m_device.m11();
+    m_scaleY = m_device.m22();
+    m_lineWidth = std::max(1, Nearest(std::min(m_scaleX, m_scaleY)));
+}
+
+QRect PixelGrid::Snap(const QRect &logical) const
+{
+    if (!m_scaled)
+        return logical;
+    const int left = Nearest(m_device.dx() + logical.left() * m_scaleX);
+    const int top = Nearest(m_device.dy() + logical.top() * m_scaleY);
+    const int right = Nearest(m_device.dx() + (logical.right() + 1) * m_scaleX);
+    const int bottom = Nearest(m_device.dy() + (logical.bottom() + 1) * m_scaleY);
+    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+QTransform PixelGrid::DeviceWorld() const
+{
+    // The device transform is the world transform followed by the rest
+    // (view, redirection, device pixel ratio); this world transform undoes
+    // the rest.
+    return m_scaled ? m_device.inverted() * m_logicalWorld : m_logicalWorld;
+}
+
+DeviceScope::DeviceScope(QPainter &painter, const PixelGrid &grid)
+{
+    if (!grid.Scaled())
+        return;
+    m_painter = &painter;
+    painter.save();
+    painter.setWorldTransform(grid.DeviceWorld());
+}
+
+DeviceScope::~DeviceScope()
+{
+    if (m_painter)
+        m_painter->restore();
+}
+
+FrameLines::FrameLines(QPainter &painter, const QRect &box)
+    : m_painter(painter), m_grid(painter), m_logical(box), m_device(m_grid.Snap(box))
+{}
+
+void FrameLines::Line(const QColor &upperLeft, const QColor &lowerRight)
+{
+    const DeviceScope scope(m_painter, m_grid);
+    Box box(m_device);
+    Outline(m_painter, box, upperLeft, lowerRight, m_grid.LineWidth());
+    Skip(1);
+}
+
+void FrameLines::Frame(TFrameStyleEx style, const QPalette &palette, const TFrameLook &look)
+{
+    const int u = m_grid.LineWidth();
+    QRect inside;
+    {
+        const DeviceScope scope(m_painter, m_grid);
+        inside = DrawDeviceFrame(m_painter, m_device, u, style, palette, look);
+    }
+    Skip((inside.left() - m_device.left()) / u);
+}
+
+void FrameLines::Skip(int lines)
+{
+    const int u = m_grid.LineWidth();
+    Box device(m_device);
+    device.Shrink(lines * u);
+    m_device = RawRect(device);
+    m_lines += lines;
+}
+
+void FrameLines::FillInside(const QColor &color)
+{
+    const DeviceScope scope(m_painter, m_grid);
+    Fill(m_painter, Box(m_device), color);
+}
+
+QRect FrameLines::Inside() const
+{
+    Box logical(m_logical);
+    logical.Shrink(m_lines);
+    return RawRect(logical);
+}
+
 void DrawLineFrame(QPainter &painter, const QRect &box, const QColor &upperLeft,
                    const QColor &lowerRight)
 {
-    Outline(painter, Box(box), upperLeft, lowerRight);
+    FrameLines(painter, box).Line(upperLeft, lowerRight);
 }
 
 QRect DrawFrame(QPainter &painter, const QRect &box, TFrameStyleEx style, const QPalette &palette,
                 const TFrameLook &look)
 {
+    FrameLines lines(painter, box);
+    lines.Frame(style, palette, look);
+    return lines.Inside();
+}
+
+QRect DrawDeviceFrame(QPainter &painter, const QRect &box, int lineWidth, TFrameStyleEx style,
+                      const QPalette &palette, const TFrameLook &look)
+{
     Box inside(box);
-    FramePainter(painter, palette, look).Frame(style, inside);
-    return inside.ToQRect();
+    FramePainter(painter, palette, look, std::max(1, lineWidth)).Frame(style, inside);
+    return RawRect(inside);
+}
+
+void DrawRoundedFrame(QPainter &painter, const QRect &box, const QColor &line, const QColor &fill,
+                      qreal radius)
+{
+    const PixelGrid grid(painter);
+    const DeviceScope scope(painter, grid);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The outline's pen runs along the middle of its line, half a line
+    // inside the snapped rectangle.
+    const int u = grid.LineWidth();
+    QPen pen(line);
+    pen.setWidth(u);
+    painter.setPen(pen);
+    painter.setBrush(fill);
+    const qreal half = u / 2.0;
+    const qreal corner = grid.Scaled() ? radius * grid.Scale() : radius;
+    painter.drawRoundedRect(QRectF(grid.Snap(box)).adjusted(half, half, -half, -half), corner,
+                            corner);
+    painter.restore();
 }
 
 TFrameStyleEx OneLineStyle(TFrameStyleEx style)

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPalette>
 #include <QRect>
+#include <QTransform>
 
 class QFrame;
 class QPainter;
@@ -133,6 +134,92 @@ struct TFrameLook
     QColor roundedSecond;
 };
 
+// Frames at any scale. The rule (docs/platform.md, "High-density
+// screens"): a frame line one logical pixel wide is drawn as
+// max(1, round(scale)) whole device pixels; the frame's rectangle is first
+// snapped to the device pixel grid, each edge to the nearest device pixel
+// boundary, and its lines are laid inwards from those edges, so that all
+// four sides have the same width. At a scale of 1 this is the logical
+// drawing, pixel for pixel. Every frame of the windows is drawn through
+// the functions below, which apply the rule.
+
+// The device pixel grid under a painter: the scale and offset its device
+// transform gives logical coordinates.
+class PixelGrid
+{
+public:
+    explicit PixelGrid(const QPainter &painter);
+
+    // False where device pixels are logical pixels (a scale of 1, or a
+    // transform that is not a plain scale): the frames are drawn logically.
+    bool Scaled() const { return m_scaled; }
+    // Device pixels in one logical frame line: max(1, round(scale)).
+    int LineWidth() const { return m_lineWidth; }
+    qreal Scale() const { return m_scaleX; }
+    // The rectangle in device pixels, each edge at the nearest device pixel
+    // boundary; unchanged where the grid is not scaled.
+    QRect Snap(const QRect &logical) const;
+    // The painter's transform from logical coordinates to device pixels.
+    const QTransform &LogicalToDevice() const { return m_device; }
+    // The world transforms under which the painter draws in logical
+    // coordinates (as it did) and in device pixels.
+    const QTransform &LogicalWorld() const { return m_logicalWorld; }
+    QTransform DeviceWorld() const;
+
+private:
+    QTransform m_device;
+    QTransform m_logicalWorld;
+    bool m_scaled = false;
+    qreal m_scaleX = 1;
+    qreal m_scaleY = 1;
+    int m_lineWidth = 1;
+};
+
+// For its lifetime the painter draws in device pixels, where the grid is
+// scaled; then its state is restored.
+class DeviceScope
+{
+public:
+    DeviceScope(QPainter &painter, const PixelGrid &grid);
+    ~DeviceScope();
+    DeviceScope(const DeviceScope &) = delete;
+    DeviceScope &operator=(const DeviceScope &) = delete;
+
+private:
+    QPainter *m_painter = nullptr;
+};
+
+// Frames drawn line by line inwards from one rectangle, on the device pixel
+// grid: the rectangle is snapped once, and each line is LineWidth() device
+// pixels further in. Nested frames of one control go through one object,
+// so that their lines neither overlap nor leave gaps.
+class FrameLines
+{
+public:
+    FrameLines(QPainter &painter, const QRect &box);
+
+    int LineWidth() const { return m_grid.LineWidth(); }
+    // One line frame: the top and left sides in one colour, the right and
+    // bottom sides (with the top-right and bottom-left corners) in the other.
+    void Line(const QColor &upperLeft, const QColor &lowerRight);
+    void Line(const QColor &color) { Line(color, color); }
+    // The frame of the style, as DrawFrame draws it.
+    void Frame(TFrameStyleEx style, const QPalette &palette, const TFrameLook &look);
+    // Moves in by lines without drawing.
+    void Skip(int lines);
+    // Fills what lies inside the lines so far.
+    void FillInside(const QColor &color);
+    // The logical rectangle inside the lines so far.
+    QRect Inside() const;
+
+private:
+    QPainter &m_painter;
+    PixelGrid m_grid;
+    QRect m_logical;
+    QRect m_device; // in device pixels where the grid is scaled
+    int m_lines = 0;
+};
+
 // One line frame along the inside of box: the top and left sides in one
 // colour, the right and bottom sides (with the top-right and bottom-left
 // corners) in the other.
@@ -147,6 +234,14 @@ QRect DrawFrame(QPainter &painter, const QRect &box, TFrameStyleEx style, const 
 // raised ones as one fsPopup line frame (with a bevel width of 1), the
 // rounded one as fsFlat; the others stay.
 TFrameStyleEx OneLineStyle(TFrameStyleEx style);
+// DrawFrame for a painter that draws in device pixels: box in device
+// pixels, each line lineWidth of them; returns the device rectangle inside.
+QRect DrawDeviceFrame(QPainter &painter, const QRect &box, int lineWidth, TFrameStyleEx style,
+                      const QPalette &palette, const TFrameLook &look);
+// A filled rectangle with a rounded outline one line wide along its inside,
+// antialiased, corners of the radius given in logical pixels.
+void DrawRoundedFrame(QPainter &painter, const QRect &box, const QColor &line, const QColor &fill,
+                      qreal radius);
 // Gives a Qt frame (such as a scroll area's, whose width places its
 // viewport) the style one bevel deep, which Qt draws line for line as
 // DrawFrame does; flat lines in the colour given.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace {
 
@@ -43,14 +44,17 @@ struct TRzCustomProgressBar::Box
     QRect ToQRect() const { return QRect(left, top, qMax(0, Width()), qMax(0, Height())); }
 };
 
-// Fills and frames the boxes of the bar.
+// Fills and frames the boxes of the bar. The boxes are in the painter's
+// device pixels (its logical pixels at a scale of 1), where every line the
+// bar counts is lineWidth pixels wide: the rule of Rz::PixelGrid.
 class TRzCustomProgressBar::Painter
 {
 public:
-    Painter(const TRzCustomProgressBar &bar, QPainter &painter)
+    Painter(const TRzCustomProgressBar &bar, QPainter &painter, int lineWidth)
         : m_bar(bar), m_painter(painter), m_palette(bar.palette()),
           m_flat(Rz::AdjustColorLuminance(bar.m_flatColor.Resolve(m_palette),
-                                          bar.m_flatColorAdjustment))
+                                          bar.m_flatColorAdjustment)),
+          m_line(lineWidth)
     {}
 
     QColor Color(const Rz::TColor &color) const { return color.Resolve(m_palette); }
@@ -60,16 +64,19 @@ public:
         if (!box.IsEmpty())
             m_painter.fillRect(box.ToQRect(), color);
     }
+    // One line along the inside of the box.
     void Outline(const Box &box, const QColor &color)
     {
-        if (!box.IsEmpty())
-            Rz::DrawLineFrame(m_painter, box.ToQRect(), color, color);
+        Box inside = box;
+        Band(inside, 1, color);
     }
-    // A band of the given width along the inside of the box, which shrinks by it.
-    void Band(Box &box, int width, const QColor &color)
+    // A band of the given number of lines along the inside of the box,
+    // which shrinks by it.
+    void Band(Box &box, int lines, const QColor &color)
     {
-        if (width <= 0)
+        if (lines <= 0)
             return;
+        const int width = lines * m_line;
         if (box.Width() <= 2 * width || box.Height() <= 2 * width) {
             Fill(box, color);
         } else {
@@ -100,7 +107,8 @@ public:
             if (m_bar.m_borderWidth > 0 || m_bar.m_borderInner != Rz::fsNone)
                 look.roundedSecond = Color(m_bar.m_borderColor);
         }
-        const QRect inside = Rz::DrawFrame(m_painter, RawRect(box), style, m_palette, look);
+        const QRect inside =
+            Rz::DrawDeviceFrame(m_painter, RawRect(box), m_line, style, m_palette, look);
         box = {inside.left(), inside.top(), inside.right() + 1, inside.bottom() + 1};
     }
 
@@ -115,6 +123,7 @@ private:
     QPainter &m_painter;
     const QPalette m_palette;
     const QColor m_flat;
+    const int m_line;
 };
 
 TRzCustomProgressBar::TRzCustomProgressBar(QWidget *parent) : QWidget(parent)
@@ -359,24 +368,47 @@ void TRzCustomProgressBar::moveEvent(QMoveEvent *event)
 void TRzCustomProgressBar::paintEvent(QPaintEvent *)
 {
     FollowBounds();
-    const qreal ratio = devicePixelRatioF();
-    QImage image(size() * ratio, QImage::Format_RGB32);
-    image.setDevicePixelRatio(ratio);
+    QPainter widgetPainter(this);
+    // The image holds the bar's pixels on the screen's device pixel grid:
+    // where the widget's rectangle snaps to (Rz::PixelGrid), pixel for pixel.
+    const Rz::PixelGrid grid(widgetPainter);
+    const QRect area = grid.Snap(rect());
+    QImage image(area.size(), QImage::Format_RGB32);
     {
         QPainter painter(&image);
+        if (grid.Scaled())
+            painter.setWorldTransform(grid.LogicalToDevice() *
+                                      QTransform::fromTranslate(-area.left(), -area.top()));
         PaintBar(painter);
     }
-    QPainter(this).drawImage(0, 0, image);
+    if (grid.Scaled()) {
+        // The device pixels that the widget covers beyond the snapped
+        // rectangle (up to one at each edge) take the colour around it.
+        const QWidget *parent = parentWidget();
+        widgetPainter.fillRect(rect(), parent ? parent->palette().color(parent->backgroundRole())
+                                              : palette().color(QPalette::Window));
+    }
+    const Rz::DeviceScope device(widgetPainter, grid);
+    widgetPainter.drawImage(area.topLeft(), image);
 }
 
 void TRzCustomProgressBar::PaintBar(QPainter &qp) const
 {
-    Painter painter(*this, qp);
+    // Everything but the text is drawn in device pixels.
+    const Rz::PixelGrid grid(qp);
+    const Rz::DeviceScope device(qp, grid);
+    Painter painter(*this, qp, grid.LineWidth());
     const QColor barColor = painter.Color(m_barColor);
     const QColor backColor = painter.Color(m_backColor);
     const QColor borderColor = painter.Color(m_borderColor);
+    const qreal scale = grid.Scale();
+    // Logical lengths in device pixels (and back), unchanged at a scale of 1.
+    const auto toDevice = [&](qreal length) {
+        return grid.Scaled() ? int(std::lround(length * scale)) : int(length);
+    };
 
-    Box r{0, 0, width(), height()};
+    const QRect area = grid.Snap(rect());
+    Box r{area.left(), area.top(), area.right() + 1, area.bottom() + 1};
     painter.Fill(r, borderColor);
     painter.Frame(m_borderOuter, r, false);
     painter.Band(r, m_borderWidth, borderColor);
@@ -401,9 +433,10 @@ void TRzCustomProgressBar::PaintBar(QPainter &qp) const
             }
         }
         const QFontMetrics metrics(font());
-        const int textLeft = r.right / 2 - metrics.horizontalAdvance(text) / 2;
-        const int textTop = r.top + (r.Height() - metrics.height()) / 2;
-        const QPoint baseline(textLeft, textTop + metrics.ascent());
+        const int textLeft = r.right / 2 - toDevice(metrics.horizontalAdvance(text)) / 2;
+        const int textTop = r.top + (r.Height() - toDevice(metrics.height())) / 2;
+        const QPointF baseline = grid.LogicalToDevice().inverted().map(
+            QPointF(textLeft, textTop + toDevice(metrics.ascent())));
         qp.setFont(font());
         // The text in the opposite colour on each part, clipped at the bar's
         // edge, so that it reads in two colours split exactly there.
@@ -415,6 +448,7 @@ void TRzCustomProgressBar::PaintBar(QPainter &qp) const
                 return;
             qp.save();
             qp.setClipRect(box.ToQRect());
+            qp.setWorldTransform(grid.LogicalWorld());
             qp.setPen(ink);
             qp.drawText(baseline, text);
             qp.restore();
@@ -424,8 +458,14 @@ void TRzCustomProgressBar::PaintBar(QPainter &qp) const
         return;
     }
 
-    // Segments: as many whole ones as fit, centred, lit from the start.
-    const int length = horizontal ? r.Width() : r.Height();
+    // Segments: as many whole ones as fit, centred, lit from the start;
+    // counted in logical pixels, drawn at their places on the device grid.
+    const int deviceLength = horizontal ? r.Width() : r.Height();
+    const int length = grid.Scaled() ? int(std::lround(deviceLength / scale)) : deviceLength;
+    const auto at = [&](int offset) {
+        return grid.Scaled() && length > 0 ? int(std::lround(qreal(offset) * deviceLength / length))
+                                           : offset;
+    };
     int count = m_numSegments;
     int size = length / count;
     if (length <= 80 && count > 10) {
@@ -437,6 +477,8 @@ void TRzCustomProgressBar::PaintBar(QPainter &qp) const
     const int margin = (length - size * count) / 2;
     const int lit = int(qMin<qint64>(count, qint64(m_percent) * count / 100));
     const auto segment = [&](int from, int to) -> Box {
+        from = at(from);
+        to = at(to);
         return horizontal ? Box{r.left + from, r.top, r.left + to, r.bottom}
                           : Box{r.left, r.bottom - to, r.right, r.bottom - from};
     };
@@ -446,7 +488,7 @@ void TRzCustomProgressBar::PaintBar(QPainter &qp) const
         const Box box = segment(margin + i * size, margin + (i + 1) * size);
         painter.Outline(box, backColor);
         Box inside = box;
-        inside.Shrink(1);
+        inside.Shrink(grid.LineWidth());
         painter.Fill(inside, i < lit ? barColor : backColor);
     }
 }

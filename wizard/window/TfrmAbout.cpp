@@ -1,5 +1,6 @@
 #include "wizard/window/TfrmAbout.h"
 
+#include "widgets/look/RzGraphics.h"
 #include "wizard/version/TRzVersionInfo.h"
 #include "wizard/version/VersionText.h"
 #include "wizard/window/TRzURLLabel.h"
@@ -45,20 +46,9 @@ protected:
         QPainter painter(this);
         const QColor shadow = palette().color(QPalette::Dark);
         const QColor highlight = palette().color(QPalette::Light);
-        DrawBevel(painter, rect(), shadow, highlight);
-        DrawBevel(painter, rect().adjusted(1, 1, -1, -1), highlight, shadow);
-    }
-
-private:
-    static void DrawBevel(QPainter &painter, const QRect &r, const QColor &topLeft,
-                          const QColor &bottomRight)
-    {
-        painter.setPen(topLeft);
-        painter.drawLine(r.left(), r.top(), r.right() - 1, r.top());
-        painter.drawLine(r.left(), r.top(), r.left(), r.bottom() - 1);
-        painter.setPen(bottomRight);
-        painter.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
-        painter.drawLine(r.right(), r.top(), r.right(), r.bottom());
+        Rz::FrameLines bevels(painter, rect());
+        bevels.Line(shadow, highlight);
+        bevels.Line(highlight, shadow);
     }
 };
 

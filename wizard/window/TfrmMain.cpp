@@ -10,7 +10,9 @@
 #include "widgets/look/FlatComboBox.h"
 #include "widgets/look/MessageBoxes.h"
 #include "widgets/look/PictureButton.h"
+#include "widgets/look/RzGraphics.h"
 #include "widgets/look/TRzBusyPointer.h"
+#include "widgets/look/WindowFonts.h"
 #include "widgets/progressbar/TRzProgressBar.h"
 #include "widgets/richtext/TRTFLabel.h"
 #include "widgets/shell/TRzSelectFolderDialog.h"
@@ -126,8 +128,10 @@ protected:
     {
         QPainter painter(this);
         painter.fillRect(rect(), Qt::white);
-        painter.setPen(palette().color(QPalette::Mid));
-        painter.drawLine(0, 0, width() - 1, 0);
+        Rz::TFrameLook look;
+        look.flat = palette().color(QPalette::Mid);
+        look.flatSides = Qt::TopEdge;
+        Rz::DrawFrame(painter, rect(), Rz::fsFlat, palette(), look);
     }
 };
 
@@ -141,10 +145,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(palette().color(QPalette::Mid));
-        painter.setBrush(Qt::white);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+        Rz::DrawRoundedFrame(painter, rect(), palette().color(QPalette::Mid), Qt::white, 4);
     }
 };
 
@@ -181,8 +182,8 @@ private:
     int m_fullHeight;
 };
 
-const QString SansSerif = QStringLiteral("MS Sans Serif");
-const QString Arial = QStringLiteral("Arial");
+const QString SansSerif = WindowFonts::SansSerif();
+const QString Arial = WindowFonts::Arial();
 
 QFont WindowFont()
 {
@@ -243,8 +244,7 @@ QIcon TwoStateIcon(const QString &name)
 // same metrics as the face it stands in for.
 void InstallFontSubstitutes()
 {
-    QFont::insertSubstitution(SansSerif, QStringLiteral("Liberation Sans"));
-    QFont::insertSubstitution(Arial, QStringLiteral("Liberation Sans"));
+    WindowFonts::InstallSubstitutes();
 }
 
 // Disables buttons for as long as it lives and gives each its state back on
