@@ -388,8 +388,15 @@ void TRzCustomProgressBar::paintEvent(QPaintEvent *)
         widgetPainter.fillRect(rect(), parent ? parent->palette().color(parent->backgroundRole())
                                               : palette().color(QPalette::Window));
     }
-    const Rz::DeviceScope device(widgetPainter, grid);
-    widgetPainter.drawImage(area.topLeft(), image);
+    {
+        const Rz::DeviceScope device(widgetPainter, grid);
+        widgetPainter.drawImage(area.topLeft(), image);
+    }
+    // The bar takes the focus only from the program, while the work it shows
+    // runs; its border turns to the highlight colour so that the focus is
+    // seen there too.
+    if (hasFocus())
+        Rz::FrameLines(widgetPainter, rect()).Line(palette().color(QPalette::Highlight));
 }
 
 void TRzCustomProgressBar::PaintBar(QPainter &qp) const

@@ -643,6 +643,17 @@ void tst_TRzProgressBar::movePageBar()
         QCOMPARE(textOnBar.right() < edge, true);
         QCOMPARE(textOnBack.left() >= edge, true);
     }
+
+    // The focus, which the Move page gives the bar while the copy runs,
+    // shows as an outer frame in the highlight colour.
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    m_bar->setFocus();
+    const QImage focused = Grab();
+    const QColor highlight = m_bar->palette().color(QPalette::Highlight);
+    for (const QPoint &p : {QPoint(0, 0), QPoint(384, 23), QPoint(0, 12), QPoint(192, 0)})
+        QCOMPARE(focused.pixelColor(p), highlight);
+    QCOMPARE(focused.pixelColor(1, 12), flat);
 }
 
 void tst_TRzProgressBar::filledLength_data()
