@@ -132,12 +132,8 @@ void tst_FramesAtScale::frames_data()
     QTest::newRow("connection mode")
         << false << "tabConnection"
         << "comConnectionMode" << plain << all << 1 << QList<int>{dark};
-    QTest::newRow("current folder") << false << "tabLocalSource"
-                                    << "edtCurrentDir" << plain << all << 1 << QList<int>{dark};
-    QTest::newRow("remote folder") << false << "tabRemoteSource"
-                                   << "edtRemoteDir" << plain << all << 1 << QList<int>{dark};
-    QTest::newRow("new folder") << false << "tabTarget"
-                                << "edtNewDir" << plain << all << 1 << QList<int>{dark};
+    QTest::newRow("folder edit") << false << "tabTarget"
+                                 << "edtNewDir" << plain << all << 1 << QList<int>{dark};
     QTest::newRow("tip panel") << false << "tabTarget"
                                << "RzPanel3" << plain << all << 1 << QList<int>{mid};
     // The progress bar's flat colour: the frame colour 30 steps lighter.
@@ -150,10 +146,8 @@ void tst_FramesAtScale::frames_data()
     QTest::newRow("focused button") << false << QString() << "btnCancel" << int(State::Focused)
                                     << all << 1 << QList<int>{highlight};
     // Lowered outside, raised inside: two lines on every side.
-    QTest::newRow("about panel 1")
-        << true << QString() << "Panel1" << plain << all << 2 << QList<int>{dark, light};
-    QTest::newRow("about panel 2")
-        << true << QString() << "Panel2" << plain << all << 2 << QList<int>{dark, light};
+    QTest::newRow("about panel") << true << QString() << "Panel1" << plain << all << 2
+                                 << QList<int>{dark, light};
 }
 
 void tst_FramesAtScale::frames()
