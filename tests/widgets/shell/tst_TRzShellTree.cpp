@@ -292,6 +292,9 @@ void TestTRzShellTree::selectLocation()
     const TRzShellAbsId expected = ShellNamespaceDouble::Id(selected);
     QCOMPARE(node->Record().AbsoluteId(), expected);
     QCOMPARE(tree->SelectedItem(), expected);
+    // A screen reader reads the row's label as its name, its path as its description.
+    QCOMPARE(node->data(0, Qt::AccessibleDescriptionRole).toString(),
+             selected.isEmpty() ? QStringLiteral("/") : QString::fromUtf8(selected));
     for (QTreeWidgetItem *up = node->parent(); up; up = up->parent())
         QVERIFY2(up->isExpanded(), qPrintable(up->text(0)));
     if (!selected.isEmpty())
