@@ -21,6 +21,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QSet>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QUrl>
@@ -87,7 +88,7 @@ TRzCustomShellTree::TRzCustomShellTree(QWidget *parent)
     setColumnCount(1);
     setHeaderHidden(true);
     header()->setStretchLastSection(false);
-    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header()->setSectionResizeMode(0, QHeaderView::Fixed); // see FitColumn
     setUniformRowHeights(true); // rows of one height: no size hint asked of every item
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::SelectedClicked);
@@ -113,6 +114,28 @@ TRzCustomShellTree::~TRzCustomShellTree()
 {
     // The nodes die with the view; nobody is told of it any more.
     blockSignals(true);
+}
+
+void TRzCustomShellTree::updateGeometries()
+{
+    FitColumn();
+    QTreeWidget::updateGeometries();
+}
+
+void TRzCustomShellTree::FitColumn()
+{
+    if (m_fitting)
+        return;
+    FlagScope fitting(m_fitting);
+    const int available = viewport()->width();
+    // The rows' widths, each with its indentation and the item's margins;
+    // -1 without rows.
+    const int needed = sizeHintForColumn(0);
+    // The style leaves this margin after the text (QCommonStyle's item text margin).
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int width = needed - margin > available ? needed : available;
+    if (header()->sectionSize(0) != width)
+        header()->resizeSection(0, width);
 }
 
 void TRzCustomShellTree::SetNamespace(std::shared_ptr<TRzShellNamespace> shellNamespace)

@@ -11,7 +11,10 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProxyStyle>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -26,6 +29,41 @@ bool RowVisible(Tree *tree, QTreeWidgetItem *node)
     const QRect row = tree->visualItemRect(node);
     return row.isValid() && row.top() >= 0 && row.bottom() < tree->viewport()->height();
 }
+
+struct RowOption : QStyledItemDelegate
+{
+    using QStyledItemDelegate::initStyleOption;
+};
+
+// Where the item's label ends in the viewport, by the style's layout of the
+// row at its full width: the text rect less the margin after the text.
+qreal LabelEnd(QTreeWidget *tree, QTreeWidgetItem *item)
+{
+    QStyle *style = tree->style();
+    QStyleOptionViewItem option;
+    option.initFrom(tree);
+    const int icon = style->pixelMetric(QStyle::PM_SmallIconSize, nullptr, tree);
+    option.decorationSize = QSize(icon, icon); // as the view asks for its rows
+    RowOption().initStyleOption(&option, tree->indexFromItem(item));
+    const QRect row = tree->visualItemRect(item);
+    option.rect = QRect(row.left(), row.top(), 4 * tree->width(), row.height());
+    const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &option, tree);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1;
+    return text.left() + margin + QFontMetricsF(option.font).horizontalAdvance(option.text);
+}
+
+// As on desktops whose theme gives a dialog's standard buttons pictures (Qt's
+// generic X11 theme does): a standard OK gets a tick crowding its caption.
+struct PicturedButtonsStyle : QProxyStyle
+{
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returned) const override
+    {
+        return hint == SH_DialogButtonBox_ButtonsHaveIcons
+                   ? 1
+                   : QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
 
 } // namespace
 using Options = Tree::TRzShellTreeOptions;
@@ -66,6 +104,7 @@ private Q_SLOTS:
     void dynamicRefresh();
     void droppedFolderIsSelected_data();
     void droppedFolderIsSelected();
+    void columnFitsViewport();
 
 private:
     std::shared_ptr<ShellNamespaceDouble> MakeDouble();
@@ -809,6 +848,33 @@ void TestTRzShellTree::droppedFolderIsSelected()
              selected ? TempPath() + "/dropped/here" : QByteArray("/"));
     // Nothing was copied or moved.
     QVERIFY(QFileInfo(m_temp->filePath(QStringLiteral("dropped/here"))).isDir());
+}
+
+// The horizontal scroll bar shows only while a label does not fit, and the
+// selected row's highlight reaches the viewport's edge at every width.
+void TestTRzShellTree::columnFitsViewport()
+{
+    auto ns = std::make_shared<ShellNamespaceDouble>();
+    ns->AddFolder("/Beta/a-long-folder-name-for-a-narrow-tree");
+    for (int i = 0; i < 40; ++i) // a vertical scroll bar too
+        ns->AddFolder("/Beta/s" + QByteArray::number(i));
+    auto tree = MakeTree(ns, {});
+    QVERIFY(tree);
+    tree->SetSelectedItem({"Beta", "a-long-folder-name-for-a-narrow-tree"});
+    tree->FillTree();
+    for (int width = 140; width <= 420; ++width) {
+        tree->resize(width, 240);
+        QApplication::processEvents();
+        qreal labels = 0;
+        for (QTreeWidgetItem *item = tree->RootNode(); item; item = tree->itemBelow(item))
+            labels = std::max(labels, LabelEnd(tree.get(), item));
+        const int viewport = tree->viewport()->width();
+        const QByteArray where = QByteArray::number(width);
+        QVERIFY2(tree->horizontalScrollBar()->isVisible() == (labels > viewport),
+                 where.constData());
+        QVERIFY2(tree->visualItemRect(tree->SelectedNode()).right() >= viewport - 1,
+                 where.constData());
+    }
 }
 
 QTEST_MAIN(TestTRzShellTree)
