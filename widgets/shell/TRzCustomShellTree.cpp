@@ -35,6 +35,14 @@ constexpr int CreateFolderWaitAtRoot = 2100;
 constexpr int NewFolderAttempts = 50;
 constexpr int FolderChangeDelay = 300;
 
+// A box with the one answer OK, made as the wizard makes its own: a button
+// of our own caption, not the standard Ok, to which a desktop's theme may
+// give a tick picture crowding the caption.
+void TellUser(QWidget *window, QMessageBox::Icon icon, const QString &title, const QString &text)
+{
+    AskMessageBox(window, icon, title, text, {{QStringLiteral("OK")}}, 0, 0);
+}
+
 // Counts a stretch in which the tree rebuilds itself.
 class UpdatingScope
 {
@@ -631,7 +639,7 @@ void TRzCustomShellTree::CreateNewFolder()
                 takenReason = result.message;
                 continue;
             }
-            ShowMessageBox(
+            TellUser(
                 window(), QMessageBox::Warning, QStringLiteral("Warning"),
                 QStringLiteral("Unable to create the folder '%2'\n\n%1").arg(result.message, name));
             return Series::Failed;
@@ -647,9 +655,9 @@ void TRzCustomShellTree::CreateNewFolder()
     if (outcome == Series::Failed)
         return;
     if (outcome == Series::AllTaken) {
-        ShowMessageBox(window(), QMessageBox::Warning, QStringLiteral("Warning"),
-                       QStringLiteral("Unable to create the folder '%2'\n\n%1")
-                           .arg(takenReason, QStringLiteral("New Folder")));
+        TellUser(window(), QMessageBox::Warning, QStringLiteral("Warning"),
+                 QStringLiteral("Unable to create the folder '%2'\n\n%1")
+                     .arg(takenReason, QStringLiteral("New Folder")));
         return;
     }
 
@@ -828,11 +836,11 @@ TRzShellCommands::Outcome TRzCustomShellTree::RunCommand(TRzShellTreeNode *node,
         return TRzShellCommands::Outcome::Unknown;
     if (!command->enabled) {
         if (TRzShellCommands::SameVerb(command->verb, TRzShellVerb::Delete)) {
-            ShowMessageBox(window(), QMessageBox::Information, QStringLiteral("Information"),
-                           QStringLiteral("\"%1\" cannot be deleted from here: it is the root, a "
-                                          "folder directly in it, your home folder, or a folder "
-                                          "that holds data this program works with.")
-                               .arg(QFile::decodeName(NodePath(node))));
+            TellUser(window(), QMessageBox::Information, QStringLiteral("Information"),
+                     QStringLiteral("\"%1\" cannot be deleted from here: it is the root, a "
+                                    "folder directly in it, your home folder, or a folder "
+                                    "that holds data this program works with.")
+                         .arg(QFile::decodeName(NodePath(node))));
         }
         return TRzShellCommands::Outcome::Declined;
     }
@@ -847,7 +855,7 @@ TRzShellCommands::Outcome TRzCustomShellTree::RunCommand(TRzShellTreeNode *node,
 
 void TRzCustomShellTree::ShowError(const QString &text)
 {
-    ShowMessageBox(window(), QMessageBox::Critical, QStringLiteral("Error"), text);
+    TellUser(window(), QMessageBox::Critical, QStringLiteral("Error"), text);
 }
 
 void TRzCustomShellTree::contextMenuEvent(QContextMenuEvent *event)

@@ -25,8 +25,10 @@ void Record(QMessageBox *box, SeenBox &seen)
     std::sort(sorted.begin(), sorted.end(), [](QAbstractButton *a, QAbstractButton *b) {
         return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
     });
-    for (QAbstractButton *button : sorted)
+    for (QAbstractButton *button : sorted) {
         seen.buttons << button->text();
+        seen.buttonPictures = seen.buttonPictures || !button->icon().isNull();
+    }
     if (box->defaultButton())
         seen.defaultButton = box->defaultButton()->text();
     if (box->escapeButton())

@@ -126,6 +126,7 @@ void TestTRzShellTree::initTestCase()
     qRegisterMetaType<TRzShellTreeNode *>();
     QVERIFY(m_data.isValid());
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()));
+    QApplication::setStyle(new PicturedButtonsStyle);
 }
 
 std::shared_ptr<ShellNamespaceDouble> TestTRzShellTree::MakeDouble()
@@ -577,6 +578,10 @@ void TestTRzShellTree::renameInPlace()
     if (seen) {
         QTRY_VERIFY(seen->seen);
         QCOMPARE(seen->text, box);
+        // Like every box of the program: an error, and an OK without a picture.
+        QCOMPARE(seen->icon, QMessageBox::Critical);
+        QCOMPARE(seen->buttons, QStringList{QStringLiteral("OK")});
+        QVERIFY(!seen->buttonPictures);
     }
     QVERIFY(!tree->IsEditingLabel());
     QVERIFY(QFileInfo(m_temp->filePath(name + QStringLiteral("/inner"))).isDir());
