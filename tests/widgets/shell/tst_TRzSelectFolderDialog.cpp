@@ -7,6 +7,7 @@
 #include "widgets/shell/TRzShellTree.h"
 #include "widgets/shell/TRzShellTreeNode.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -47,6 +48,16 @@ bool RunDialog(TRzSelectFolderDialog &dialog, const std::function<void(TRzSelect
     if (!*done)
         qWarning("the dialog ended before the test could act on it");
     return result;
+}
+
+// The controls assistive technology is shown among the window's children.
+QObjectList AccessibleChildren(QWidget *window)
+{
+    QObjectList children;
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(window);
+    for (int index = 0; index < iface->childCount(); ++index)
+        children.append(iface->child(index)->object());
+    return children;
 }
 
 } // namespace
@@ -278,6 +289,16 @@ void TestTRzSelectFolderDialog::statusShowsShortenedPath()
                      qPrintable(QStringLiteral("%1 at width %2").arg(status).arg(width)));
         }
         QVERIFY(bar->currentMessage().startsWith(QLatin1String("/.../")));
+        // A screen reader reads the whole path, by the value and by the text.
+        QAccessibleInterface *status = QAccessible::queryAccessibleInterface(bar);
+        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Selected folder"));
+        const QString parent = path.left(path.lastIndexOf(QLatin1Char('/')));
+        for (const auto &[key, shown] : {std::pair(Qt::Key_Left, parent), {Qt::Key_Right, path}}) {
+            QTest::keyClick(form->ShellTree(), key);
+            QCOMPARE(status->text(QAccessible::Value), shown);
+            QAccessibleTextInterface *text = status->textInterface();
+            QCOMPARE(text->text(0, text->characterCount()), shown);
+        }
         form->resize(6 * metrics.horizontalAdvance(path), form->height());
         QCOMPARE(bar->currentMessage(), path);
         form->reject();
@@ -381,6 +402,11 @@ void TestTRzSelectFolderDialog::layout()
             QCOMPARE(form->windowTitle(), QStringLiteral("Browse for Folder"));
             QCOMPARE(form->BtnNewFolder()->isVisible(), buttons);
             QCOMPARE(form->BtnDeleteFolder()->isVisible(), buttons);
+            // A hidden button is not there for assistive technology either.
+            const QObjectList listed = AccessibleChildren(form);
+            QCOMPARE(listed.contains(form->BtnNewFolder()), buttons);
+            QCOMPARE(listed.contains(form->BtnDeleteFolder()), buttons);
+            QVERIFY(listed.contains(form->ShellTree()) && listed.contains(form->StatusBar()));
             QCOMPARE(form->BtnNewFolder()->autoRaise(), flat);
             QCOMPARE(form->BtnDeleteFolder()->text(), QStringLiteral("Delete"));
             const QRect tree = form->ShellTree()->geometry();
