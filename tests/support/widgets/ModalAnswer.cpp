@@ -25,10 +25,9 @@ void Record(QMessageBox *box, SeenBox &seen)
     std::sort(sorted.begin(), sorted.end(), [](QAbstractButton *a, QAbstractButton *b) {
         return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
     });
-    for (QAbstractButton *button : sorted) {
+    for (QAbstractButton *button : sorted)
         seen.buttons << button->text();
-        seen.buttonPictures = seen.buttonPictures || !button->icon().isNull();
-    }
+    seen.standardButtons = box->standardButtons() != QMessageBox::NoButton;
     if (box->defaultButton())
         seen.defaultButton = box->defaultButton()->text();
     if (box->escapeButton())
