@@ -21,6 +21,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QSet>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QUrl>
@@ -33,6 +34,14 @@ constexpr int CreateFolderWait = 1000;
 constexpr int CreateFolderWaitAtRoot = 2100;
 constexpr int NewFolderAttempts = 50;
 constexpr int FolderChangeDelay = 300;
+
+// A box with the one answer OK, made as the wizard makes its own: a button
+// of our own caption, not the standard Ok, to which a desktop's theme may
+// give a tick picture crowding the caption.
+void TellUser(QWidget *window, QMessageBox::Icon icon, const QString &title, const QString &text)
+{
+    AskMessageBox(window, icon, title, text, {{QStringLiteral("OK")}}, 0, 0);
+}
 
 // Counts a stretch in which the tree rebuilds itself.
 class UpdatingScope
@@ -87,7 +96,7 @@ TRzCustomShellTree::TRzCustomShellTree(QWidget *parent)
     setColumnCount(1);
     setHeaderHidden(true);
     header()->setStretchLastSection(false);
-    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header()->setSectionResizeMode(0, QHeaderView::Fixed); // see FitColumn
     setUniformRowHeights(true); // rows of one height: no size hint asked of every item
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::SelectedClicked);
@@ -113,6 +122,28 @@ TRzCustomShellTree::~TRzCustomShellTree()
 {
     // The nodes die with the view; nobody is told of it any more.
     blockSignals(true);
+}
+
+void TRzCustomShellTree::updateGeometries()
+{
+    FitColumn();
+    QTreeWidget::updateGeometries();
+}
+
+void TRzCustomShellTree::FitColumn()
+{
+    if (m_fitting)
+        return;
+    FlagScope fitting(m_fitting);
+    const int available = viewport()->width();
+    // The rows' widths, each with its indentation and the item's margins;
+    // -1 without rows.
+    const int needed = sizeHintForColumn(0);
+    // The style leaves this margin after the text (QCommonStyle's item text margin).
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int width = needed - margin > available ? needed : available;
+    if (header()->sectionSize(0) != width)
+        header()->resizeSection(0, width);
 }
 
 void TRzCustomShellTree::SetNamespace(std::shared_ptr<TRzShellNamespace> shellNamespace)
@@ -608,7 +639,7 @@ void TRzCustomShellTree::CreateNewFolder()
                 takenReason = result.message;
                 continue;
             }
-            ShowMessageBox(
+            TellUser(
                 window(), QMessageBox::Warning, QStringLiteral("Warning"),
                 QStringLiteral("Unable to create the folder '%2'\n\n%1").arg(result.message, name));
             return Series::Failed;
@@ -624,9 +655,9 @@ void TRzCustomShellTree::CreateNewFolder()
     if (outcome == Series::Failed)
         return;
     if (outcome == Series::AllTaken) {
-        ShowMessageBox(window(), QMessageBox::Warning, QStringLiteral("Warning"),
-                       QStringLiteral("Unable to create the folder '%2'\n\n%1")
-                           .arg(takenReason, QStringLiteral("New Folder")));
+        TellUser(window(), QMessageBox::Warning, QStringLiteral("Warning"),
+                 QStringLiteral("Unable to create the folder '%2'\n\n%1")
+                     .arg(takenReason, QStringLiteral("New Folder")));
         return;
     }
 
@@ -805,11 +836,11 @@ TRzShellCommands::Outcome TRzCustomShellTree::RunCommand(TRzShellTreeNode *node,
         return TRzShellCommands::Outcome::Unknown;
     if (!command->enabled) {
         if (TRzShellCommands::SameVerb(command->verb, TRzShellVerb::Delete)) {
-            ShowMessageBox(window(), QMessageBox::Information, QStringLiteral("Information"),
-                           QStringLiteral("\"%1\" cannot be deleted from here: it is the root, a "
-                                          "folder directly in it, your home folder, or a folder "
-                                          "that holds data this program works with.")
-                               .arg(QFile::decodeName(NodePath(node))));
+            TellUser(window(), QMessageBox::Information, QStringLiteral("Information"),
+                     QStringLiteral("\"%1\" cannot be deleted from here: it is the root, a "
+                                    "folder directly in it, your home folder, or a folder "
+                                    "that holds data this program works with.")
+                         .arg(QFile::decodeName(NodePath(node))));
         }
         return TRzShellCommands::Outcome::Declined;
     }
@@ -824,7 +855,7 @@ TRzShellCommands::Outcome TRzCustomShellTree::RunCommand(TRzShellTreeNode *node,
 
 void TRzCustomShellTree::ShowError(const QString &text)
 {
-    ShowMessageBox(window(), QMessageBox::Critical, QStringLiteral("Error"), text);
+    TellUser(window(), QMessageBox::Critical, QStringLiteral("Error"), text);
 }
 
 void TRzCustomShellTree::contextMenuEvent(QContextMenuEvent *event)

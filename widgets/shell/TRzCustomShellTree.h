@@ -101,6 +101,8 @@ Q_SIGNALS:
     void OnChange(TRzShellTreeNode *node);
 
 protected:
+    // Sizes the column before the scroll bars are set from it (see FitColumn).
+    void updateGeometries() override;
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -143,6 +145,10 @@ private:
     void OnMountsChanged();
     void WatchListedFolders();
     void WaitShowingBusy(int milliseconds);
+    // The column fills the viewport, so that a row's highlight reaches its
+    // right edge at any width, and is wider only while a label would not
+    // fit: the blank margin after the widest label brings no scroll bar.
+    void FitColumn();
 
     std::shared_ptr<TRzShellNamespace> m_namespace;
     TRzShellTreeOptions m_options;
@@ -150,7 +156,8 @@ private:
     TRzShellLocator m_baseFolder;
     TRzShellLocator m_selectedFolder;
     QByteArrayList m_protectedPaths;
-    int m_updating = 0; // while above 0, selection changes are not reported
+    int m_updating = 0;     // while above 0, selection changes are not reported
+    bool m_fitting = false; // measuring the rows can lay them out, which fits again
 
     bool m_editing = false;
     bool m_dragging = false;

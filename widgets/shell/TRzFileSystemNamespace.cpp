@@ -89,9 +89,11 @@ bool IsTopLevelFolder(const QByteArray &path)
     return path.size() > 1 && path.startsWith('/') && path.indexOf('/', 1) < 0;
 }
 
+// OK is a button of our own caption, as in the tree's boxes (TellUser there).
 void ShowError(QWidget *window, const QString &text)
 {
-    ShowMessageBox(window, QMessageBox::Critical, QStringLiteral("Error"), text);
+    AskMessageBox(window, QMessageBox::Critical, QStringLiteral("Error"), text,
+                  {{QStringLiteral("OK")}}, 0, 0);
 }
 
 // The commands of one file-system item.

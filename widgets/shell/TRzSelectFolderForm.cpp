@@ -4,6 +4,8 @@
 #include "widgets/shell/TRzShellTree.h"
 #include "widgets/shell/TRzShellTreeNode.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFile>
 #include <QFontMetrics>
@@ -27,6 +29,105 @@ constexpr int ButtonWidth = 75;
 constexpr int ButtonHeight = 23;
 constexpr int ButtonTop = 2;
 
+// The selected folder's whole path, kept on the status bar for its
+// accessible interface; the bar shows it shortened.
+const char PathProperty[] = "flittoSelectedPath";
+
+// The window as assistive technology sees it: a dialog whose children are
+// the controls it shows. A tool button that the dialog's options hide is
+// left out rather than listed as invisible, so that nobody is led to a
+// button that is not there.
+class FormInterface : public QAccessibleWidget
+{
+public:
+    explicit FormInterface(QWidget *form) : QAccessibleWidget(form, QAccessible::Dialog) {}
+
+    int childCount() const override { return int(Shown().size()); }
+    QAccessibleInterface *child(int index) const override { return Shown().value(index); }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return int(Shown().indexOf(const_cast<QAccessibleInterface *>(child)));
+    }
+
+private:
+    QList<QAccessibleInterface *> Shown() const
+    {
+        QList<QAccessibleInterface *> shown;
+        const int count = QAccessibleWidget::childCount();
+        for (int index = 0; index < count; ++index) {
+            QAccessibleInterface *each = QAccessibleWidget::child(index);
+            const auto *widget = each ? qobject_cast<const QWidget *>(each->object()) : nullptr;
+            if (each && !(widget && widget->isHidden()))
+                shown.append(each);
+        }
+        return shown;
+    }
+};
+
+// The status bar as assistive technology sees it: its name says what it is,
+// its value is the selected folder's whole path. The path is its read-only
+// text as well, because Qt's AT-SPI bridge passes on neither a value text
+// nor a value change of an object without a numeric value, but does pass on
+// text and its changes.
+class StatusInterface : public QAccessibleWidget, public QAccessibleTextInterface
+{
+public:
+    explicit StatusInterface(QWidget *bar) : QAccessibleWidget(bar, QAccessible::StatusBar) {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text type) const override
+    {
+        if (type == QAccessible::Value)
+            return Path();
+        return QAccessibleWidget::text(type);
+    }
+
+    QString text(int startOffset, int endOffset) const override
+    {
+        return Path().mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return int(Path().size()); }
+    // No caret and no selection: the text is only read.
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    void selection(int, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = 0;
+        *endOffset = 0;
+    }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    // The whole path is not what is drawn, so no character has a place on the screen.
+    QRect characterRect(int) const override { return QRect(); }
+    int offsetAtPoint(const QPoint &) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = 0;
+        *endOffset = characterCount();
+        return QString();
+    }
+
+private:
+    QString Path() const { return widget()->property(PathProperty).toString(); }
+};
+
+QAccessibleInterface *SelectFolderFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("TRzSelectFolderForm"))
+        return new FormInterface(static_cast<QWidget *>(object));
+    if (className == QLatin1String("QStatusBar") && object->property(PathProperty).isValid())
+        return new StatusInterface(static_cast<QWidget *>(object));
+    return nullptr;
+}
+
 QIcon ThemeIcon(const char *name, QStyle::StandardPixmap fallback)
 {
     const QString themeName = QLatin1String(name);
@@ -41,6 +142,7 @@ TRzSelectFolderForm::TRzSelectFolderForm(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint)
 {
+    QAccessible::installFactory(SelectFolderFactory);
     setObjectName(QStringLiteral("TRzSelectFolderForm"));
     setSizeGripEnabled(false); // the status bar has its own grip
 
@@ -80,6 +182,7 @@ TRzSelectFolderForm::TRzSelectFolderForm(QWidget *parent)
     // FormCreate: the root shows its expand button, and the status bar sits
     // below the button panel.
     m_statusBar = new QStatusBar(this);
+    m_statusBar->setProperty(PathProperty, QString());
     m_statusBar->setObjectName(QStringLiteral("RzStatusBar1"));
     m_statusBar->setSizeGripEnabled(true);
     m_statusGrip = m_statusBar->findChild<QSizeGrip *>(QString(), Qt::FindDirectChildrenOnly);
@@ -224,6 +327,15 @@ void TRzSelectFolderForm::ShowPath(const QString &path)
 {
     const QFontMetrics metrics(m_statusBar->font());
     m_statusBar->showMessage(ShortenPath(path, metrics, MessageWidth()));
+    // A screen reader hears of a new path, not of a new fit of the same one.
+    const QString before = m_statusBar->property(PathProperty).toString();
+    if (path == before)
+        return;
+    m_statusBar->setProperty(PathProperty, path);
+    QAccessibleValueChangeEvent value(m_statusBar, path);
+    QAccessible::updateAccessibility(&value);
+    QAccessibleTextUpdateEvent text(m_statusBar, 0, before, path);
+    QAccessible::updateAccessibility(&text);
 }
 
 int TRzSelectFolderForm::MessageWidth() const

@@ -1,5 +1,7 @@
 #include "widgets/shell/TRzShellTreeNode.h"
 
+#include <QFile>
+
 TRzShellTreeNode::TRzShellTreeNode(std::shared_ptr<TRzShellNamespace> shellNamespace,
                                    std::unique_ptr<TRzShellTreeData> record,
                                    TRzShellAttributes attributes)
@@ -33,6 +35,11 @@ TRzShellIconList::Overlay TRzShellTreeNode::Overlay() const
 
 QVariant TRzShellTreeNode::data(int column, int role) const
 {
+    // A screen reader names the row by its label, as it shows, and tells
+    // which folder it is by the whole path; asked for only when read, so a
+    // rename above the node needs no bookkeeping here.
+    if (role == Qt::AccessibleDescriptionRole && column == 0)
+        return QFile::decodeName(m_namespace->ItemPath(m_record->AbsoluteId()));
     if (role != Qt::DecorationRole || column != 0)
         return QTreeWidgetItem::data(column, role);
     if (!m_iconsKnown) {

@@ -27,6 +27,7 @@ void Record(QMessageBox *box, SeenBox &seen)
     });
     for (QAbstractButton *button : sorted)
         seen.buttons << button->text();
+    seen.standardButtons = box->standardButtons() != QMessageBox::NoButton;
     if (box->defaultButton())
         seen.defaultButton = box->defaultButton()->text();
     if (box->escapeButton())

@@ -16,6 +16,8 @@ struct SeenBox
     QStringList buttons;   // button texts in their visual order
     QString defaultButton; // text of the button Enter presses
     QString escapeButton;  // text of the button Escape presses
+    // A button is a standard one, to which a desktop's theme may give a picture.
+    bool standardButtons = false;
     // Set by a test that expected no box: the watcher stops looking.
     bool cancelled = false;
 };

@@ -7,6 +7,7 @@
 #include "widgets/shell/TRzShellTree.h"
 #include "widgets/shell/TRzShellTreeNode.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -278,6 +279,13 @@ void TestTRzSelectFolderDialog::statusShowsShortenedPath()
                      qPrintable(QStringLiteral("%1 at width %2").arg(status).arg(width)));
         }
         QVERIFY(bar->currentMessage().startsWith(QLatin1String("/.../")));
+        // A screen reader reads the whole path, by the value and by the text.
+        QAccessibleInterface *status = QAccessible::queryAccessibleInterface(bar);
+        QTest::keyClick(form->ShellTree(), Qt::Key_Left); // to the parent
+        const QString parent = path.left(path.lastIndexOf(QLatin1Char('/')));
+        QCOMPARE(status->text(QAccessible::Value), parent);
+        QCOMPARE(status->textInterface()->text(0, int(parent.size()) + 1), parent);
+        QTest::keyClick(form->ShellTree(), Qt::Key_Right);
         form->resize(6 * metrics.horizontalAdvance(path), form->height());
         QCOMPARE(bar->currentMessage(), path);
         form->reject();
@@ -381,6 +389,13 @@ void TestTRzSelectFolderDialog::layout()
             QCOMPARE(form->windowTitle(), QStringLiteral("Browse for Folder"));
             QCOMPARE(form->BtnNewFolder()->isVisible(), buttons);
             QCOMPARE(form->BtnDeleteFolder()->isVisible(), buttons);
+            // A hidden button is not there for assistive technology either.
+            QAccessibleInterface *window = QAccessible::queryAccessibleInterface(form);
+            QObjectList listed;
+            for (int index = 0; index < window->childCount(); ++index)
+                listed.append(window->child(index)->object());
+            QCOMPARE(listed.contains(form->BtnNewFolder()), buttons);
+            QCOMPARE(listed.contains(form->BtnDeleteFolder()), buttons);
             QCOMPARE(form->BtnNewFolder()->autoRaise(), flat);
             QCOMPARE(form->BtnDeleteFolder()->text(), QStringLiteral("Delete"));
             const QRect tree = form->ShellTree()->geometry();

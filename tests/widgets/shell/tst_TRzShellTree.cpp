@@ -11,7 +11,9 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -25,6 +27,26 @@ bool RowVisible(Tree *tree, QTreeWidgetItem *node)
 {
     const QRect row = tree->visualItemRect(node);
     return row.isValid() && row.top() >= 0 && row.bottom() < tree->viewport()->height();
+}
+
+struct RowOption : QStyledItemDelegate
+{
+    using QStyledItemDelegate::initStyleOption;
+};
+
+// Where the item's label ends in the viewport, as the style lays out the row.
+qreal LabelEnd(QTreeWidget *tree, QTreeWidgetItem *item)
+{
+    QStyle *style = tree->style();
+    QStyleOptionViewItem option;
+    option.initFrom(tree);
+    option.decorationSize =
+        QSize(1, 1) * style->pixelMetric(QStyle::PM_SmallIconSize, nullptr, tree);
+    RowOption().initStyleOption(&option, tree->indexFromItem(item));
+    option.rect = tree->visualItemRect(item).adjusted(0, 0, 4 * tree->width(), 0);
+    const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &option, tree);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1;
+    return text.left() + margin + QFontMetricsF(option.font).horizontalAdvance(option.text);
 }
 
 } // namespace
@@ -66,6 +88,7 @@ private Q_SLOTS:
     void dynamicRefresh();
     void droppedFolderIsSelected_data();
     void droppedFolderIsSelected();
+    void columnFitsViewport();
 
 private:
     std::shared_ptr<ShellNamespaceDouble> MakeDouble();
@@ -292,6 +315,9 @@ void TestTRzShellTree::selectLocation()
     const TRzShellAbsId expected = ShellNamespaceDouble::Id(selected);
     QCOMPARE(node->Record().AbsoluteId(), expected);
     QCOMPARE(tree->SelectedItem(), expected);
+    // A screen reader reads the row's label as its name, its path as its description.
+    QCOMPARE(node->data(0, Qt::AccessibleDescriptionRole).toString(),
+             selected.isEmpty() ? QStringLiteral("/") : QString::fromUtf8(selected));
     for (QTreeWidgetItem *up = node->parent(); up; up = up->parent())
         QVERIFY2(up->isExpanded(), qPrintable(up->text(0)));
     if (!selected.isEmpty())
@@ -535,6 +561,7 @@ void TestTRzShellTree::renameInPlace()
     if (seen) {
         QTRY_VERIFY(seen->seen);
         QCOMPARE(seen->text, box);
+        QVERIFY(!seen->standardButtons); // no theme's tick crowding "OK", as in the wizard
     }
     QVERIFY(!tree->IsEditingLabel());
     QVERIFY(QFileInfo(m_temp->filePath(name + QStringLiteral("/inner"))).isDir());
@@ -806,6 +833,28 @@ void TestTRzShellTree::droppedFolderIsSelected()
              selected ? TempPath() + "/dropped/here" : QByteArray("/"));
     // Nothing was copied or moved.
     QVERIFY(QFileInfo(m_temp->filePath(QStringLiteral("dropped/here"))).isDir());
+}
+
+// The horizontal scroll bar shows only while a label does not fit, and the
+// selected row's highlight reaches the viewport's edge at every width.
+void TestTRzShellTree::columnFitsViewport()
+{
+    auto ns = std::make_shared<ShellNamespaceDouble>();
+    ns->AddFolder("/Beta/a-long-folder-name-for-a-narrow-tree");
+    auto tree = MakeTree(ns, {});
+    QVERIFY(tree);
+    tree->SetSelectedItem({"Beta", "a-long-folder-name-for-a-narrow-tree"});
+    tree->FillTree();
+    for (int width = 140; width <= 420; ++width) {
+        tree->resize(width, 240);
+        QApplication::processEvents();
+        qreal labels = 0;
+        for (QTreeWidgetItem *item = tree->RootNode(); item; item = tree->itemBelow(item))
+            labels = std::max(labels, LabelEnd(tree.get(), item));
+        const int viewport = tree->viewport()->width();
+        QCOMPARE(tree->horizontalScrollBar()->isVisible(), labels > viewport);
+        QVERIFY(tree->visualItemRect(tree->SelectedNode()).right() >= viewport - 1);
+    }
 }
 
 QTEST_MAIN(TestTRzShellTree)
