@@ -21,9 +21,9 @@ void UseWindowFace(QMessageBox &box)
 void ShowMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                     const QString &text)
 {
-    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
-    UseWindowFace(box);
-    box.exec();
+    // A plain "OK" of our own: the desktop theme gives the standard Ok
+    // button a tick picture pressed against its caption.
+    AskMessageBox(parent, icon, title, text, {{QStringLiteral("OK")}}, 0, 0);
 }
 
 int AskMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title,
