@@ -1,10 +1,7 @@
-"""A whole local move walked by the keyboard alone and heard through AT-SPI,
-as a screen reader user meets it. Run by window_atspi.sh as
-window_atspi.py PID NEW_FOLDER DEADLINE_SECONDS, the window active on a
-private accessibility bus. A fault the walk can go past is told and the
-walk goes on, so that one run names every fault: status 1 after such
-faults, 2 when the walk could not reach Exit.
-"""
+"""window_atspi.py PID NEW_FOLDER DEADLINE_SECONDS: a whole local move walked
+by the keyboard alone and heard through AT-SPI, as a screen reader user
+meets it. The walk goes on past the faults it can, so that one run names
+each: status 1 after such faults, 2 when it could not reach Exit."""
 
 import collections
 import re
@@ -21,8 +18,7 @@ COPY_COMPLETED = "Copy completed."
 NEXT_DONE = "The copy is complete; goes on to the next page"
 FOCUS = "object:state-changed:focused"
 INSERT = "object:text-changed:insert"
-# More Tabs than the window has controls: the focus went round without
-# meeting the control wanted.
+# More Tabs than the window has controls: the focus went round.
 MAX_TABS = 20
 # The walk's lines interleave with the script's.
 sys.stdout.reconfigure(line_buffering=True)
@@ -38,8 +34,10 @@ class Stuck(Exception):
 
 
 def fault(message):
-    faults.append(message)
-    print("FAIL: " + message)
+    # A fault seen on each page is told once.
+    if message not in faults:
+        faults.append(message)
+        print("FAIL: " + message)
 
 
 def describe(acc, named=True):
@@ -126,11 +124,7 @@ def key(name):
 
 class Walk:
     def __init__(self, app):
-        self.app = app
-        self.focus = None
-        self.focus_seen = 0
-        self.pressed_at = None
-        self.told = set()
+        self.app, self.focus, self.focus_seen, self.pressed_at = app, None, 0, None
         self.window = next((w for w in children(app) if w is not None and w.get_name() == "Flitto"), None)
         if self.window is None:
             raise Stuck('no top-level window named "Flitto"; the application shows: %s'
@@ -155,26 +149,20 @@ class Walk:
 
     def windows_shown(self):
         # For a report: a message box the walk did not expect takes the keys.
-        shown = []
-        for window in children(self.app):
-            if window is not None and has(window, pyatspi.STATE_SHOWING):
-                texts = [text_of(a) for a in descendants(window)
-                         if a.get_role() == pyatspi.ROLE_LABEL and has(a, pyatspi.STATE_SHOWING)]
-                shown.append(describe(window) + (": " + " / ".join(texts) if texts else ""))
-        return "windows shown: " + "; ".join(shown)
+        return "windows shown: " + "; ".join(
+            describe(w) + ": " + " / ".join(text_of(a) for a in descendants(w)
+                                            if a.get_role() == pyatspi.ROLE_LABEL and has(a, pyatspi.STATE_SHOWING))
+            for w in children(self.app) if w is not None and has(w, pyatspi.STATE_SHOWING))
 
-    def check_tree(self, where):
-        """Only Previous and Next turn the pages, and a hidden control is
-        left out of the tree rather than leaving an empty slot. Each fault
-        is told once."""
+    def check_tree(self):
+        # Only Previous and Next turn the pages, and a hidden control is left
+        # out of the tree rather than leaving an empty slot.
         empty = []
         tabs = [describe(a) for a in descendants(self.app, empty) if a.get_role() == pyatspi.ROLE_PAGE_TAB]
         for expected, found in (("no PAGE_TAB in the application's tree", tabs),
-                                ("no empty child slot in the application's tree", empty)):
-            if found and expected not in self.told:
-                self.told.add(expected)
-                fault("%s (%s); AT-SPI shows %d: %s%s" % (
-                    expected, where, len(found), ", ".join(found[:5]), ", ..." if len(found) > 5 else ""))
+                                ("no empty child slot in the application's tree; the parents of some", empty)):
+            if found:
+                fault("%s; AT-SPI shows %d: %s" % (expected, len(found), ", ".join(sorted(set(found))[:5])))
 
     def check_f4(self, edit):
         description = edit.get_description()
@@ -185,7 +173,6 @@ class Walk:
             actions = [(action.getName(i), action.getKeyBinding(i)) for i in range(action.nActions)]
         except NotImplementedError:
             actions = []
-        print("  its actions (name, key binding): %s" % actions)
         if not any("F4" in [part.strip() for part in re.split("[;:]", binding)] for _, binding in actions):
             fault('an action of "%s" should have F4 as its key binding; AT-SPI shows %s'
                   % (edit.get_name(), actions or "no action, or no Action interface"))
@@ -222,46 +209,39 @@ class Walk:
             name, "" if next_enabled is None else " with Next " + ("enabled" if next_enabled else "disabled"),
             self.windows_shown()))
         print('page "%s"' % name)
-        # Cancel on the way would be read out, and Enter there asks to cancel.
-        if self.pressed_at is not None:
-            pump()
-            passed = [e.source.get_name() for e in events[self.pressed_at:] if e.type == FOCUS]
-            if "Cancel" in passed:
-                fault("pressing Next should never pass the focus through Cancel; after Next it went to %s" % passed)
-            self.pressed_at = None
-        self.check_tree('on the page "%s"' % name)
+        self.check_tree()
 
-    def press_next(self):
+    def next_page(self, name, next_enabled):
         self.tab_to("Next")
         self.pressed_at = len(events)
         key("space")
+        self.wait_page(name, next_enabled)
+        # Cancel on the way would be read out, and Enter there asks to cancel.
+        pump()
+        passed = [e.source.get_name() for e in events[self.pressed_at:] if e.type == FOCUS]
+        if "Cancel" in passed:
+            fault('pressing Next should never pass the focus through Cancel; on the way to "%s" it went to %s'
+                  % (name, passed))
 
     def run(self):
         self.wait_page("Welcome", True)
         # Where a screen reader finds the focus when it starts.
         self.focus = next((a for a in descendants(self.window) if has(a, pyatspi.STATE_FOCUSED)), None)
         print("  focus at the start: " + describe(self.focus))
-        self.press_next()
-        self.wait_page("Connection", True)
-        self.press_next()
-        self.wait_page("Local Source", True)
+        self.next_page("Connection", True)
+        self.next_page("Local Source", True)
         self.check_f4(self.tab_to("Current location of the database", None))
-        self.press_next()
-        self.wait_page("Target", True)
+        self.next_page("Target", True)
         edit = self.tab_to("New location of the database", None)
         self.check_f4(edit)
         subprocess.run(["xdotool", "type", "--delay", "5", NEW_FOLDER], check=True)
         until(lambda: text_of(edit) == NEW_FOLDER,
               lambda: 'the new location "%s" typed into its edit; it reads "%s"' % (NEW_FOLDER, text_of(edit)))
-        self.press_next()
-        self.wait_page("Ready", True)
-        self.press_next()
-        started = len(events)
-        self.wait_page("Move", None)
-        self.hear_the_end(started)
-        self.check_tree('on the page "Move", after the copy')
-        self.press_next()
-        self.wait_page("Completed", False)
+        self.next_page("Ready", True)
+        self.next_page("Move", None)
+        self.hear_the_end(self.pressed_at)
+        self.check_tree()
+        self.next_page("Completed", False)
         self.tab_to("Exit")
         key("space")
 
@@ -309,9 +289,9 @@ def main():
     pyatspi.Registry.registerEventListener(
         hear, FOCUS, "object:text-changed", "object:property-change:accessible-name",
         "object:property-change:accessible-description", "object:announcement")
-    desktop = pyatspi.Registry.getDesktop(0)
     try:
-        app = until(lambda: next((a for a in children(desktop) if a is not None and a.get_process_id() == PID), None),
+        app = until(lambda: next((a for a in children(pyatspi.Registry.getDesktop(0))
+                                  if a is not None and a.get_process_id() == PID), None),
                     lambda: "the program on the accessibility bus")
         # Every question goes to the program: nothing stale from a cache.
         app.set_cache_mask(pyatspi.Atspi.Cache.NONE)
@@ -322,11 +302,8 @@ def main():
             traceback.print_exc()
         fault("the walk could not reach Exit: %s" % error)
         return 2
-    if faults:
-        print("%d fault(s) heard; see FAIL above" % len(faults))
-        return 1
-    print("the walk was heard as it should be")
-    return 0
+    print("%d fault(s) heard; see FAIL above" % len(faults) if faults else "the walk was heard as it should be")
+    return 1 if faults else 0
 
 
 sys.exit(main())

@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
 # The real window as a screen reader meets it: a whole local move walked by
-# the keyboard alone while window_atspi.py listens on the accessibility bus
-# for what the program's own accessibility tests cannot see: what the AT-SPI
-# bridge makes of the window, and the events it sends. The move must end
-# with Quillbox.ini naming the new folder and status 0 after Exit.
-#
-# A private session bus carries the accessibility bus of this check alone;
-# the bus and everything it started end with the script.
+# the keyboard alone while window_atspi.py listens on a private accessibility
+# bus for what the AT-SPI bridge makes of the window and the events it sends.
+# The move must end with Quillbox.ini naming the new folder and status 0
+# after Exit; the bus and everything it started end with the script.
 set -euo pipefail
 flitto=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,15 +19,14 @@ done
 
 # The bus daemon starts a session of its own; at-spi-bus-launcher, the
 # accessibility bus and at-spi2-registryd, which it starts, stay in it even
-# once handed to init. Found through /proc, so that no process tool is
-# needed; one ended but never reaped (init here may never reap) runs no more.
+# once handed to init. Read from /proc, so that no process tool is needed;
+# one ended but never reaped (init here may never reap) runs no more. After
+# the command name, which may hold spaces, come state, parent, group, session.
 bus_sid=
 bus_processes() {
   local stat fields
   for stat in /proc/[0-9]*/stat; do
     read -r fields 2>/dev/null <"$stat" || continue
-    # The command name in parentheses may hold spaces: state, parent,
-    # process group and session follow it.
     read -ra fields <<<"${fields##*) }"
     [[ ${fields[3]} != "$bus_sid" || ${fields[0]} == Z ]] || echo "${stat//[^0-9]/}"
   done
@@ -39,39 +35,34 @@ no_bus_processes() { [ -z "$(bus_processes)" ]; }
 # stop_bus: ends the bus's session; fails when a process of it outlives the
 # wait, after naming it and killing it outright.
 stop_bus() {
-  [ -n "$bus_sid" ] || return 0
-  local pid status=0
+  local pid
   for pid in $(bus_processes); do kill "$pid" 2>/dev/null || true; done
-  until_state "the session bus's processes ending" no_bus_processes || status=1
+  until_state "the session bus's processes ending" no_bus_processes && return 0
   for pid in $(bus_processes); do
     echo "still running: $pid $(cat "/proc/$pid/comm" 2>/dev/null)"
     kill -KILL "$pid" 2>/dev/null || true
   done
-  bus_sid=
-  return "$status"
+  return 1
 }
 trap 'stop_bus || true; cleanup' EXIT
 # A check stopped from outside cleans up at once, not after the step it
 # waits for: the bus's session outlives the script unless its trap ends it.
-trap 'exit 129' HUP
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap 'exit 129' HUP; trap 'exit 130' INT; trap 'exit 143' TERM
 
 # Its sockets and the accessibility bus's go in the work folder. The daemon
 # writes its address and its process once forked: they are waited for.
 mkdir -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime"
-exec 4>"$work/bus.address" 5>"$work/bus.pid"
-dbus-daemon --session --fork --address="unix:dir=$work/runtime" --print-address=4 --print-pid=5
-exec 4>&- 5>&-
+dbus-daemon --session --fork --address="unix:dir=$work/runtime" --print-address=4 --print-pid=5 \
+  4>"$work/bus.address" 5>"$work/bus.pid"
 bus_started() { bus_sid=$(cat "$work/bus.pid") && [ -n "$bus_sid" ] && [ -s "$work/bus.address" ]; }
 until_state "no address from the session bus" bus_started
 DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus.address")
 export DBUS_SESSION_BUS_ADDRESS
-# This bus's accessibility bus, not one the caller's desktop set.
+# This bus's accessibility bus, not one the caller's desktop set, and up
+# before the program, whose bridge would otherwise wait for the name to
+# appear. The reply comes once the launcher runs.
 unset AT_SPI_BUS_ADDRESS
-# The accessibility bus up before the program, whose bridge would otherwise
-# wait for the name to appear. The reply comes once the launcher runs.
 a11y_bus() {
   dbus-send --session --print-reply --reply-timeout=5000 --dest=org.a11y.Bus \
     /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1
@@ -96,14 +87,8 @@ wait "$!" || status=$?
 [ "$status" -ne 2 ] || { echo "the walk could not reach Exit; the program's log:"; cat "$app_log"; exit 1; }
 wait_exit "$app_pid" || { echo "flitto did not end with status 0 after Exit; its log:"; cat "$app_log"; exit 1; }
 expected="DataDirectory=$work/New"
-if ! tr -d '\r' <"$work/Quillbox/Quillbox.ini" | grep -qxF "$expected"; then
-  echo "Quillbox.ini does not name the new folder ($expected):"
-  cat "$work/Quillbox/Quillbox.ini"
-  status=1
-fi
-if ! stop_bus; then
-  echo "the session bus or a process it started did not end when asked"
-  status=1
-fi
+tr -d '\r' <"$work/Quillbox/Quillbox.ini" | grep -qxF "$expected" ||
+  { echo "Quillbox.ini does not name the new folder ($expected):"; cat "$work/Quillbox/Quillbox.ini"; status=1; }
+stop_bus || { echo "the session bus or a process it started did not end when asked"; status=1; }
 [ "$status" -eq 0 ] || exit 1
 echo "accessibility test passed"
