@@ -159,10 +159,10 @@ class Walk:
         # out of the tree rather than leaving an empty slot.
         empty = []
         tabs = [describe(a) for a in descendants(self.app, empty) if a.get_role() == pyatspi.ROLE_PAGE_TAB]
-        for expected, found in (("no PAGE_TAB in the application's tree", tabs),
-                                ("no empty child slot in the application's tree; the parents of some", empty)):
+        for shows, found in (("no PAGE_TAB should be in the application's tree; AT-SPI shows %d: %s", tabs),
+                             ("no child slot should be empty; AT-SPI shows %d, below %s", empty)):
             if found:
-                fault("%s; AT-SPI shows %d: %s" % (expected, len(found), ", ".join(sorted(set(found))[:5])))
+                fault(shows % (len(found), ", ".join(sorted(set(found))[:5])))
 
     def check_f4(self, edit):
         description = edit.get_description()
@@ -217,7 +217,7 @@ class Walk:
         key("space")
         self.wait_page(name, next_enabled)
         # Cancel on the way would be read out, and Enter there asks to cancel.
-        pump()
+        self.heard_focus()
         passed = [e.source.get_name() for e in events[self.pressed_at:] if e.type == FOCUS]
         if "Cancel" in passed:
             fault('pressing Next should never pass the focus through Cancel; on the way to "%s" it went to %s'

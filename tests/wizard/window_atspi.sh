@@ -22,7 +22,6 @@ done
 # once handed to init. Read from /proc, so that no process tool is needed;
 # one ended but never reaped (init here may never reap) runs no more. After
 # the command name, which may hold spaces, come state, parent, group, session.
-bus_sid=
 bus_processes() {
   local stat fields
   for stat in /proc/[0-9]*/stat; do
@@ -32,10 +31,14 @@ bus_processes() {
   done
 }
 no_bus_processes() { [ -z "$(bus_processes)" ]; }
+bus_known() { bus_sid=$(cat "$work/bus.pid" 2>/dev/null) && [ -n "$bus_sid" ]; }
 # stop_bus: ends the bus's session; fails when a process of it outlives the
-# wait, after naming it and killing it outright.
+# wait, after naming it and killing it outright. A daemon stopped from
+# outside as it starts still forks and tells its process.
 stop_bus() {
   local pid
+  [ -e "$work/bus.pid" ] || return 0
+  until_state "no process from the session bus" bus_known || return 1
   for pid in $(bus_processes); do kill "$pid" 2>/dev/null || true; done
   until_state "the session bus's processes ending" no_bus_processes && return 0
   for pid in $(bus_processes); do
@@ -55,7 +58,7 @@ mkdir -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime"
 dbus-daemon --session --fork --address="unix:dir=$work/runtime" --print-address=4 --print-pid=5 \
   4>"$work/bus.address" 5>"$work/bus.pid"
-bus_started() { bus_sid=$(cat "$work/bus.pid") && [ -n "$bus_sid" ] && [ -s "$work/bus.address" ]; }
+bus_started() { bus_known && [ -s "$work/bus.address" ]; }
 until_state "no address from the session bus" bus_started
 DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus.address")
 export DBUS_SESSION_BUS_ADDRESS
