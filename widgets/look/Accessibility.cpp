@@ -39,55 +39,23 @@ public:
     int indexOfChild(const QAccessibleInterface *) const override { return -1; }
 };
 
-// A status line: a status bar whose text can be read, so that the text
-// changes sent for it reach a screen reader. It is never edited nor
-// selected by the user.
-class StatusLineInterface : public QAccessibleWidget, public QAccessibleTextInterface
+// A status line: a label that is a status bar, named by its text.
+class StatusLineInterface : public StatusBarInterface
 {
 public:
-    explicit StatusLineInterface(QLabel *label) : QAccessibleWidget(label, QAccessible::StatusBar)
-    {}
+    explicit StatusLineInterface(QLabel *label) : StatusBarInterface(label) {}
 
-    void *interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::TextInterface)
-            return static_cast<QAccessibleTextInterface *>(this);
-        return QAccessibleWidget::interface_cast(type);
-    }
+    using StatusBarInterface::text;
+
     QString text(QAccessible::Text kind) const override
     {
         if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
-            return Label()->text();
+            return StatusText();
         return QAccessibleWidget::text(kind);
     }
 
-    void selection(int, int *startOffset, int *endOffset) const override
-    {
-        *startOffset = *endOffset = 0;
-    }
-    int selectionCount() const override { return 0; }
-    void addSelection(int, int) override {}
-    void removeSelection(int) override {}
-    void setSelection(int, int, int) override {}
-    int cursorPosition() const override { return 0; }
-    void setCursorPosition(int) override {}
-    QString text(int startOffset, int endOffset) const override
-    {
-        return Label()->text().mid(startOffset, endOffset - startOffset);
-    }
-    int characterCount() const override { return int(Label()->text().size()); }
-    QRect characterRect(int) const override { return QRect(); }
-    int offsetAtPoint(const QPoint &) const override { return -1; }
-    void scrollToSubstring(int, int) override {}
-    QString attributes(int, int *startOffset, int *endOffset) const override
-    {
-        *startOffset = 0;
-        *endOffset = characterCount();
-        return QString();
-    }
-
-private:
-    QLabel *Label() const { return static_cast<QLabel *>(widget()); }
+protected:
+    QString StatusText() const override { return static_cast<QLabel *>(widget())->text(); }
 };
 
 // The children a screen reader may reach: decorative ones are left out, so
@@ -196,6 +164,30 @@ QWidget *Find(QWidget *window, const QString &name)
 }
 
 } // namespace
+
+void *StatusBarInterface::interface_cast(QAccessible::InterfaceType type)
+{
+    if (type == QAccessible::TextInterface)
+        return static_cast<QAccessibleTextInterface *>(this);
+    return QAccessibleWidget::interface_cast(type);
+}
+
+void StatusBarInterface::selection(int, int *startOffset, int *endOffset) const
+{
+    *startOffset = *endOffset = 0;
+}
+
+QString StatusBarInterface::text(int startOffset, int endOffset) const
+{
+    return StatusText().mid(startOffset, endOffset - startOffset);
+}
+
+QString StatusBarInterface::attributes(int, int *startOffset, int *endOffset) const
+{
+    *startOffset = 0;
+    *endOffset = characterCount();
+    return QString();
+}
 
 QStringList Apply(QWidget *window, std::span<const Entry> entries)
 {

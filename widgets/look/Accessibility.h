@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAccessibleWidget>
 #include <QString>
 #include <QStringList>
 
@@ -50,6 +51,36 @@ void MarkFrame(QWidget *window);
 // text is on screen, so that listeners hear what the user sees.
 void MarkStatusLine(QLabel *label);
 void AnnounceStatus(QLabel *label);
+
+// A status bar whose text is read, never edited nor selected: the text
+// interface is what lets a screen reader hear the text and its changes,
+// which Qt's AT-SPI bridge passes on for text but not for a value.
+class StatusBarInterface : public QAccessibleWidget, public QAccessibleTextInterface
+{
+public:
+    explicit StatusBarInterface(QWidget *widget) : QAccessibleWidget(widget, QAccessible::StatusBar)
+    {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override;
+    void selection(int, int *startOffset, int *endOffset) const override;
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QString text(int startOffset, int endOffset) const override;
+    int characterCount() const override { return int(StatusText().size()); }
+    QRect characterRect(int) const override { return QRect(); }
+    int offsetAtPoint(const QPoint &) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int *startOffset, int *endOffset) const override;
+
+    using QAccessibleWidget::text;
+
+protected:
+    virtual QString StatusText() const = 0;
+};
 
 // A caption as it reads: "&Next" gives "Next", "A && B" gives "A & B".
 QString WithoutMnemonic(const QString &caption);

@@ -69,54 +69,22 @@ private:
 // text as well, because Qt's AT-SPI bridge passes on neither a value text
 // nor a value change of an object without a numeric value, but does pass on
 // text and its changes.
-class StatusInterface : public QAccessibleWidget, public QAccessibleTextInterface
+class StatusInterface : public Accessibility::StatusBarInterface
 {
 public:
-    explicit StatusInterface(QWidget *bar) : QAccessibleWidget(bar, QAccessible::StatusBar) {}
+    explicit StatusInterface(QWidget *bar) : StatusBarInterface(bar) {}
 
-    void *interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::TextInterface)
-            return static_cast<QAccessibleTextInterface *>(this);
-        return QAccessibleWidget::interface_cast(type);
-    }
+    using StatusBarInterface::text;
+
     QString text(QAccessible::Text type) const override
     {
         if (type == QAccessible::Value)
-            return Path();
+            return StatusText();
         return QAccessibleWidget::text(type);
     }
 
-    QString text(int startOffset, int endOffset) const override
-    {
-        return Path().mid(startOffset, endOffset - startOffset);
-    }
-    int characterCount() const override { return int(Path().size()); }
-    // No caret and no selection: the text is only read.
-    int cursorPosition() const override { return 0; }
-    void setCursorPosition(int) override {}
-    void selection(int, int *startOffset, int *endOffset) const override
-    {
-        *startOffset = 0;
-        *endOffset = 0;
-    }
-    int selectionCount() const override { return 0; }
-    void addSelection(int, int) override {}
-    void removeSelection(int) override {}
-    void setSelection(int, int, int) override {}
-    // The whole path is not what is drawn, so no character has a place on the screen.
-    QRect characterRect(int) const override { return QRect(); }
-    int offsetAtPoint(const QPoint &) const override { return -1; }
-    void scrollToSubstring(int, int) override {}
-    QString attributes(int, int *startOffset, int *endOffset) const override
-    {
-        *startOffset = 0;
-        *endOffset = characterCount();
-        return QString();
-    }
-
-private:
-    QString Path() const { return widget()->property(PathProperty).toString(); }
+protected:
+    QString StatusText() const override { return widget()->property(PathProperty).toString(); }
 };
 
 QAccessibleInterface *SelectFolderFactory(const QString &className, QObject *object)
