@@ -1,6 +1,5 @@
 #include "widgets/buttonedit/TRzButtonEdit.h"
 
-#include "widgets/buttonedit/ButtonEditAccessible.h"
 #include "widgets/buttonedit/TRzButtonPair.h"
 #include "widgets/buttonedit/TRzControlButton.h"
 

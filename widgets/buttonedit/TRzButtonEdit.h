@@ -8,6 +8,11 @@
 class TRzButtonPair;
 class TRzControlButton;
 
+// Installs, once, what assistive technology learns of button edits
+// (ButtonEditAccessible.cpp, which needs this header's classes); every
+// button edit calls it as it is made.
+void InstallButtonEditAccessibility();
+
 // The behaviour of an edit with small push buttons inside its right end
 // (its left end for right-to-left text): the layout of the buttons, the
 // text margins that keep the text clear of them, the shortcut keys that
