@@ -179,6 +179,186 @@ bool LessIgnoringAsciiCase(const QMetaProperty &a, const QMetaProperty &b)
     return qstricmp(a.name(), b.name()) < 0;
 }
 
+QList<QMetaProperty> PropertiesByName(const QMetaObject *meta)
+{
+    QList<QMetaProperty> properties;
+    for (int i = 0; i < meta->propertyCount(); ++i)
+        properties.append(meta->property(i));
+    std::stable_sort(properties.begin(), properties.end(), LessIgnoringAsciiCase);
+    return properties;
+}
+
+// What a property's one line needs besides its kind.
+struct PropertyValue
+{
+    const QMetaProperty &property;
+    const QVariant &value;
+    const QByteArray &dateTimeFormat; // the client's; empty: the default
+};
+
+// The text after "name=" for each kind that fits on one line.
+
+QByteArray IntegerText(const PropertyValue &p)
+{
+    return QByteArray::number(p.value.toLongLong());
+}
+
+QByteArray ColorNumberText(const PropertyValue &p)
+{
+    return ColorToIdent(TColor(static_cast<qint32>(IntegralValue(p.value))));
+}
+
+QByteArray CursorNumberText(const PropertyValue &p)
+{
+    return CursorToIdent(TCursor(static_cast<qint32>(IntegralValue(p.value))));
+}
+
+QByteArray UnsignedText(const PropertyValue &p)
+{
+    return QByteArray::number(p.value.toULongLong());
+}
+
+QByteArray BooleanText(const PropertyValue &p)
+{
+    return p.value.toBool() ? "True" : "False";
+}
+
+// The key of the value, or its number when it has none.
+QByteArray EnumerationText(const PropertyValue &p)
+{
+    const qint64 number = IntegralValue(p.value);
+    const QMetaEnum enumerator = p.property.enumerator();
+    const char *key =
+        enumerator.isValid() ? enumerator.valueToKey(static_cast<int>(number)) : nullptr;
+    return key ? QByteArray(key) : QByteArray::number(number);
+}
+
+QByteArray FloatText(const PropertyValue &p)
+{
+    return QByteArray::number(p.value.toDouble(), 'g', 15);
+}
+
+QByteArray DateTimeText(const PropertyValue &p)
+{
+    const QString format = p.dateTimeFormat.isEmpty() ? QStringLiteral("yyyy-MM-dd hh:mm:ss")
+                                                      : QString::fromUtf8(p.dateTimeFormat);
+    return p.value.toDateTime().toString(format).toUtf8();
+}
+
+QByteArray DateText(const PropertyValue &p)
+{
+    return p.value.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
+}
+
+QByteArray TimeText(const PropertyValue &p)
+{
+    return p.value.toTime().toString(QStringLiteral("hh:mm:ss")).toUtf8();
+}
+
+// Quoted; an empty text shows nothing at all, not two quotes.
+QByteArray TextText(const PropertyValue &p)
+{
+    const QByteArray bytes = p.value.metaType().id() == QMetaType::QByteArray
+                                 ? p.value.toByteArray()
+                                 : p.value.toString().toUtf8();
+    return bytes.isEmpty() ? QByteArray() : '\'' + bytes + '\'';
+}
+
+QByteArray ColorText(const PropertyValue &p)
+{
+    return ColorToIdent(ColorValue(p.value.value<QColor>()));
+}
+
+QByteArray CursorText(const PropertyValue &p)
+{
+    return CursorToIdent(CursorValue(p.value.value<QCursor>()));
+}
+
+// A component is shown by its name, never listed.
+QByteArray ComponentText(const PropertyValue &p)
+{
+    const QObject *component = p.value.value<QObject *>();
+    return component ? component->objectName().toUtf8() : QByteArray("nil");
+}
+
+// Reached only without an object: one that is there is listed instead.
+QByteArray MissingObjectText(const PropertyValue &)
+{
+    return "nil";
+}
+
+QByteArray OtherText(const PropertyValue &)
+{
+    return "<<Not Implemented Yet>>";
+}
+
+struct KindText
+{
+    Kind kind;
+    QByteArray (*text)(const PropertyValue &);
+};
+
+constexpr KindText KindTexts[] = {
+    {Kind::Integer, IntegerText},
+    {Kind::ColorNumber, ColorNumberText},
+    {Kind::CursorNumber, CursorNumberText},
+    {Kind::Unsigned, UnsignedText},
+    {Kind::Boolean, BooleanText},
+    {Kind::Enumeration, EnumerationText},
+    {Kind::Float, FloatText},
+    {Kind::DateTime, DateTimeText},
+    {Kind::Date, DateText},
+    {Kind::Time, TimeText},
+    {Kind::Text, TextText},
+    {Kind::Color, ColorText},
+    {Kind::Cursor, CursorText},
+    {Kind::Component, ComponentText},
+    {Kind::ObjectPointer, MissingObjectText},
+    {Kind::ObjectValue, MissingObjectText},
+    {Kind::Other, OtherText},
+};
+
+QByteArray ValueText(Kind kind, const PropertyValue &p)
+{
+    for (const KindText &entry : KindTexts) {
+        if (entry.kind == kind)
+            return entry.text(p);
+    }
+    return QByteArray();
+}
+
+// A set: a line with the enumeration's name, then one line per element,
+// the single-bit values from the lowest up, each True when its bit is in
+// the value.
+void AppendSetLines(const QByteArray &indent, const PropertyValue &p, QByteArrayList &lines)
+{
+    const QMetaEnum enumerator = p.property.enumerator();
+    lines.append(indent + p.property.name() + "=[" + enumerator.name() + ']');
+    QList<std::pair<quint32, const char *>> elements;
+    for (int i = 0; i < enumerator.keyCount(); ++i) {
+        const auto bit = static_cast<quint32>(enumerator.value(i));
+        if (bit != 0 && (bit & (bit - 1)) == 0 &&
+            std::none_of(elements.begin(), elements.end(),
+                         [bit](const auto &element) { return element.first == bit; }))
+            elements.append({bit, enumerator.key(i)});
+    }
+    std::sort(elements.begin(), elements.end());
+    const auto bits = static_cast<quint32>(IntegralValue(p.value));
+    for (const auto &[bit, key] : std::as_const(elements))
+        lines.append(indent + "  " + key + '=' + ((bits & bit) ? "True" : "False"));
+}
+
+// The plain object a property holds, by value or through a pointer;
+// nullptr for every other kind and for a null pointer.
+const void *PlainObjectOf(Kind kind, const QVariant &value)
+{
+    if (kind == Kind::ObjectValue)
+        return value.constData();
+    if (kind == Kind::ObjectPointer)
+        return *static_cast<const void *const *>(value.constData());
+    return nullptr;
+}
+
 } // namespace
 
 QByteArray ColorToIdent(TColor color)
@@ -305,127 +485,38 @@ void TDezaZudi::ListPropertiesAt(TCSObjectRef Object, int Level, QByteArrayList 
             SendRaw(mkError, "Object has no RTTI", QByteArray());
         return;
     }
-    const QMetaObject *meta = Object.MetaObject;
-    QList<QMetaProperty> properties;
-    for (int i = 0; i < meta->propertyCount(); ++i)
-        properties.append(meta->property(i));
-    std::stable_sort(properties.begin(), properties.end(), LessIgnoringAsciiCase);
-
     const QByteArray indent(2 * Level, ' ');
-    for (const QMetaProperty &property : std::as_const(properties)) {
+    for (const QMetaProperty &property : PropertiesByName(Object.MetaObject)) {
         const Kind kind = KindOf(property);
         if (!property.isReadable() || kind == Kind::Skip)
             continue;
         const QVariant value = Object.IsComponent ? property.read(Object.Component())
                                                   : property.readOnGadget(Object.Object);
-        const QByteArray name = property.name();
-        QByteArray text;
-        switch (kind) {
-        case Kind::Skip:
-            break;
-        case Kind::Integer:
-            text = QByteArray::number(value.toLongLong());
-            break;
-        case Kind::ColorNumber:
-            text = ColorToIdent(TColor(static_cast<qint32>(IntegralValue(value))));
-            break;
-        case Kind::CursorNumber:
-            text = CursorToIdent(TCursor(static_cast<qint32>(IntegralValue(value))));
-            break;
-        case Kind::Unsigned:
-            text = QByteArray::number(value.toULongLong());
-            break;
-        case Kind::Boolean:
-            text = value.toBool() ? "True" : "False";
-            break;
-        case Kind::Enumeration: {
-            const qint64 number = IntegralValue(value);
-            const QMetaEnum enumerator = property.enumerator();
-            const char *key =
-                enumerator.isValid() ? enumerator.valueToKey(static_cast<int>(number)) : nullptr;
-            text = key ? QByteArray(key) : QByteArray::number(number);
-            break;
-        }
-        case Kind::Set: {
-            const QMetaEnum enumerator = property.enumerator();
-            Lines.append(indent + name + "=[" + enumerator.name() + ']');
-            // The elements are the single-bit values, from the lowest up;
-            // each reads True when its bit is in the value.
-            QList<std::pair<quint32, const char *>> elements;
-            for (int i = 0; i < enumerator.keyCount(); ++i) {
-                const auto bit = static_cast<quint32>(enumerator.value(i));
-                if (bit != 0 && (bit & (bit - 1)) == 0 &&
-                    std::none_of(elements.begin(), elements.end(),
-                                 [bit](const auto &element) { return element.first == bit; }))
-                    elements.append({bit, enumerator.key(i)});
-            }
-            std::sort(elements.begin(), elements.end());
-            const auto bits = static_cast<quint32>(IntegralValue(value));
-            for (const auto &[bit, key] : std::as_const(elements))
-                Lines.append(indent + "  " + key + '=' + ((bits & bit) ? "True" : "False"));
-            continue;
-        }
-        case Kind::Float:
-            text = QByteArray::number(value.toDouble(), 'g', 15);
-            break;
-        case Kind::DateTime:
-            text = value.toDateTime()
-                       .toString(m_dateTimeFormat.isEmpty() ? QStringLiteral("yyyy-MM-dd hh:mm:ss")
-                                                            : QString::fromUtf8(m_dateTimeFormat))
-                       .toUtf8();
-            break;
-        case Kind::Date:
-            text = value.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
-            break;
-        case Kind::Time:
-            text = value.toTime().toString(QStringLiteral("hh:mm:ss")).toUtf8();
-            break;
-        case Kind::Text: {
-            const QByteArray bytes = value.metaType().id() == QMetaType::QByteArray
-                                         ? value.toByteArray()
-                                         : value.toString().toUtf8();
-            text = bytes.isEmpty() ? QByteArray() : '\'' + bytes + '\'';
-            break;
-        }
-        case Kind::Color:
-            text = ColorToIdent(ColorValue(value.value<QColor>()));
-            break;
-        case Kind::Cursor:
-            text = CursorToIdent(CursorValue(value.value<QCursor>()));
-            break;
-        case Kind::Component: {
-            const QObject *component = value.value<QObject *>();
-            text = component ? component->objectName().toUtf8() : QByteArray("nil");
-            break;
-        }
-        case Kind::ObjectPointer:
-        case Kind::ObjectValue: {
-            const void *object = kind == Kind::ObjectValue
-                                     ? value.constData()
-                                     : *static_cast<const void *const *>(value.constData());
-            if (!object) {
-                text = "nil";
-                break;
-            }
-            Lines.append(indent + name + "=(" + DeclaredClassName(property) + ')');
-            // Plain objects may refer to each other in a cycle: an object
-            // already being listed further up is marked, not listed again.
-            if (Chain.contains(object))
-                Lines.append(indent + "  <<Cycle>>");
-            else if (Level + 1 > MaxDumpDepth)
-                Lines.append(indent + "  <<Too Deep>>");
-            else {
-                Chain.append(object);
-                ListPropertiesAt(TCSObjectRef(object, property.metaType().metaObject()), Level + 1,
-                                 Lines, Chain);
-                Chain.removeLast();
-            }
-            continue;
-        }
-        case Kind::Other:
-            text = "<<Not Implemented Yet>>";
-            break;
-        }
-        Lines.append(indent + name + '=' + text);
+        const PropertyValue shown{property, value, m_dateTimeFormat};
+        if (kind == Kind::Set)
+            AppendSetLines(indent, shown, Lines);
+        else if (const void *object = PlainObjectOf(kind, value))
+            ListPlainObjectAt(property, object, Level, Lines, Chain);
+        else
+            Lines.append(indent + property.name() + '=' + ValueText(kind, shown));
+    }
+}
+
+void TDezaZudi::ListPlainObjectAt(const QMetaProperty &Property, const void *Object, int Level,
+                                  QByteArrayList &Lines, QList<const void *> &Chain)
+{
+    const QByteArray indent(2 * Level, ' ');
+    Lines.append(indent + Property.name() + "=(" + DeclaredClassName(Property) + ')');
+    // Plain objects may refer to each other in a cycle: an object already
+    // being listed further up is marked, not listed again.
+    if (Chain.contains(Object))
+        Lines.append(indent + "  <<Cycle>>");
+    else if (Level + 1 > MaxDumpDepth)
+        Lines.append(indent + "  <<Too Deep>>");
+    else {
+        Chain.append(Object);
+        ListPropertiesAt(TCSObjectRef(Object, Property.metaType().metaObject()), Level + 1, Lines,
+                         Chain);
+        Chain.removeLast();
     }
 }

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+class QMetaProperty;
 class TCSObjectManager;
 
 // A colour as the window definitions store it: 0x00BBGGRR for a plain
@@ -251,6 +252,10 @@ private:
     QByteArray MarkText(TCSObjectRef Object, const QByteArray &Name) const;
     void ListPropertiesAt(TCSObjectRef Object, int Level, QByteArrayList &Lines,
                           QList<const void *> &Chain);
+    // A property holding a plain object: its class, then its own properties
+    // one level deeper.
+    void ListPlainObjectAt(const QMetaProperty &Property, const void *Object, int Level,
+                           QByteArrayList &Lines, QList<const void *> &Chain);
 
     TCSObjectManager *m_manager = nullptr;
     std::shared_ptr<DispatcherPlatform> m_platform;

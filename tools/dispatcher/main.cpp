@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <variant>
 
 using namespace DispatcherWindows;
 
@@ -142,13 +143,18 @@ int Usage(std::FILE *to, int status)
     return status;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+struct Options
 {
     QByteArray directoryPath = DefaultWindowDirectory();
     const char *outputPath = nullptr;
     int idleExitSeconds = 0;
+};
+
+// The options, or the exit status of a usage message: 0 for --help, 2 for
+// anything it does not understand.
+std::variant<Options, int> ParseOptions(int argc, char **argv)
+{
+    Options options;
     for (int i = 1; i < argc; ++i) {
         const QByteArray option = argv[i];
         if (option == "--help" || option == "-h")
@@ -156,28 +162,19 @@ int main(int argc, char **argv)
         if (i + 1 >= argc)
             return Usage(stderr, 2);
         if (option == "--window-dir")
-            directoryPath = argv[++i];
+            options.directoryPath = argv[++i];
         else if (option == "--output")
-            outputPath = argv[++i];
+            options.outputPath = argv[++i];
         else if (option == "--idle-exit")
-            idleExitSeconds = std::atoi(argv[++i]);
+            options.idleExitSeconds = std::atoi(argv[++i]);
         else
             return Usage(stderr, 2);
     }
-    std::FILE *out = stdout;
-    if (outputPath && !(out = std::fopen(outputPath, "a"))) {
-        std::fprintf(stderr, "dezazudi-dispatcher: cannot open %s: %s\n", outputPath,
-                     std::strerror(errno));
-        return 1;
-    }
+    return options;
+}
 
-    QByteArray reason;
-    const FileHandle directory = CreateTrustedDirectory(directoryPath, &reason);
-    if (!directory.IsValid()) {
-        std::fprintf(stderr, "dezazudi-dispatcher: %s\n", reason.constData());
-        return 1;
-    }
-
+void StopOnSignals()
+{
     struct sigaction action
     {};
     action.sa_handler = Stop;
@@ -186,12 +183,14 @@ int main(int argc, char **argv)
     // Closing the terminal it runs in must not leave its socket behind.
     ::sigaction(SIGHUP, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
+}
 
-    // The socket is bound under a hidden name and renamed into place once it
-    // listens: a client that sees the window can always connect to it.
-    const quint32 pid = static_cast<quint32>(::getpid());
-    const QByteArray hidden = ".binding-" + QByteArray::number(pid);
-    const QByteArray name = SocketFileName("TFrmDispatcher", pid, "DezaZudi Dispatcher");
+// Opens the window: the listening socket under its name in directory. The
+// socket is bound under a hidden name and renamed into place once it
+// listens: a client that sees the window can always connect to it.
+FileHandle OpenWindow(const FileHandle &directory, const QByteArray &name)
+{
+    const QByteArray hidden = ".binding-" + QByteArray::number(::getpid());
     const QByteArray bindPath = EntryPath(directory, hidden);
     FileHandle listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address{};
@@ -202,14 +201,18 @@ int main(int argc, char **argv)
         ::bind(listener.Get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
         ::listen(listener.Get(), 64) != 0 ||
         ::renameat(directory.Get(), hidden.constData(), directory.Get(), name.constData()) != 0) {
-        std::fprintf(stderr, "dezazudi-dispatcher: cannot open its window in %s: %s\n",
-                     directoryPath.constData(), std::strerror(errno));
+        const int error = errno;
         ::unlinkat(directory.Get(), hidden.constData(), 0);
-        return 1;
+        errno = error;
+        return FileHandle();
     }
-    std::fprintf(stderr, "dezazudi-dispatcher: listening as %s/%s\n", directoryPath.constData(),
-                 name.constData());
+    return listener;
+}
 
+// Serves one connection at a time until a signal stops it or, with an idle
+// limit, no client came for that long.
+void ServeUntilStopped(const FileHandle &listener, std::FILE *out, int idleExitSeconds)
+{
     time_t lastActivity = std::time(nullptr);
     while (!g_stop) {
         pollfd waiting{listener.Get(), POLLIN, 0};
@@ -223,6 +226,43 @@ int main(int argc, char **argv)
             break;
         }
     }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::variant<Options, int> parsed = ParseOptions(argc, argv);
+    if (const int *status = std::get_if<int>(&parsed))
+        return *status;
+    const Options &options = std::get<Options>(parsed);
+    std::FILE *out = stdout;
+    if (options.outputPath && !(out = std::fopen(options.outputPath, "a"))) {
+        std::fprintf(stderr, "dezazudi-dispatcher: cannot open %s: %s\n", options.outputPath,
+                     std::strerror(errno));
+        return 1;
+    }
+
+    QByteArray reason;
+    const FileHandle directory = CreateTrustedDirectory(options.directoryPath, &reason);
+    if (!directory.IsValid()) {
+        std::fprintf(stderr, "dezazudi-dispatcher: %s\n", reason.constData());
+        return 1;
+    }
+    StopOnSignals();
+
+    const QByteArray name =
+        SocketFileName("TFrmDispatcher", static_cast<quint32>(::getpid()), "DezaZudi Dispatcher");
+    const FileHandle listener = OpenWindow(directory, name);
+    if (!listener.IsValid()) {
+        std::fprintf(stderr, "dezazudi-dispatcher: cannot open its window in %s: %s\n",
+                     options.directoryPath.constData(), std::strerror(errno));
+        return 1;
+    }
+    std::fprintf(stderr, "dezazudi-dispatcher: listening as %s/%s\n",
+                 options.directoryPath.constData(), name.constData());
+
+    ServeUntilStopped(listener, out, options.idleExitSeconds);
     ::unlinkat(directory.Get(), name.constData(), 0);
     if (out != stdout)
         std::fclose(out);
