@@ -14,7 +14,7 @@ packages=(
   dbus-daemon desktop-file-utils libglib2.0-bin
   at-spi2-core python3-pyatspi
   python3-jsonschema
-  clang-format git
+  clang-format clang-tidy git
   man-db groff-base
 )
 if [ $# -gt 0 ]; then packages=("$@"); fi

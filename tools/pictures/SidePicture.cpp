@@ -240,9 +240,9 @@ QPainterPath Shoe()
     return shoe;
 }
 
-void DrawWorker(QPainter &p)
+// The far arm and leg, in shade behind the body.
+void DrawFarLimbs(QPainter &p)
 {
-    // Far side first, in shade: arm and leg behind the body.
     RoundStroke(p, {QPointF(140, 100), QPointF(126, 121)}, 9, kShirt.darker(140));
     RoundStroke(p, {QPointF(126, 121), QPointF(113, 108)}, 6.5, kSkin.darker(125), 105);
     RoundStroke(p, {QPointF(141, 170), QPointF(151, 216), QPointF(155, 260)}, 15,
@@ -256,14 +256,20 @@ void DrawWorker(QPainter &p)
     p.setBrush(QColor(0x1a, 0x14, 0x10));
     p.drawPath(Shoe());
     p.restore();
+}
 
-    // Near leg, stepping forward, and its shoe.
+// Near leg, stepping forward, and its shoe.
+void DrawNearLeg(QPainter &p)
+{
     RoundStroke(p, {QPointF(134, 170), QPointF(127, 216), QPointF(117, 259)}, 16, kTrousers);
     p.setPen(QPen(QColor(0x10, 0x0c, 0x08), 0.8));
     p.setBrush(Linear({103, 258}, {103, 271}, QColor(0x4a, 0x3a, 0x30), QColor(0x16, 0x10, 0x0c)));
     p.drawPath(Shoe());
+}
 
-    // Torso leaning into the push.
+// Torso leaning into the push.
+void DrawTorso(QPainter &p)
+{
     QPainterPath shirt;
     shirt.moveTo(124, 172);
     shirt.cubicTo(118, 150, 114, 118, 116, 100);
@@ -288,8 +294,12 @@ void DrawWorker(QPainter &p)
     p.setBrush(kTrousers);
     p.drawPolygon(
         QPolygonF({QPointF(124, 171), QPointF(151, 171), QPointF(148, 186), QPointF(127, 186)}));
+}
 
-    // Neck and head.
+// Neck, head and cap.
+void DrawHead(QPainter &p)
+{
+    p.setPen(Qt::NoPen);
     p.setBrush(kSkin.darker(115));
     p.drawRect(QRectF(125, 78, 9, 11));
     p.setPen(QPen(kSkin.darker(150), 0.8));
@@ -332,14 +342,16 @@ void DrawWorker(QPainter &p)
     peak.closeSubpath();
     p.setBrush(kShirt.darker(130));
     p.drawPath(peak);
+}
 
-    // Collar.
+// Collar and the near arm: sleeve, forearm and the hand on the grip.
+void DrawNearArm(QPainter &p)
+{
     p.setPen(QPen(kShirt.darker(160), 0.8));
     p.setBrush(kShirt.lighter(115));
     p.drawPolygon(QPolygonF({QPointF(123, 86), QPointF(136, 85), QPointF(131, 92)}));
 
-    // Near arm: sleeve, forearm and the hand on the grip. A dark rim first
-    // keeps the sleeve apart from the shirt behind it.
+    // A dark rim first keeps the sleeve apart from the shirt behind it.
     p.setPen(QPen(kShirt.darker(170), 13, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(134, 97), QPointF(127, 116));
     RoundStroke(p, {QPointF(134, 97), QPointF(127, 116)}, 11, kShirt.lighter(105));
@@ -347,6 +359,16 @@ void DrawWorker(QPainter &p)
     p.setPen(QPen(kSkin.darker(150), 0.8));
     p.setBrush(kSkin);
     p.drawEllipse(QPointF(107.5, 111), 4.2, 4);
+}
+
+// The worker pushing the truck, drawn back to front.
+void DrawWorker(QPainter &p)
+{
+    DrawFarLimbs(p);
+    DrawNearLeg(p);
+    DrawTorso(p);
+    DrawHead(p);
+    DrawNearArm(p);
 }
 
 } // namespace

@@ -405,14 +405,8 @@ void TRzCustomProgressBar::PaintBar(QPainter &qp) const
     const Rz::PixelGrid grid(qp);
     const Rz::DeviceScope device(qp, grid);
     Painter painter(*this, qp, grid.LineWidth());
-    const QColor barColor = painter.Color(m_barColor);
     const QColor backColor = painter.Color(m_backColor);
     const QColor borderColor = painter.Color(m_borderColor);
-    const qreal scale = grid.Scale();
-    // Logical lengths in device pixels (and back), unchanged at a scale of 1.
-    const auto toDevice = [&](qreal length) {
-        return grid.Scaled() ? int(std::lround(length * scale)) : int(length);
-    };
 
     const QRect area = grid.Snap(rect());
     Box r{area.left(), area.top(), area.right() + 1, area.bottom() + 1};
@@ -423,52 +417,68 @@ void TRzCustomProgressBar::PaintBar(QPainter &qp) const
     painter.Band(r, m_interiorOffset, backColor);
     if (r.IsEmpty())
         return;
-    const bool horizontal = m_orientation == Rz::orHorizontal;
+    if (m_barStyle == Rz::bsTraditional)
+        PaintSolidBar(qp, painter, grid, r);
+    else
+        PaintSegments(painter, grid, r);
+}
 
-    if (m_barStyle == Rz::bsTraditional) {
-        const QString text =
-            m_showPercent ? QString::asprintf("%u%%", unsigned(m_percent)) : QString();
-        Box filled = r;
-        Box empty = {r.right, r.top, r.right, r.bottom};
-        if (m_percent < 100) {
-            if (horizontal) {
-                filled.right = r.left + int(RoundHalfEven(qint64(m_percent) * r.Width(), 100));
-                empty.left = filled.right;
-            } else {
-                filled.top = r.bottom - int(RoundHalfEven(qint64(m_percent) * r.Height(), 100));
-                empty = {r.left, r.top, r.right, filled.top};
-            }
+void TRzCustomProgressBar::PaintSolidBar(QPainter &qp, Painter &painter, const Rz::PixelGrid &grid,
+                                         const Box &r) const
+{
+    const QColor barColor = painter.Color(m_barColor);
+    const QColor backColor = painter.Color(m_backColor);
+    // Logical lengths in device pixels, unchanged at a scale of 1.
+    const auto toDevice = [&](qreal length) {
+        return grid.Scaled() ? int(std::lround(length * grid.Scale())) : int(length);
+    };
+    const QString text = m_showPercent ? QString::asprintf("%u%%", unsigned(m_percent)) : QString();
+    Box filled = r;
+    Box empty = {r.right, r.top, r.right, r.bottom};
+    if (m_percent < 100) {
+        if (m_orientation == Rz::orHorizontal) {
+            filled.right = r.left + int(RoundHalfEven(qint64(m_percent) * r.Width(), 100));
+            empty.left = filled.right;
+        } else {
+            filled.top = r.bottom - int(RoundHalfEven(qint64(m_percent) * r.Height(), 100));
+            empty = {r.left, r.top, r.right, filled.top};
         }
-        const QFontMetrics metrics(font());
-        const int textLeft = r.right / 2 - toDevice(metrics.horizontalAdvance(text)) / 2;
-        const int textTop = r.top + (r.Height() - toDevice(metrics.height())) / 2;
-        const QPointF baseline = grid.LogicalToDevice().inverted().map(
-            QPointF(textLeft, textTop + toDevice(metrics.ascent())));
-        qp.setFont(font());
-        // The text in the opposite colour on each part, clipped at the bar's
-        // edge, so that it reads in two colours split exactly there.
-        const auto part = [&](const Box &box, const QColor &fill, const QColor &ink) {
-            if (box.IsEmpty())
-                return;
-            painter.Fill(box, fill);
-            if (text.isEmpty())
-                return;
-            qp.save();
-            qp.setClipRect(box.ToQRect());
-            qp.setWorldTransform(grid.LogicalWorld());
-            qp.setPen(ink);
-            qp.drawText(baseline, text);
-            qp.restore();
-        };
-        part(filled, barColor, backColor);
-        part(empty, backColor, barColor);
-        return;
     }
+    const QFontMetrics metrics(font());
+    const int textLeft = r.right / 2 - toDevice(metrics.horizontalAdvance(text)) / 2;
+    const int textTop = r.top + (r.Height() - toDevice(metrics.height())) / 2;
+    const QPointF baseline = grid.LogicalToDevice().inverted().map(
+        QPointF(textLeft, textTop + toDevice(metrics.ascent())));
+    qp.setFont(font());
+    // The text in the opposite colour on each part, clipped at the bar's
+    // edge, so that it reads in two colours split exactly there.
+    const auto part = [&](const Box &box, const QColor &fill, const QColor &ink) {
+        if (box.IsEmpty())
+            return;
+        painter.Fill(box, fill);
+        if (text.isEmpty())
+            return;
+        qp.save();
+        qp.setClipRect(box.ToQRect());
+        qp.setWorldTransform(grid.LogicalWorld());
+        qp.setPen(ink);
+        qp.drawText(baseline, text);
+        qp.restore();
+    };
+    part(filled, barColor, backColor);
+    part(empty, backColor, barColor);
+}
 
-    // Segments: as many whole ones as fit, centred, lit from the start;
-    // counted in logical pixels, drawn at their places on the device grid.
+void TRzCustomProgressBar::PaintSegments(Painter &painter, const Rz::PixelGrid &grid,
+                                         const Box &r) const
+{
+    const QColor barColor = painter.Color(m_barColor);
+    const QColor backColor = painter.Color(m_backColor);
+    const bool horizontal = m_orientation == Rz::orHorizontal;
+    // As many whole segments as fit, centred, lit from the start; counted in
+    // logical pixels, drawn at their places on the device grid.
     const int deviceLength = horizontal ? r.Width() : r.Height();
-    const int length = grid.Scaled() ? int(std::lround(deviceLength / scale)) : deviceLength;
+    const int length = grid.Scaled() ? int(std::lround(deviceLength / grid.Scale())) : deviceLength;
     const auto at = [&](int offset) {
         return grid.Scaled() && length > 0 ? int(std::lround(qreal(offset) * deviceLength / length))
                                            : offset;

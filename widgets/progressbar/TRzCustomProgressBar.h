@@ -93,6 +93,10 @@ private:
     void Redraw();
     void FollowBounds() const;
     void PaintBar(QPainter &painter) const;
+    // The inside of the bar in each style, in the box its borders leave.
+    void PaintSolidBar(QPainter &qp, Painter &painter, const Rz::PixelGrid &grid,
+                       const Box &r) const;
+    void PaintSegments(Painter &painter, const Rz::PixelGrid &grid, const Box &r) const;
 
     int m_totalParts = 0;
     int m_partsComplete = 0;

@@ -6,6 +6,7 @@
 #include <array>
 #include <climits>
 #include <string_view>
+#include <utility>
 
 QString TRtfParagraph::Text() const
 {
@@ -236,6 +237,15 @@ struct GroupState
     int unicodeSkip = 1; // \ucN: fallback characters that follow each \uN
 };
 
+// A control word as it stands in the document: its entry and its numeric
+// parameter, if it has one.
+struct ControlWordCall
+{
+    WordEntry entry;
+    bool hasParameter = false;
+    int parameter = 0;
+};
+
 // One pass over the bytes with an explicit stack of group states: no
 // recursion, so nesting depth costs no machine stack.
 class Parser
@@ -252,6 +262,15 @@ private:
     void CloseGroup();
     void ControlSequence();
     void ControlWord();
+    ControlWordCall ReadControlWord();
+    // One function for each family of control words. Those of the document
+    // act in every destination; the others only in their own. The two that
+    // return bool tell whether the word was one of theirs.
+    bool DocumentWord(const ControlWordCall &call);
+    void FontTableWord(const ControlWordCall &call);
+    void ColorTableWord(const ControlWordCall &call);
+    void BodyWord(const ControlWordCall &call);
+    bool FormatFlagWord(const ControlWordCall &call);
     void HexCharacter();
     void RawCharacter(unsigned char byte);
     void Emit(char16_t ch);
@@ -410,7 +429,7 @@ void Parser::HexCharacter()
     Emit(ch);
 }
 
-void Parser::ControlWord()
+ControlWordCall Parser::ReadControlWord()
 {
     const char *nameStart = m_pos;
     while (m_pos < m_end && IsLetter(*m_pos))
@@ -436,140 +455,167 @@ void Parser::ControlWord()
     const int parameter = int(negative ? -magnitude : magnitude);
 
     const WordEntry entry = name.size() > 32 ? WordEntry{name, Word::Unknown} : LookUp(name);
+    return {entry, hasParameter, parameter};
+}
 
-    if (entry.word == Word::Binary) {
+void Parser::ControlWord()
+{
+    const ControlWordCall call = ReadControlWord();
+    if (call.entry.word == Word::Binary) {
         // Binary data is skipped whatever the destination; it may hold braces.
-        const qint64 count = hasParameter ? std::max(parameter, 0) : 0;
+        const qint64 count = call.hasParameter ? std::max(call.parameter, 0) : 0;
         m_pos += std::min<qint64>(count, m_end - m_pos);
         SkipsFallback();
         return;
     }
     if (SkipsFallback() || m_state.destination == Destination::Skip)
         return;
+    if (DocumentWord(call))
+        return;
+    if (m_state.destination == Destination::FontTable)
+        FontTableWord(call);
+    else if (m_state.destination == Destination::ColorTable)
+        ColorTableWord(call);
+    else
+        BodyWord(call);
+}
 
-    GroupState &state = m_state;
-    switch (entry.word) {
+bool Parser::DocumentWord(const ControlWordCall &call)
+{
+    switch (call.entry.word) {
     case Word::Ansicpg:
-        m_content.codePage = parameter;
-        return;
+        m_content.codePage = call.parameter;
+        return true;
     case Word::Deff:
-        m_content.defaultFont = parameter;
-        return;
+        m_content.defaultFont = call.parameter;
+        return true;
     case Word::FontTable:
-        state.destination = Destination::FontTable;
+        m_state.destination = Destination::FontTable;
         m_fontNumber = -1;
         m_font = {};
-        return;
+        return true;
     case Word::ColorTable:
-        state.destination = Destination::ColorTable;
+        m_state.destination = Destination::ColorTable;
         m_red = m_green = m_blue = 0;
         m_colorGiven = false;
-        return;
+        return true;
     case Word::SkipDestination:
-        state.destination = Destination::Skip;
-        return;
+        m_state.destination = Destination::Skip;
+        return true;
     case Word::UnicodeSkip:
-        state.unicodeSkip = std::clamp(parameter, 0, 16);
-        return;
+        m_state.unicodeSkip = std::clamp(call.parameter, 0, 16);
+        return true;
     case Word::Unicode: {
-        int code = parameter;
+        int code = call.parameter;
         if (code < 0)
             code += 65536;
         Emit(code >= 0 && code <= 0xFFFF ? char16_t(code) : char16_t(0xFFFD));
-        m_pendingSkip = state.unicodeSkip;
-        return;
+        m_pendingSkip = m_state.unicodeSkip;
+        return true;
     }
+    default:
+        return false;
+    }
+}
+
+void Parser::FontTableWord(const ControlWordCall &call)
+{
+    switch (call.entry.word) {
+    case Word::Font:
+        if (!m_font.name.isEmpty())
+            CommitFont();
+        m_fontNumber = call.hasParameter ? call.parameter : 0;
+        m_font = {};
+        break;
+    case Word::FontFamily:
+        m_font.family = TRtfFontFamily(call.entry.value);
+        break;
+    case Word::FontCharset:
+        m_font.charset = call.parameter;
+        break;
     default:
         break;
     }
+}
 
-    if (state.destination == Destination::FontTable) {
-        switch (entry.word) {
-        case Word::Font:
-            if (!m_font.name.isEmpty())
-                CommitFont();
-            m_fontNumber = hasParameter ? parameter : 0;
-            m_font = {};
-            break;
-        case Word::FontFamily:
-            m_font.family = TRtfFontFamily(entry.value);
-            break;
-        case Word::FontCharset:
-            m_font.charset = parameter;
-            break;
-        default:
-            break;
+void Parser::ColorTableWord(const ControlWordCall &call)
+{
+    static constexpr std::pair<Word, int Parser::*> components[] = {
+        {Word::Red, &Parser::m_red},
+        {Word::Green, &Parser::m_green},
+        {Word::Blue, &Parser::m_blue},
+    };
+    for (const auto &[word, component] : components) {
+        if (word == call.entry.word) {
+            this->*component = std::clamp(call.parameter, 0, 255);
+            m_colorGiven = true;
+            return;
         }
-        return;
     }
-    if (state.destination == Destination::ColorTable) {
-        const int component = std::clamp(parameter, 0, 255);
-        switch (entry.word) {
-        case Word::Red:
-            m_red = component;
-            m_colorGiven = true;
-            break;
-        case Word::Green:
-            m_green = component;
-            m_colorGiven = true;
-            break;
-        case Word::Blue:
-            m_blue = component;
-            m_colorGiven = true;
-            break;
-        default:
-            break;
-        }
-        return;
-    }
+}
 
-    TRtfCharFormat &format = state.format;
-    const bool on = !hasParameter || parameter != 0;
-    switch (entry.word) {
+void Parser::BodyWord(const ControlWordCall &call)
+{
+    if (FormatFlagWord(call))
+        return;
+    TRtfCharFormat &format = m_state.format;
+    switch (call.entry.word) {
     case Word::Font:
-        format.font = hasParameter ? parameter : 0;
+        format.font = call.hasParameter ? call.parameter : 0;
         break;
     case Word::FontSize:
         // Sizes outside 1 to 1638 points are no text size; they are held
         // to that range so that no font engine is asked for a giant glyph.
-        format.halfPoints = std::clamp(hasParameter ? parameter : 24, 2, 3276);
+        format.halfPoints = std::clamp(call.hasParameter ? call.parameter : 24, 2, 3276);
         break;
     case Word::Color:
-        format.color = std::max(parameter, 0);
+        format.color = std::max(call.parameter, 0);
         break;
     case Word::Plain:
         format = TRtfCharFormat{};
         break;
     case Word::Pard:
-        state.alignment = TRtfAlignment::Left;
+        m_state.alignment = TRtfAlignment::Left;
         break;
     case Word::Align:
-        state.alignment = TRtfAlignment(entry.value);
+        m_state.alignment = TRtfAlignment(call.entry.value);
         break;
     case Word::Par:
         EndParagraph();
         break;
     case Word::Character:
-        AppendText(char16_t(entry.value));
-        break;
-    case Word::Bold:
-        format.bold = on;
-        break;
-    case Word::Italic:
-        format.italic = on;
-        break;
-    case Word::Underline:
-        format.underline = on;
-        break;
-    case Word::UnderlineNone:
-        format.underline = false;
-        break;
-    case Word::Strike:
-        format.strike = on;
+        AppendText(char16_t(call.entry.value));
         break;
     default: // unknown words and those without a visible effect
         break;
     }
+}
+
+bool Parser::FormatFlagWord(const ControlWordCall &call)
+{
+    // The switches of the character format: \b or \b1 turns one on, \b0
+    // turns it off; \ulnone turns underlining off whatever its parameter.
+    struct FormatFlag
+    {
+        Word word;
+        bool TRtfCharFormat::*flag;
+        bool followsParameter;
+    };
+    static constexpr FormatFlag flags[] = {
+        {Word::Bold, &TRtfCharFormat::bold, true},
+        {Word::Italic, &TRtfCharFormat::italic, true},
+        {Word::Underline, &TRtfCharFormat::underline, true},
+        {Word::UnderlineNone, &TRtfCharFormat::underline, false},
+        {Word::Strike, &TRtfCharFormat::strike, true},
+    };
+    for (const FormatFlag &entry : flags) {
+        if (entry.word == call.entry.word) {
+            const bool on = !call.hasParameter || call.parameter != 0;
+            m_state.format.*entry.flag = entry.followsParameter && on;
+            return true;
+        }
+    }
+    return false;
 }
 
 void Parser::RawCharacter(unsigned char byte)
