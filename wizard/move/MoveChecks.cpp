@@ -485,6 +485,38 @@ bool SameListing(const SourceFile &one, const SourceFile &other)
                std::tie(other.Device, other.Inode, other.Size, other.ModifiedNs);
 }
 
+// Fills in *file, an entry of folder, and says whether it is listed at
+// all. Folders are not database files, and neither are FIFOs, sockets or
+// devices: opening a FIFO for reading would block forever. A link is judged
+// by what it points to; a dangling one stays in the list, so the copy
+// reports it instead of silently leaving it behind.
+bool Examine(int folder, const QByteArray &sourcePrefix, SourceFile *file)
+{
+    struct stat st;
+    const char *name = file->Name.constData();
+    if (::fstatat(folder, name, &st, 0) == 0) {
+        if (!S_ISREG(st.st_mode))
+            return false;
+        file->Size = qint64(st.st_size);
+        file->Allocated = qint64(st.st_blocks) * 512;
+        file->Device = st.st_dev;
+        file->Inode = st.st_ino;
+        file->ModifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        return true;
+    }
+    const int error = errno;
+    const bool exists = ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists && errno == ENOENT)
+        return false; // removed since the listing saw it
+    if (!exists || !S_ISLNK(st.st_mode) || error != ENOENT)
+        throw Exception(
+            QStringLiteral("Cannot examine %1 (%2). A move copies every file "
+                           "of the data folder; repair or remove this one, "
+                           "then start the move again")
+                .arg(PathText(sourcePrefix + file->Name), SystemErrorText(exists ? error : errno)));
+    return true;
+}
+
 // Hands each entry ListSourceFiles would list to take, in the listing's
 // order.
 void ForEachSourceFile(int folder, const QByteArray &sourcePrefix,
@@ -525,33 +557,8 @@ void ForEachSourceFile(int folder, const QByteArray &sourcePrefix,
         // the database, and must not end up in the next.
         if (MoveLeftovers::IsOwnName(file.Name))
             continue;
-        // Folders are not database files, and neither are FIFOs, sockets or
-        // devices: opening a FIFO for reading would block forever. A link is
-        // judged by what it points to; a dangling one stays in the list, so
-        // the copy reports it instead of silently leaving it behind.
-        struct stat st;
-        const char *name = file.Name.constData();
-        if (::fstatat(folder, name, &st, 0) == 0) {
-            if (!S_ISREG(st.st_mode))
-                continue;
-            file.Size = qint64(st.st_size);
-            file.Allocated = qint64(st.st_blocks) * 512;
-            file.Device = st.st_dev;
-            file.Inode = st.st_ino;
-            file.ModifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-        } else {
-            const int error = errno;
-            const bool exists = ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-            if (!exists && errno == ENOENT)
-                continue; // removed since the listing saw it
-            if (!exists || !S_ISLNK(st.st_mode) || error != ENOENT)
-                throw Exception(QStringLiteral("Cannot examine %1 (%2). A move copies every file "
-                                               "of the data folder; repair or remove this one, "
-                                               "then start the move again")
-                                    .arg(PathText(sourcePrefix + file.Name),
-                                         SystemErrorText(exists ? error : errno)));
-        }
-        take(std::move(file));
+        if (Examine(folder, sourcePrefix, &file))
+            take(std::move(file));
     }
 }
 
