@@ -720,41 +720,47 @@ FileUtil::FileHandle OpenThroughRealFolders(const QByteArray &path, const QByteA
     return {};
 }
 
+// Every level of folder down to itself, outermost first.
+QByteArrayList LevelsOf(const QByteArray &folder)
+{
+    QByteArrayList levels;
+    for (qsizetype slash = folder.indexOf('/', 1); slash >= 0;
+         slash = folder.indexOf('/', slash + 1))
+        levels.append(folder.left(slash));
+    levels.append(folder);
+    return levels;
+}
+
+// A level of the new location that is there already, but as a file: the
+// new location itself (whole), or a folder on the way to it.
+QString NotAFolderText(const QByteArray &target, const QByteArray &level, bool whole)
+{
+    return whole ? QStringLiteral("The new location %1 is a file, not a folder. "
+                                  "Choose another location.")
+                       .arg(PathText(target))
+                 : QStringLiteral("The new location %1 cannot be created: %2 is a "
+                                  "file, not a folder. Choose another location.")
+                       .arg(PathText(target), PathText(level));
+}
+
 } // namespace
 
 NewFolder::NewFolder(const QByteArray &target, std::optional<uid_t> owner)
 {
     const QByteArray folder = WithoutTrailingSeparator(target);
-    QByteArrayList levels; // outermost first
-    for (qsizetype slash = folder.indexOf('/', 1); slash >= 0;
-         slash = folder.indexOf('/', slash + 1))
-        levels.append(folder.left(slash));
-    levels.append(folder);
-
-    const auto cannotCreate = [](const QByteArray &level, int error) {
-        return QStringLiteral("Cannot create the folder %1 (%2). Choose another location, or "
-                              "create the folder yourself.")
-            .arg(PathText(level), SystemErrorText(error));
-    };
     FileUtil::FileHandle parent; // once the first missing level is met
     QByteArray existing = "/";
-    for (const QByteArray &level : std::as_const(levels)) {
+    for (const QByteArray &level : LevelsOf(folder)) {
         if (level.isEmpty() || level.endsWith('/'))
             continue; // "a//b": the empty step names the same folder
-        struct stat st;
         if (!parent.IsValid()) {
             // The levels that are there already are looked up by name, links
             // followed: the user chose them, and who may change them is the
             // owners check's matter.
+            struct stat st;
             if (::stat(level.constData(), &st) == 0) {
                 if (!S_ISDIR(st.st_mode)) {
-                    m_error = level == folder
-                                  ? QStringLiteral("The new location %1 is a file, not a folder. "
-                                                   "Choose another location.")
-                                        .arg(PathText(target))
-                                  : QStringLiteral("The new location %1 cannot be created: %2 is a "
-                                                   "file, not a folder. Choose another location.")
-                                        .arg(PathText(target), PathText(level));
+                    m_error = NotAFolderText(target, level, level == folder);
                     return;
                 }
                 existing = level;
@@ -764,30 +770,8 @@ NewFolder::NewFolder(const QByteArray &target, std::optional<uid_t> owner)
             if (!parent.IsValid())
                 return;
         }
-        // Made here and opened without following a link: a level someone
-        // else made meanwhile (a shared folder such as /tmp) is not taken
-        // for ours, or they could read the mail.
-        const QByteArray name = level.mid(level.lastIndexOf('/') + 1);
-        if (::mkdirat(parent.Get(), name.constData(), 0777) != 0) {
-            const int error = errno;
-            m_error = error == EEXIST
-                          ? QStringLiteral("The folder %1 was created by someone else while Flitto "
-                                           "was making it. Choose another location.")
-                                .arg(PathText(level))
-                          : cannotCreate(level, error);
+        if (!Make(level, &parent))
             return;
-        }
-        FileUtil::FileHandle made(::openat(parent.Get(), name.constData(),
-                                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!made.IsValid() || ::fstat(made.Get(), &st) != 0 || st.st_uid != ::geteuid()) {
-            m_error = QStringLiteral("The folder %1 was replaced by someone else while Flitto "
-                                     "was making it. Choose another location.")
-                          .arg(PathText(level));
-            return;
-        }
-        const int next = ::fcntl(made.Get(), F_DUPFD_CLOEXEC, 0);
-        m_made.push_back({std::move(parent), name, std::move(made)});
-        parent = FileUtil::FileHandle(next);
     }
     if (parent.IsValid()) {
         m_folder = std::move(parent);
@@ -795,6 +779,38 @@ NewFolder::NewFolder(const QByteArray &target, std::optional<uid_t> owner)
     }
     // The whole folder was there: opened once, now, and held.
     m_folder = OpenThroughRealFolders(folder, target, owner, &m_error);
+}
+
+bool NewFolder::Make(const QByteArray &level, FileUtil::FileHandle *parent)
+{
+    // Made here and opened without following a link: a level someone
+    // else made meanwhile (a shared folder such as /tmp) is not taken
+    // for ours, or they could read the mail.
+    const QByteArray name = level.mid(level.lastIndexOf('/') + 1);
+    if (::mkdirat(parent->Get(), name.constData(), 0777) != 0) {
+        const int error = errno;
+        m_error = error == EEXIST
+                      ? QStringLiteral("The folder %1 was created by someone else while Flitto "
+                                       "was making it. Choose another location.")
+                            .arg(PathText(level))
+                      : QStringLiteral("Cannot create the folder %1 (%2). Choose another "
+                                       "location, or create the folder yourself.")
+                            .arg(PathText(level), SystemErrorText(error));
+        return false;
+    }
+    FileUtil::FileHandle made(
+        ::openat(parent->Get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    if (!made.IsValid() || ::fstat(made.Get(), &st) != 0 || st.st_uid != ::geteuid()) {
+        m_error = QStringLiteral("The folder %1 was replaced by someone else while Flitto "
+                                 "was making it. Choose another location.")
+                      .arg(PathText(level));
+        return false;
+    }
+    const int next = ::fcntl(made.Get(), F_DUPFD_CLOEXEC, 0);
+    m_made.push_back({std::move(*parent), name, std::move(made)});
+    *parent = FileUtil::FileHandle(next);
+    return true;
 }
 
 NewFolder::~NewFolder()
