@@ -1293,10 +1293,14 @@ QString DescribeForeignFiles(const QByteArray &target, const QByteArrayList &nam
     return text;
 }
 
-QString CheckSettingsFile(const QByteArray &settingsFile)
+namespace {
+
+// The settings file is written where its links lead: they must lead
+// somewhere, and only through links whose owners could write the file
+// themselves.
+QString LinkRefusal(const QByteArray &settingsFile, const QByteArray &target)
 {
     const QString shown = PathText(settingsFile);
-    const QByteArray target = SafeFile::FinalTarget(settingsFile);
     if (target.isEmpty())
         return QStringLiteral("The settings file %1 is a symbolic link that cannot be followed "
                               "(a loop of links). Replace it with the file itself.")
@@ -1307,55 +1311,65 @@ QString CheckSettingsFile(const QByteArray &settingsFile)
                               "such a link. Replace the link with the file itself, or have "
                               "the link's owner own the file.")
             .arg(shown, PathText(link), PathText(target));
+    return QString();
+}
 
-    QByteArray contents;
-    const SafeFile::ReadStatus status = SafeFile::ReadAll(target, &contents);
-    if (status == SafeFile::ReadStatus::Failed)
-        return QStringLiteral("Cannot read the settings file %1. It must be a readable text "
-                              "file.")
+// Text Quillbox can read, and the settings writer can change without
+// losing a line: no wide encodings, no NUL, no line ending in CR alone.
+QString TextRefusal(const QByteArray &contents, const QString &shown)
+{
+    if (contents.startsWith(QByteArray("\xff\xfe\0\0", 4)) ||
+        contents.startsWith(QByteArray("\0\0\xfe\xff", 4)))
+        return QStringLiteral("The settings file %1 is saved as UTF-32 text, which Quillbox "
+                              "cannot read. Save it as plain text (ANSI or UTF-8).")
             .arg(shown);
-    const QByteArray folder = FileUtil::FolderOfPath(target);
-    if (status == SafeFile::ReadStatus::Read) {
-        if (contents.startsWith(QByteArray("\xff\xfe\0\0", 4)) ||
-            contents.startsWith(QByteArray("\0\0\xfe\xff", 4)))
-            return QStringLiteral("The settings file %1 is saved as UTF-32 text, which Quillbox "
-                                  "cannot read. Save it as plain text (ANSI or UTF-8).")
+    if (contents.startsWith("\xff\xfe") || contents.startsWith("\xfe\xff"))
+        return QStringLiteral("The settings file %1 is saved as UTF-16 (Unicode) text, which "
+                              "Quillbox cannot read. Save it as plain text (ANSI or UTF-8).")
+            .arg(shown);
+    if (contents.contains('\0'))
+        return QStringLiteral("The settings file %1 contains NUL bytes; it is not a plain "
+                              "text file. Save it as plain text (ANSI or UTF-8).")
+            .arg(shown);
+    // A CR as the very last byte reads as a line end; anywhere else
+    // without an LF after it, neither the reader nor the writer sees one.
+    for (qsizetype cr = contents.indexOf('\r'); cr >= 0; cr = contents.indexOf('\r', cr + 1))
+        if (cr + 1 < contents.size() && contents.at(cr + 1) != '\n')
+            return QStringLiteral("The settings file %1 has lines that end in a carriage "
+                                  "return alone. Save it with Windows (CR LF) or Unix (LF) "
+                                  "line ends.")
                 .arg(shown);
-        if (contents.startsWith("\xff\xfe") || contents.startsWith("\xfe\xff"))
-            return QStringLiteral("The settings file %1 is saved as UTF-16 (Unicode) text, which "
-                                  "Quillbox cannot read. Save it as plain text (ANSI or UTF-8).")
-                .arg(shown);
-        if (contents.contains('\0'))
-            return QStringLiteral("The settings file %1 contains NUL bytes; it is not a plain "
-                                  "text file. Save it as plain text (ANSI or UTF-8).")
-                .arg(shown);
-        // A CR as the very last byte reads as a line end; anywhere else
-        // without an LF after it, neither the reader nor the writer sees one.
-        for (qsizetype cr = contents.indexOf('\r'); cr >= 0; cr = contents.indexOf('\r', cr + 1))
-            if (cr + 1 < contents.size() && contents.at(cr + 1) != '\n')
-                return QStringLiteral("The settings file %1 has lines that end in a carriage "
-                                      "return alone. Save it with Windows (CR LF) or Unix (LF) "
-                                      "line ends.")
-                    .arg(shown);
+    return QString();
+}
 
-        struct stat st;
-        if (::stat(target.constData(), &st) != 0)
-            return QStringLiteral("Cannot read the settings file %1 (%2).")
-                .arg(shown, SystemErrorText(errno));
-        if (st.st_nlink > 1)
-            return QStringLiteral("The settings file %1 has %2 hard links. Replacing it would "
-                                  "leave the old settings under its other names. Remove the "
-                                  "other links, or copy the file over them.")
-                .arg(shown, QString::number(qulonglong(st.st_nlink)));
-        if (!(st.st_mode & S_IWUSR))
-            return QStringLiteral("The settings file %1 is read-only. Give its owner write "
-                                  "permission, then try again.")
-                .arg(shown);
-        if (::access(target.constData(), W_OK) != 0)
-            return QStringLiteral("You may not write the settings file %1 (%2). Run the wizard as "
-                                  "the file's owner, or give yourself write permission.")
-                .arg(shown, SystemErrorText(errno));
-    }
+// The file itself may be replaced: one name only, and writable by its
+// owner and by this user.
+QString ReplaceRefusal(const QByteArray &target, const QString &shown)
+{
+    struct stat st;
+    if (::stat(target.constData(), &st) != 0)
+        return QStringLiteral("Cannot read the settings file %1 (%2).")
+            .arg(shown, SystemErrorText(errno));
+    if (st.st_nlink > 1)
+        return QStringLiteral("The settings file %1 has %2 hard links. Replacing it would "
+                              "leave the old settings under its other names. Remove the "
+                              "other links, or copy the file over them.")
+            .arg(shown, QString::number(qulonglong(st.st_nlink)));
+    if (!(st.st_mode & S_IWUSR))
+        return QStringLiteral("The settings file %1 is read-only. Give its owner write "
+                              "permission, then try again.")
+            .arg(shown);
+    if (::access(target.constData(), W_OK) != 0)
+        return QStringLiteral("You may not write the settings file %1 (%2). Run the wizard as "
+                              "the file's owner, or give yourself write permission.")
+            .arg(shown, SystemErrorText(errno));
+    return QString();
+}
+
+// The new settings are written into a new file beside the old one.
+QString FolderRefusal(const QByteArray &target)
+{
+    const QByteArray folder = FileUtil::FolderOfPath(target);
     if (const int error = ProbeNewFile(folder.isEmpty() ? QByteArrayLiteral(".") : folder);
         error != 0)
         return QStringLiteral("Cannot create files in the folder %1 (%2); the settings file is "
@@ -1363,6 +1377,30 @@ QString CheckSettingsFile(const QByteArray &settingsFile)
                               "permission to the folder.")
             .arg(PathText(folder), SystemErrorText(error));
     return QString();
+}
+
+} // namespace
+
+QString CheckSettingsFile(const QByteArray &settingsFile)
+{
+    const QString shown = PathText(settingsFile);
+    const QByteArray target = SafeFile::FinalTarget(settingsFile);
+    if (QString refusal = LinkRefusal(settingsFile, target); !refusal.isEmpty())
+        return refusal;
+    QByteArray contents;
+    const SafeFile::ReadStatus status = SafeFile::ReadAll(target, &contents);
+    if (status == SafeFile::ReadStatus::Failed)
+        return QStringLiteral("Cannot read the settings file %1. It must be a readable text "
+                              "file.")
+            .arg(shown);
+    // A file that is not there yet is made new: only its folder counts.
+    if (status == SafeFile::ReadStatus::Read) {
+        if (QString refusal = TextRefusal(contents, shown); !refusal.isEmpty())
+            return refusal;
+        if (QString refusal = ReplaceRefusal(target, shown); !refusal.isEmpty())
+            return refusal;
+    }
+    return FolderRefusal(target);
 }
 
 } // namespace MoveChecks
