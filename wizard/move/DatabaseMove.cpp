@@ -391,105 +391,23 @@ void DatabaseMove::CopyAll()
     try {
         CreateTarget();
         Post([this] { m_view->Starting(m_sourcePrefix, m_plan.Target); });
-        // The checks' listing goes before the run's own is made: a large
-        // folder's list is held once at a time.
-        const qsizetype expected = m_files.size();
-        m_files = {};
-        m_files = MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix, {},
-                                              expected + expected / 16 + 16);
-        // One record a file, without room to grow into.
-        m_records.reserve(m_files.size());
+        ListForCopy();
         if (m_stop)
             return;
-        QByteArrayList names;
-        qint64 totalBytes = 0;
-        for (const MoveChecks::SourceFile &file : std::as_const(m_files)) {
-            names << file.Name;
-            totalBytes += file.Size;
-        }
-        Post([this, names, totalBytes] { m_view->Listed(names, totalBytes); });
-
-        FileUtil::CheckedCopyOptions options;
-        options.Stop = &m_stop;
-        options.KeepOwner = ::geteuid() == 0;
-        // Into the folder the checks looked at, whatever its name leads to
-        // by now.
-        options.TargetFolder = m_newFolder->Get();
-        options.SourceFolder = m_dataFolder.Get();
-        // Root reads each data file as the data folder's owner: a link in
-        // the folder then reaches only what its owner could read anyway,
-        // never another user's private file.
+        TellListed();
         FileUtil::FsIdentity owner;
-        struct stat folder;
-        if (options.KeepOwner) {
-            if (!DataFolderInfo(&folder))
-                throw EFOpenError(m_sourcePrefix, errno);
-            owner = FileUtil::IdentityOfOwner(folder);
-            options.ReadAs = &owner;
-        }
+        const FileUtil::CheckedCopyOptions options = CopyOptions(&owner);
         qint64 done = 0;
         QList<bool> reused;
-        m_resumed = ReuseEarlierCopies(options, &done, &reused);
-        if (m_resumed > 0) {
-            const int resumed = m_resumed, files = int(m_files.size());
-            const qint64 total = done;
-            Post([this, resumed, files, total, reused] {
-                m_view->Resumed(resumed, files);
-                m_view->Progress(total);
-                for (int index = 0; index < reused.size(); ++index)
-                    if (reused.at(index))
-                        m_view->Copied(index);
-            });
-        }
-        QElapsedTimer sinceProgress;
-        sinceProgress.start();
-        options.Progress = [this, &done, &sinceProgress](qint64 bytes) {
-            if (sinceProgress.elapsed() < ProgressIntervalMs)
-                return;
-            sinceProgress.restart();
-            const qint64 total = done + bytes;
-            Post([this, total] { m_view->Progress(total); });
-        };
-        for (int index = 0; index < m_files.size(); ++index) {
-            if (reused.at(index))
-                continue;
-            const QByteArray name = m_files.at(index).Name;
-            Post([this, index, name] { m_view->Copying(index, name); });
-            FileUtil::CheckedCopyRecord record;
-            try {
-                record = FileUtil::CopyFileChecked(m_sourcePrefix + name, m_plan.Target, options);
-            } catch (EStreamError &failure) {
-                // The message stays the short one the window shows; the file,
-                // the system's reason and what to do go into the details.
-                failure.SetDetails(CopyFailureDetails(failure, m_sourcePrefix + name, m_plan));
-                throw;
-            }
-            m_records.append(Keep(index, record));
-            Journal(record);
-            done += record.BytesRead;
-            const qint64 total = done;
-            Post([this, index, total] {
-                m_view->Progress(total);
-                m_view->Copied(index);
-            });
-        }
+        TakeEarlierCopies(options, &done, &reused);
+        CopyTheRest(options, reused, done);
         FlushJournal();
         Reached(Stage::Copied);
         // The copies must be on the disk before they are read back, and
         // before "Copy completed." invites the user to rely on them.
         if (::syncfs(m_newFolder->Get()) != 0)
             throw EWriteError(errno);
-        // Each copy read back is a wait for the disk: several in flight at
-        // once keep its queue full.
-        FileUtil::ForEachInParallel(m_records.size(), ProofThreads, [this](qsizetype index) {
-            const FileUtil::CheckedCopyRecord record = RecordOf(m_records.at(index));
-            const QByteArray &name = record.Target;
-            Post([this, name] { m_view->Checking(name); });
-            const FileUtil::ProofResult result =
-                FileUtil::ProveCopy(record, &m_stop, m_newFolder->Get(), m_dataFolder.Get());
-            if (result != FileUtil::ProofResult::Same)
-                throw EProofFailed(ProofFailure(result, record, m_sourcePrefix, m_plan.Target));
-        });
+        ProveCopies();
         // A file added, removed or touched after the listing is in no
         // record: only a second listing can tell the copy is still whole.
         ThrowIfDataFolderChanged();
@@ -500,6 +418,120 @@ void DatabaseMove::CopyAll()
     // However the copy ended, the copies it made are worth a later run's
     // time.
     FlushJournal();
+}
+
+void DatabaseMove::ListForCopy()
+{
+    // The checks' listing goes before the run's own is made: a large
+    // folder's list is held once at a time.
+    const qsizetype expected = m_files.size();
+    m_files = {};
+    m_files = MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix, {},
+                                          expected + expected / 16 + 16);
+    // One record a file, without room to grow into.
+    m_records.reserve(m_files.size());
+}
+
+void DatabaseMove::TellListed()
+{
+    QByteArrayList names;
+    qint64 totalBytes = 0;
+    for (const MoveChecks::SourceFile &file : std::as_const(m_files)) {
+        names << file.Name;
+        totalBytes += file.Size;
+    }
+    Post([this, names, totalBytes] { m_view->Listed(names, totalBytes); });
+}
+
+FileUtil::CheckedCopyOptions DatabaseMove::CopyOptions(FileUtil::FsIdentity *owner) const
+{
+    FileUtil::CheckedCopyOptions options;
+    options.Stop = &m_stop;
+    options.KeepOwner = ::geteuid() == 0;
+    // Into the folder the checks looked at, whatever its name leads to
+    // by now.
+    options.TargetFolder = m_newFolder->Get();
+    options.SourceFolder = m_dataFolder.Get();
+    // Root reads each data file as the data folder's owner: a link in
+    // the folder then reaches only what its owner could read anyway,
+    // never another user's private file.
+    struct stat folder;
+    if (options.KeepOwner) {
+        if (!DataFolderInfo(&folder))
+            throw EFOpenError(m_sourcePrefix, errno);
+        *owner = FileUtil::IdentityOfOwner(folder);
+        options.ReadAs = owner;
+    }
+    return options;
+}
+
+void DatabaseMove::TakeEarlierCopies(const FileUtil::CheckedCopyOptions &options, qint64 *done,
+                                     QList<bool> *reused)
+{
+    m_resumed = ReuseEarlierCopies(options, done, reused);
+    if (m_resumed <= 0)
+        return;
+    const int resumed = m_resumed, files = int(m_files.size());
+    const qint64 total = *done;
+    Post([this, resumed, files, total, reused = *reused] {
+        m_view->Resumed(resumed, files);
+        m_view->Progress(total);
+        for (int index = 0; index < reused.size(); ++index)
+            if (reused.at(index))
+                m_view->Copied(index);
+    });
+}
+
+void DatabaseMove::CopyTheRest(FileUtil::CheckedCopyOptions options, const QList<bool> &reused,
+                               qint64 done)
+{
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    options.Progress = [this, &done, &sinceProgress](qint64 bytes) {
+        if (sinceProgress.elapsed() < ProgressIntervalMs)
+            return;
+        sinceProgress.restart();
+        const qint64 total = done + bytes;
+        Post([this, total] { m_view->Progress(total); });
+    };
+    for (int index = 0; index < m_files.size(); ++index) {
+        if (reused.at(index))
+            continue;
+        const QByteArray name = m_files.at(index).Name;
+        Post([this, index, name] { m_view->Copying(index, name); });
+        FileUtil::CheckedCopyRecord record;
+        try {
+            record = FileUtil::CopyFileChecked(m_sourcePrefix + name, m_plan.Target, options);
+        } catch (EStreamError &failure) {
+            // The message stays the short one the window shows; the file,
+            // the system's reason and what to do go into the details.
+            failure.SetDetails(CopyFailureDetails(failure, m_sourcePrefix + name, m_plan));
+            throw;
+        }
+        m_records.append(Keep(index, record));
+        Journal(record);
+        done += record.BytesRead;
+        const qint64 total = done;
+        Post([this, index, total] {
+            m_view->Progress(total);
+            m_view->Copied(index);
+        });
+    }
+}
+
+void DatabaseMove::ProveCopies()
+{
+    // Each copy read back is a wait for the disk: several in flight at
+    // once keep its queue full.
+    FileUtil::ForEachInParallel(m_records.size(), ProofThreads, [this](qsizetype index) {
+        const FileUtil::CheckedCopyRecord record = RecordOf(m_records.at(index));
+        const QByteArray &name = record.Target;
+        Post([this, name] { m_view->Checking(name); });
+        const FileUtil::ProofResult result =
+            FileUtil::ProveCopy(record, &m_stop, m_newFolder->Get(), m_dataFolder.Get());
+        if (result != FileUtil::ProofResult::Same)
+            throw EProofFailed(ProofFailure(result, record, m_sourcePrefix, m_plan.Target));
+    });
 }
 
 DatabaseMove::Outcome DatabaseMove::Run()
