@@ -78,6 +78,77 @@ void TakeOwnerOf(int folder, const struct stat &source)
         ::fchmod(folder, source.st_mode & 07777);
 }
 
+// The settings file as it is now must still say what the front end read
+// when the move was planned: a change made meanwhile by another move, or by
+// hand, is never overwritten.
+void ThrowIfSettingsChanged(const MovePlan &plan, const QByteArray &now)
+{
+    if (!plan.Loaded)
+        return;
+    const QString change = Installation::DescribeChange(*plan.Loaded, Installation::SnapshotOf(now),
+                                                        plan.SettingsFile);
+    if (!change.isEmpty())
+        throw Exception(change);
+}
+
+// The new folder's name must still lead to folder, the one the copies are
+// in.
+void ThrowIfTargetReplaced(const MovePlan &plan, int folder)
+{
+    struct stat named, held;
+    if (::stat(plan.Target.constData(), &named) != 0 || ::fstat(folder, &held) != 0 ||
+        named.st_dev != held.st_dev || named.st_ino != held.st_ino)
+        throw Exception(QStringLiteral("%1 no longer leads to the folder the database was "
+                                       "copied into: someone replaced it during the move. "
+                                       "Quillbox still uses %2; move the database again")
+                            .arg(PathText(plan.Target), PathText(plan.Source)));
+}
+
+// Swaps changed in for the settings file, only while it still holds before
+// (nullopt: while there is none).
+void ReplaceSettings(const MovePlan &plan, const QByteArray &changed,
+                     const std::optional<QByteArray> &before)
+{
+    const QByteArray &file = plan.SettingsFile;
+    if (SafeFile::Replace(file, changed, before))
+        return;
+    const int error = errno;
+    if (error == ECANCELED)
+        throw Exception(QStringLiteral("%1 was changed by another program while Flitto wrote "
+                                       "it, and keeps that program's change. Quillbox still "
+                                       "uses %2; move the database again")
+                            .arg(PathText(file), PathText(plan.Source)));
+    throw EIniFileException(
+        QStringLiteral("Unable to write to %1: %2").arg(PathText(file), SystemErrorText(error)));
+}
+
+// What Quillbox will read is what counts: a value that does not come back
+// whole through the same reader would point it elsewhere. The old bytes,
+// before, then go back when there were any.
+void ThrowUnlessReadBack(const MovePlan &plan, const QByteArray &changed,
+                         const std::optional<QByteArray> &before)
+{
+    const QByteArray &file = plan.SettingsFile;
+    const TIniFile settings(file);
+    if (settings.ReadString(Installation::SettingsSection, Installation::DataDirectoryKey,
+                            QByteArray()) == plan.Target)
+        return;
+    if (before && SafeFile::Replace(file, *before, changed))
+        throw EIniFileException(
+            QStringLiteral("Unable to write to %1: the new folder did not read back, so the old "
+                           "settings were put back. Quillbox still uses %2")
+                .arg(PathText(file), PathText(plan.Source)));
+    // Say what the file holds now: the user must know which folder Quillbox
+    // will open.
+    const QByteArray now = settings.ReadString(Installation::SettingsSection,
+                                               Installation::DataDirectoryKey, QByteArray());
+    throw EIniFileException(
+        QStringLiteral("Unable to write to %1: the new folder did not read back, and the old "
+                       "settings could not be put back. It now gives %2 as the data folder; "
+                       "correct it by hand")
+            .arg(PathText(file), PathText(now)));
+}
+
 } // namespace
 
 DatabaseMove::DatabaseMove(Plan plan, MoveView *view, QObject *parent)
@@ -783,20 +854,9 @@ void DatabaseMove::WriteSettingsFile()
     // Compare, then swap: the file must still say what the front end read,
     // the data folder must hold what was proven, and the new folder's name
     // must still lead to the folder the copies are in.
-    if (m_plan.Loaded) {
-        const QString change =
-            Installation::DescribeChange(*m_plan.Loaded, Installation::SnapshotOf(before), file);
-        if (!change.isEmpty())
-            throw Exception(change);
-    }
+    ThrowIfSettingsChanged(m_plan, before);
     EndCheck();
-    struct stat named, held;
-    if (::stat(m_plan.Target.constData(), &named) != 0 || ::fstat(m_newFolder->Get(), &held) != 0 ||
-        named.st_dev != held.st_dev || named.st_ino != held.st_ino)
-        throw Exception(QStringLiteral("%1 no longer leads to the folder the database was "
-                                       "copied into: someone replaced it during the move. "
-                                       "Quillbox still uses %2; move the database again")
-                            .arg(PathText(m_plan.Target), PathText(m_plan.Source)));
+    ThrowIfTargetReplaced(m_plan, m_newFolder->Get());
 
     // One key changes in the bytes as they are now; any other edit stays.
     const std::optional<QByteArray> changed = PrivateProfile::SetValue(
@@ -806,36 +866,8 @@ void DatabaseMove::WriteSettingsFile()
                                     .arg(PathText(m_plan.Target), PathText(file)));
     const std::optional<QByteArray> stillBefore =
         hadFile ? std::optional<QByteArray>(before) : std::nullopt;
-    if (!SafeFile::Replace(file, *changed, stillBefore)) {
-        const int error = errno;
-        if (error == ECANCELED)
-            throw Exception(QStringLiteral("%1 was changed by another program while Flitto wrote "
-                                           "it, and keeps that program's change. Quillbox still "
-                                           "uses %2; move the database again")
-                                .arg(PathText(file), PathText(m_plan.Source)));
-        throw EIniFileException(QStringLiteral("Unable to write to %1: %2")
-                                    .arg(PathText(file), SystemErrorText(error)));
-    }
-    // What Quillbox will read is what counts: a value that does not come
-    // back whole through the same reader would point it elsewhere.
-    const TIniFile settings(file);
-    if (settings.ReadString(Installation::SettingsSection, Installation::DataDirectoryKey,
-                            QByteArray()) == m_plan.Target)
-        return;
-    if (hadFile && SafeFile::Replace(file, before, *changed))
-        throw EIniFileException(
-            QStringLiteral("Unable to write to %1: the new folder did not read back, so the old "
-                           "settings were put back. Quillbox still uses %2")
-                .arg(PathText(file), PathText(m_plan.Source)));
-    // Say what the file holds now: the user must know which folder Quillbox
-    // will open.
-    const QByteArray now = settings.ReadString(Installation::SettingsSection,
-                                               Installation::DataDirectoryKey, QByteArray());
-    throw EIniFileException(
-        QStringLiteral("Unable to write to %1: the new folder did not read back, and the old "
-                       "settings could not be put back. It now gives %2 as the data folder; "
-                       "correct it by hand")
-            .arg(PathText(file), PathText(now)));
+    ReplaceSettings(m_plan, *changed, stillBefore);
+    ThrowUnlessReadBack(m_plan, *changed, stillBefore);
 }
 
 void DatabaseMove::Conclude()
