@@ -588,6 +588,65 @@ int Failed(const std::exception_ptr &error, MoveErrors::Stage stage)
     return MoveErrors::ExitCodeOf(error, stage);
 }
 
+// A dry run ends with its report, once the checks have looked at every
+// finding.
+int EndDryRun(DatabaseMove &move, bool passed)
+{
+    if (passed)
+        move.LogDryRun();
+    DescribeMove(move, passed);
+    return passed ? Done : Refused;
+}
+
+// After the proof: local mode writes the new folder into Quillbox.ini;
+// remote mode leaves it as it is, and the user tells the server.
+void ChangeSettings(const DatabaseMove::Plan &plan, DatabaseMove &move,
+                    const StopOnSignals &stopper)
+{
+    if (plan.Mode == ConnectionMode::Local) {
+        stopper.ReplacingSettings();
+        DatabaseMove::WriteSettings(&move, plan);
+        Info(QStringLiteral("%1 now names %2 as the data folder.")
+                 .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
+        return;
+    }
+    DatabaseMove::ConfirmMove(&move, plan);
+    move.Conclude();
+    Info(QStringLiteral("Now that the Quillbox database has been moved, you need to notify "
+                        "the Quillbox Server of this change. Run Relaydesk and give it the "
+                        "new location %1.")
+             .arg(PathText(plan.Target)));
+}
+
+// What may become of the old data folder once the move is done.
+void TellOldFolder(const DatabaseMove &move, const DatabaseMove::Plan &plan)
+{
+    // The checks refuse folders inside each other; this says so only
+    // when it still holds.
+    if (move.FoldersApart())
+        Info(QStringLiteral("The old data folder %1 is unchanged. Once Quillbox works with the "
+                            "new location, you can delete it.")
+                 .arg(PathText(plan.Source)));
+    else
+        Info(QStringLiteral("The old data folder %1 is unchanged. Keep it: the new location "
+                            "and the old one lie inside each other.")
+                 .arg(PathText(plan.Source)));
+}
+
+// A step of the move that failed at stage: told, with the exit code it
+// stands for.
+int FailedStep(const std::exception_ptr &error, const DatabaseMove::Plan &plan,
+               MoveErrors::Stage stage, const StopOnSignals &stopper)
+{
+    const int code = Failed(error, stage);
+    if (stage == MoveErrors::Stage::Checks && stopper.Signal() != 0)
+        return Interrupted(stopper.Signal(), plan);
+    if (code == SettingsFailed)
+        Err(QStringLiteral("The copy in %1 is complete and proven, but Quillbox still uses %2.")
+                .arg(PathText(plan.Target), PathText(plan.Source)));
+    return code;
+}
+
 int MoveSteps(const DatabaseMove::Plan &plan, const Arguments &args, CommandLineView &view,
               DatabaseMove &move)
 {
@@ -599,12 +658,8 @@ int MoveSteps(const DatabaseMove::Plan &plan, const Arguments &args, CommandLine
                                                   : DatabaseMove::Checking::ForMove);
         if (stopper.Signal() != 0)
             return Interrupted(stopper.Signal(), plan);
-        if (args.Check) {
-            if (passed)
-                move.LogDryRun();
-            DescribeMove(move, passed);
-            return passed ? Done : Refused;
-        }
+        if (args.Check)
+            return EndDryRun(move, passed);
         if (!passed)
             return Refused;
 
@@ -617,41 +672,13 @@ int MoveSteps(const DatabaseMove::Plan &plan, const Arguments &args, CommandLine
             return Interrupted(stopper.Signal() != 0 ? stopper.Signal() : SIGINT, plan);
         Info(QStringLiteral("Copy completed."));
 
-        if (plan.Mode == ConnectionMode::Local) {
-            stage = MoveErrors::Stage::Settings;
-            stopper.ReplacingSettings();
-            DatabaseMove::WriteSettings(&move, plan);
-            Info(QStringLiteral("%1 now names %2 as the data folder.")
-                     .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
-        } else {
-            stage = MoveErrors::Stage::Settings;
-            DatabaseMove::ConfirmMove(&move, plan);
-            move.Conclude();
-            Info(QStringLiteral("Now that the Quillbox database has been moved, you need to notify "
-                                "the Quillbox Server of this change. Run Relaydesk and give it the "
-                                "new location %1.")
-                     .arg(PathText(plan.Target)));
-        }
-        // The checks refuse folders inside each other; this says so only
-        // when it still holds.
-        if (move.FoldersApart())
-            Info(QStringLiteral("The old data folder %1 is unchanged. Once Quillbox works with the "
-                                "new location, you can delete it.")
-                     .arg(PathText(plan.Source)));
-        else
-            Info(QStringLiteral("The old data folder %1 is unchanged. Keep it: the new location "
-                                "and the old one lie inside each other.")
-                     .arg(PathText(plan.Source)));
+        stage = MoveErrors::Stage::Settings;
+        ChangeSettings(plan, move, stopper);
+        TellOldFolder(move, plan);
         return Done;
     } catch (...) {
         view.ClearLine();
-        const int code = Failed(std::current_exception(), stage);
-        if (stage == MoveErrors::Stage::Checks && stopper.Signal() != 0)
-            return Interrupted(stopper.Signal(), plan);
-        if (code == SettingsFailed)
-            Err(QStringLiteral("The copy in %1 is complete and proven, but Quillbox still uses %2.")
-                    .arg(PathText(plan.Target), PathText(plan.Source)));
-        return code;
+        return FailedStep(std::current_exception(), plan, stage, stopper);
     }
 }
 
