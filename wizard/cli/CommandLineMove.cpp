@@ -28,6 +28,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <memory>
+#include <optional>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -768,6 +769,64 @@ int Move(const DatabaseMove::Plan &plan, const Arguments &args)
     return code;
 }
 
+// Run again after it succeeded (by a script that cannot tell), the move
+// has nothing left to do: that is its success too.
+int NothingToDo(const DatabaseMove::Plan &plan, const Arguments &args)
+{
+    Info(QStringLiteral("%1 already names %2 as the data folder: there is nothing to do.")
+             .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
+    g_report = QJsonObject{{QStringLiteral("source"), NameValue(plan.Source)},
+                           {QStringLiteral("target"), NameValue(plan.Target)},
+                           {QStringLiteral("settingsFile"), NameValue(plan.SettingsFile)},
+                           {QStringLiteral("mode"), QStringLiteral("local")},
+                           {QStringLiteral("dryRun"), args.Check},
+                           {QStringLiteral("outcome"), QStringLiteral("nothing to do")}};
+    return Done;
+}
+
+// Local mode: the folder moved is the data folder the settings name, or
+// the one --from names. The exit code of a run that ends here.
+std::optional<int> PlanLocalSource(const Arguments &args, const TIniFile &settings,
+                                   DatabaseMove::Plan *plan)
+{
+    const QByteArray named = Installation::DataFolderOf(
+        settings.ReadString(Installation::SettingsSection, Installation::DataDirectoryKey,
+                            QByteArray()),
+        plan->SettingsFile);
+    plan->Source = args.From.isEmpty() ? named : args.From;
+    // The folder moved becomes Quillbox's database: one other than the
+    // folder Quillbox uses now (a stale backup given by mistake) only
+    // on request.
+    if (!named.isEmpty() && !args.AllowOtherSource && !SameFolder(named, plan->Source)) {
+        Complain(QStringLiteral("--from %1 is not the data folder %2 that %3 names. Moving "
+                                "it would make it Quillbox's database and leave the mail in "
+                                "%2 behind")
+                     .arg(PathText(plan->Source), PathText(named), PathText(plan->SettingsFile)));
+        Err(QStringLiteral("Leave out --from, or give --allow-other-source if that folder is "
+                           "the one to move."));
+        return Refused;
+    }
+    if (plan->Source.isEmpty())
+        return UsageFailure(QStringLiteral("%1 names no data folder: give it with --from FOLDER")
+                                .arg(PathText(plan->SettingsFile)));
+    if (MoveChecks::IsSameFolder(named, plan->Source) &&
+        MoveChecks::IsSameFolder(named, plan->Target))
+        return NothingToDo(*plan, args);
+    return std::nullopt;
+}
+
+// Remote mode: only --from can tell the folder moved. The exit code of a
+// run that ends here.
+std::optional<int> PlanRemoteSource(const Arguments &args, DatabaseMove::Plan *plan)
+{
+    if (args.From.isEmpty())
+        return UsageFailure(QStringLiteral(
+            "Quillbox connects through the Quillbox Server (remote mode), so the settings "
+            "cannot tell the current data folder: give it with --from FOLDER"));
+    plan->Source = args.From;
+    return std::nullopt;
+}
+
 // The installation's settings and the options make the plan; then the move.
 int PlanAndMove(const Arguments &args)
 {
@@ -797,50 +856,10 @@ int PlanAndMove(const Arguments &args)
                      .arg(stored));
         return Refused;
     }
-    if (plan.Mode == ConnectionMode::Local) {
-        const QByteArray named = Installation::DataFolderOf(
-            settings.ReadString(Installation::SettingsSection, Installation::DataDirectoryKey,
-                                QByteArray()),
-            plan.SettingsFile);
-        plan.Source = args.From.isEmpty() ? named : args.From;
-        // The folder moved becomes Quillbox's database: one other than the
-        // folder Quillbox uses now (a stale backup given by mistake) only
-        // on request.
-        if (!named.isEmpty() && !args.AllowOtherSource && !SameFolder(named, plan.Source)) {
-            Complain(QStringLiteral("--from %1 is not the data folder %2 that %3 names. Moving "
-                                    "it would make it Quillbox's database and leave the mail in "
-                                    "%2 behind")
-                         .arg(PathText(plan.Source), PathText(named), PathText(plan.SettingsFile)));
-            Err(QStringLiteral("Leave out --from, or give --allow-other-source if that folder is "
-                               "the one to move."));
-            return Refused;
-        }
-        if (plan.Source.isEmpty())
-            return UsageFailure(
-                QStringLiteral("%1 names no data folder: give it with --from FOLDER")
-                    .arg(PathText(plan.SettingsFile)));
-        // Run again after it succeeded (by a script that cannot tell), the
-        // move has nothing left to do: that is its success too.
-        if (MoveChecks::IsSameFolder(named, plan.Source) &&
-            MoveChecks::IsSameFolder(named, plan.Target)) {
-            Info(QStringLiteral("%1 already names %2 as the data folder: there is nothing to do.")
-                     .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
-            g_report = QJsonObject{{QStringLiteral("source"), NameValue(plan.Source)},
-                                   {QStringLiteral("target"), NameValue(plan.Target)},
-                                   {QStringLiteral("settingsFile"), NameValue(plan.SettingsFile)},
-                                   {QStringLiteral("mode"), QStringLiteral("local")},
-                                   {QStringLiteral("dryRun"), args.Check},
-                                   {QStringLiteral("outcome"), QStringLiteral("nothing to do")}};
-            return Done;
-        }
-    } else {
-        if (args.From.isEmpty())
-            return UsageFailure(QStringLiteral(
-                "Quillbox connects through the Quillbox Server (remote mode), so the settings "
-                "cannot tell the current data folder: give it with --from FOLDER"));
-        plan.Source = args.From;
-    }
-    return Move(plan, args);
+    const std::optional<int> ended = plan.Mode == ConnectionMode::Local
+                                         ? PlanLocalSource(args, settings, &plan)
+                                         : PlanRemoteSource(args, &plan);
+    return ended ? *ended : Move(plan, args);
 }
 
 } // namespace
