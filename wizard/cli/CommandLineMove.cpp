@@ -27,7 +27,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits.h>
+#include <map>
 #include <memory>
+#include <optional>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -588,6 +590,65 @@ int Failed(const std::exception_ptr &error, MoveErrors::Stage stage)
     return MoveErrors::ExitCodeOf(error, stage);
 }
 
+// A dry run ends with its report, once the checks have looked at every
+// finding.
+int EndDryRun(DatabaseMove &move, bool passed)
+{
+    if (passed)
+        move.LogDryRun();
+    DescribeMove(move, passed);
+    return passed ? Done : Refused;
+}
+
+// After the proof: local mode writes the new folder into Quillbox.ini;
+// remote mode leaves it as it is, and the user tells the server.
+void ChangeSettings(const DatabaseMove::Plan &plan, DatabaseMove &move,
+                    const StopOnSignals &stopper)
+{
+    if (plan.Mode == ConnectionMode::Local) {
+        stopper.ReplacingSettings();
+        DatabaseMove::WriteSettings(&move, plan);
+        Info(QStringLiteral("%1 now names %2 as the data folder.")
+                 .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
+        return;
+    }
+    DatabaseMove::ConfirmMove(&move, plan);
+    move.Conclude();
+    Info(QStringLiteral("Now that the Quillbox database has been moved, you need to notify "
+                        "the Quillbox Server of this change. Run Relaydesk and give it the "
+                        "new location %1.")
+             .arg(PathText(plan.Target)));
+}
+
+// What may become of the old data folder once the move is done.
+void TellOldFolder(const DatabaseMove &move, const DatabaseMove::Plan &plan)
+{
+    // The checks refuse folders inside each other; this says so only
+    // when it still holds.
+    if (move.FoldersApart())
+        Info(QStringLiteral("The old data folder %1 is unchanged. Once Quillbox works with the "
+                            "new location, you can delete it.")
+                 .arg(PathText(plan.Source)));
+    else
+        Info(QStringLiteral("The old data folder %1 is unchanged. Keep it: the new location "
+                            "and the old one lie inside each other.")
+                 .arg(PathText(plan.Source)));
+}
+
+// A step of the move that failed at stage: told, with the exit code it
+// stands for.
+int FailedStep(const std::exception_ptr &error, const DatabaseMove::Plan &plan,
+               MoveErrors::Stage stage, const StopOnSignals &stopper)
+{
+    const int code = Failed(error, stage);
+    if (stage == MoveErrors::Stage::Checks && stopper.Signal() != 0)
+        return Interrupted(stopper.Signal(), plan);
+    if (code == SettingsFailed)
+        Err(QStringLiteral("The copy in %1 is complete and proven, but Quillbox still uses %2.")
+                .arg(PathText(plan.Target), PathText(plan.Source)));
+    return code;
+}
+
 int MoveSteps(const DatabaseMove::Plan &plan, const Arguments &args, CommandLineView &view,
               DatabaseMove &move)
 {
@@ -599,12 +660,8 @@ int MoveSteps(const DatabaseMove::Plan &plan, const Arguments &args, CommandLine
                                                   : DatabaseMove::Checking::ForMove);
         if (stopper.Signal() != 0)
             return Interrupted(stopper.Signal(), plan);
-        if (args.Check) {
-            if (passed)
-                move.LogDryRun();
-            DescribeMove(move, passed);
-            return passed ? Done : Refused;
-        }
+        if (args.Check)
+            return EndDryRun(move, passed);
         if (!passed)
             return Refused;
 
@@ -617,41 +674,13 @@ int MoveSteps(const DatabaseMove::Plan &plan, const Arguments &args, CommandLine
             return Interrupted(stopper.Signal() != 0 ? stopper.Signal() : SIGINT, plan);
         Info(QStringLiteral("Copy completed."));
 
-        if (plan.Mode == ConnectionMode::Local) {
-            stage = MoveErrors::Stage::Settings;
-            stopper.ReplacingSettings();
-            DatabaseMove::WriteSettings(&move, plan);
-            Info(QStringLiteral("%1 now names %2 as the data folder.")
-                     .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
-        } else {
-            stage = MoveErrors::Stage::Settings;
-            DatabaseMove::ConfirmMove(&move, plan);
-            move.Conclude();
-            Info(QStringLiteral("Now that the Quillbox database has been moved, you need to notify "
-                                "the Quillbox Server of this change. Run Relaydesk and give it the "
-                                "new location %1.")
-                     .arg(PathText(plan.Target)));
-        }
-        // The checks refuse folders inside each other; this says so only
-        // when it still holds.
-        if (move.FoldersApart())
-            Info(QStringLiteral("The old data folder %1 is unchanged. Once Quillbox works with the "
-                                "new location, you can delete it.")
-                     .arg(PathText(plan.Source)));
-        else
-            Info(QStringLiteral("The old data folder %1 is unchanged. Keep it: the new location "
-                                "and the old one lie inside each other.")
-                     .arg(PathText(plan.Source)));
+        stage = MoveErrors::Stage::Settings;
+        ChangeSettings(plan, move, stopper);
+        TellOldFolder(move, plan);
         return Done;
     } catch (...) {
         view.ClearLine();
-        const int code = Failed(std::current_exception(), stage);
-        if (stage == MoveErrors::Stage::Checks && stopper.Signal() != 0)
-            return Interrupted(stopper.Signal(), plan);
-        if (code == SettingsFailed)
-            Err(QStringLiteral("The copy in %1 is complete and proven, but Quillbox still uses %2.")
-                    .arg(PathText(plan.Target), PathText(plan.Source)));
-        return code;
+        return FailedStep(std::current_exception(), plan, stage, stopper);
     }
 }
 
@@ -741,6 +770,64 @@ int Move(const DatabaseMove::Plan &plan, const Arguments &args)
     return code;
 }
 
+// Run again after it succeeded (by a script that cannot tell), the move
+// has nothing left to do: that is its success too.
+int NothingToDo(const DatabaseMove::Plan &plan, const Arguments &args)
+{
+    Info(QStringLiteral("%1 already names %2 as the data folder: there is nothing to do.")
+             .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
+    g_report = QJsonObject{{QStringLiteral("source"), NameValue(plan.Source)},
+                           {QStringLiteral("target"), NameValue(plan.Target)},
+                           {QStringLiteral("settingsFile"), NameValue(plan.SettingsFile)},
+                           {QStringLiteral("mode"), QStringLiteral("local")},
+                           {QStringLiteral("dryRun"), args.Check},
+                           {QStringLiteral("outcome"), QStringLiteral("nothing to do")}};
+    return Done;
+}
+
+// Local mode: the folder moved is the data folder the settings name, or
+// the one --from names. The exit code of a run that ends here.
+std::optional<int> PlanLocalSource(const Arguments &args, const TIniFile &settings,
+                                   DatabaseMove::Plan *plan)
+{
+    const QByteArray named = Installation::DataFolderOf(
+        settings.ReadString(Installation::SettingsSection, Installation::DataDirectoryKey,
+                            QByteArray()),
+        plan->SettingsFile);
+    plan->Source = args.From.isEmpty() ? named : args.From;
+    // The folder moved becomes Quillbox's database: one other than the
+    // folder Quillbox uses now (a stale backup given by mistake) only
+    // on request.
+    if (!named.isEmpty() && !args.AllowOtherSource && !SameFolder(named, plan->Source)) {
+        Complain(QStringLiteral("--from %1 is not the data folder %2 that %3 names. Moving "
+                                "it would make it Quillbox's database and leave the mail in "
+                                "%2 behind")
+                     .arg(PathText(plan->Source), PathText(named), PathText(plan->SettingsFile)));
+        Err(QStringLiteral("Leave out --from, or give --allow-other-source if that folder is "
+                           "the one to move."));
+        return Refused;
+    }
+    if (plan->Source.isEmpty())
+        return UsageFailure(QStringLiteral("%1 names no data folder: give it with --from FOLDER")
+                                .arg(PathText(plan->SettingsFile)));
+    if (MoveChecks::IsSameFolder(named, plan->Source) &&
+        MoveChecks::IsSameFolder(named, plan->Target))
+        return NothingToDo(*plan, args);
+    return std::nullopt;
+}
+
+// Remote mode: only --from can tell the folder moved. The exit code of a
+// run that ends here.
+std::optional<int> PlanRemoteSource(const Arguments &args, DatabaseMove::Plan *plan)
+{
+    if (args.From.isEmpty())
+        return UsageFailure(QStringLiteral(
+            "Quillbox connects through the Quillbox Server (remote mode), so the settings "
+            "cannot tell the current data folder: give it with --from FOLDER"));
+    plan->Source = args.From;
+    return std::nullopt;
+}
+
 // The installation's settings and the options make the plan; then the move.
 int PlanAndMove(const Arguments &args)
 {
@@ -770,50 +857,218 @@ int PlanAndMove(const Arguments &args)
                      .arg(stored));
         return Refused;
     }
-    if (plan.Mode == ConnectionMode::Local) {
-        const QByteArray named = Installation::DataFolderOf(
-            settings.ReadString(Installation::SettingsSection, Installation::DataDirectoryKey,
-                                QByteArray()),
-            plan.SettingsFile);
-        plan.Source = args.From.isEmpty() ? named : args.From;
-        // The folder moved becomes Quillbox's database: one other than the
-        // folder Quillbox uses now (a stale backup given by mistake) only
-        // on request.
-        if (!named.isEmpty() && !args.AllowOtherSource && !SameFolder(named, plan.Source)) {
-            Complain(QStringLiteral("--from %1 is not the data folder %2 that %3 names. Moving "
-                                    "it would make it Quillbox's database and leave the mail in "
-                                    "%2 behind")
-                         .arg(PathText(plan.Source), PathText(named), PathText(plan.SettingsFile)));
-            Err(QStringLiteral("Leave out --from, or give --allow-other-source if that folder is "
-                               "the one to move."));
-            return Refused;
+    const std::optional<int> ended = plan.Mode == ConnectionMode::Local
+                                         ? PlanLocalSource(args, settings, &plan)
+                                         : PlanRemoteSource(args, &plan);
+    return ended ? *ended : Move(plan, args);
+}
+
+// Every option of a move, named in the table below.
+enum class Option
+{
+    MoveTo,
+    From,
+    Settings,
+    Check,
+    AllowOpenFiles,
+    AllowNonEmptyTarget,
+    Yes,
+    AllowRamTarget,
+    AllowOtherSource,
+    NoResume,
+    Json,
+    Quiet,
+    Log,
+    Help,
+    HelpAll,
+    Version,
+};
+
+// The options as --help lists them, in its order: the names (split at
+// the commas), the help, and the name of the value of those that take one.
+struct OptionText
+{
+    Option Id;
+    const char *Names;
+    const char *Help;
+    const char *Value = nullptr;
+};
+
+constexpr OptionText OptionTexts[] = {
+    {Option::MoveTo, "move-to", "Move the database to <folder> (missing folders are created).",
+     "folder"},
+    {Option::From, "from",
+     "The current data folder. Local mode: one other than the DataDirectory of Quillbox.ini "
+     "needs --allow-other-source. Remote mode: required.",
+     "folder"},
+    {Option::Settings, "settings",
+     "The installation's Quillbox.ini, instead of the one beside this program (also for the "
+     "wizard).",
+     "file"},
+    {Option::Check, "check",
+     "Only run the checks and say what a move would do; nothing is copied or changed."},
+    {Option::AllowOpenFiles, "allow-open-files",
+     "Go on when programs (Quillbox) still have database files open for writing."},
+    {Option::AllowNonEmptyTarget, "allow-nonempty-target",
+     "Go on when the new folder already holds files that are not part of the database."},
+    {Option::Yes, "yes", "The same as --allow-open-files --allow-nonempty-target."},
+    {Option::AllowRamTarget, "allow-ram-target",
+     "Go on when the new folder is on a file system kept in memory (tmpfs), which a restart "
+     "empties. --yes does not cover it."},
+    {Option::AllowOtherSource, "allow-other-source",
+     "Local mode: move the folder --from names although Quillbox.ini names another one. --yes "
+     "does not cover it."},
+    {Option::NoResume, "no-resume",
+     "Copy every file again, even those an interrupted move into the same folder already "
+     "copied and proved."},
+    {Option::Json, "json",
+     "Instead of the text on stdout, one JSON object at the end: the folders, the files, the "
+     "checks, the outcome, the log and the exit code."},
+    {Option::Quiet, "q,quiet", "No progress and no report: only errors, and the exit code."},
+    {Option::Log, "log", "Append the move's log entry to <file> too, beside the user's move log.",
+     "file"},
+    {Option::Help, "h,?,help", "Show this help, and the exit codes."},
+    {Option::HelpAll, "help-all", "Also show the options the wizard passes on to Qt."},
+    {Option::Version, "v,version", "Show the version."},
+};
+
+// The parser, given every option of the table.
+class Options
+{
+public:
+    Options()
+    {
+        m_parser.setApplicationDescription(QStringLiteral(
+            "Moves the Quillbox database to a new folder without a window. Flitto reads "
+            "Quillbox.ini beside its own program, or the file --settings names. Started with no "
+            "option but --settings and Qt's own, Flitto is the wizard."));
+        for (const OptionText &text : OptionTexts) {
+            const QCommandLineOption option(QString::fromLatin1(text.Names).split(QLatin1Char(',')),
+                                            QString::fromUtf8(text.Help),
+                                            text.Value ? QString::fromLatin1(text.Value)
+                                                       : QString());
+            m_parser.addOption(option);
+            m_options.emplace(text.Id, option);
         }
-        if (plan.Source.isEmpty())
-            return UsageFailure(
-                QStringLiteral("%1 names no data folder: give it with --from FOLDER")
-                    .arg(PathText(plan.SettingsFile)));
-        // Run again after it succeeded (by a script that cannot tell), the
-        // move has nothing left to do: that is its success too.
-        if (MoveChecks::IsSameFolder(named, plan.Source) &&
-            MoveChecks::IsSameFolder(named, plan.Target)) {
-            Info(QStringLiteral("%1 already names %2 as the data folder: there is nothing to do.")
-                     .arg(PathText(plan.SettingsFile), PathText(plan.Target)));
-            g_report = QJsonObject{{QStringLiteral("source"), NameValue(plan.Source)},
-                                   {QStringLiteral("target"), NameValue(plan.Target)},
-                                   {QStringLiteral("settingsFile"), NameValue(plan.SettingsFile)},
-                                   {QStringLiteral("mode"), QStringLiteral("local")},
-                                   {QStringLiteral("dryRun"), args.Check},
-                                   {QStringLiteral("outcome"), QStringLiteral("nothing to do")}};
-            return Done;
-        }
-    } else {
-        if (args.From.isEmpty())
-            return UsageFailure(QStringLiteral(
-                "Quillbox connects through the Quillbox Server (remote mode), so the settings "
-                "cannot tell the current data folder: give it with --from FOLDER"));
-        plan.Source = args.From;
     }
-    return Move(plan, args);
+
+    bool Parse(const QStringList &arguments) { return m_parser.parse(arguments); }
+    const QCommandLineParser &Parser() const { return m_parser; }
+    bool IsSet(Option option) const { return m_parser.isSet(m_options.at(option)); }
+
+private:
+    QCommandLineParser m_parser;
+    std::map<Option, QCommandLineOption> m_options;
+};
+
+// --help, --help-all and --version: a run whose only task is its output.
+// Its exit code, or none for a move.
+std::optional<int> ShowAsked(const Options &options, const std::function<QString()> &version)
+{
+    if (options.IsSet(Option::Help) || options.IsSet(Option::HelpAll)) {
+        QString text = options.Parser().helpText() + QLatin1Char('\n') + ExitCodesText();
+        if (options.IsSet(Option::HelpAll))
+            text += QLatin1Char('\n') + QtOptionsText();
+        Write(stdout, text);
+        return OutputStatus();
+    }
+    if (options.IsSet(Option::Version)) {
+        Out(QStringLiteral("Flitto ") + version());
+        return OutputStatus();
+    }
+    return std::nullopt;
+}
+
+// How the run tells what it does: on stdout, quietly, or as JSON; and the
+// log entry in one more file.
+void TakeOutputOptions(const Options &options, const QList<QByteArray> &kept)
+{
+    g_json = options.IsSet(Option::Json);
+    g_quiet = options.IsSet(Option::Quiet) || g_json;
+    if (options.IsSet(Option::Log))
+        MoveLog::SetAlsoTo(AbsoluteFolder(RawValue(kept, QByteArrayLiteral("--log"))));
+}
+
+// The options that each answer a question of the checks, or choose a way
+// of moving. --yes answers the questions a retry can settle, not those
+// whose risk stays.
+struct Flag
+{
+    Option Given;
+    bool Arguments::*Sets;
+    bool ByYes;
+};
+
+constexpr Flag Flags[] = {
+    {Option::Check, &Arguments::Check, false},
+    {Option::AllowOpenFiles, &Arguments::AllowOpenFiles, true},
+    {Option::AllowNonEmptyTarget, &Arguments::AllowNonEmptyTarget, true},
+    {Option::AllowRamTarget, &Arguments::AllowRamTarget, false},
+    {Option::AllowOtherSource, &Arguments::AllowOtherSource, false},
+    {Option::NoResume, &Arguments::NoResume, false},
+};
+
+void TakeFlags(const Options &options, Arguments *args)
+{
+    for (const Flag &flag : Flags)
+        args->*flag.Sets = (flag.ByYes && options.IsSet(Option::Yes)) || options.IsSet(flag.Given);
+}
+
+// The folders and the settings file, as the file system must get them:
+// Done, or the usage error told.
+int TakeFolders(const Options &options, const QList<QByteArray> &kept, Arguments *args)
+{
+    const QByteArray target = RawValue(kept, QByteArrayLiteral("--move-to"));
+    if (target.isEmpty())
+        return UsageFailure(QStringLiteral("--move-to needs a folder"));
+    args->Target = AbsoluteFolder(target);
+    if (options.IsSet(Option::From))
+        args->From = AbsoluteFolder(RawValue(kept, QByteArrayLiteral("--from")));
+    if (!options.IsSet(Option::Settings))
+        return Done;
+    args->SettingsFile = AbsoluteFolder(RawValue(kept, QByteArrayLiteral("--settings")));
+    return RequireSettingsFile(args->SettingsFile);
+}
+
+// What a move was asked to do: Done with args filled in, or the usage
+// error told.
+int TakeArguments(const Options &options, const QList<QByteArray> &kept, Arguments *args)
+{
+    const QStringList positional = options.Parser().positionalArguments();
+    if (!positional.isEmpty())
+        return UsageFailure(QStringLiteral("unexpected argument '%1'").arg(positional.first()));
+    if (!options.IsSet(Option::MoveTo))
+        return UsageFailure(QStringLiteral("say where to move the database with --move-to FOLDER"));
+    TakeOutputOptions(options, kept);
+    TakeFlags(options, args);
+    return TakeFolders(options, kept, args);
+}
+
+// --json: the report, with the run's outcome and exit code, as the one
+// thing on stdout. The exit code, unless the report could not be written.
+int WriteReport(int code, bool dryRun)
+{
+    if (!g_report.contains(QStringLiteral("outcome")))
+        g_report[QStringLiteral("outcome")] = OutcomeName(code, dryRun);
+    g_report[QStringLiteral("exitCode")] = code;
+    Write(stdout, QString::fromUtf8(QJsonDocument(g_report).toJson(QJsonDocument::Compact)) +
+                      QLatin1Char('\n'));
+    return OutputStatus() == Done ? code : Unexpected;
+}
+
+int MoveAndReport(const Arguments &args)
+{
+    // Whatever goes wrong from here on gets a message and an exit code,
+    // never an abort.
+    int code = Unexpected;
+    try {
+        code = PlanAndMove(args);
+    } catch (...) {
+        code = Failed(std::current_exception(), MoveErrors::Stage::Before);
+    }
+    if (!g_json || code == UsageError)
+        return code;
+    return WriteReport(code, args.Check);
 }
 
 } // namespace
@@ -825,143 +1080,21 @@ int Run(int argc, char **argv, const std::function<QString()> &version)
     std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Flitto"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Moves the Quillbox database to a new folder without a window. Flitto "
-                       "reads Quillbox.ini beside its own program, or the file --settings names. "
-                       "Started with no option but --settings and Qt's own, Flitto is the "
-                       "wizard."));
-    const auto option = [&parser](const QStringList &names, const QString &help,
-                                  const QString &value = QString()) {
-        const QCommandLineOption added(names, help, value);
-        parser.addOption(added);
-        return added;
-    };
-    const QCommandLineOption moveTo =
-        option({QStringLiteral("move-to")},
-               QStringLiteral("Move the database to <folder> (missing folders are created)."),
-               QStringLiteral("folder"));
-    const QCommandLineOption from =
-        option({QStringLiteral("from")},
-               QStringLiteral("The current data folder. Local mode: one other than the "
-                              "DataDirectory of Quillbox.ini needs --allow-other-source. Remote "
-                              "mode: required."),
-               QStringLiteral("folder"));
-    const QCommandLineOption settings = option(
-        {QStringLiteral("settings")},
-        QStringLiteral("The installation's Quillbox.ini, instead of the one beside this program "
-                       "(also for the wizard)."),
-        QStringLiteral("file"));
-    const QCommandLineOption check = option(
-        {QStringLiteral("check")}, QStringLiteral("Only run the checks and say what a move would "
-                                                  "do; nothing is copied or changed."));
-    const QCommandLineOption allowOpen =
-        option({QStringLiteral("allow-open-files")},
-               QStringLiteral("Go on when programs (Quillbox) still have database files open "
-                              "for writing."));
-    const QCommandLineOption allowNonEmpty = option(
-        {QStringLiteral("allow-nonempty-target")},
-        QStringLiteral("Go on when the new folder already holds files that are not part of the "
-                       "database."));
-    const QCommandLineOption yes =
-        option({QStringLiteral("yes")},
-               QStringLiteral("The same as --allow-open-files --allow-nonempty-target."));
-    const QCommandLineOption allowRam = option(
-        {QStringLiteral("allow-ram-target")},
-        QStringLiteral("Go on when the new folder is on a file system kept in memory (tmpfs), "
-                       "which a restart empties. --yes does not cover it."));
-    const QCommandLineOption allowOtherSource = option(
-        {QStringLiteral("allow-other-source")},
-        QStringLiteral("Local mode: move the folder --from names although Quillbox.ini names "
-                       "another one. --yes does not cover it."));
-    const QCommandLineOption noResume =
-        option({QStringLiteral("no-resume")},
-               QStringLiteral("Copy every file again, even those an interrupted move into the same "
-                              "folder already copied and proved."));
-    const QCommandLineOption json = option(
-        {QStringLiteral("json")},
-        QStringLiteral("Instead of the text on stdout, one JSON object at the end: the folders, "
-                       "the files, the checks, the outcome, the log and the exit code."));
-    const QCommandLineOption quiet =
-        option({QStringLiteral("q"), QStringLiteral("quiet")},
-               QStringLiteral("No progress and no report: only errors, and the exit code."));
-    const QCommandLineOption logFile = option(
-        {QStringLiteral("log")},
-        QStringLiteral("Append the move's log entry to <file> too, beside the user's move log."),
-        QStringLiteral("file"));
-    const QCommandLineOption help =
-        option({QStringLiteral("h"), QStringLiteral("?"), QStringLiteral("help")},
-               QStringLiteral("Show this help, and the exit codes."));
-    const QCommandLineOption helpAll =
-        option({QStringLiteral("help-all")},
-               QStringLiteral("Also show the options the wizard passes on to Qt."));
-    const QCommandLineOption versionOption = option(
-        {QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version."));
+    Options options;
 
     // Qt's own options belong to a window, which this mode never opens.
     QStringList arguments;
     const QList<QByteArray> kept = LaunchArguments::WithoutQtOptions(argc, argv);
     for (const QByteArray &arg : kept)
         arguments << QString::fromLocal8Bit(arg);
-    if (!parser.parse(arguments))
-        return UsageFailure(parser.errorText());
-    if (parser.isSet(help) || parser.isSet(helpAll)) {
-        QString text = parser.helpText() + QLatin1Char('\n') + ExitCodesText();
-        if (parser.isSet(helpAll))
-            text += QLatin1Char('\n') + QtOptionsText();
-        Write(stdout, text);
-        return OutputStatus();
-    }
-    if (parser.isSet(versionOption)) {
-        Out(QStringLiteral("Flitto ") + version());
-        return OutputStatus();
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return UsageFailure(
-            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-    if (!parser.isSet(moveTo))
-        return UsageFailure(QStringLiteral("say where to move the database with --move-to FOLDER"));
-
-    g_json = parser.isSet(json);
-    g_quiet = parser.isSet(quiet) || g_json;
-    if (parser.isSet(logFile))
-        MoveLog::SetAlsoTo(AbsoluteFolder(RawValue(kept, QByteArrayLiteral("--log"))));
+    if (!options.Parse(arguments))
+        return UsageFailure(options.Parser().errorText());
+    if (const std::optional<int> shown = ShowAsked(options, version))
+        return *shown;
     Arguments args;
-    args.Check = parser.isSet(check);
-    args.AllowOpenFiles = parser.isSet(yes) || parser.isSet(allowOpen);
-    args.AllowNonEmptyTarget = parser.isSet(yes) || parser.isSet(allowNonEmpty);
-    args.AllowRamTarget = parser.isSet(allowRam);
-    args.AllowOtherSource = parser.isSet(allowOtherSource);
-    args.NoResume = parser.isSet(noResume);
-    const QByteArray target = RawValue(kept, QByteArrayLiteral("--move-to"));
-    if (target.isEmpty())
-        return UsageFailure(QStringLiteral("--move-to needs a folder"));
-    args.Target = AbsoluteFolder(target);
-    if (parser.isSet(from))
-        args.From = AbsoluteFolder(RawValue(kept, QByteArrayLiteral("--from")));
-    if (parser.isSet(settings)) {
-        args.SettingsFile = AbsoluteFolder(RawValue(kept, QByteArrayLiteral("--settings")));
-        if (const int missing = RequireSettingsFile(args.SettingsFile); missing != Done)
-            return missing;
-    }
-
-    // Whatever goes wrong from here on gets a message and an exit code,
-    // never an abort.
-    int code = Unexpected;
-    try {
-        code = PlanAndMove(args);
-    } catch (...) {
-        code = Failed(std::current_exception(), MoveErrors::Stage::Before);
-    }
-    if (!g_json || code == UsageError)
+    if (const int code = TakeArguments(options, kept, &args); code != Done)
         return code;
-    if (!g_report.contains(QStringLiteral("outcome")))
-        g_report[QStringLiteral("outcome")] = OutcomeName(code, args.Check);
-    g_report[QStringLiteral("exitCode")] = code;
-    Write(stdout, QString::fromUtf8(QJsonDocument(g_report).toJson(QJsonDocument::Compact)) +
-                      QLatin1Char('\n'));
-    return OutputStatus() == Done ? code : Unexpected;
+    return MoveAndReport(args);
 }
 
 QByteArray AbsolutePath(const QByteArray &path)

@@ -78,6 +78,77 @@ void TakeOwnerOf(int folder, const struct stat &source)
         ::fchmod(folder, source.st_mode & 07777);
 }
 
+// The settings file as it is now must still say what the front end read
+// when the move was planned: a change made meanwhile by another move, or by
+// hand, is never overwritten.
+void ThrowIfSettingsChanged(const MovePlan &plan, const QByteArray &now)
+{
+    if (!plan.Loaded)
+        return;
+    const QString change = Installation::DescribeChange(*plan.Loaded, Installation::SnapshotOf(now),
+                                                        plan.SettingsFile);
+    if (!change.isEmpty())
+        throw Exception(change);
+}
+
+// The new folder's name must still lead to folder, the one the copies are
+// in.
+void ThrowIfTargetReplaced(const MovePlan &plan, int folder)
+{
+    struct stat named, held;
+    if (::stat(plan.Target.constData(), &named) != 0 || ::fstat(folder, &held) != 0 ||
+        named.st_dev != held.st_dev || named.st_ino != held.st_ino)
+        throw Exception(QStringLiteral("%1 no longer leads to the folder the database was "
+                                       "copied into: someone replaced it during the move. "
+                                       "Quillbox still uses %2; move the database again")
+                            .arg(PathText(plan.Target), PathText(plan.Source)));
+}
+
+// Swaps changed in for the settings file, only while it still holds before
+// (nullopt: while there is none).
+void ReplaceSettings(const MovePlan &plan, const QByteArray &changed,
+                     const std::optional<QByteArray> &before)
+{
+    const QByteArray &file = plan.SettingsFile;
+    if (SafeFile::Replace(file, changed, before))
+        return;
+    const int error = errno;
+    if (error == ECANCELED)
+        throw Exception(QStringLiteral("%1 was changed by another program while Flitto wrote "
+                                       "it, and keeps that program's change. Quillbox still "
+                                       "uses %2; move the database again")
+                            .arg(PathText(file), PathText(plan.Source)));
+    throw EIniFileException(
+        QStringLiteral("Unable to write to %1: %2").arg(PathText(file), SystemErrorText(error)));
+}
+
+// What Quillbox will read is what counts: a value that does not come back
+// whole through the same reader would point it elsewhere. The old bytes,
+// before, then go back when there were any.
+void ThrowUnlessReadBack(const MovePlan &plan, const QByteArray &changed,
+                         const std::optional<QByteArray> &before)
+{
+    const QByteArray &file = plan.SettingsFile;
+    const TIniFile settings(file);
+    if (settings.ReadString(Installation::SettingsSection, Installation::DataDirectoryKey,
+                            QByteArray()) == plan.Target)
+        return;
+    if (before && SafeFile::Replace(file, *before, changed))
+        throw EIniFileException(
+            QStringLiteral("Unable to write to %1: the new folder did not read back, so the old "
+                           "settings were put back. Quillbox still uses %2")
+                .arg(PathText(file), PathText(plan.Source)));
+    // Say what the file holds now: the user must know which folder Quillbox
+    // will open.
+    const QByteArray now = settings.ReadString(Installation::SettingsSection,
+                                               Installation::DataDirectoryKey, QByteArray());
+    throw EIniFileException(
+        QStringLiteral("Unable to write to %1: the new folder did not read back, and the old "
+                       "settings could not be put back. It now gives %2 as the data folder; "
+                       "correct it by hand")
+            .arg(PathText(file), PathText(now)));
+}
+
 } // namespace
 
 DatabaseMove::DatabaseMove(Plan plan, MoveView *view, QObject *parent)
@@ -391,105 +462,23 @@ void DatabaseMove::CopyAll()
     try {
         CreateTarget();
         Post([this] { m_view->Starting(m_sourcePrefix, m_plan.Target); });
-        // The checks' listing goes before the run's own is made: a large
-        // folder's list is held once at a time.
-        const qsizetype expected = m_files.size();
-        m_files = {};
-        m_files = MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix, {},
-                                              expected + expected / 16 + 16);
-        // One record a file, without room to grow into.
-        m_records.reserve(m_files.size());
+        ListForCopy();
         if (m_stop)
             return;
-        QByteArrayList names;
-        qint64 totalBytes = 0;
-        for (const MoveChecks::SourceFile &file : std::as_const(m_files)) {
-            names << file.Name;
-            totalBytes += file.Size;
-        }
-        Post([this, names, totalBytes] { m_view->Listed(names, totalBytes); });
-
-        FileUtil::CheckedCopyOptions options;
-        options.Stop = &m_stop;
-        options.KeepOwner = ::geteuid() == 0;
-        // Into the folder the checks looked at, whatever its name leads to
-        // by now.
-        options.TargetFolder = m_newFolder->Get();
-        options.SourceFolder = m_dataFolder.Get();
-        // Root reads each data file as the data folder's owner: a link in
-        // the folder then reaches only what its owner could read anyway,
-        // never another user's private file.
+        TellListed();
         FileUtil::FsIdentity owner;
-        struct stat folder;
-        if (options.KeepOwner) {
-            if (!DataFolderInfo(&folder))
-                throw EFOpenError(m_sourcePrefix, errno);
-            owner = FileUtil::IdentityOfOwner(folder);
-            options.ReadAs = &owner;
-        }
+        const FileUtil::CheckedCopyOptions options = CopyOptions(&owner);
         qint64 done = 0;
         QList<bool> reused;
-        m_resumed = ReuseEarlierCopies(options, &done, &reused);
-        if (m_resumed > 0) {
-            const int resumed = m_resumed, files = int(m_files.size());
-            const qint64 total = done;
-            Post([this, resumed, files, total, reused] {
-                m_view->Resumed(resumed, files);
-                m_view->Progress(total);
-                for (int index = 0; index < reused.size(); ++index)
-                    if (reused.at(index))
-                        m_view->Copied(index);
-            });
-        }
-        QElapsedTimer sinceProgress;
-        sinceProgress.start();
-        options.Progress = [this, &done, &sinceProgress](qint64 bytes) {
-            if (sinceProgress.elapsed() < ProgressIntervalMs)
-                return;
-            sinceProgress.restart();
-            const qint64 total = done + bytes;
-            Post([this, total] { m_view->Progress(total); });
-        };
-        for (int index = 0; index < m_files.size(); ++index) {
-            if (reused.at(index))
-                continue;
-            const QByteArray name = m_files.at(index).Name;
-            Post([this, index, name] { m_view->Copying(index, name); });
-            FileUtil::CheckedCopyRecord record;
-            try {
-                record = FileUtil::CopyFileChecked(m_sourcePrefix + name, m_plan.Target, options);
-            } catch (EStreamError &failure) {
-                // The message stays the short one the window shows; the file,
-                // the system's reason and what to do go into the details.
-                failure.SetDetails(CopyFailureDetails(failure, m_sourcePrefix + name, m_plan));
-                throw;
-            }
-            m_records.append(Keep(index, record));
-            Journal(record);
-            done += record.BytesRead;
-            const qint64 total = done;
-            Post([this, index, total] {
-                m_view->Progress(total);
-                m_view->Copied(index);
-            });
-        }
+        TakeEarlierCopies(options, &done, &reused);
+        CopyTheRest(options, reused, done);
         FlushJournal();
         Reached(Stage::Copied);
         // The copies must be on the disk before they are read back, and
         // before "Copy completed." invites the user to rely on them.
         if (::syncfs(m_newFolder->Get()) != 0)
             throw EWriteError(errno);
-        // Each copy read back is a wait for the disk: several in flight at
-        // once keep its queue full.
-        FileUtil::ForEachInParallel(m_records.size(), ProofThreads, [this](qsizetype index) {
-            const FileUtil::CheckedCopyRecord record = RecordOf(m_records.at(index));
-            const QByteArray &name = record.Target;
-            Post([this, name] { m_view->Checking(name); });
-            const FileUtil::ProofResult result =
-                FileUtil::ProveCopy(record, &m_stop, m_newFolder->Get(), m_dataFolder.Get());
-            if (result != FileUtil::ProofResult::Same)
-                throw EProofFailed(ProofFailure(result, record, m_sourcePrefix, m_plan.Target));
-        });
+        ProveCopies();
         // A file added, removed or touched after the listing is in no
         // record: only a second listing can tell the copy is still whole.
         ThrowIfDataFolderChanged();
@@ -500,6 +489,120 @@ void DatabaseMove::CopyAll()
     // However the copy ended, the copies it made are worth a later run's
     // time.
     FlushJournal();
+}
+
+void DatabaseMove::ListForCopy()
+{
+    // The checks' listing goes before the run's own is made: a large
+    // folder's list is held once at a time.
+    const qsizetype expected = m_files.size();
+    m_files = {};
+    m_files = MoveChecks::ListSourceFiles(m_dataFolder.Get(), m_sourcePrefix, {},
+                                          expected + expected / 16 + 16);
+    // One record a file, without room to grow into.
+    m_records.reserve(m_files.size());
+}
+
+void DatabaseMove::TellListed()
+{
+    QByteArrayList names;
+    qint64 totalBytes = 0;
+    for (const MoveChecks::SourceFile &file : std::as_const(m_files)) {
+        names << file.Name;
+        totalBytes += file.Size;
+    }
+    Post([this, names, totalBytes] { m_view->Listed(names, totalBytes); });
+}
+
+FileUtil::CheckedCopyOptions DatabaseMove::CopyOptions(FileUtil::FsIdentity *owner) const
+{
+    FileUtil::CheckedCopyOptions options;
+    options.Stop = &m_stop;
+    options.KeepOwner = ::geteuid() == 0;
+    // Into the folder the checks looked at, whatever its name leads to
+    // by now.
+    options.TargetFolder = m_newFolder->Get();
+    options.SourceFolder = m_dataFolder.Get();
+    // Root reads each data file as the data folder's owner: a link in
+    // the folder then reaches only what its owner could read anyway,
+    // never another user's private file.
+    struct stat folder;
+    if (options.KeepOwner) {
+        if (!DataFolderInfo(&folder))
+            throw EFOpenError(m_sourcePrefix, errno);
+        *owner = FileUtil::IdentityOfOwner(folder);
+        options.ReadAs = owner;
+    }
+    return options;
+}
+
+void DatabaseMove::TakeEarlierCopies(const FileUtil::CheckedCopyOptions &options, qint64 *done,
+                                     QList<bool> *reused)
+{
+    m_resumed = ReuseEarlierCopies(options, done, reused);
+    if (m_resumed <= 0)
+        return;
+    const int resumed = m_resumed, files = int(m_files.size());
+    const qint64 total = *done;
+    Post([this, resumed, files, total, reused = *reused] {
+        m_view->Resumed(resumed, files);
+        m_view->Progress(total);
+        for (int index = 0; index < reused.size(); ++index)
+            if (reused.at(index))
+                m_view->Copied(index);
+    });
+}
+
+void DatabaseMove::CopyTheRest(FileUtil::CheckedCopyOptions options, const QList<bool> &reused,
+                               qint64 done)
+{
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    options.Progress = [this, &done, &sinceProgress](qint64 bytes) {
+        if (sinceProgress.elapsed() < ProgressIntervalMs)
+            return;
+        sinceProgress.restart();
+        const qint64 total = done + bytes;
+        Post([this, total] { m_view->Progress(total); });
+    };
+    for (int index = 0; index < m_files.size(); ++index) {
+        if (reused.at(index))
+            continue;
+        const QByteArray name = m_files.at(index).Name;
+        Post([this, index, name] { m_view->Copying(index, name); });
+        FileUtil::CheckedCopyRecord record;
+        try {
+            record = FileUtil::CopyFileChecked(m_sourcePrefix + name, m_plan.Target, options);
+        } catch (EStreamError &failure) {
+            // The message stays the short one the window shows; the file,
+            // the system's reason and what to do go into the details.
+            failure.SetDetails(CopyFailureDetails(failure, m_sourcePrefix + name, m_plan));
+            throw;
+        }
+        m_records.append(Keep(index, record));
+        Journal(record);
+        done += record.BytesRead;
+        const qint64 total = done;
+        Post([this, index, total] {
+            m_view->Progress(total);
+            m_view->Copied(index);
+        });
+    }
+}
+
+void DatabaseMove::ProveCopies()
+{
+    // Each copy read back is a wait for the disk: several in flight at
+    // once keep its queue full.
+    FileUtil::ForEachInParallel(m_records.size(), ProofThreads, [this](qsizetype index) {
+        const FileUtil::CheckedCopyRecord record = RecordOf(m_records.at(index));
+        const QByteArray &name = record.Target;
+        Post([this, name] { m_view->Checking(name); });
+        const FileUtil::ProofResult result =
+            FileUtil::ProveCopy(record, &m_stop, m_newFolder->Get(), m_dataFolder.Get());
+        if (result != FileUtil::ProofResult::Same)
+            throw EProofFailed(ProofFailure(result, record, m_sourcePrefix, m_plan.Target));
+    });
 }
 
 DatabaseMove::Outcome DatabaseMove::Run()
@@ -751,20 +854,9 @@ void DatabaseMove::WriteSettingsFile()
     // Compare, then swap: the file must still say what the front end read,
     // the data folder must hold what was proven, and the new folder's name
     // must still lead to the folder the copies are in.
-    if (m_plan.Loaded) {
-        const QString change =
-            Installation::DescribeChange(*m_plan.Loaded, Installation::SnapshotOf(before), file);
-        if (!change.isEmpty())
-            throw Exception(change);
-    }
+    ThrowIfSettingsChanged(m_plan, before);
     EndCheck();
-    struct stat named, held;
-    if (::stat(m_plan.Target.constData(), &named) != 0 || ::fstat(m_newFolder->Get(), &held) != 0 ||
-        named.st_dev != held.st_dev || named.st_ino != held.st_ino)
-        throw Exception(QStringLiteral("%1 no longer leads to the folder the database was "
-                                       "copied into: someone replaced it during the move. "
-                                       "Quillbox still uses %2; move the database again")
-                            .arg(PathText(m_plan.Target), PathText(m_plan.Source)));
+    ThrowIfTargetReplaced(m_plan, m_newFolder->Get());
 
     // One key changes in the bytes as they are now; any other edit stays.
     const std::optional<QByteArray> changed = PrivateProfile::SetValue(
@@ -774,36 +866,8 @@ void DatabaseMove::WriteSettingsFile()
                                     .arg(PathText(m_plan.Target), PathText(file)));
     const std::optional<QByteArray> stillBefore =
         hadFile ? std::optional<QByteArray>(before) : std::nullopt;
-    if (!SafeFile::Replace(file, *changed, stillBefore)) {
-        const int error = errno;
-        if (error == ECANCELED)
-            throw Exception(QStringLiteral("%1 was changed by another program while Flitto wrote "
-                                           "it, and keeps that program's change. Quillbox still "
-                                           "uses %2; move the database again")
-                                .arg(PathText(file), PathText(m_plan.Source)));
-        throw EIniFileException(QStringLiteral("Unable to write to %1: %2")
-                                    .arg(PathText(file), SystemErrorText(error)));
-    }
-    // What Quillbox will read is what counts: a value that does not come
-    // back whole through the same reader would point it elsewhere.
-    const TIniFile settings(file);
-    if (settings.ReadString(Installation::SettingsSection, Installation::DataDirectoryKey,
-                            QByteArray()) == m_plan.Target)
-        return;
-    if (hadFile && SafeFile::Replace(file, before, *changed))
-        throw EIniFileException(
-            QStringLiteral("Unable to write to %1: the new folder did not read back, so the old "
-                           "settings were put back. Quillbox still uses %2")
-                .arg(PathText(file), PathText(m_plan.Source)));
-    // Say what the file holds now: the user must know which folder Quillbox
-    // will open.
-    const QByteArray now = settings.ReadString(Installation::SettingsSection,
-                                               Installation::DataDirectoryKey, QByteArray());
-    throw EIniFileException(
-        QStringLiteral("Unable to write to %1: the new folder did not read back, and the old "
-                       "settings could not be put back. It now gives %2 as the data folder; "
-                       "correct it by hand")
-            .arg(PathText(file), PathText(now)));
+    ReplaceSettings(m_plan, *changed, stillBefore);
+    ThrowUnlessReadBack(m_plan, *changed, stillBefore);
 }
 
 void DatabaseMove::Conclude()

@@ -150,7 +150,18 @@ public:
 
 private:
     void Post(std::function<void()> call);
-    void CopyAll(); // on the worker thread
+    // The steps of a run, on the worker thread: the listing, the copies an
+    // earlier run left, the rest of the files, and the proof.
+    void CopyAll();
+    void ListForCopy();
+    void TellListed();
+    // owner holds the identity the options read as, and must outlive them.
+    FileUtil::CheckedCopyOptions CopyOptions(FileUtil::FsIdentity *owner) const;
+    void TakeEarlierCopies(const FileUtil::CheckedCopyOptions &options, qint64 *done,
+                           QList<bool> *reused);
+    // Copies every file not reused; done: the bytes already taken.
+    void CopyTheRest(FileUtil::CheckedCopyOptions options, const QList<bool> &reused, qint64 done);
+    void ProveCopies();
     // The copies an earlier run left that read back as their sources go
     // into m_records; the number of them. On the worker thread.
     int ReuseEarlierCopies(const FileUtil::CheckedCopyOptions &options, qint64 *done,

@@ -485,6 +485,38 @@ bool SameListing(const SourceFile &one, const SourceFile &other)
                std::tie(other.Device, other.Inode, other.Size, other.ModifiedNs);
 }
 
+// Fills in *file, an entry of folder, and says whether it is listed at
+// all. Folders are not database files, and neither are FIFOs, sockets or
+// devices: opening a FIFO for reading would block forever. A link is judged
+// by what it points to; a dangling one stays in the list, so the copy
+// reports it instead of silently leaving it behind.
+bool Examine(int folder, const QByteArray &sourcePrefix, SourceFile *file)
+{
+    struct stat st;
+    const char *name = file->Name.constData();
+    if (::fstatat(folder, name, &st, 0) == 0) {
+        if (!S_ISREG(st.st_mode))
+            return false;
+        file->Size = qint64(st.st_size);
+        file->Allocated = qint64(st.st_blocks) * 512;
+        file->Device = st.st_dev;
+        file->Inode = st.st_ino;
+        file->ModifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        return true;
+    }
+    const int error = errno;
+    const bool exists = ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists && errno == ENOENT)
+        return false; // removed since the listing saw it
+    if (!exists || !S_ISLNK(st.st_mode) || error != ENOENT)
+        throw Exception(
+            QStringLiteral("Cannot examine %1 (%2). A move copies every file "
+                           "of the data folder; repair or remove this one, "
+                           "then start the move again")
+                .arg(PathText(sourcePrefix + file->Name), SystemErrorText(exists ? error : errno)));
+    return true;
+}
+
 // Hands each entry ListSourceFiles would list to take, in the listing's
 // order.
 void ForEachSourceFile(int folder, const QByteArray &sourcePrefix,
@@ -525,33 +557,8 @@ void ForEachSourceFile(int folder, const QByteArray &sourcePrefix,
         // the database, and must not end up in the next.
         if (MoveLeftovers::IsOwnName(file.Name))
             continue;
-        // Folders are not database files, and neither are FIFOs, sockets or
-        // devices: opening a FIFO for reading would block forever. A link is
-        // judged by what it points to; a dangling one stays in the list, so
-        // the copy reports it instead of silently leaving it behind.
-        struct stat st;
-        const char *name = file.Name.constData();
-        if (::fstatat(folder, name, &st, 0) == 0) {
-            if (!S_ISREG(st.st_mode))
-                continue;
-            file.Size = qint64(st.st_size);
-            file.Allocated = qint64(st.st_blocks) * 512;
-            file.Device = st.st_dev;
-            file.Inode = st.st_ino;
-            file.ModifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-        } else {
-            const int error = errno;
-            const bool exists = ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-            if (!exists && errno == ENOENT)
-                continue; // removed since the listing saw it
-            if (!exists || !S_ISLNK(st.st_mode) || error != ENOENT)
-                throw Exception(QStringLiteral("Cannot examine %1 (%2). A move copies every file "
-                                               "of the data folder; repair or remove this one, "
-                                               "then start the move again")
-                                    .arg(PathText(sourcePrefix + file.Name),
-                                         SystemErrorText(exists ? error : errno)));
-        }
-        take(std::move(file));
+        if (Examine(folder, sourcePrefix, &file))
+            take(std::move(file));
     }
 }
 
@@ -713,41 +720,47 @@ FileUtil::FileHandle OpenThroughRealFolders(const QByteArray &path, const QByteA
     return {};
 }
 
+// Every level of folder down to itself, outermost first.
+QByteArrayList LevelsOf(const QByteArray &folder)
+{
+    QByteArrayList levels;
+    for (qsizetype slash = folder.indexOf('/', 1); slash >= 0;
+         slash = folder.indexOf('/', slash + 1))
+        levels.append(folder.left(slash));
+    levels.append(folder);
+    return levels;
+}
+
+// A level of the new location that is there already, but as a file: the
+// new location itself (whole), or a folder on the way to it.
+QString NotAFolderText(const QByteArray &target, const QByteArray &level, bool whole)
+{
+    return whole ? QStringLiteral("The new location %1 is a file, not a folder. "
+                                  "Choose another location.")
+                       .arg(PathText(target))
+                 : QStringLiteral("The new location %1 cannot be created: %2 is a "
+                                  "file, not a folder. Choose another location.")
+                       .arg(PathText(target), PathText(level));
+}
+
 } // namespace
 
 NewFolder::NewFolder(const QByteArray &target, std::optional<uid_t> owner)
 {
     const QByteArray folder = WithoutTrailingSeparator(target);
-    QByteArrayList levels; // outermost first
-    for (qsizetype slash = folder.indexOf('/', 1); slash >= 0;
-         slash = folder.indexOf('/', slash + 1))
-        levels.append(folder.left(slash));
-    levels.append(folder);
-
-    const auto cannotCreate = [](const QByteArray &level, int error) {
-        return QStringLiteral("Cannot create the folder %1 (%2). Choose another location, or "
-                              "create the folder yourself.")
-            .arg(PathText(level), SystemErrorText(error));
-    };
     FileUtil::FileHandle parent; // once the first missing level is met
     QByteArray existing = "/";
-    for (const QByteArray &level : std::as_const(levels)) {
+    for (const QByteArray &level : LevelsOf(folder)) {
         if (level.isEmpty() || level.endsWith('/'))
             continue; // "a//b": the empty step names the same folder
-        struct stat st;
         if (!parent.IsValid()) {
             // The levels that are there already are looked up by name, links
             // followed: the user chose them, and who may change them is the
             // owners check's matter.
+            struct stat st;
             if (::stat(level.constData(), &st) == 0) {
                 if (!S_ISDIR(st.st_mode)) {
-                    m_error = level == folder
-                                  ? QStringLiteral("The new location %1 is a file, not a folder. "
-                                                   "Choose another location.")
-                                        .arg(PathText(target))
-                                  : QStringLiteral("The new location %1 cannot be created: %2 is a "
-                                                   "file, not a folder. Choose another location.")
-                                        .arg(PathText(target), PathText(level));
+                    m_error = NotAFolderText(target, level, level == folder);
                     return;
                 }
                 existing = level;
@@ -757,30 +770,8 @@ NewFolder::NewFolder(const QByteArray &target, std::optional<uid_t> owner)
             if (!parent.IsValid())
                 return;
         }
-        // Made here and opened without following a link: a level someone
-        // else made meanwhile (a shared folder such as /tmp) is not taken
-        // for ours, or they could read the mail.
-        const QByteArray name = level.mid(level.lastIndexOf('/') + 1);
-        if (::mkdirat(parent.Get(), name.constData(), 0777) != 0) {
-            const int error = errno;
-            m_error = error == EEXIST
-                          ? QStringLiteral("The folder %1 was created by someone else while Flitto "
-                                           "was making it. Choose another location.")
-                                .arg(PathText(level))
-                          : cannotCreate(level, error);
+        if (!Make(level, &parent))
             return;
-        }
-        FileUtil::FileHandle made(::openat(parent.Get(), name.constData(),
-                                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!made.IsValid() || ::fstat(made.Get(), &st) != 0 || st.st_uid != ::geteuid()) {
-            m_error = QStringLiteral("The folder %1 was replaced by someone else while Flitto "
-                                     "was making it. Choose another location.")
-                          .arg(PathText(level));
-            return;
-        }
-        const int next = ::fcntl(made.Get(), F_DUPFD_CLOEXEC, 0);
-        m_made.push_back({std::move(parent), name, std::move(made)});
-        parent = FileUtil::FileHandle(next);
     }
     if (parent.IsValid()) {
         m_folder = std::move(parent);
@@ -788,6 +779,38 @@ NewFolder::NewFolder(const QByteArray &target, std::optional<uid_t> owner)
     }
     // The whole folder was there: opened once, now, and held.
     m_folder = OpenThroughRealFolders(folder, target, owner, &m_error);
+}
+
+bool NewFolder::Make(const QByteArray &level, FileUtil::FileHandle *parent)
+{
+    // Made here and opened without following a link: a level someone
+    // else made meanwhile (a shared folder such as /tmp) is not taken
+    // for ours, or they could read the mail.
+    const QByteArray name = level.mid(level.lastIndexOf('/') + 1);
+    if (::mkdirat(parent->Get(), name.constData(), 0777) != 0) {
+        const int error = errno;
+        m_error = error == EEXIST
+                      ? QStringLiteral("The folder %1 was created by someone else while Flitto "
+                                       "was making it. Choose another location.")
+                            .arg(PathText(level))
+                      : QStringLiteral("Cannot create the folder %1 (%2). Choose another "
+                                       "location, or create the folder yourself.")
+                            .arg(PathText(level), SystemErrorText(error));
+        return false;
+    }
+    FileUtil::FileHandle made(
+        ::openat(parent->Get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    if (!made.IsValid() || ::fstat(made.Get(), &st) != 0 || st.st_uid != ::geteuid()) {
+        m_error = QStringLiteral("The folder %1 was replaced by someone else while Flitto "
+                                 "was making it. Choose another location.")
+                      .arg(PathText(level));
+        return false;
+    }
+    const int next = ::fcntl(made.Get(), F_DUPFD_CLOEXEC, 0);
+    m_made.push_back({std::move(*parent), name, std::move(made)});
+    *parent = FileUtil::FileHandle(next);
+    return true;
 }
 
 NewFolder::~NewFolder()
@@ -1270,10 +1293,14 @@ QString DescribeForeignFiles(const QByteArray &target, const QByteArrayList &nam
     return text;
 }
 
-QString CheckSettingsFile(const QByteArray &settingsFile)
+namespace {
+
+// The settings file is written where its links lead: they must lead
+// somewhere, and only through links whose owners could write the file
+// themselves.
+QString LinkRefusal(const QByteArray &settingsFile, const QByteArray &target)
 {
     const QString shown = PathText(settingsFile);
-    const QByteArray target = SafeFile::FinalTarget(settingsFile);
     if (target.isEmpty())
         return QStringLiteral("The settings file %1 is a symbolic link that cannot be followed "
                               "(a loop of links). Replace it with the file itself.")
@@ -1284,55 +1311,65 @@ QString CheckSettingsFile(const QByteArray &settingsFile)
                               "such a link. Replace the link with the file itself, or have "
                               "the link's owner own the file.")
             .arg(shown, PathText(link), PathText(target));
+    return QString();
+}
 
-    QByteArray contents;
-    const SafeFile::ReadStatus status = SafeFile::ReadAll(target, &contents);
-    if (status == SafeFile::ReadStatus::Failed)
-        return QStringLiteral("Cannot read the settings file %1. It must be a readable text "
-                              "file.")
+// Text Quillbox can read, and the settings writer can change without
+// losing a line: no wide encodings, no NUL, no line ending in CR alone.
+QString TextRefusal(const QByteArray &contents, const QString &shown)
+{
+    if (contents.startsWith(QByteArray("\xff\xfe\0\0", 4)) ||
+        contents.startsWith(QByteArray("\0\0\xfe\xff", 4)))
+        return QStringLiteral("The settings file %1 is saved as UTF-32 text, which Quillbox "
+                              "cannot read. Save it as plain text (ANSI or UTF-8).")
             .arg(shown);
-    const QByteArray folder = FileUtil::FolderOfPath(target);
-    if (status == SafeFile::ReadStatus::Read) {
-        if (contents.startsWith(QByteArray("\xff\xfe\0\0", 4)) ||
-            contents.startsWith(QByteArray("\0\0\xfe\xff", 4)))
-            return QStringLiteral("The settings file %1 is saved as UTF-32 text, which Quillbox "
-                                  "cannot read. Save it as plain text (ANSI or UTF-8).")
+    if (contents.startsWith("\xff\xfe") || contents.startsWith("\xfe\xff"))
+        return QStringLiteral("The settings file %1 is saved as UTF-16 (Unicode) text, which "
+                              "Quillbox cannot read. Save it as plain text (ANSI or UTF-8).")
+            .arg(shown);
+    if (contents.contains('\0'))
+        return QStringLiteral("The settings file %1 contains NUL bytes; it is not a plain "
+                              "text file. Save it as plain text (ANSI or UTF-8).")
+            .arg(shown);
+    // A CR as the very last byte reads as a line end; anywhere else
+    // without an LF after it, neither the reader nor the writer sees one.
+    for (qsizetype cr = contents.indexOf('\r'); cr >= 0; cr = contents.indexOf('\r', cr + 1))
+        if (cr + 1 < contents.size() && contents.at(cr + 1) != '\n')
+            return QStringLiteral("The settings file %1 has lines that end in a carriage "
+                                  "return alone. Save it with Windows (CR LF) or Unix (LF) "
+                                  "line ends.")
                 .arg(shown);
-        if (contents.startsWith("\xff\xfe") || contents.startsWith("\xfe\xff"))
-            return QStringLiteral("The settings file %1 is saved as UTF-16 (Unicode) text, which "
-                                  "Quillbox cannot read. Save it as plain text (ANSI or UTF-8).")
-                .arg(shown);
-        if (contents.contains('\0'))
-            return QStringLiteral("The settings file %1 contains NUL bytes; it is not a plain "
-                                  "text file. Save it as plain text (ANSI or UTF-8).")
-                .arg(shown);
-        // A CR as the very last byte reads as a line end; anywhere else
-        // without an LF after it, neither the reader nor the writer sees one.
-        for (qsizetype cr = contents.indexOf('\r'); cr >= 0; cr = contents.indexOf('\r', cr + 1))
-            if (cr + 1 < contents.size() && contents.at(cr + 1) != '\n')
-                return QStringLiteral("The settings file %1 has lines that end in a carriage "
-                                      "return alone. Save it with Windows (CR LF) or Unix (LF) "
-                                      "line ends.")
-                    .arg(shown);
+    return QString();
+}
 
-        struct stat st;
-        if (::stat(target.constData(), &st) != 0)
-            return QStringLiteral("Cannot read the settings file %1 (%2).")
-                .arg(shown, SystemErrorText(errno));
-        if (st.st_nlink > 1)
-            return QStringLiteral("The settings file %1 has %2 hard links. Replacing it would "
-                                  "leave the old settings under its other names. Remove the "
-                                  "other links, or copy the file over them.")
-                .arg(shown, QString::number(qulonglong(st.st_nlink)));
-        if (!(st.st_mode & S_IWUSR))
-            return QStringLiteral("The settings file %1 is read-only. Give its owner write "
-                                  "permission, then try again.")
-                .arg(shown);
-        if (::access(target.constData(), W_OK) != 0)
-            return QStringLiteral("You may not write the settings file %1 (%2). Run the wizard as "
-                                  "the file's owner, or give yourself write permission.")
-                .arg(shown, SystemErrorText(errno));
-    }
+// The file itself may be replaced: one name only, and writable by its
+// owner and by this user.
+QString ReplaceRefusal(const QByteArray &target, const QString &shown)
+{
+    struct stat st;
+    if (::stat(target.constData(), &st) != 0)
+        return QStringLiteral("Cannot read the settings file %1 (%2).")
+            .arg(shown, SystemErrorText(errno));
+    if (st.st_nlink > 1)
+        return QStringLiteral("The settings file %1 has %2 hard links. Replacing it would "
+                              "leave the old settings under its other names. Remove the "
+                              "other links, or copy the file over them.")
+            .arg(shown, QString::number(qulonglong(st.st_nlink)));
+    if (!(st.st_mode & S_IWUSR))
+        return QStringLiteral("The settings file %1 is read-only. Give its owner write "
+                              "permission, then try again.")
+            .arg(shown);
+    if (::access(target.constData(), W_OK) != 0)
+        return QStringLiteral("You may not write the settings file %1 (%2). Run the wizard as "
+                              "the file's owner, or give yourself write permission.")
+            .arg(shown, SystemErrorText(errno));
+    return QString();
+}
+
+// The new settings are written into a new file beside the old one.
+QString FolderRefusal(const QByteArray &target)
+{
+    const QByteArray folder = FileUtil::FolderOfPath(target);
     if (const int error = ProbeNewFile(folder.isEmpty() ? QByteArrayLiteral(".") : folder);
         error != 0)
         return QStringLiteral("Cannot create files in the folder %1 (%2); the settings file is "
@@ -1340,6 +1377,30 @@ QString CheckSettingsFile(const QByteArray &settingsFile)
                               "permission to the folder.")
             .arg(PathText(folder), SystemErrorText(error));
     return QString();
+}
+
+} // namespace
+
+QString CheckSettingsFile(const QByteArray &settingsFile)
+{
+    const QString shown = PathText(settingsFile);
+    const QByteArray target = SafeFile::FinalTarget(settingsFile);
+    if (QString refusal = LinkRefusal(settingsFile, target); !refusal.isEmpty())
+        return refusal;
+    QByteArray contents;
+    const SafeFile::ReadStatus status = SafeFile::ReadAll(target, &contents);
+    if (status == SafeFile::ReadStatus::Failed)
+        return QStringLiteral("Cannot read the settings file %1. It must be a readable text "
+                              "file.")
+            .arg(shown);
+    // A file that is not there yet is made new: only its folder counts.
+    if (status == SafeFile::ReadStatus::Read) {
+        if (QString refusal = TextRefusal(contents, shown); !refusal.isEmpty())
+            return refusal;
+        if (QString refusal = ReplaceRefusal(target, shown); !refusal.isEmpty())
+            return refusal;
+    }
+    return FolderRefusal(target);
 }
 
 } // namespace MoveChecks

@@ -91,6 +91,11 @@ public:
     int FirstMade() const;
 
 private:
+    // Makes level, the next missing one, in *parent, which then becomes the
+    // new level (invalid when its descriptor could not be duplicated);
+    // false, with m_error set, when it could not be made as ours.
+    bool Make(const QByteArray &level, FileUtil::FileHandle *parent);
+
     struct Made
     {
         FileUtil::FileHandle Parent;

@@ -81,6 +81,50 @@ QByteArray RuntimeFolder(QString *why)
     return {};
 }
 
+// A lock file the open failed on with error: a link or another user's file
+// at the name is unsafe; a folder that takes no new file lets the caller
+// look for another place.
+MoveLock::Taken RefusedOpen(int folder, const QByteArray &path, int error, QString *why)
+{
+    struct stat st;
+    const bool exists = ::fstatat(folder, path.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists && S_ISLNK(st.st_mode)) {
+        *why = QStringLiteral("it is a symbolic link");
+        return MoveLock::Taken::Unsafe;
+    }
+    if (exists && st.st_uid != ::geteuid()) {
+        *why = QStringLiteral("it belongs to another user");
+        return MoveLock::Taken::Unsafe;
+    }
+    *why = ErrorText(error);
+    const bool refused =
+        error == EACCES || error == EPERM || error == EROFS || error == ENOSPC || error == EDQUOT;
+    return !exists && refused ? MoveLock::Taken::NoNewFile : MoveLock::Taken::Unsafe;
+}
+
+// Why the open lock file is none to trust, empty when it is: only a regular
+// file of this user, under this one name, can be a lock nobody else holds.
+QString Untrusted(const struct stat &st)
+{
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("it is not a regular file");
+    if (st.st_uid != ::geteuid())
+        return QStringLiteral("it belongs to another user");
+    if (st.st_nlink != 1)
+        return QStringLiteral("it has more than one name");
+    return QString();
+}
+
+// Locks file without waiting: 0, or why not (EWOULDBLOCK: someone holds it).
+int LockAtOnce(int file)
+{
+    int result;
+    do
+        result = ::flock(file, LOCK_EX | LOCK_NB);
+    while (result != 0 && errno == EINTR);
+    return result == 0 ? 0 : errno;
+}
+
 } // namespace
 
 // One locked lock file, open for as long as any move of this process needs
@@ -132,39 +176,22 @@ MoveLock::~MoveLock() = default;
 MoveLock::Taken MoveLock::Take(int folder, const QByteArray &path, std::shared_ptr<Held> *lock,
                                QString *why)
 {
-    const uid_t self = ::geteuid();
     for (int attempt = 0; attempt < Attempts; ++attempt) {
         // O_NONBLOCK: a FIFO planted at the name must not stall the open.
         FileUtil::FileHandle file(
             ::openat(folder, path.constData(),
                      O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600));
+        if (!file.IsValid())
+            return RefusedOpen(folder, path, errno, why);
         struct stat st;
-        if (!file.IsValid()) {
-            const int error = errno;
-            const bool exists = ::fstatat(folder, path.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-            if (exists && S_ISLNK(st.st_mode)) {
-                *why = QStringLiteral("it is a symbolic link");
-                return Taken::Unsafe;
-            }
-            if (exists && st.st_uid != self) {
-                *why = QStringLiteral("it belongs to another user");
-                return Taken::Unsafe;
-            }
-            *why = ErrorText(error);
-            const bool refused = error == EACCES || error == EPERM || error == EROFS ||
-                                 error == ENOSPC || error == EDQUOT;
-            return !exists && refused ? Taken::NoNewFile : Taken::Unsafe;
-        }
         if (::fstat(file.Get(), &st) != 0) {
             *why = ErrorText(errno);
             return Taken::Unsafe;
         }
         if (st.st_nlink == 0)
             continue; // its holder has just let it go
-        if (!S_ISREG(st.st_mode) || st.st_uid != self || st.st_nlink != 1) {
-            *why = !S_ISREG(st.st_mode) ? QStringLiteral("it is not a regular file")
-                   : st.st_uid != self  ? QStringLiteral("it belongs to another user")
-                                        : QStringLiteral("it has more than one name");
+        if (const QString untrusted = Untrusted(st); !untrusted.isEmpty()) {
+            *why = untrusted;
             return Taken::Unsafe;
         }
         const FileKey key = KeyOf(st);
@@ -181,14 +208,10 @@ MoveLock::Taken MoveLock::Take(int folder, const QByteArray &path, std::shared_p
                 ::unlinkat(folder, path.constData(), 0);
             continue;
         }
-        int result;
-        do
-            result = ::flock(file.Get(), LOCK_EX | LOCK_NB);
-        while (result != 0 && errno == EINTR);
-        if (result != 0) {
-            if (errno == EWOULDBLOCK)
+        if (const int error = LockAtOnce(file.Get()); error != 0) {
+            if (error == EWOULDBLOCK)
                 return Taken::Busy;
-            *why = ErrorText(errno);
+            *why = ErrorText(error);
             return Taken::Unsafe;
         }
         // A holder removes the name while it holds the file: if the name now

@@ -68,6 +68,76 @@ FileUtil::FileHandle OpenLogFolder(const QByteArray &folder)
     return FileUtil::OpenEveryLevel(folder, &Ours, true, &failed);
 }
 
+// The file the administrator named with --log, open for appending; it is
+// written as named. Invalid when none was named or it cannot be opened.
+FileUtil::FileHandle OpenAlsoTo()
+{
+    if (AlsoTo().isEmpty())
+        return FileUtil::FileHandle();
+    return FileUtil::FileHandle(
+        ::open(AlsoTo().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0600));
+}
+
+// The user's move log at path, open for appending; invalid when it cannot be
+// opened or is not the user's own.
+FileUtil::FileHandle OpenOwnLog(const QByteArray &path)
+{
+    // The folders are private to the user: the log names their mail folders.
+    const qsizetype slash = path.lastIndexOf('/');
+    const FileUtil::FileHandle folder = OpenLogFolder(path.left(slash));
+    FileUtil::FileHandle file;
+    if (folder.IsValid())
+        file = FileUtil::FileHandle(
+            ::openat(folder.Get(), path.mid(slash + 1).constData(),
+                     O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600));
+    // Only a log of our own: not another user's file, nor a second name of
+    // some other file.
+    struct stat st;
+    if (file.IsValid() && (::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+                           st.st_uid != ::geteuid() || st.st_nlink != 1))
+        file = FileUtil::FileHandle();
+    return file;
+}
+
+QByteArray FileLine(const MoveLog::CopiedFile &copied)
+{
+    return "  file: " + Escaped(copied.Name) + " size " + QByteArray::number(copied.Size) +
+           " xxh3 " + QByteArray::number(copied.Checksum, 16).rightJustified(16, '0') + "\n";
+}
+
+// An entry on its way into both logs, in parts of at most about
+// WrittenAtOnce bytes. Only the user's own log decides whether it was
+// written.
+class EntryWriter
+{
+public:
+    EntryWriter(const FileUtil::FileHandle &also, const FileUtil::FileHandle &file)
+        : m_also(also), m_file(file), m_written(file.IsValid())
+    {}
+
+    void Add(const QByteArray &text) { m_entry += text; }
+    void WriteWhenLarge()
+    {
+        if (m_entry.size() >= WrittenAtOnce)
+            Write();
+    }
+    void Write()
+    {
+        if (m_also.IsValid())
+            FileUtil::WriteAll(m_also.Get(), m_entry);
+        if (m_file.IsValid())
+            m_written = FileUtil::WriteAll(m_file.Get(), m_entry) && m_written;
+        m_entry.clear();
+    }
+    bool Written() const { return m_written; }
+
+private:
+    const FileUtil::FileHandle &m_also;
+    const FileUtil::FileHandle &m_file;
+    QByteArray m_entry;
+    bool m_written;
+};
+
 } // namespace
 
 MoveLog::MoveLog() : m_path(DefaultPath())
@@ -130,66 +200,36 @@ bool MoveLog::Write(const QString &outcome, const QString &error)
     m_written = true;
     m_outcome = outcome;
 
-    FileUtil::FileHandle also;
-    if (!AlsoTo().isEmpty())
-        // The administrator named this file: it is written as named.
-        also = FileUtil::FileHandle(::open(
-            AlsoTo().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0600));
-    // The folders are private to the user: the log names their mail folders.
-    const qsizetype slash = m_path.lastIndexOf('/');
-    const FileUtil::FileHandle folder = OpenLogFolder(m_path.left(slash));
-    FileUtil::FileHandle file;
-    if (folder.IsValid())
-        file = FileUtil::FileHandle(
-            ::openat(folder.Get(), m_path.mid(slash + 1).constData(),
-                     O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600));
-    // Only a log of our own: not another user's file, nor a second name of
-    // some other file.
-    struct stat st;
-    if (file.IsValid() && (::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-                           st.st_uid != ::geteuid() || st.st_nlink != 1))
-        file = FileUtil::FileHandle();
-
+    FileUtil::FileHandle also = OpenAlsoTo();
+    FileUtil::FileHandle file = OpenOwnLog(m_path);
     // The entry of a move of many files is written in parts, so that it is
     // never all in memory at once; the lock keeps another Flitto's entry
     // from coming between them (each run writes whole entries under it).
     for (const FileUtil::FileHandle *open : {&also, &file})
         if (open->IsValid())
             ::flock(open->Get(), LOCK_EX);
-    bool written = file.IsValid();
-    QByteArray entry = "move " + m_started + "\n";
-    const auto pass = [&](bool last) {
-        if (!last && entry.size() < WrittenAtOnce)
-            return;
-        if (also.IsValid())
-            FileUtil::WriteAll(also.Get(), entry);
-        if (file.IsValid())
-            written = FileUtil::WriteAll(file.Get(), entry) && written;
-        entry.clear();
-    };
+    EntryWriter entry(also, file);
+    entry.Add("move " + m_started + "\n");
     qsizetype run = 0;
     for (const QByteArray &line : std::as_const(m_lines)) {
         if (!line.isNull()) {
-            entry += "  " + line + "\n";
+            entry.Add("  " + line + "\n");
             continue;
         }
         const auto &[count, at] = m_fileRuns.at(run++);
         for (qsizetype index = 0; index < count; ++index) {
-            const CopiedFile copied = at(index);
-            entry += "  file: " + Escaped(copied.Name) + " size " +
-                     QByteArray::number(copied.Size) + " xxh3 " +
-                     QByteArray::number(copied.Checksum, 16).rightJustified(16, '0') + "\n";
-            pass(false);
+            entry.Add(FileLine(at(index)));
+            entry.WriteWhenLarge();
         }
     }
-    entry += "  outcome: " + Text(outcome) + "\n";
+    entry.Add("  outcome: " + Text(outcome) + "\n");
     if (!error.isEmpty())
-        entry += "  error: " + Text(error) + "\n";
-    entry += "\n";
-    pass(true);
+        entry.Add("  error: " + Text(error) + "\n");
+    entry.Add("\n");
+    entry.Write();
     if (!file.IsValid())
         return false;
-    m_stored = file.Close() && written;
+    m_stored = file.Close() && entry.Written();
     return m_stored;
 }
 
