@@ -381,12 +381,6 @@ QRect FrameLines::Inside() const
     return RawRect(logical);
 }
 
-void DrawLineFrame(QPainter &painter, const QRect &box, const QColor &upperLeft,
-                   const QColor &lowerRight)
-{
-    FrameLines(painter, box).Line(upperLeft, lowerRight);
-}
-
 QRect DrawFrame(QPainter &painter, const QRect &box, TFrameStyleEx style, const QPalette &palette,
                 const TFrameLook &look)
 {

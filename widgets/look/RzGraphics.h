@@ -220,11 +220,6 @@ private:
     int m_lines = 0;
 };
 
-// One line frame along the inside of box: the top and left sides in one
-// colour, the right and bottom sides (with the top-right and bottom-left
-// corners) in the other.
-void DrawLineFrame(QPainter &painter, const QRect &box, const QColor &upperLeft,
-                   const QColor &lowerRight);
 // The frame of the style along the inside of box, one pixel line at a time;
 // returns the rectangle inside it. The system colours come from palette.
 QRect DrawFrame(QPainter &painter, const QRect &box, TFrameStyleEx style, const QPalette &palette,
