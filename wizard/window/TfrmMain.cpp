@@ -182,12 +182,9 @@ private:
     int m_fullHeight;
 };
 
-const QString SansSerif = WindowFonts::SansSerif();
-const QString Arial = WindowFonts::Arial();
-
 QFont WindowFont()
 {
-    QFont font(SansSerif);
+    QFont font(WindowFonts::SansSerif());
     font.setPointSize(8);
     return font;
 }
@@ -238,13 +235,6 @@ QIcon TwoStateIcon(const QString &name)
     icon.addPixmap(both.copy(0, 0, half, both.height()), QIcon::Normal);
     icon.addPixmap(both.copy(half, 0, half, both.height()), QIcon::Disabled);
     return icon;
-}
-
-// The design's faces are not installed on Linux; Liberation Sans has the
-// same metrics as the face it stands in for.
-void InstallFontSubstitutes()
-{
-    WindowFonts::InstallSubstitutes();
 }
 
 // Disables buttons for as long as it lives and gives each its state back on
@@ -384,7 +374,9 @@ TfrmMain::TfrmMain(const QByteArray &installFolder, const QByteArray &settingsFi
       m_settingsFile(settingsFile)
 {
     InitResources();
-    InstallFontSubstitutes();
+    // The design's faces are not installed on Linux; Liberation Sans has the
+    // same metrics as the face it stands in for.
+    WindowFonts::InstallSubstitutes();
 
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Flitto"));
@@ -506,7 +498,7 @@ QWidget *TfrmMain::AddPage(const QString &objectName, const QString &caption,
     }
     auto *label = new QLabel(heading, page);
     label->setObjectName(headingName);
-    QFont font(Arial);
+    QFont font(WindowFonts::Arial());
     font.setPointSize(10);
     font.setBold(true);
     label->setFont(font);
@@ -860,7 +852,9 @@ void TfrmMain::ShowReadyPage()
 void TfrmMain::ShowMovePage()
 {
     btnExit->setEnabled(false);
-    // The progress bar takes the focus before Next goes.
+    // While the copy runs the progress bar has the focus: a screen reader
+    // follows it, and no key can press a button by habit. It takes the
+    // focus before Next goes.
     ShowPage(tabMove, true, false, barProgress);
     CopyDatabaseFiles();
 }
@@ -1208,10 +1202,8 @@ void TfrmMain::CopyDatabaseFiles()
     m_checkedMove.reset();
     m_move = move;
 
-    // While the copy runs the progress bar has the focus: a screen reader
-    // follows it, and no key can press a button by habit. The focus goes
+    // The progress bar has had the focus since the page showed; it goes
     // where the user goes on however the run ends.
-    barProgress->setFocus(Qt::OtherFocusReason);
     auto placeFocus = qScopeGuard([this] { PlaceFocus(); });
     MovePage page(this);
     move->SetView(&page);
